@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Sets up a Debian 12 machine for Quartzel, builds it, and either starts the
+# front panel or runs the test suite.
+#
+#   ./dev.sh start [program options]   build and start the front panel
+#   ./dev.sh test                      build and run every test through ctest
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+build="$here/build"
+
+packages=(cmake ninja-build g++ qt6-base-dev libxkbcommon-dev fonts-liberation2)
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then
+        "$@"
+    elif command -v sudo >/dev/null 2>&1; then
+        sudo "$@"
+    else
+        echo "dev.sh: these packages are missing and I am not root (and sudo is not installed):" >&2
+        echo "  ${missing[*]}" >&2
+        echo "Install them as root with: apt-get install ${missing[*]}" >&2
+        exit 1
+    fi
+}
+
+install_missing_packages() {
+    missing=()
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return
+    echo "dev.sh: installing ${missing[*]}"
+    as_root apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
+}
+
+configure_and_build() {
+    cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+    cmake --build "$build" --parallel
+}
+
+has_display() {
+    [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ] || [ -n "${QT_QPA_PLATFORM:-}" ]
+}
+
+start() {
+    install_missing_packages
+    configure_and_build
+    if ! has_display; then
+        cat >&2 <<MSG
+dev.sh: Quartzel is built, but there is no display to show its window on
+(neither DISPLAY nor WAYLAND_DISPLAY is set). Start it in one of these ways:
+  - from a terminal of a desktop session:      ./dev.sh start
+  - from another machine, with X forwarding:   ssh -X this-machine, then ./dev.sh start
+  - on a virtual display:                       xvfb-run -a $build/app/quartzel
+  - with no window at all (a serial responder): QT_QPA_PLATFORM=offscreen $build/app/quartzel --port /dev/ttyUSB0 --connect
+MSG
+        exit 2
+    fi
+    exec "$build/app/quartzel" "$@"
+}
+
+run_tests() {
+    install_missing_packages
+    configure_and_build -DQUARTZEL_WERROR=ON
+    ctest --test-dir "$build" --output-on-failure --timeout 600
+}
+
+case "${1:-}" in
+    start) shift; start "$@" ;;
+    test) run_tests ;;
+    *) echo "usage: ./dev.sh start [options] | ./dev.sh test" >&2; exit 64 ;;
+esac
