@@ -156,4 +156,8 @@ public:
 // The opener of the operating system the program was built for.
 Opener& systemOpener();
 
+// The device path for a port name as the operating system lists it
+// (on Linux "/dev/" + name, or the name itself when it starts with "/").
+std::string devicePath(const std::string& portName);
+
 } // namespace serial
