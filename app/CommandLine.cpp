@@ -42,18 +42,23 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
 
     if (!parser.parse(arguments))
         return {CommandLineAction::Fail, {}, parser.errorText()};
-    if (parser.isSet(helpOption))
+    // addHelpOption() also lists --help-all (with Qt's own options); the
+    // plain help is what this program can show of it.
+    if (parser.isSet(helpOption) || parser.isSet(QStringLiteral("help-all")))
         return {CommandLineAction::ShowHelp, {}, parser.helpText()};
     if (parser.isSet(versionOption))
         return {CommandLineAction::ShowVersion, {}, versionText()};
     if (!parser.positionalArguments().isEmpty())
-        return {CommandLineAction::Fail, {},
-                QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first())};
+        return {
+            CommandLineAction::Fail,
+            {},
+            QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first())};
     ParsedCommandLine result;
     if (parser.isSet(portOption)) {
         const QString port = parser.value(portOption);
         if (port.isEmpty())
-            return {CommandLineAction::Fail, {}, QStringLiteral("Option 'port' needs a port name.")};
+            return {
+                CommandLineAction::Fail, {}, QStringLiteral("Option 'port' needs a port name.")};
         result.options.port = port;
     }
     result.options.connect = parser.isSet(connectOption);

@@ -28,7 +28,8 @@ public:
     const QString& fileName() const { return m_fileName; }
     bool exists() const;
 
-    QString readString(const QString& section, const QString& key, const QString& defaultValue) const;
+    QString readString(const QString& section, const QString& key,
+                       const QString& defaultValue) const;
     // Decimal, "$" or "0x" hexadecimal; anything that is not a valid 32-bit
     // signed integer yields the default.
     int readInteger(const QString& section, const QString& key, int defaultValue) const;

@@ -30,7 +30,8 @@ std::array<QString, FrequencyDigitCount> spreadFrequency(const QString& stored)
 {
     std::array<QString, FrequencyDigitCount> digits;
     for (qsizetype i = 0; i < FrequencyDigitCount; ++i)
-        digits[static_cast<std::size_t>(i)] = i < stored.size() ? QString(stored[i]) : QStringLiteral("0");
+        digits[static_cast<std::size_t>(i)] =
+            i < stored.size() ? QString(stored[i]) : QStringLiteral("0");
     return digits;
 }
 
@@ -51,12 +52,12 @@ QString userConfigDir(const QProcessEnvironment& environment)
 } // namespace
 
 QString chooseSettingsFilePath(const QString& executableDir, bool fileBesideExecutable,
-                               bool executableDirWritable,
-                               const QProcessEnvironment& environment)
+                               bool executableDirWritable, const QProcessEnvironment& environment)
 {
     if (fileBesideExecutable || executableDirWritable)
         return QDir(executableDir).filePath(SettingsFileName);
-    return QDir(userConfigDir(environment)).filePath(QStringLiteral("quartzel/") + SettingsFileName);
+    return QDir(userConfigDir(environment))
+        .filePath(QStringLiteral("quartzel/") + SettingsFileName);
 }
 
 bool isDirectoryWritable(const QString& directory)

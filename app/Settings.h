@@ -55,8 +55,7 @@ QString settingsFilePath(const QString& executableDir, const QProcessEnvironment
 
 // The same choice with the two file-system facts given.
 QString chooseSettingsFilePath(const QString& executableDir, bool fileBesideExecutable,
-                               bool executableDirWritable,
-                               const QProcessEnvironment& environment);
+                               bool executableDirWritable, const QProcessEnvironment& environment);
 
 // True when a file can be created in the directory. Asks the file system
 // itself, since permission bits do not tell it for root or read-only mounts.

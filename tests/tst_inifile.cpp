@@ -1,30 +1,14 @@
 #include "IniFile.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-#include <csignal>
-#include <sys/resource.h>
 
 namespace {
 
 const QString Default = QStringLiteral("DEF");
-
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray readBytes(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return "<unreadable>";
-    return file.readAll();
-}
 
 QString expectedMessage(const QString& path)
 {
@@ -73,50 +57,76 @@ void TestIniFile::readString_data()
     QTest::addColumn<QString>("expected");
 
     const QByteArray port = "[PORT]\nfrequency=014070000\nport=1\n";
-    QTest::newRow("plain value") << port << "PORT" << "frequency" << "014070000";
-    QTest::newRow("second key") << port << "PORT" << "port" << "1";
-    QTest::newRow("missing key") << port << "PORT" << "div4" << Default;
-    QTest::newRow("missing section") << port << "OTHER" << "port" << Default;
-    QTest::newRow("empty file") << QByteArray() << "PORT" << "port" << Default;
+    QTest::newRow("plain value") << port << "PORT"
+                                 << "frequency"
+                                 << "014070000";
+    QTest::newRow("second key") << port << "PORT"
+                                << "port"
+                                << "1";
+    QTest::newRow("missing key") << port << "PORT"
+                                 << "div4" << Default;
+    QTest::newRow("missing section") << port << "OTHER"
+                                     << "port" << Default;
+    QTest::newRow("empty file") << QByteArray() << "PORT"
+                                << "port" << Default;
     QTest::newRow("key of another section")
-        << QByteArray("[A]\nport=1\n[PORT]\nfrequency=2\n") << "PORT" << "port" << Default;
-    QTest::newRow("mixed-case section and key")
-        << QByteArray("[pOrT]\nFREQUENCY=123\n") << "Port" << "frequency" << "123";
+        << QByteArray("[A]\nport=1\n[PORT]\nfrequency=2\n") << "PORT"
+        << "port" << Default;
+    QTest::newRow("mixed-case section and key") << QByteArray("[pOrT]\nFREQUENCY=123\n") << "Port"
+                                                << "frequency"
+                                                << "123";
     QTest::newRow("blanks around section, key and value")
-        << QByteArray("  [ PORT ]  \n \t frequency \t=  \t 14 070 \t \n") << "PORT" << "frequency"
+        << QByteArray("  [ PORT ]  \n \t frequency \t=  \t 14 070 \t \n") << "PORT"
+        << "frequency"
         << "14 070";
     QTest::newRow("CRLF line ends")
-        << QByteArray("[PORT]\r\nfrequency=014070000\r\nport=3\r\n") << "PORT" << "frequency"
+        << QByteArray("[PORT]\r\nfrequency=014070000\r\nport=3\r\n") << "PORT"
+        << "frequency"
         << "014070000";
-    QTest::newRow("last line without line end")
-        << QByteArray("[PORT]\r\nport=3") << "PORT" << "port" << "3";
-    QTest::newRow("double quotes") << QByteArray("[PORT]\nport=\" 7 \"\n") << "PORT" << "port"
+    QTest::newRow("last line without line end") << QByteArray("[PORT]\r\nport=3") << "PORT"
+                                                << "port"
+                                                << "3";
+    QTest::newRow("double quotes") << QByteArray("[PORT]\nport=\" 7 \"\n") << "PORT"
+                                   << "port"
                                    << " 7 ";
-    QTest::newRow("single quotes") << QByteArray("[PORT]\nport= 'x' \n") << "PORT" << "port" << "x";
-    QTest::newRow("only one pair of quotes")
-        << QByteArray("[PORT]\nport=\"\"x\"\"\n") << "PORT" << "port" << "\"x\"";
-    QTest::newRow("quotes that do not match stay")
-        << QByteArray("[PORT]\nport=\"x'\n") << "PORT" << "port" << "\"x'";
-    QTest::newRow("a lone quote stays") << QByteArray("[PORT]\nport=\"\n") << "PORT" << "port"
+    QTest::newRow("single quotes") << QByteArray("[PORT]\nport= 'x' \n") << "PORT"
+                                   << "port"
+                                   << "x";
+    QTest::newRow("only one pair of quotes") << QByteArray("[PORT]\nport=\"\"x\"\"\n") << "PORT"
+                                             << "port"
+                                             << "\"x\"";
+    QTest::newRow("quotes that do not match stay") << QByteArray("[PORT]\nport=\"x'\n") << "PORT"
+                                                   << "port"
+                                                   << "\"x'";
+    QTest::newRow("a lone quote stays") << QByteArray("[PORT]\nport=\"\n") << "PORT"
+                                        << "port"
                                         << "\"";
     QTest::newRow("empty value is not the default") << QByteArray("[PORT]\nport=\n") << "PORT"
-                                                    << "port" << "";
-    QTest::newRow("equals sign inside the value")
-        << QByteArray("[PORT]\nport=a=b\n") << "PORT" << "port" << "a=b";
-    QTest::newRow("comment line is no key")
-        << QByteArray("[PORT]\n;port=1\n") << "PORT" << ";port" << Default;
-    QTest::newRow("first of two equal keys")
-        << QByteArray("[PORT]\nport=1\nPORT=2\n") << "PORT" << "port" << "1";
+                                                    << "port"
+                                                    << "";
+    QTest::newRow("equals sign inside the value") << QByteArray("[PORT]\nport=a=b\n") << "PORT"
+                                                  << "port"
+                                                  << "a=b";
+    QTest::newRow("comment line is no key") << QByteArray("[PORT]\n;port=1\n") << "PORT"
+                                            << ";port" << Default;
+    QTest::newRow("first of two equal keys") << QByteArray("[PORT]\nport=1\nPORT=2\n") << "PORT"
+                                             << "port"
+                                             << "1";
     QTest::newRow("only the first section of a name is read")
-        << QByteArray("[PORT]\nport=1\n[OTHER]\n[port]\ndiv4=1\n") << "PORT" << "div4" << Default;
+        << QByteArray("[PORT]\nport=1\n[OTHER]\n[port]\ndiv4=1\n") << "PORT"
+        << "div4" << Default;
     QTest::newRow("byte-order mark before the first section")
-        << QByteArray("\xEF\xBB\xBF[PORT]\nport=5\n") << "PORT" << "port" << "5";
+        << QByteArray("\xEF\xBB\xBF[PORT]\nport=5\n") << "PORT"
+        << "port"
+        << "5";
     QTest::newRow("3000 characters are cut to 2047")
-        << "[PORT]\nfrequency=" + QByteArray(3000, '7') + "\n" << "PORT" << "frequency"
-        << QString(2047, u'7');
+        << "[PORT]\nfrequency=" + QByteArray(3000, '7') + "\n"
+        << "PORT"
+        << "frequency" << QString(2047, u'7');
     QTest::newRow("quoted 2049 characters keep the inner 2047")
-        << "[PORT]\nfrequency=\"" + QByteArray(2047, '7') + "\"\n" << "PORT" << "frequency"
-        << QString(2047, u'7');
+        << "[PORT]\nfrequency=\"" + QByteArray(2047, '7') + "\"\n"
+        << "PORT"
+        << "frequency" << QString(2047, u'7');
 }
 
 void TestIniFile::readString()
@@ -202,28 +212,28 @@ void TestIniFile::write_data()
                              "[Last]\r\n"
                              "b = 2\r\n";
     QTest::newRow("replace a key, keep every other line and CRLF")
-        << true << mixed << "PORT" << "frequency"
+        << true << mixed << "PORT"
+        << "frequency"
         << QByteArray("; settings of the front panel\r\n[Other]\r\na=1\r\n\r\n[port]\r\n"
                       "Frequency=NEW\r\n; keep me ; too\r\nunknown=C:\\Program Files\\x\r\n\r\n"
                       "[Last]\r\nb = 2\r\n");
     QTest::newRow("add a key after the section's last line")
-        << true << mixed << "PORT" << "div4"
+        << true << mixed << "PORT"
+        << "div4"
         << QByteArray("; settings of the front panel\r\n[Other]\r\na=1\r\n\r\n[port]\r\n"
                       "  Frequency = 1 \r\n; keep me ; too\r\nunknown=C:\\Program Files\\x\r\n"
                       "div4=NEW\r\n\r\n[Last]\r\nb = 2\r\n");
-    QTest::newRow("add a section at the end")
-        << true << mixed << "New" << "Key"
-        << mixed + "\r\n[New]\r\nKey=NEW\r\n";
-    QTest::newRow("LF file stays LF")
-        << true << QByteArray("[A]\nx=1\n") << "PORT" << "port"
-        << QByteArray("[A]\nx=1\n\n[PORT]\nport=NEW\n");
+    QTest::newRow("add a section at the end") << true << mixed << "New"
+                                              << "Key" << mixed + "\r\n[New]\r\nKey=NEW\r\n";
+    QTest::newRow("LF file stays LF") << true << QByteArray("[A]\nx=1\n") << "PORT"
+                                      << "port" << QByteArray("[A]\nx=1\n\n[PORT]\nport=NEW\n");
     QTest::newRow("last line without line end gets one")
-        << true << QByteArray("[PORT]\r\nport=1") << "PORT" << "div4"
-        << QByteArray("[PORT]\r\nport=1\r\ndiv4=NEW\r\n");
-    QTest::newRow("empty file") << true << QByteArray() << "PORT" << "port"
-                                << QByteArray("[PORT]\nport=NEW\n");
-    QTest::newRow("file is created") << false << QByteArray() << "PORT" << "frequency"
-                                     << QByteArray("[PORT]\nfrequency=NEW\n");
+        << true << QByteArray("[PORT]\r\nport=1") << "PORT"
+        << "div4" << QByteArray("[PORT]\r\nport=1\r\ndiv4=NEW\r\n");
+    QTest::newRow("empty file") << true << QByteArray() << "PORT"
+                                << "port" << QByteArray("[PORT]\nport=NEW\n");
+    QTest::newRow("file is created") << false << QByteArray() << "PORT"
+                                     << "frequency" << QByteArray("[PORT]\nfrequency=NEW\n");
 }
 
 void TestIniFile::write()
@@ -266,8 +276,7 @@ void TestIniFile::writeFailureKeepsOldFile_data()
     QTest::newRow("the file name is a directory") << QStringLiteral("dir.ini") << "1";
     QTest::newRow("directory in procfs") << QStringLiteral("/proc/quartzel.ini") << "1";
     QTest::newRow("directory below a regular file") << QStringLiteral("plain/quartzel.ini") << "1";
-    QTest::newRow("line break in the value") << QStringLiteral("quartzel.ini")
-                                             << "1\n[EVIL]\nx=1";
+    QTest::newRow("line break in the value") << QStringLiteral("quartzel.ini") << "1\n[EVIL]\nx=1";
     QTest::newRow("carriage return in the value") << QStringLiteral("quartzel.ini") << "1\r";
 }
 
@@ -280,7 +289,8 @@ void TestIniFile::writeFailureKeepsOldFile()
     writeBytes(m_dir->filePath(QStringLiteral("plain")), old);
     QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("dir.ini")));
     const QString fileName = QDir(m_dir->path()).filePath(target);
-    const QStringList entriesBefore = QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden);
+    const QStringList entriesBefore =
+        QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden);
 
     TIniFile file(fileName);
     try {
@@ -301,23 +311,17 @@ void TestIniFile::writeAtFullDiskKeepsOldFile()
 {
     const QByteArray old = "[PORT]\nfrequency=014070000\nport=0\n";
     writeBytes(path(), old);
-    rlimit saved{};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 64;
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-
     QString message;
-    try {
-        TIniFile(path()).writeString(QStringLiteral("PORT"), QStringLiteral("frequency"),
-                                     QString(100, u'1'));
-    } catch (const EIniFileException& e) {
-        message = QString::fromUtf8(e.what());
+    {
+        const FileSizeLimit limit(64);
+        QVERIFY(limit.isActive());
+        try {
+            TIniFile(path()).writeString(QStringLiteral("PORT"), QStringLiteral("frequency"),
+                                         QString(100, u'1'));
+        } catch (const EIniFileException& e) {
+            message = QString::fromUtf8(e.what());
+        }
     }
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
-
     QCOMPARE(message, expectedMessage(path()));
     QCOMPARE(readBytes(path()), old);
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden),

@@ -21,7 +21,9 @@ struct DirCloser
 // tty backed by hardware (8250, USB, ACM, Bluetooth RFCOMM) has one.
 bool hasDeviceLink(int dirFd, const std::string& entry)
 {
-    struct stat info{};
+    struct stat info
+    {
+    };
     return fstatat(dirFd, (entry + "/device").c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
            S_ISLNK(info.st_mode);
 }
