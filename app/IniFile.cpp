@@ -174,6 +174,18 @@ bool fitsOnOneLine(const QString& text)
     return !text.contains(u'\n') && !text.contains(u'\r');
 }
 
+// Whether the entry reads back as written. A line break would end the line
+// early and could forge other keys or sections; a key that starts like a
+// section or a comment, or holds an equals sign, would be read as something
+// else.
+bool canBeStored(const QString& section, const QString& key, const QString& value)
+{
+    const QString trimmedKey = trimBlanks(key);
+    return fitsOnOneLine(section) && fitsOnOneLine(key) && fitsOnOneLine(value) &&
+           !section.contains(u']') && !trimmedKey.isEmpty() && !trimmedKey.startsWith(u'[') &&
+           !trimmedKey.startsWith(u';') && !key.contains(u'=');
+}
+
 void insertLines(Document& doc, std::size_t at, const std::vector<QString>& texts)
 {
     // A last line without a line end must get one before anything follows it.
@@ -251,10 +263,7 @@ bool TIniFile::readBool(const QString& section, const QString& key, bool default
 
 void TIniFile::writeString(const QString& section, const QString& key, const QString& value)
 {
-    // A line break would end the line early and could forge other keys or
-    // sections; such a text has no place in this format.
-    if (!fitsOnOneLine(section) || !fitsOnOneLine(key) || !fitsOnOneLine(value) ||
-        section.contains(u']') || key.contains(u'='))
+    if (!canBeStored(section, key, value))
         throw EIniFileException(m_fileName);
     std::optional<Document> doc = load(m_fileName);
     if (!doc) // rewriting a file that could not be read would lose its lines

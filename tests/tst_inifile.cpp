@@ -36,6 +36,8 @@ private slots:
     void writeFailureKeepsOldFile_data();
     void writeFailureKeepsOldFile();
     void writeAtFullDiskKeepsOldFile();
+    void writeRefusesWhatWouldNotReadBack_data();
+    void writeRefusesWhatWouldNotReadBack();
 
 private:
     QString path() const { return m_dir->filePath(QStringLiteral("quartzel.ini")); }
@@ -269,21 +271,17 @@ void TestIniFile::writeNumbers()
 void TestIniFile::writeFailureKeepsOldFile_data()
 {
     QTest::addColumn<QString>("target");
-    QTest::addColumn<QString>("value");
 
     // Root may write anywhere that permission bits forbid, so these cases
     // use places where the file system itself refuses the write.
-    QTest::newRow("the file name is a directory") << QStringLiteral("dir.ini") << "1";
-    QTest::newRow("directory in procfs") << QStringLiteral("/proc/quartzel.ini") << "1";
-    QTest::newRow("directory below a regular file") << QStringLiteral("plain/quartzel.ini") << "1";
-    QTest::newRow("line break in the value") << QStringLiteral("quartzel.ini") << "1\n[EVIL]\nx=1";
-    QTest::newRow("carriage return in the value") << QStringLiteral("quartzel.ini") << "1\r";
+    QTest::newRow("the file name is a directory") << QStringLiteral("dir.ini");
+    QTest::newRow("directory in procfs") << QStringLiteral("/proc/quartzel.ini");
+    QTest::newRow("directory below a regular file") << QStringLiteral("plain/quartzel.ini");
 }
 
 void TestIniFile::writeFailureKeepsOldFile()
 {
     QFETCH(QString, target);
-    QFETCH(QString, value);
     const QByteArray old = "[PORT]\nport=0\n";
     writeBytes(path(), old);
     writeBytes(m_dir->filePath(QStringLiteral("plain")), old);
@@ -294,7 +292,7 @@ void TestIniFile::writeFailureKeepsOldFile()
 
     TIniFile file(fileName);
     try {
-        file.writeString(QStringLiteral("PORT"), QStringLiteral("port"), value);
+        file.writeString(QStringLiteral("PORT"), QStringLiteral("port"), QStringLiteral("1"));
         QFAIL("no exception");
     } catch (const EIniFileException& e) {
         QCOMPARE(QString::fromUtf8(e.what()), expectedMessage(fileName));
@@ -326,6 +324,53 @@ void TestIniFile::writeAtFullDiskKeepsOldFile()
     QCOMPARE(readBytes(path()), old);
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden),
              QStringList{QStringLiteral("quartzel.ini")});
+}
+
+void TestIniFile::writeRefusesWhatWouldNotReadBack_data()
+{
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+
+    QTest::newRow("line break in the value") << "PORT"
+                                             << "port"
+                                             << "1\n[EVIL]\nx=1";
+    QTest::newRow("carriage return in the value") << "PORT"
+                                                  << "port"
+                                                  << "1\r";
+    QTest::newRow("line break in the key") << "PORT"
+                                           << "a\nb"
+                                           << "1";
+    QTest::newRow("line break in the section") << "PO\nRT"
+                                               << "port"
+                                               << "1";
+    QTest::newRow("bracket in the section") << "PO]RT"
+                                            << "port"
+                                            << "1";
+    QTest::newRow("equals sign in the key") << "PORT"
+                                            << "a=b"
+                                            << "1";
+    QTest::newRow("key like a section") << "PORT"
+                                        << "[EVIL]"
+                                        << "1";
+    QTest::newRow("key like a comment") << "PORT"
+                                        << " ;port"
+                                        << "1";
+    QTest::newRow("blank key") << "PORT"
+                               << " "
+                               << "1";
+}
+
+void TestIniFile::writeRefusesWhatWouldNotReadBack()
+{
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    const QByteArray old = "[PORT]\nport=0\n";
+    writeBytes(path(), old);
+    TIniFile file(path());
+    QVERIFY_THROWS_EXCEPTION(EIniFileException, file.writeString(section, key, value));
+    QCOMPARE(readBytes(path()), old);
 }
 
 QTEST_GUILESS_MAIN(TestIniFile)
