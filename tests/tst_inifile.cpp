@@ -62,15 +62,10 @@ void TestIniFile::readString_data()
     QTest::newRow("plain value") << port << "PORT"
                                  << "frequency"
                                  << "014070000";
-    QTest::newRow("second key") << port << "PORT"
-                                << "port"
-                                << "1";
     QTest::newRow("missing key") << port << "PORT"
                                  << "div4" << Default;
     QTest::newRow("missing section") << port << "OTHER"
                                      << "port" << Default;
-    QTest::newRow("empty file") << QByteArray() << "PORT"
-                                << "port" << Default;
     QTest::newRow("key of another section")
         << QByteArray("[A]\nport=1\n[PORT]\nfrequency=2\n") << "PORT"
         << "port" << Default;
@@ -156,26 +151,17 @@ void TestIniFile::readIntegerAndBool_data()
 
     QTest::newRow("decimal") << QByteArray("6") << 6 << true;
     QTest::newRow("zero") << QByteArray("0") << 0 << false;
-    QTest::newRow("negative") << QByteArray("-1") << -1 << true;
     QTest::newRow("div4=5 is true") << QByteArray("5") << 5 << true;
     QTest::newRow("div4=yes is the default") << QByteArray("yes") << 42 << false;
     QTest::newRow("0x6") << QByteArray("0x6") << 6 << true;
-    QTest::newRow("0X1f") << QByteArray("0X1f") << 31 << true;
     QTest::newRow("0x alone") << QByteArray("0x") << 42 << false;
     QTest::newRow("$1F") << QByteArray("$1F") << 31 << true;
-    QTest::newRow("$ alone") << QByteArray("$") << 42 << false;
     QTest::newRow("abc") << QByteArray("abc") << 42 << false;
     QTest::newRow("empty") << QByteArray("") << 42 << false;
-    QTest::newRow("decimal point") << QByteArray("1.5") << 42 << false;
     QTest::newRow("padded") << QByteArray("  12  ") << 12 << true;
     QTest::newRow("quoted") << QByteArray("\"9\"") << 9 << true;
-    QTest::newRow("largest 32-bit") << QByteArray("2147483647") << 2147483647 << true;
-    QTest::newRow("smallest 32-bit") << QByteArray("-2147483648") << int(0x80000000u) << true;
     QTest::newRow("one above 32 bits") << QByteArray("2147483648") << 42 << false;
-    QTest::newRow("one below 32 bits") << QByteArray("-2147483649") << 42 << false;
     QTest::newRow("far beyond 32 bits") << QByteArray("99999999999") << 42 << false;
-    QTest::newRow("hex fills 32 bits") << QByteArray("$FFFFFFFF") << -1 << true;
-    QTest::newRow("hex beyond 32 bits") << QByteArray("0x100000000") << 42 << false;
 }
 
 void TestIniFile::readIntegerAndBool()
@@ -232,8 +218,6 @@ void TestIniFile::write_data()
     QTest::newRow("last line without line end gets one")
         << true << QByteArray("[PORT]\r\nport=1") << "PORT"
         << "div4" << QByteArray("[PORT]\r\nport=1\r\ndiv4=NEW\r\n");
-    QTest::newRow("empty file") << true << QByteArray() << "PORT"
-                                << "port" << QByteArray("[PORT]\nport=NEW\n");
     QTest::newRow("file is created") << false << QByteArray() << "PORT"
                                      << "frequency" << QByteArray("[PORT]\nfrequency=NEW\n");
 }
