@@ -45,8 +45,11 @@ poll() {
     return 1
 }
 
+# Until it has run the program, the started process is still bash, env or
+# setpriv, whose signal handlers say nothing.
 catches_sigterm() {
     local mask
+    [ "$(cat "/proc/$1/comm" 2>/dev/null)" = quartzel ] || return 1
     mask=$(awk '/^SigCgt:/ { print $2 }' "/proc/$1/status" 2>/dev/null) || return 1
     [ -n "$mask" ] && (((0x$mask >> 14) & 1))
 }
