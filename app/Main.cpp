@@ -4,10 +4,14 @@
 #include "Application.h"
 #include "BCPort.h"
 #include "Convert.h"
+#include "IniFile.h"
+#include "SerialPorts.h"
 #include "ui_Main.h"
 
 #include <QApplication>
 #include <QBitmap>
+#include <QCloseEvent>
+#include <QProcessEnvironment>
 #include <QScreen>
 #include <QTimer>
 #include <QWheelEvent>
@@ -19,6 +23,7 @@ namespace {
 
 constexpr int timer1Interval = 250; // ms, free-running from start
 constexpr std::array<const char*, 9> defaultDigits{"0", "1", "4", "0", "7", "0", "0", "0", "0"};
+constexpr int defaultBaudRateIndex = 6; // 9600
 constexpr int lastBaudRateIndex = 14;
 
 // Floor division, so that negative dials round the same way as positive ones.
@@ -59,16 +64,14 @@ QString Div4FrequencyString(const QString& dialled)
     return QStringLiteral("0") + QString::number(result);
 }
 
-TMainForm::TMainForm(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::MainForm>())
+TMainForm::TMainForm(const TMainFormSetup& setup, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::MainForm>()), m_setup(setup)
 {
     Q_INIT_RESOURCE(quartzel);
     buildFromForm();
     wireEvents();
-    try {
-        FormCreate(this);
-    } catch (...) {
-        ShowCurrentException();
-    }
+    ReportErrors([this] { FormCreate(this); });
+    ReportErrors([this] { applyCommandLine(); });
 }
 
 // Destroying the window destroys the port with it, which closes it.
@@ -175,8 +178,14 @@ TAdvSpinEdit* TMainForm::digit(int index) const
 
 void TMainForm::FormCreate(QObject* /*Sender*/)
 {
-    setDefaultDigits();
-    checkModeButton(ui->SDR);
+    if (m_setup.settingsFile.isEmpty())
+        m_setup.settingsFile = settingsFilePath(QCoreApplication::applicationDirPath(),
+                                                QProcessEnvironment::systemEnvironment());
+    QStringList ports;
+    ListSerialPorts(ports, m_setup.portListRoot);
+    ui->cbPort->clear();
+    ui->cbPort->addItems(ports);
+    readSettings();
     ShowCTS(false);
     ShowDSR(false);
     ShowRLSD(false);
@@ -184,10 +193,89 @@ void TMainForm::FormCreate(QObject* /*Sender*/)
     Edit2Change(this);
 }
 
-void TMainForm::setDefaultDigits()
+// ---- Settings ----
+
+void TMainForm::readSettings()
+{
+    uncheckModeButtons();
+    const TIniFile file(m_setup.settingsFile);
+    if (file.exists())
+        applyStoredSettings(readPortSettings(
+            file, PortSettings{m_dialledFrequency, m_portIndex, m_baudRateIndex, m_div4Mode}));
+    else
+        applyDefaultSettings();
+}
+
+// Unchecking runs no click handler, and radio buttons in one group only
+// uncheck each other, so their grouping is lifted for the moment.
+void TMainForm::uncheckModeButtons()
+{
+    for (QRadioButton* button : {ui->SDR, ui->VFO}) {
+        button->setAutoExclusive(false);
+        button->setChecked(false);
+        button->setAutoExclusive(true);
+    }
+}
+
+// The stored texts go into the digits as they stand, unclamped; each may run
+// its digit's carry handler.
+void TMainForm::applyStoredSettings(const PortSettings& stored)
+{
+    m_dialledFrequency = stored.frequency;
+    m_portIndex = stored.port;
+    m_baudRateIndex = stored.baudRateIndex;
+    m_div4Mode = stored.div4;
+    const std::array<QString, 9> texts = spreadFrequency(m_dialledFrequency);
+    for (int i = 1; i <= 9; ++i)
+        digit(i)->setText(texts[i - 1]);
+    ui->cbPort->setCurrentIndex(m_portIndex);
+    ui->cbBaudRate->setCurrentIndex(m_baudRateIndex);
+    checkModeButton(m_div4Mode ? ui->SDR : ui->VFO);
+}
+
+void TMainForm::applyDefaultSettings()
 {
     for (int i = 1; i <= 9; ++i)
         digit(i)->setText(QString::fromLatin1(defaultDigits[i - 1]));
+    ui->cbPort->setCurrentIndex(0);
+    ui->cbBaudRate->setCurrentIndex(defaultBaudRateIndex);
+    m_baudRateIndex = defaultBaudRateIndex;
+    checkModeButton(ui->SDR);
+}
+
+void TMainForm::FormClose(QObject* /*Sender*/)
+{
+    ComposeFrequency();
+    m_portIndex = ui->cbPort->currentIndex();
+    TIniFile file(m_setup.settingsFile);
+    writePortSettings(file, PortSettings{m_dialledFrequency, m_portIndex, m_baudRateIndex, m_div4Mode});
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    try {
+        FormClose(this);
+        event->accept();
+    } catch (...) {
+        event->ignore();
+        ShowCurrentException();
+    }
+}
+
+// --port adds a port the system does not list (a pty, a udev link) at the end
+// of the list, so the stored indexes of the listed ports keep their meaning.
+void TMainForm::applyCommandLine()
+{
+    QStringList ports;
+    for (int i = 0; i < ui->cbPort->count(); ++i)
+        ports << ui->cbPort->itemText(i);
+    if (const std::optional<int> selected = applyPortOption(ports, m_setup.options)) {
+        ui->cbPort->clear();
+        ui->cbPort->addItems(ports);
+        ui->cbPort->setCurrentIndex(*selected);
+    }
+    if (m_setup.options.connect)
+        btnConnectClick(ui->btnConnect);
 }
 
 // ---- Frequency register ----

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "CommandLine.h"
 #include "IfResponder.h"
+#include "Settings.h"
 
 #include <QPoint>
 #include <QString>
@@ -16,6 +18,17 @@ class QTimer;
 class TAdvSpinEdit;
 class TBComPort;
 
+// Where the window finds its surroundings. The defaults are the program's
+// own; tests give a settings file and a port list of their own.
+struct TMainFormSetup
+{
+    // The settings file; empty: "quartzel.ini" at its usual place.
+    QString settingsFile;
+    // The directory listing the serial ports.
+    QString portListRoot = QStringLiteral("/sys/class/tty");
+    CommandLineOptions options;
+};
+
 // The main window: nine digit controls holding a frequency in hertz, the two
 // output-mode buttons, the port panel, the reply to the device's "IF;" query
 // and its lamp. Lives on the UI thread for the life of the program; every
@@ -25,12 +38,15 @@ class TMainForm : public QWidget
     Q_OBJECT
 
 public:
-    explicit TMainForm(QWidget* parent = nullptr);
+    explicit TMainForm(const TMainFormSetup& setup = {}, QWidget* parent = nullptr);
     ~TMainForm() override;
 
     // The window's creation handler; runs once from the constructor. An error
     // is reported and the remaining steps are skipped.
     void FormCreate(QObject* Sender);
+    // The window's close handler: composes once more and writes the four
+    // settings. Raises when a write fails; the window then stays open.
+    void FormClose(QObject* Sender);
 
     // Reads the nine digits into the dialled frequency and the frequency
     // string, applying the div4 transform when the "VFO" button (component
@@ -84,6 +100,7 @@ public:
     const QString& frequencyString() const { return m_frequencyString; }
     bool div4Mode() const { return m_div4Mode; }
     const TReceiveBuffer& receiveBuffer() const { return m_receiveBuffer; }
+    const QString& settingsFile() const { return m_setup.settingsFile; }
 
     // The controls and components of the window, for wiring and for tests.
     Ui::MainForm& form() const { return *ui; }
@@ -93,6 +110,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildFromForm();
@@ -101,13 +119,18 @@ private:
     void wireDigits();
     void wirePortPanel();
     void carry(TAdvSpinEdit* digitControl, TAdvSpinEdit* left);
-    void setDefaultDigits();
+    void readSettings();
+    void applyStoredSettings(const PortSettings& stored);
+    void applyDefaultSettings();
+    void uncheckModeButtons();
+    void applyCommandLine();
     void runModeClick(void (TMainForm::*handler)(QObject*), QObject* sender);
     void checkModeButton(QRadioButton* button);
     void showPanelClosed();
     void showReceiveBuffer();
 
     std::unique_ptr<Ui::MainForm> ui;
+    TMainFormSetup m_setup;
     TBComPort* m_BComPort1 = nullptr;
     QTimer* m_Timer1 = nullptr;
     QString m_dialledFrequency;

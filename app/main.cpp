@@ -25,7 +25,9 @@ int main(int argc, char* argv[])
         TApplication app(argc, argv);
         TApplication::setApplicationDisplayName(QStringLiteral("Quartzel"));
         substituteDesignFonts();
-        TMainForm mainForm;
+        TMainFormSetup setup;
+        setup.options = processCommandLine();
+        TMainForm mainForm(setup);
         TerminationSignals stopRequests([&mainForm] { mainForm.close(); });
         mainForm.show();
         result = TApplication::exec();
