@@ -11,8 +11,7 @@ namespace {
     throw EComPort(message);
 }
 
-template <typename T>
-bool storeIfChanged(T& field, T value)
+template <typename T> bool storeIfChanged(T& field, T value)
 {
     if (field == value)
         return false;
@@ -219,9 +218,8 @@ void TBComPort::ApplyTimeoutSettings()
     if (!m_Connected)
         return;
     const serial::CommTimeouts timeouts = comport::commTimeouts(
-        m_Timeouts.ReadInterval(), m_Timeouts.ReadTotalMultiplier(),
-        m_Timeouts.ReadTotalConstant(), m_Timeouts.WriteTotalMultiplier(),
-        m_Timeouts.WriteTotalConstant());
+        m_Timeouts.ReadInterval(), m_Timeouts.ReadTotalMultiplier(), m_Timeouts.ReadTotalConstant(),
+        m_Timeouts.WriteTotalMultiplier(), m_Timeouts.WriteTotalConstant());
     if (!m_Device || !m_Device->setCommTimeouts(timeouts))
         raise(ComPortMessages::SetCommTimeoutsFailed);
 }

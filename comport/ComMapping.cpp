@@ -121,8 +121,7 @@ std::optional<serial::Dcb> lineSettings(TBaudRate rate, TByteSize byteSize, TPar
 }
 
 serial::CommTimeouts commTimeouts(std::int32_t readInterval, std::int32_t readTotalMultiplier,
-                                  std::int32_t readTotalConstant,
-                                  std::int32_t writeTotalMultiplier,
+                                  std::int32_t readTotalConstant, std::int32_t writeTotalMultiplier,
                                   std::int32_t writeTotalConstant)
 {
     return {timeoutValue(readInterval), timeoutValue(readTotalMultiplier),

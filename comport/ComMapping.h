@@ -23,8 +23,7 @@ std::optional<serial::Dcb> lineSettings(TBaudRate rate, TByteSize byteSize, TPar
 // The five time-outs in milliseconds, in record order; a negative value
 // becomes 0xFFFFFFFF ("no limit" / MAXDWORD).
 serial::CommTimeouts commTimeouts(std::int32_t readInterval, std::int32_t readTotalMultiplier,
-                                  std::int32_t readTotalConstant,
-                                  std::int32_t writeTotalMultiplier,
+                                  std::int32_t readTotalConstant, std::int32_t writeTotalMultiplier,
                                   std::int32_t writeTotalConstant);
 
 // Event set <-> the device's event mask (all eight events give 0x05BD).

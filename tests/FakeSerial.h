@@ -21,9 +21,9 @@ struct FakeLine
     mutable std::mutex mutex;
     std::condition_variable waitChanged;
 
-    std::vector<std::string> log;         // one entry per call, in order
-    std::set<std::string> failing;        // names of calls that return false
-    bool gone = false;                    // every call fails, as after an unplug
+    std::vector<std::string> log;  // one entry per call, in order
+    std::set<std::string> failing; // names of calls that return false
+    bool gone = false;             // every call fails, as after an unplug
     serial::OpenError openError = serial::OpenError::None;
     bool openFails = false;
     std::string openedPath;
@@ -31,16 +31,13 @@ struct FakeLine
     serial::Dcb dcb;
     serial::CommTimeouts timeouts;
     std::uint32_t commMask = 0;
-    serial::CommStatus status;            // what clearError reports (errors are then cleared)
-    std::uint32_t modem = 0;              // what modemStatus reports
-    std::deque<std::uint32_t> events;     // masks that waitEvent returns, 0 = hang-up
+    serial::CommStatus status;        // what clearError reports (errors are then cleared)
+    std::uint32_t modem = 0;          // what modemStatus reports
+    std::deque<std::uint32_t> events; // masks that waitEvent returns, 0 = hang-up
     bool stopRequested = false;
     int devicesOpen = 0;
 
-    void record(const std::string& entry)
-    {
-        log.push_back(entry);
-    }
+    void record(const std::string& entry) { log.push_back(entry); }
     // Appends a call to the log and tells whether it succeeds.
     bool call(const std::string& name, const std::string& detail = {})
     {
@@ -76,14 +73,12 @@ struct FakeLine
         std::lock_guard lock(mutex);
         log.clear();
     }
-    template <typename T>
-    T get(const T FakeLine::*field) const
+    template <typename T> T get(const T FakeLine::*field) const
     {
         std::lock_guard lock(mutex);
         return this->*field;
     }
-    template <typename T>
-    void set(T FakeLine::*field, const T& value)
+    template <typename T> void set(T FakeLine::*field, const T& value)
     {
         std::lock_guard lock(mutex);
         this->*field = value;
@@ -182,8 +177,7 @@ class FakeOpener : public serial::Opener
 public:
     std::shared_ptr<FakeLine> line = std::make_shared<FakeLine>();
 
-    std::unique_ptr<serial::Device> open(const std::string& path,
-                                         serial::OpenError& error) override
+    std::unique_ptr<serial::Device> open(const std::string& path, serial::OpenError& error) override
     {
         std::lock_guard lock(line->mutex);
         line->record("open " + path);

@@ -1,5 +1,6 @@
 #include "BCPort.h"
 #include "ComMapping.h"
+#include "ComPortTesting.h"
 #include "ComThread.h"
 #include "FakeSerial.h"
 
@@ -17,21 +18,6 @@ namespace {
 
 // The calls the port makes to close an open device with its event thread.
 const Calls closeCalls{"escape 6", "escape 4", "purge 3", "setCommMask 0", "purge 12", "close"};
-
-QString messageOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const EComPort& e) {
-        return QString::fromUtf8(e.what());
-    }
-    return {};
-}
-
-QString message(const char* text)
-{
-    return QString::fromUtf8(text);
-}
 
 } // namespace
 
@@ -110,8 +96,7 @@ void TestBCPort::speedTable_data()
     const int speeds[] = {110,   300,   600,   1200,  2400,   4800,   9600,  14400,
                           19200, 38400, 56000, 57600, 115200, 128000, 256000};
     for (int ordinal = 0; ordinal < 15; ++ordinal) {
-        QTest::addRow("ordinal %d", ordinal)
-            << static_cast<TBaudRate>(ordinal) << speeds[ordinal];
+        QTest::addRow("ordinal %d", ordinal) << static_cast<TBaudRate>(ordinal) << speeds[ordinal];
     }
     QTest::newRow("ordinal 15 is past the table") << static_cast<TBaudRate>(15) << -1;
     QTest::newRow("-1 stored as a byte") << static_cast<TBaudRate>(255) << -1;
@@ -125,9 +110,9 @@ void TestBCPort::speedTable()
     QCOMPARE(actual.has_value(), speed >= 0);
     if (actual)
         QCOMPARE(int(*actual), speed);
-    QCOMPARE(comport::lineSettings(rate, TByteSize::bs8, TParity::paNone, TStopBits::sb1)
-                 .has_value(),
-             speed >= 0);
+    QCOMPARE(
+        comport::lineSettings(rate, TByteSize::bs8, TParity::paNone, TStopBits::sb1).has_value(),
+        speed >= 0);
 }
 
 void TestBCPort::lineSettingsBlock_data()
@@ -230,8 +215,7 @@ void TestBCPort::errorBits_data()
     QTest::newRow("CE_IOE") << 0x0400u << TParity::paNone << int(E::ceIO);
     QTest::newRow("CE_MODE") << 0x8000u << TParity::paNone << int(E::ceMode);
     QTest::newRow("unknown bits ignored") << 0x7000u << TParity::paOdd << 0;
-    QTest::newRow("frame and parity with paNone")
-        << 0x000Cu << TParity::paNone << int(E::ceFrame);
+    QTest::newRow("frame and parity with paNone") << 0x000Cu << TParity::paNone << int(E::ceFrame);
 }
 
 void TestBCPort::errorBits()
@@ -300,7 +284,8 @@ void TestBCPort::openFailures_data()
 {
     QTest::addColumn<serial::OpenError>("error");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("missing device") << serial::OpenError::NotFound << message(ComPortMessages::NoSuchPort);
+    QTest::newRow("missing device")
+        << serial::OpenError::NotFound << message(ComPortMessages::NoSuchPort);
     QTest::newRow("device held elsewhere")
         << serial::OpenError::AccessDenied << message(ComPortMessages::PortInUse);
     QTest::newRow("unexplained failure ends at the first apply step")
@@ -331,9 +316,10 @@ void TestBCPort::applyStepFailureRollsBack_data()
     QTest::newRow("line settings")
         << "setCommState" << message(ComPortMessages::SetCommStateFailed)
         << Calls{open, "setupComm 2048 2048", "setCommState 9600", "close"};
-    QTest::newRow("time-outs")
-        << "setCommTimeouts" << message(ComPortMessages::SetCommTimeoutsFailed)
-        << Calls{open, "setupComm 2048 2048", "setCommState 9600", "setCommTimeouts", "close"};
+    QTest::newRow("time-outs") << "setCommTimeouts"
+                               << message(ComPortMessages::SetCommTimeoutsFailed)
+                               << Calls{open, "setupComm 2048 2048", "setCommState 9600",
+                                        "setCommTimeouts", "close"};
 }
 
 void TestBCPort::applyStepFailureRollsBack()
@@ -355,7 +341,8 @@ void TestBCPort::setterApplies_data()
     QTest::addColumn<QString>("property");
     QTest::addColumn<bool>("open");
     QTest::addColumn<Calls>("calls");
-    QTest::newRow("BaudRate br57600 on an open port") << "BaudRate" << true << Calls{"setCommState 57600"};
+    QTest::newRow("BaudRate br57600 on an open port")
+        << "BaudRate" << true << Calls{"setCommState 57600"};
     QTest::newRow("BaudRate on a closed port is only stored") << "BaudRate" << false << Calls{};
     QTest::newRow("same BaudRate does nothing") << "BaudRate same" << true << Calls{};
     QTest::newRow("ByteSize") << "ByteSize" << true << Calls{"setCommState 9600"};
@@ -482,18 +469,28 @@ void TestBCPort::operationFailures_data()
     QTest::addColumn<QString>("operation");
     QTest::addColumn<QString>("expected");
     using namespace ComPortMessages;
-    QTest::newRow("WriteText") << "write" << "WriteText" << message(WriteError);
-    QTest::newRow("ReadText") << "read" << "ReadText" << message(ReadError);
-    QTest::newRow("ModemState") << "modemStatus" << "ModemState" << message(ModemStatusFailed);
-    QTest::newRow("SetDTR") << "escape" << "SetDTR" << message(EscapeFailed);
-    QTest::newRow("SetRTS") << "escape" << "SetRTS" << message(EscapeFailed);
-    QTest::newRow("AbortTransfers") << "purge" << "AbortTransfers" << message(PurgeCommFailed);
-    QTest::newRow("BytesWaiting") << "clearError" << "BytesWaiting" << message(ClearCommErrorFailed);
-    QTest::newRow("FireError") << "clearError" << "FireError" << message(ClearCommErrorFailed);
-    QTest::newRow("BaudRate while open") << "setCommState" << "BaudRate" << message(SetCommStateFailed);
-    QTest::newRow("InBufSize while open") << "setupComm" << "InBufSize" << message(SetupCommFailed);
-    QTest::newRow("ReadInterval while open")
-        << "setCommTimeouts" << "ReadInterval" << message(SetCommTimeoutsFailed);
+    QTest::newRow("WriteText") << "write"
+                               << "WriteText" << message(WriteError);
+    QTest::newRow("ReadText") << "read"
+                              << "ReadText" << message(ReadError);
+    QTest::newRow("ModemState") << "modemStatus"
+                                << "ModemState" << message(ModemStatusFailed);
+    QTest::newRow("SetDTR") << "escape"
+                            << "SetDTR" << message(EscapeFailed);
+    QTest::newRow("SetRTS") << "escape"
+                            << "SetRTS" << message(EscapeFailed);
+    QTest::newRow("AbortTransfers") << "purge"
+                                    << "AbortTransfers" << message(PurgeCommFailed);
+    QTest::newRow("BytesWaiting") << "clearError"
+                                  << "BytesWaiting" << message(ClearCommErrorFailed);
+    QTest::newRow("FireError") << "clearError"
+                               << "FireError" << message(ClearCommErrorFailed);
+    QTest::newRow("BaudRate while open") << "setCommState"
+                                         << "BaudRate" << message(SetCommStateFailed);
+    QTest::newRow("InBufSize while open") << "setupComm"
+                                          << "InBufSize" << message(SetupCommFailed);
+    QTest::newRow("ReadInterval while open") << "setCommTimeouts"
+                                             << "ReadInterval" << message(SetCommTimeoutsFailed);
 }
 
 void TestBCPort::operationFailures()
