@@ -85,6 +85,7 @@ void TMainForm::buildFromForm()
     }
     for (int i = 1; i <= 9; ++i)
         digit(i)->Loaded();
+    sizeCaptionsToText();
     m_BComPort1 = new TBComPort(this);
     m_Timer1 = new QTimer(this);
     m_Timer1->setInterval(timer1Interval);
@@ -93,6 +94,16 @@ void TMainForm::buildFromForm()
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     centreOnScreen();
+}
+
+// Captions size themselves to their text, so that none is cut off whatever
+// font the system substitutes for the designed one.
+void TMainForm::sizeCaptionsToText()
+{
+    for (QLabel* label : findChildren<QLabel*>()) {
+        if (!label->text().isEmpty() && label->parentWidget() != ui->StatusBar1)
+            label->adjustSize();
+    }
 }
 
 void TMainForm::centreOnScreen()

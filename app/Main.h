@@ -115,6 +115,7 @@ protected:
 private:
     void buildFromForm();
     void centreOnScreen();
+    void sizeCaptionsToText();
     void wireEvents();
     void wireDigits();
     void wirePortPanel();
