@@ -448,7 +448,7 @@ public:
         Deadline interval;
         auto* bytes = static_cast<std::uint8_t*>(buffer);
         while (got < count) {
-            const ssize_t n = ::read(fd(), bytes + got, count - got);
+            const ssize_t n = consume(bytes + got, count - got);
             if (n > 0) {
                 got += static_cast<std::uint32_t>(n);
                 if (plan.returnOnFirstBytes)
@@ -577,7 +577,7 @@ public:
             m_rxAbort.abort();
         // Bytes already handed to the kernel can only be dropped by a flush.
         const bool flushed = ((flags & purge::TxClear) == 0 || tcflush(fd(), TCOFLUSH) == 0) &&
-                             ((flags & purge::RxClear) == 0 || tcflush(fd(), TCIFLUSH) == 0);
+                             ((flags & purge::RxClear) == 0 || flushInput());
         return flushed ? alive() : failed();
     }
 
@@ -728,17 +728,45 @@ private:
         return true;
     }
 
+    // Takes bytes out of the input queue, noting that the queue shrank.
+    ssize_t consume(std::uint8_t* bytes, std::size_t count)
+    {
+        const std::lock_guard lock(m_inputMutex);
+        const ssize_t n = ::read(fd(), bytes, count);
+        if (n > 0)
+            ++m_inputTaken;
+        return n;
+    }
+
+    bool flushInput()
+    {
+        const std::lock_guard lock(m_inputMutex);
+        ++m_inputTaken;
+        return tcflush(fd(), TCIFLUSH) == 0;
+    }
+
+    // The tty wakes its pollers for more than arrivals, and each wake-up is an
+    // edge. An edge after which the queue holds exactly what it held at the
+    // last look, with nothing taken out since, brought no byte.
     std::uint32_t receiveEvents()
     {
-        std::uint32_t events = ev::RxChar;
         int waiting = 0;
-        if (ioctl(fd(), FIONREAD, &waiting) == 0) {
-            const bool full = std::uint64_t(waiting) * 10 >= std::uint64_t(m_inQueue) * 8;
-            if (full && !m_rxFull)
-                events |= ev::Rx80Full;
-            m_rxFull = full;
+        std::uint64_t taken = 0;
+        {
+            const std::lock_guard lock(m_inputMutex);
+            if (ioctl(fd(), FIONREAD, &waiting) != 0)
+                return ev::RxChar;
+            taken = m_inputTaken;
         }
-        return events;
+        const bool arrived = taken != m_seenInputTaken || waiting != m_seenWaiting;
+        m_seenInputTaken = taken;
+        m_seenWaiting = waiting;
+        if (!arrived)
+            return 0;
+        const bool full = std::uint64_t(waiting) * 10 >= std::uint64_t(m_inQueue) * 8;
+        const bool crossedFull = full && !m_rxFull;
+        m_rxFull = full;
+        return ev::RxChar | (crossedFull ? ev::Rx80Full : 0);
     }
 
     // There is no notification for an empty transmitter: after a write the
@@ -836,11 +864,17 @@ private:
     AbortSignal m_rxAbort;
     AbortSignal m_txAbort;
 
+    // Counts every removal from the input queue (reads and flushes).
+    std::mutex m_inputMutex;
+    std::uint64_t m_inputTaken = 0;
+
     // Owned by the thread in waitEvent.
     serial_icounter_struct m_waitBase{};
     int m_waitModemLines = 0;
     bool m_pollArmed = false;
     bool m_rxFull = false;
+    int m_seenWaiting = 0;
+    std::uint64_t m_seenInputTaken = 0;
 
     std::unique_ptr<detail::InterruptibleThread> m_modemWatcher;
 };
