@@ -245,6 +245,15 @@ private slots:
 
     void helperThreadIsInterrupted();
 
+    void speedTolerance_data();
+    void speedTolerance();
+    void modemStatusBits_data();
+    void modemStatusBits();
+    void lineChangeEvents_data();
+    void lineChangeEvents();
+    void counterDeltas_data();
+    void counterDeltas();
+
 private:
     std::unique_ptr<Device> openConfigured(const Pty& pty);
 
@@ -907,6 +916,99 @@ void TestSerialLinux::helperThreadIsInterrupted()
     QVERIFY(interruptions >= 1);
     ::close(pipeEnds[0]);
     ::close(pipeEnds[1]);
+}
+
+void TestSerialLinux::speedTolerance_data()
+{
+    QTest::addColumn<std::uint32_t>("wanted");
+    QTest::addColumn<std::uint32_t>("achieved");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("exact") << 9600u << 9600u << true;
+    QTest::newRow("3 % slow") << 100000u << 97000u << true;
+    QTest::newRow("3 % fast") << 100000u << 103000u << true;
+    QTest::newRow("just over 3 % slow") << 100000u << 96999u << false;
+    QTest::newRow("16550 makes 57600 for 56000") << 56000u << 57600u << true;
+    QTest::newRow("16550 makes 115200 for 128000") << 128000u << 115200u << false;
+    QTest::newRow("driver fell back to 38400") << 56000u << 38400u << false;
+}
+
+void TestSerialLinux::speedTolerance()
+{
+    QFETCH(std::uint32_t, wanted);
+    QFETCH(std::uint32_t, achieved);
+    QFETCH(bool, accepted);
+    QCOMPARE(detail::speedWithinTolerance(wanted, achieved), accepted);
+}
+
+void TestSerialLinux::modemStatusBits_data()
+{
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<std::uint32_t>("status");
+    QTest::newRow("no input line") << (TIOCM_DTR | TIOCM_RTS) << 0u;
+    QTest::newRow("CTS and carrier, no DSR") << (TIOCM_CTS | TIOCM_CD) << (ms::CtsOn | ms::RlsdOn);
+    QTest::newRow("DSR") << TIOCM_DSR << ms::DsrOn;
+    QTest::newRow("ring") << TIOCM_RNG << ms::RingOn;
+}
+
+void TestSerialLinux::modemStatusBits()
+{
+    QFETCH(int, lines);
+    QFETCH(std::uint32_t, status);
+    QCOMPARE(detail::modemStatusBits(lines), status);
+}
+
+void TestSerialLinux::lineChangeEvents_data()
+{
+    QTest::addColumn<int>("before");
+    QTest::addColumn<int>("after");
+    QTest::addColumn<std::uint32_t>("events");
+    QTest::newRow("nothing changed") << TIOCM_CTS << TIOCM_CTS << 0u;
+    QTest::newRow("CTS rose") << 0 << TIOCM_CTS << ev::Cts;
+    QTest::newRow("CTS fell") << TIOCM_CTS << 0 << ev::Cts;
+    QTest::newRow("DSR and carrier fell") << (TIOCM_DSR | TIOCM_CD) << 0 << (ev::Dsr | ev::Rlsd);
+    QTest::newRow("ring started") << 0 << TIOCM_RNG << ev::Ring;
+    QTest::newRow("ring ended") << TIOCM_RNG << 0 << 0u;
+    QTest::newRow("output lines are no events") << 0 << (TIOCM_DTR | TIOCM_RTS) << 0u;
+}
+
+void TestSerialLinux::lineChangeEvents()
+{
+    QFETCH(int, before);
+    QFETCH(int, after);
+    QFETCH(std::uint32_t, events);
+    QCOMPARE(detail::lineChangeEvents(before, after), events);
+}
+
+void TestSerialLinux::counterDeltas_data()
+{
+    QTest::addColumn<int serial_icounter_struct::*>("counter");
+    QTest::addColumn<std::uint32_t>("events");
+    QTest::addColumn<std::uint32_t>("errors");
+    QTest::newRow("frame error") << &serial_icounter_struct::frame << ev::Err << ce::Frame;
+    QTest::newRow("parity error") << &serial_icounter_struct::parity << ev::Err << ce::RxParity;
+    QTest::newRow("overrun") << &serial_icounter_struct::overrun << ev::Err << ce::Overrun;
+    QTest::newRow("receive queue overflow")
+        << &serial_icounter_struct::buf_overrun << 0u << ce::RxOver;
+    QTest::newRow("break") << &serial_icounter_struct::brk << ev::Break << ce::Break;
+    QTest::newRow("CTS pulse") << &serial_icounter_struct::cts << ev::Cts << 0u;
+    QTest::newRow("carrier pulse") << &serial_icounter_struct::dcd << ev::Rlsd << 0u;
+    QTest::newRow("ring") << &serial_icounter_struct::rng << ev::Ring << 0u;
+    QTest::newRow("bytes received") << &serial_icounter_struct::rx << 0u << 0u;
+}
+
+void TestSerialLinux::counterDeltas()
+{
+    QFETCH(int serial_icounter_struct::*, counter);
+    QFETCH(std::uint32_t, events);
+    QFETCH(std::uint32_t, errors);
+    serial_icounter_struct was{};
+    was.*counter = 41;
+    serial_icounter_struct now = was;
+    QCOMPARE(detail::counterEvents(was, now), 0u);
+    QCOMPARE(detail::errorBits(was, now), 0u);
+    now.*counter = 42;
+    QCOMPARE(detail::counterEvents(was, now), events);
+    QCOMPARE(detail::errorBits(was, now), errors);
 }
 
 QTEST_GUILESS_MAIN(TestSerialLinux)

@@ -303,12 +303,6 @@ void applyFrame(termios& t, const Dcb& dcb)
     t.c_cc[VTIME] = 0;
 }
 
-bool speedWithinTolerance(std::uint32_t wanted, std::uint32_t achieved)
-{
-    const std::uint64_t difference = wanted > achieved ? wanted - achieved : achieved - wanted;
-    return difference * 100 <= std::uint64_t(wanted) * 3;
-}
-
 std::chrono::nanoseconds characterTime(std::uint32_t baud, const Dcb& dcb)
 {
     const unsigned bits = 1 + dcb.ByteSize + (dcb.Parity != 0 ? 1 : 0) + (dcb.StopBits != 0 ? 2 : 1);
@@ -353,6 +347,8 @@ public:
             m_characterTime = characterTime(baud, Dcb{});
         if (m_hasModemLines)
             startModemWatcher();
+        // Without the helper thread the lines are polled.
+        m_modemPolling = m_hasModemLines && !m_modemWatcher->running();
         return 0;
     }
 
@@ -532,7 +528,7 @@ public:
             serial_icounter_struct now{};
             if (ioctl(fd(), TIOCGICOUNT, &now) != 0)
                 return failed();
-            status.errors = errorBits(m_errorBase, now);
+            status.errors = detail::errorBits(m_errorBase, now);
             m_errorBase = now;
         }
         return true;
@@ -544,8 +540,7 @@ public:
         int lines = 0;
         if (ioctl(fd(), TIOCMGET, &lines) != 0)
             return unsupportedRequest(errno) || failed();
-        status = ((lines & TIOCM_CTS) ? ms::CtsOn : 0) | ((lines & TIOCM_DSR) ? ms::DsrOn : 0) |
-                 ((lines & TIOCM_RNG) ? ms::RingOn : 0) | ((lines & TIOCM_CD) ? ms::RlsdOn : 0);
+        status = detail::modemStatusBits(lines);
         return true;
     }
 
@@ -626,7 +621,7 @@ private:
         // tcsetattr succeeds when any part was taken; a pty, for one, forces
         // 8 bits without parity. A frame or rate the driver changed is refused.
         if ((actual.c_cflag & frameFlags) != (wanted.c_cflag & frameFlags) ||
-            !speedWithinTolerance(baud, achieved)) {
+            !detail::speedWithinTolerance(baud, achieved)) {
             errno = EINVAL;
             return false;
         }
@@ -799,38 +794,19 @@ private:
         int lines = 0;
         if (!m_hasModemLines || ioctl(fd(), TIOCMGET, &lines) != 0)
             return 0;
-        const int changed = lines ^ m_waitModemLines;
-        const bool ringStarted = (changed & lines & TIOCM_RNG) != 0;
+        const std::uint32_t events = detail::lineChangeEvents(m_waitModemLines, lines);
         m_waitModemLines = lines;
-        return ((changed & TIOCM_CTS) ? ev::Cts : 0) | ((changed & TIOCM_DSR) ? ev::Dsr : 0) |
-               ((changed & TIOCM_CD) ? ev::Rlsd : 0) | (ringStarted ? ev::Ring : 0);
+        return events;
     }
 
-    // The counters also catch a line that changed and changed back between two looks.
     std::uint32_t counterEvents()
     {
         serial_icounter_struct now{};
         if (!m_hasCounters || ioctl(fd(), TIOCGICOUNT, &now) != 0)
             return 0;
-        const serial_icounter_struct& was = m_waitBase;
-        const bool lineError = now.frame != was.frame || now.parity != was.parity ||
-                               now.overrun != was.overrun;
-        const std::uint32_t events =
-            (lineError ? ev::Err : 0) | (now.brk != was.brk ? ev::Break : 0) |
-            (now.cts != was.cts ? ev::Cts : 0) | (now.dsr != was.dsr ? ev::Dsr : 0) |
-            (now.dcd != was.dcd ? ev::Rlsd : 0) | (now.rng != was.rng ? ev::Ring : 0);
+        const std::uint32_t events = detail::counterEvents(m_waitBase, now);
         m_waitBase = now;
         return events;
-    }
-
-    static std::uint32_t errorBits(const serial_icounter_struct& was,
-                                   const serial_icounter_struct& now)
-    {
-        return (now.frame != was.frame ? ce::Frame : 0) |
-               (now.parity != was.parity ? ce::RxParity : 0) |
-               (now.overrun != was.overrun ? ce::Overrun : 0) |
-               (now.buf_overrun != was.buf_overrun ? ce::RxOver : 0) |
-               (now.brk != was.brk ? ce::Break : 0);
     }
 
     // Destroyed in reverse: the watcher first, the tty (HUPCL drops DTR and
@@ -912,6 +888,46 @@ ReadPlan readPlan(const CommTimeouts& timeouts, std::uint32_t count)
     if (interval != 0 && interval != maxDword)
         plan.interval = std::chrono::milliseconds(interval);
     return plan;
+}
+
+bool speedWithinTolerance(std::uint32_t wanted, std::uint32_t achieved)
+{
+    const std::uint64_t difference = wanted > achieved ? wanted - achieved : achieved - wanted;
+    return difference * 100 <= std::uint64_t(wanted) * 3;
+}
+
+std::uint32_t modemStatusBits(int lines)
+{
+    return ((lines & TIOCM_CTS) ? ms::CtsOn : 0) | ((lines & TIOCM_DSR) ? ms::DsrOn : 0) |
+           ((lines & TIOCM_RNG) ? ms::RingOn : 0) | ((lines & TIOCM_CD) ? ms::RlsdOn : 0);
+}
+
+std::uint32_t lineChangeEvents(int before, int after)
+{
+    const int changed = before ^ after;
+    // A ring is reported when the indicator comes on, not when it goes off.
+    const bool ringStarted = (changed & after & TIOCM_RNG) != 0;
+    return ((changed & TIOCM_CTS) ? ev::Cts : 0) | ((changed & TIOCM_DSR) ? ev::Dsr : 0) |
+           ((changed & TIOCM_CD) ? ev::Rlsd : 0) | (ringStarted ? ev::Ring : 0);
+}
+
+// The counters also catch a line that changed and changed back between two looks.
+std::uint32_t counterEvents(const serial_icounter_struct& was, const serial_icounter_struct& now)
+{
+    const bool lineError =
+        now.frame != was.frame || now.parity != was.parity || now.overrun != was.overrun;
+    return (lineError ? ev::Err : 0) | (now.brk != was.brk ? ev::Break : 0) |
+           (now.cts != was.cts ? ev::Cts : 0) | (now.dsr != was.dsr ? ev::Dsr : 0) |
+           (now.dcd != was.dcd ? ev::Rlsd : 0) | (now.rng != was.rng ? ev::Ring : 0);
+}
+
+std::uint32_t errorBits(const serial_icounter_struct& was, const serial_icounter_struct& now)
+{
+    return (now.frame != was.frame ? ce::Frame : 0) |
+           (now.parity != was.parity ? ce::RxParity : 0) |
+           (now.overrun != was.overrun ? ce::Overrun : 0) |
+           (now.buf_overrun != was.buf_overrun ? ce::RxOver : 0) |
+           (now.brk != was.brk ? ce::Break : 0);
 }
 
 std::optional<std::chrono::milliseconds> writeLimit(const CommTimeouts& timeouts,
