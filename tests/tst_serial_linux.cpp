@@ -7,6 +7,7 @@
 #include "platform/SerialLock_linux.h"
 #include "platform/SerialSpeed_linux.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -117,8 +118,7 @@ std::chrono::nanoseconds threadCpuTime()
 
 // One blocking call on another thread. `release` ends the call if a check
 // failed before it returned, so that the destructor never hangs.
-template <typename Result>
-class Background
+template <typename Result> class Background
 {
 public:
     Background(std::function<Result()> call, std::function<void()> release)
@@ -243,6 +243,7 @@ private slots:
     void callsFailAfterHangUp_data();
     void callsFailAfterHangUp();
 
+    void closesWhatItOpened();
     void helperThreadIsInterrupted();
 
     void speedTolerance_data();
@@ -285,10 +286,14 @@ void TestSerialLinux::devicePath_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("path");
-    QTest::newRow("USB adapter name") << "ttyUSB0" << "/dev/ttyUSB0";
-    QTest::newRow("onboard UART name") << "ttyS1" << "/dev/ttyS1";
-    QTest::newRow("absolute pty path") << "/dev/pts/7" << "/dev/pts/7";
-    QTest::newRow("absolute udev link") << "/dev/serial/by-id/usb-x" << "/dev/serial/by-id/usb-x";
+    QTest::newRow("USB adapter name") << "ttyUSB0"
+                                      << "/dev/ttyUSB0";
+    QTest::newRow("onboard UART name") << "ttyS1"
+                                       << "/dev/ttyS1";
+    QTest::newRow("absolute pty path") << "/dev/pts/7"
+                                       << "/dev/pts/7";
+    QTest::newRow("absolute udev link") << "/dev/serial/by-id/usb-x"
+                                        << "/dev/serial/by-id/usb-x";
 }
 
 void TestSerialLinux::devicePath()
@@ -361,7 +366,8 @@ void TestSerialLinux::lockFilesOfOthers()
     QFETCH(QByteArray, content);
     QFETCH(bool, opens);
     Pty pty;
-    const std::string lockFile = detail::lockFilePath(m_scratch.path().toStdString(), pty.slavePath());
+    const std::string lockFile =
+        detail::lockFilePath(m_scratch.path().toStdString(), pty.slavePath());
     const QString lockName = QString::fromStdString(lockFile);
     QVERIFY(lockName.endsWith(QStringLiteral("/LCK..pts_") +
                               QString::fromStdString(pty.slavePath()).section('/', -1)));
@@ -388,8 +394,8 @@ void TestSerialLinux::systemLockFileLivesWhileOpen()
     if (access(detail::defaultLockDirectory, W_OK) != 0)
         QSKIP("the lock directory is not writable here");
     Pty pty;
-    const QString lockName = QString::fromStdString(
-        detail::lockFilePath(detail::defaultLockDirectory, pty.slavePath()));
+    const QString lockName =
+        QString::fromStdString(detail::lockFilePath(detail::defaultLockDirectory, pty.slavePath()));
     auto device = openConfigured(pty);
     QVERIFY(device);
     QFile file(lockName);
@@ -402,8 +408,8 @@ void TestSerialLinux::systemLockFileLivesWhileOpen()
 void TestSerialLinux::speedsAccepted_data()
 {
     QTest::addColumn<std::uint32_t>("baud");
-    for (const std::uint32_t baud : {110u, 300u, 600u, 1200u, 2400u, 4800u, 9600u, 14400u,
-                                     19200u, 38400u, 56000u, 57600u, 115200u, 128000u, 256000u})
+    for (const std::uint32_t baud : {110u, 300u, 600u, 1200u, 2400u, 4800u, 9600u, 14400u, 19200u,
+                                     38400u, 56000u, 57600u, 115200u, 128000u, 256000u})
         QTest::addRow("%u bit/s", baud) << baud;
 }
 
@@ -782,8 +788,7 @@ void TestSerialLinux::maskChangeWakesWait()
     {
         auto waiting = backgroundWait(*device, events);
         // A mask set before the wait began does not end it, so repeat it.
-        QTRY_VERIFY_WITH_TIMEOUT((device->setCommMask(ev::RxChar), waiting.finished()),
-                                 generousMs);
+        QTRY_VERIFY_WITH_TIMEOUT((device->setCommMask(ev::RxChar), waiting.finished()), generousMs);
         QCOMPARE(waiting.result(), WaitResult::Stopped);
     }
     // Unlike a stop, a mask change ends only the wait it found.
@@ -864,9 +869,9 @@ void TestSerialLinux::waitAfterHangUpDoesNotSpin()
     QVERIFY(loopEnded);
     QCOMPARE(laterWait, WaitResult::Failed);
     QCOMPARE(eventsSeen, 1);
-    QVERIFY2(cpu * 20 < elapsed, qPrintable(QStringLiteral("%1 ns of CPU in %2 ns")
-                                                .arg(cpu.count())
-                                                .arg(elapsed.count())));
+    QVERIFY2(
+        cpu * 20 < elapsed,
+        qPrintable(QStringLiteral("%1 ns of CPU in %2 ns").arg(cpu.count()).arg(elapsed.count())));
 }
 
 void TestSerialLinux::callsFailAfterHangUp_data()
@@ -889,6 +894,29 @@ void TestSerialLinux::callsFailAfterHangUp()
     QVERIFY(!callsOnHungUpDevice[call].call(*device));
     std::uint32_t events = 0;
     QCOMPARE(device->waitEvent(events), WaitResult::Failed);
+}
+
+void TestSerialLinux::closesWhatItOpened()
+{
+    const auto openDescriptors = [] {
+        return QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size();
+    };
+    Pty pty;
+    const qsizetype before = openDescriptors();
+    {
+        auto device = openConfigured(pty);
+        QVERIFY(device);
+        QVERIFY(device->setCommMask(ev::RxChar | ev::TxEmpty));
+        QVERIFY(device->setCommTimeouts({0, 0, 0, 0, 0}));
+        char buffer[4];
+        std::uint32_t got = 0;
+        Background<bool> reading([&] { return device->read(buffer, 4, got); }, [] {});
+        QTRY_VERIFY_WITH_TIMEOUT((device->purge(purge::RxAbort), reading.finished()), generousMs);
+        std::uint32_t events = 0;
+        QVERIFY(device->write("x", 1, got));
+        QCOMPARE(device->waitEvent(events), WaitResult::Event);
+    }
+    QCOMPARE(openDescriptors(), before);
 }
 
 void TestSerialLinux::helperThreadIsInterrupted()

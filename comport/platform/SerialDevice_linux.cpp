@@ -45,8 +45,8 @@ constexpr std::uint64_t longestWaitMs = std::uint64_t(1) << 40;
 namespace dcbFlag {
 constexpr std::uint32_t parity = 0x0002;
 // Handshakes and character rules this layer does not provide.
-constexpr std::uint32_t unsupported = 0x0004 | 0x0008 | 0x0040 | 0x0100 | 0x0200 | 0x0400 |
-                                      0x0800 | 0x4000;
+constexpr std::uint32_t unsupported =
+    0x0004 | 0x0008 | 0x0040 | 0x0100 | 0x0200 | 0x0400 | 0x0800 | 0x4000;
 constexpr unsigned dtrShift = 4;
 constexpr unsigned rtsShift = 12;
 constexpr std::uint32_t lineControlMask = 0x3;
@@ -305,7 +305,8 @@ void applyFrame(termios& t, const Dcb& dcb)
 
 std::chrono::nanoseconds characterTime(std::uint32_t baud, const Dcb& dcb)
 {
-    const unsigned bits = 1 + dcb.ByteSize + (dcb.Parity != 0 ? 1 : 0) + (dcb.StopBits != 0 ? 2 : 1);
+    const unsigned bits =
+        1 + dcb.ByteSize + (dcb.Parity != 0 ? 1 : 0) + (dcb.StopBits != 0 ? 2 : 1);
     return std::chrono::nanoseconds(std::uint64_t(bits) * 1'000'000'000 / std::max(baud, 1u));
 }
 
@@ -674,8 +675,7 @@ private:
         const bool wanted = m_modemPolling && (mask & modemEventMask) != 0;
         if (wanted == m_pollArmed)
             return;
-        armTimer(m_pollTimer.get(), wanted ? modemPollPeriod : 0ns,
-                 wanted ? modemPollPeriod : 0ns);
+        armTimer(m_pollTimer.get(), wanted ? modemPollPeriod : 0ns, wanted ? modemPollPeriod : 0ns);
         m_pollArmed = wanted;
     }
 

@@ -18,8 +18,8 @@ std::unique_ptr<Device> openDevice(const std::string& path, const std::string& l
 // How a read of `count` bytes waits under the given time-outs.
 struct ReadPlan
 {
-    bool returnAtOnce = false;      // take what is there, never wait
-    bool returnOnFirstBytes = false; // wait for the first byte only, then return
+    bool returnAtOnce = false;                         // take what is there, never wait
+    bool returnOnFirstBytes = false;                   // wait for the first byte only, then return
     std::optional<std::chrono::milliseconds> total;    // from the start of the read
     std::optional<std::chrono::milliseconds> interval; // between two bytes
 };
