@@ -50,7 +50,6 @@ constexpr std::uint32_t unsupported =
 constexpr unsigned dtrShift = 4;
 constexpr unsigned rtsShift = 12;
 constexpr std::uint32_t lineControlMask = 0x3;
-constexpr std::uint32_t lineDisabled = 0;
 constexpr std::uint32_t lineEnabled = 1;
 } // namespace dcbFlag
 
@@ -123,8 +122,8 @@ void drain(int fd)
     [[maybe_unused]] const ssize_t n = ::read(fd, &count, sizeof count);
 }
 
-// Arms `timer` to expire after `delay` (at least 1 ns, since 0 disarms) and
-// then every `period`; a zero `delay` with a zero period disarms it.
+// Arms `timer` to expire after `delay` and then every `period`; a zero
+// `delay` disarms it.
 void armTimer(int timer, std::chrono::nanoseconds delay, std::chrono::nanoseconds period = {})
 {
     const auto toTimespec = [](std::chrono::nanoseconds d) {
@@ -486,9 +485,7 @@ public:
         const auto limit = detail::writeLimit(timeouts(), count);
         const Deadline deadline = limit ? Deadline(Clock::now() + *limit) : std::nullopt;
         const auto* bytes = static_cast<const std::uint8_t*>(buffer);
-        // A time-out completes the write with fewer bytes, which is a success.
-        bool ok = true;
-        while (ok && written < count) {
+        while (written < count) {
             const ssize_t n = ::write(fd(), bytes + written, count - written);
             if (n > 0) {
                 written += static_cast<std::uint32_t>(n);
@@ -498,21 +495,21 @@ public:
                 errno = EIO;
             else if (errno == EINTR)
                 continue;
-            if (errno != EAGAIN) {
-                ok = failed();
-                break;
+            if (errno != EAGAIN)
+                return writeEnded(written, failed());
+            switch (waitReady(fd(), POLLOUT, deadline, m_txAbort, generation)) {
+            case Readiness::Ready:
+                continue;
+            case Readiness::TimedOut:
+                // Completes the write with fewer bytes, which is a success.
+                return writeEnded(written, true);
+            case Readiness::Aborted:
+                return writeEnded(written, false);
+            case Readiness::Failed:
+                return writeEnded(written, failed());
             }
-            const Readiness readiness = waitReady(fd(), POLLOUT, deadline, m_txAbort, generation);
-            if (readiness == Readiness::TimedOut)
-                break;
-            if (readiness == Readiness::Aborted)
-                ok = false;
-            if (readiness == Readiness::Failed)
-                ok = failed();
         }
-        if (written > 0)
-            expectTxEmpty();
-        return ok;
+        return writeEnded(written, true);
     }
 
     bool clearError(CommStatus& status) override
@@ -766,10 +763,13 @@ private:
 
     // There is no notification for an empty transmitter: after a write the
     // timer fires when the queue should have drained and looks again.
-    void expectTxEmpty()
+    bool writeEnded(std::uint32_t written, bool ok)
     {
-        m_txPending = true;
-        armTxTimer();
+        if (written > 0) {
+            m_txPending = true;
+            armTxTimer();
+        }
+        return ok;
     }
 
     void armTxTimer()
