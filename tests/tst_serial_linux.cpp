@@ -21,6 +21,7 @@
 #include <functional>
 #include <mutex>
 #include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -211,6 +212,7 @@ private slots:
     void openFailures();
     void secondOpenIsDenied_data();
     void secondOpenIsDenied();
+    void reopensAsOrdinaryUser();
     void lockFilesOfOthers_data();
     void lockFilesOfOthers();
     void systemLockFileLivesWhileOpen();
@@ -346,6 +348,32 @@ void TestSerialLinux::secondOpenIsDenied()
     first.reset();
     QVERIFY(detail::openDevice(pty.slavePath(), lockDirectory, error));
     QCOMPARE(error, OpenError::None);
+}
+
+void TestSerialLinux::reopensAsOrdinaryUser()
+{
+    // TIOCEXCL binds users other than root; the test drops to "nobody" for it.
+    const auto openCloseOpen = [] {
+        Pty pty;
+        OpenError error = OpenError::None;
+        if (!detail::openDevice(pty.slavePath(), "", error))
+            return 1;
+        return detail::openDevice(pty.slavePath(), "", error) ? 0 : 2;
+    };
+    if (geteuid() != 0) {
+        QCOMPARE(openCloseOpen(), 0);
+        return;
+    }
+    const pid_t child = fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        constexpr uid_t nobody = 65534;
+        _exit(setgid(nobody) == 0 && setuid(nobody) == 0 ? openCloseOpen() : 3);
+    }
+    int status = 0;
+    QCOMPARE(waitpid(child, &status, 0), child);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 0);
 }
 
 void TestSerialLinux::lockFilesOfOthers_data()

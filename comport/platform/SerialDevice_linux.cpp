@@ -322,6 +322,9 @@ public:
         m_rxAbort.abort();
         m_txAbort.abort();
         m_modemWatcher.reset();
+        // The exclusive flag outlives our descriptor where the tty itself
+        // lives on (a pty whose master stays open): the next open would fail.
+        ioctl(fd(), TIOCNXCL);
     }
 
     // Returns 0, or the errno of what could not be set up.
