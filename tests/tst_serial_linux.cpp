@@ -205,6 +205,8 @@ class TestSerialLinux : public QObject
 
 private slots:
     void initTestCase();
+    void init();
+    void cleanup();
 
     void devicePath_data();
     void devicePath();
@@ -262,6 +264,9 @@ private:
 
     QTemporaryDir m_scratch;
     std::string m_regularFile;
+    // A fresh pty and the layer's device on its slave side, 9600 8N1, for each test.
+    std::unique_ptr<Pty> m_pty;
+    std::unique_ptr<Device> m_device;
 };
 
 void TestSerialLinux::initTestCase()
@@ -272,6 +277,19 @@ void TestSerialLinux::initTestCase()
     QVERIFY(file.open(QIODevice::WriteOnly));
     Pty pty;
     QVERIFY2(!pty.slavePath().empty(), "no pseudo-terminals on this machine");
+}
+
+void TestSerialLinux::init()
+{
+    m_pty = std::make_unique<Pty>();
+    m_device = openConfigured(*m_pty);
+    QVERIFY(m_device);
+}
+
+void TestSerialLinux::cleanup()
+{
+    m_device.reset();
+    m_pty.reset();
 }
 
 std::unique_ptr<Device> TestSerialLinux::openConfigured(const Pty& pty)
@@ -421,15 +439,12 @@ void TestSerialLinux::systemLockFileLivesWhileOpen()
 {
     if (access(detail::defaultLockDirectory, W_OK) != 0)
         QSKIP("the lock directory is not writable here");
-    Pty pty;
-    const QString lockName =
-        QString::fromStdString(detail::lockFilePath(detail::defaultLockDirectory, pty.slavePath()));
-    auto device = openConfigured(pty);
-    QVERIFY(device);
+    const QString lockName = QString::fromStdString(
+        detail::lockFilePath(detail::defaultLockDirectory, m_pty->slavePath()));
     QFile file(lockName);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray::number(getpid()).rightJustified(10) + '\n');
-    device.reset();
+    m_device.reset();
     QVERIFY(!QFile::exists(lockName));
 }
 
@@ -444,19 +459,16 @@ void TestSerialLinux::speedsAccepted_data()
 void TestSerialLinux::speedsAccepted()
 {
     QFETCH(std::uint32_t, baud);
-    Pty pty;
-    auto device = openConfigured(pty);
-    QVERIFY(device);
-    QVERIFY(device->setCommState(lineSettings(baud)));
+    QVERIFY(m_device->setCommState(lineSettings(baud)));
     std::uint32_t masterSpeed = 0;
-    QVERIFY(detail::lineSpeed(pty.master(), masterSpeed));
+    QVERIFY(detail::lineSpeed(m_pty->master(), masterSpeed));
     QCOMPARE(masterSpeed, baud);
     // Coming from an odd rate, the input speed must follow as well, which a
     // glibc speed call after an earlier termios2 one would miss.
-    QVERIFY(device->setCommState(lineSettings(56000)));
-    QVERIFY(device->setCommState(lineSettings(baud)));
+    QVERIFY(m_device->setCommState(lineSettings(56000)));
+    QVERIFY(m_device->setCommState(lineSettings(baud)));
     std::uint32_t inputSpeed = 0;
-    QVERIFY(detail::inputLineSpeed(int(device->nativeHandle()), inputSpeed));
+    QVERIFY(detail::inputLineSpeed(int(m_device->nativeHandle()), inputSpeed));
     QCOMPARE(inputSpeed, baud);
 }
 
@@ -498,56 +510,47 @@ void TestSerialLinux::lineSettingsRejected_data()
 void TestSerialLinux::lineSettingsRejected()
 {
     QFETCH(Dcb, dcb);
-    Pty pty;
-    auto device = openConfigured(pty);
-    QVERIFY(device);
-    QVERIFY(device->setCommState(lineSettings(57600)));
-    QVERIFY(!device->setCommState(dcb));
+    QVERIFY(m_device->setCommState(lineSettings(57600)));
+    QVERIFY(!m_device->setCommState(dcb));
     std::uint32_t speed = 0;
-    QVERIFY(detail::lineSpeed(int(device->nativeHandle()), speed));
+    QVERIFY(detail::lineSpeed(int(m_device->nativeHandle()), speed));
     QCOMPARE(speed, 57600u);
 }
 
 void TestSerialLinux::setsLineFlagsAndStopBits()
 {
-    Pty pty;
-    auto device = openConfigured(pty);
-    QVERIFY(device);
     termios slave{};
-    QVERIFY(tcgetattr(int(device->nativeHandle()), &slave) == 0);
+    QVERIFY(tcgetattr(int(m_device->nativeHandle()), &slave) == 0);
     // CLOCAL: a carrier drop must not hang up the port; HUPCL: DTR and RTS
     // fall when it closes; no hardware handshake takes RTS over.
     QCOMPARE(slave.c_cflag & (CLOCAL | HUPCL | CREAD | CRTSCTS), tcflag_t(CLOCAL | HUPCL | CREAD));
-    QVERIFY(device->setCommState(lineSettings(9600)));
+    QVERIFY(m_device->setCommState(lineSettings(9600)));
     Dcb twoStop = lineSettings(9600);
     twoStop.StopBits = 2;
-    QVERIFY(device->setCommState(twoStop));
+    QVERIFY(m_device->setCommState(twoStop));
 }
 
 void TestSerialLinux::bytesBothWays()
 {
-    Pty pty;
-    auto device = openConfigured(pty);
-    QVERIFY(device);
     QByteArray everyByte;
     for (int value = 0; value < 256; ++value)
         everyByte.append(char(value));
 
-    QVERIFY(pty.send(everyByte));
-    QTRY_COMPARE(inQueue(*device), 256u);
+    QVERIFY(m_pty->send(everyByte));
+    QTRY_COMPARE(inQueue(*m_device), 256u);
     QByteArray received(300, '\0');
     std::uint32_t got = 0;
-    QVERIFY(device->read(received.data(), 300, got));
+    QVERIFY(m_device->read(received.data(), 300, got));
     QCOMPARE(got, 256u);
     received.resize(got);
     QCOMPARE(received, everyByte);
 
     std::uint32_t written = 0;
-    QVERIFY(device->write(everyByte.constData(), 256, written));
+    QVERIFY(m_device->write(everyByte.constData(), 256, written));
     QCOMPARE(written, 256u);
     // Raw mode: nothing echoed, no line-end or control character translated.
-    QTRY_COMPARE(pty.available(), 256);
-    QCOMPARE(pty.receiveAvailable(), everyByte);
+    QTRY_COMPARE(m_pty->available(), 256);
+    QCOMPARE(m_pty->receiveAvailable(), everyByte);
 }
 
 void TestSerialLinux::readsReturnAtOnce_data()
@@ -566,14 +569,11 @@ void TestSerialLinux::readsReturnAtOnce()
     QFETCH(QByteArray, waiting);
     QFETCH(std::uint32_t, asked);
     QFETCH(QByteArray, expected);
-    Pty pty;
-    auto device = openConfigured(pty);
-    QVERIFY(device);
-    QVERIFY(pty.send(waiting));
-    QTRY_COMPARE(inQueue(*device), std::uint32_t(waiting.size()));
+    QVERIFY(m_pty->send(waiting));
+    QTRY_COMPARE(inQueue(*m_device), std::uint32_t(waiting.size()));
     QByteArray buffer(16, '\0');
     std::uint32_t got = 99;
-    QVERIFY(device->read(buffer.data(), asked, got));
+    QVERIFY(m_device->read(buffer.data(), asked, got));
     QCOMPARE(buffer.left(got), expected);
 }
 
@@ -599,29 +599,23 @@ void TestSerialLinux::readTimeouts()
     QFETCH(CommTimeouts, timeouts);
     QFETCH(QByteArray, waiting);
     QFETCH(QByteArray, expected);
-    Pty pty;
-    auto device = openConfigured(pty);
-    QVERIFY(device);
-    QVERIFY(device->setCommTimeouts(timeouts));
-    QVERIFY(pty.send(waiting));
-    QTRY_COMPARE(inQueue(*device), std::uint32_t(waiting.size()));
+    QVERIFY(m_device->setCommTimeouts(timeouts));
+    QVERIFY(m_pty->send(waiting));
+    QTRY_COMPARE(inQueue(*m_device), std::uint32_t(waiting.size()));
     QByteArray buffer(10, '\0');
     std::uint32_t got = 99;
-    QVERIFY(device->read(buffer.data(), 10, got));
+    QVERIFY(m_device->read(buffer.data(), 10, got));
     QCOMPARE(buffer.left(got), expected);
 }
 
 void TestSerialLinux::readWaitsForFirstByte()
 {
-    Pty pty;
-    auto device = openConfigured(pty);
-    QVERIFY(device);
-    QVERIFY(device->setCommTimeouts({maxDword, maxDword, 60000, 0, 0}));
+    QVERIFY(m_device->setCommTimeouts({maxDword, maxDword, 60000, 0, 0}));
     char buffer[10] = {};
     std::uint32_t got = 0;
-    Background<bool> reading([&] { return device->read(buffer, 10, got); },
-                             [&] { device->purge(purge::RxAbort); });
-    QVERIFY(pty.send("Z"));
+    Background<bool> reading([&] { return m_device->read(buffer, 10, got); },
+                             [&] { m_device->purge(purge::RxAbort); });
+    QVERIFY(m_pty->send("Z"));
     QTRY_VERIFY_WITH_TIMEOUT(reading.finished(), generousMs);
     QVERIFY(reading.result());
     QCOMPARE(got, 1u);
@@ -630,60 +624,51 @@ void TestSerialLinux::readWaitsForFirstByte()
 
 void TestSerialLinux::rxAbortReleasesRead()
 {
-    Pty pty;
-    auto device = openConfigured(pty);
-    QVERIFY(device);
-    QVERIFY(device->setCommTimeouts({0, 0, 0, 0, 0})); // wait for all 10 bytes
-    QVERIFY(pty.send("abc"));
-    QTRY_COMPARE(inQueue(*device), 3u);
+    QVERIFY(m_device->setCommTimeouts({0, 0, 0, 0, 0})); // wait for all 10 bytes
+    QVERIFY(m_pty->send("abc"));
+    QTRY_COMPARE(inQueue(*m_device), 3u);
     char buffer[10] = {};
     std::uint32_t got = 0;
-    Background<bool> reading([&] { return device->read(buffer, 10, got); }, [] {});
+    Background<bool> reading([&] { return m_device->read(buffer, 10, got); }, [] {});
     // An abort reaches only a read that is already pending, so repeat it.
-    QTRY_VERIFY_WITH_TIMEOUT((device->purge(purge::RxAbort), reading.finished()), generousMs);
+    QTRY_VERIFY_WITH_TIMEOUT((m_device->purge(purge::RxAbort), reading.finished()), generousMs);
     QVERIFY(!reading.result());
     QCOMPARE(got, 3u);
 
     // The abort does not stick to later reads.
-    QVERIFY(pty.send("0123456789"));
-    QVERIFY(device->read(buffer, 10, got));
+    QVERIFY(m_pty->send("0123456789"));
+    QVERIFY(m_device->read(buffer, 10, got));
     QCOMPARE(QByteArray(buffer, int(got)), QByteArray("0123456789"));
 }
 
 void TestSerialLinux::writeEndsAtItsTimeout()
 {
-    Pty pty;
-    auto device = openConfigured(pty);
-    QVERIFY(device);
-    QVERIFY(device->setCommTimeouts({maxDword, 0, 0, 0, 30}));
+    QVERIFY(m_device->setCommTimeouts({maxDword, 0, 0, 0, 30}));
     // The master never reads, so the queues fill up and the write stalls.
     const QByteArray bytes(256 * 1024, 'x');
     std::uint32_t written = 0;
-    QVERIFY(device->write(bytes.constData(), std::uint32_t(bytes.size()), written));
+    QVERIFY(m_device->write(bytes.constData(), std::uint32_t(bytes.size()), written));
     QVERIFY(written > 0);
     QVERIFY(written < std::uint32_t(bytes.size()));
 }
 
 void TestSerialLinux::txAbortReleasesWrite()
 {
-    Pty pty;
-    auto device = openConfigured(pty);
-    QVERIFY(device);
-    QVERIFY(device->setCommTimeouts({maxDword, 0, 0, 0, 0})); // no write limit
+    QVERIFY(m_device->setCommTimeouts({maxDword, 0, 0, 0, 0})); // no write limit
     const QByteArray bytes(256 * 1024, 'y');
     std::uint32_t written = 0;
     Background<bool> writing(
-        [&] { return device->write(bytes.constData(), std::uint32_t(bytes.size()), written); },
+        [&] { return m_device->write(bytes.constData(), std::uint32_t(bytes.size()), written); },
         [] {});
-    QTRY_VERIFY_WITH_TIMEOUT((device->purge(purge::TxAbort), writing.finished()), generousMs);
+    QTRY_VERIFY_WITH_TIMEOUT((m_device->purge(purge::TxAbort), writing.finished()), generousMs);
     QVERIFY(!writing.result());
     QVERIFY(written > 0);
     QVERIFY(written < std::uint32_t(bytes.size()));
 
     // The abort does not stick: once the master reads, a later write goes through.
-    QVERIFY(device->setCommTimeouts({maxDword, 0, 0, 0, 50}));
+    QVERIFY(m_device->setCommTimeouts({maxDword, 0, 0, 0, 50}));
     QTRY_VERIFY_WITH_TIMEOUT(
-        (pty.receiveAvailable(), device->write("ok", 2, written) && written == 2), generousMs);
+        (m_pty->receiveAvailable(), m_device->write("ok", 2, written) && written == 2), generousMs);
 }
 
 void TestSerialLinux::ptyHasNoModemLines_data()
@@ -698,91 +683,76 @@ void TestSerialLinux::ptyHasNoModemLines_data()
 void TestSerialLinux::ptyHasNoModemLines()
 {
     QFETCH(Escape, function);
-    Pty pty;
-    auto device = openConfigured(pty);
-    QVERIFY(device);
-    QVERIFY(device->escape(function));
+    QVERIFY(m_device->escape(function));
     std::uint32_t lines = 0xFF;
-    QVERIFY(device->modemStatus(lines));
+    QVERIFY(m_device->modemStatus(lines));
     QCOMPARE(lines, 0u);
 }
 
 void TestSerialLinux::clearErrorAndPurgeInput()
 {
-    Pty pty;
-    auto device = openConfigured(pty);
-    QVERIFY(device);
-    QVERIFY(pty.send("0123456789"));
-    QTRY_COMPARE(inQueue(*device), 10u);
+    QVERIFY(m_pty->send("0123456789"));
+    QTRY_COMPARE(inQueue(*m_device), 10u);
     CommStatus status;
-    QVERIFY(device->clearError(status));
+    QVERIFY(m_device->clearError(status));
     QCOMPARE(status.errors, 0u);
     QCOMPARE(status.outQueue, 0u);
 
-    QVERIFY(device->purge(purge::RxClear));
-    QCOMPARE(inQueue(*device), 0u);
+    QVERIFY(m_device->purge(purge::RxClear));
+    QCOMPARE(inQueue(*m_device), 0u);
     char buffer[10];
     std::uint32_t got = 99;
-    QVERIFY(device->read(buffer, 10, got));
+    QVERIFY(m_device->read(buffer, 10, got));
     QCOMPARE(got, 0u);
-    QVERIFY(!device->purge(0x10)); // no such purge flag
+    QVERIFY(!m_device->purge(0x10)); // no such purge flag
 }
 
 void TestSerialLinux::waitReportsReceivedBytesOnce()
 {
-    Pty pty;
-    auto device = openConfigured(pty);
-    QVERIFY(device);
-    QVERIFY(device->setCommMask(ev::RxChar | ev::TxEmpty));
+    QVERIFY(m_device->setCommMask(ev::RxChar | ev::TxEmpty));
     std::uint32_t events = 0;
     {
-        auto waiting = backgroundWait(*device, events);
-        QVERIFY(pty.send("IF;"));
+        auto waiting = backgroundWait(*m_device, events);
+        QVERIFY(m_pty->send("IF;"));
         QTRY_VERIFY_WITH_TIMEOUT(waiting.finished(), generousMs);
         QCOMPARE(waiting.result(), WaitResult::Event);
         QCOMPARE(events, ev::RxChar);
     }
     // The bytes stay unread: a second wait sees nothing until it is stopped.
-    auto waiting = backgroundWait(*device, events);
-    device->requestStop();
+    auto waiting = backgroundWait(*m_device, events);
+    m_device->requestStop();
     QTRY_VERIFY_WITH_TIMEOUT(waiting.finished(), generousMs);
     QCOMPARE(waiting.result(), WaitResult::Stopped);
-    QCOMPARE(inQueue(*device), 3u);
+    QCOMPARE(inQueue(*m_device), 3u);
 }
 
 void TestSerialLinux::waitReportsArrivalAfterARead()
 {
-    Pty pty;
-    auto device = openConfigured(pty);
-    QVERIFY(device);
-    QVERIFY(device->setCommMask(ev::RxChar));
+    QVERIFY(m_device->setCommMask(ev::RxChar));
     char buffer[2];
     std::uint32_t got = 0;
     std::uint32_t events = 0;
     // The queue holds two bytes at both looks, yet they are new ones.
     for (const char* bytes : {"ab", "cd"}) {
-        QVERIFY(pty.send(bytes));
-        auto waiting = backgroundWait(*device, events);
+        QVERIFY(m_pty->send(bytes));
+        auto waiting = backgroundWait(*m_device, events);
         QTRY_VERIFY_WITH_TIMEOUT(waiting.finished(), generousMs);
         QCOMPARE(waiting.result(), WaitResult::Event);
-        QCOMPARE(inQueue(*device), 2u);
-        QVERIFY(device->read(buffer, 2, got));
+        QCOMPARE(inQueue(*m_device), 2u);
+        QVERIFY(m_device->read(buffer, 2, got));
         QCOMPARE(QByteArray(buffer, 2), QByteArray(bytes));
     }
 }
 
 void TestSerialLinux::waitReportsOnlyMaskedEvents()
 {
-    Pty pty;
-    auto device = openConfigured(pty);
-    QVERIFY(device);
-    QVERIFY(device->setCommMask(ev::TxEmpty));
-    QVERIFY(pty.send("ignored"));
-    QTRY_COMPARE(inQueue(*device), 7u);
+    QVERIFY(m_device->setCommMask(ev::TxEmpty));
+    QVERIFY(m_pty->send("ignored"));
+    QTRY_COMPARE(inQueue(*m_device), 7u);
     std::uint32_t written = 0;
-    QVERIFY(device->write("IF00", 4, written));
+    QVERIFY(m_device->write("IF00", 4, written));
     std::uint32_t events = 0;
-    auto waiting = backgroundWait(*device, events);
+    auto waiting = backgroundWait(*m_device, events);
     QTRY_VERIFY_WITH_TIMEOUT(waiting.finished(), generousMs);
     QCOMPARE(waiting.result(), WaitResult::Event);
     QCOMPARE(events, ev::TxEmpty);
@@ -790,38 +760,33 @@ void TestSerialLinux::waitReportsOnlyMaskedEvents()
 
 void TestSerialLinux::stopEndsEveryWait()
 {
-    Pty pty;
-    auto device = openConfigured(pty);
-    QVERIFY(device);
-    QVERIFY(device->setCommMask(ev::RxChar));
+    QVERIFY(m_device->setCommMask(ev::RxChar));
     std::uint32_t events = 0;
     {
-        auto waiting = backgroundWait(*device, events);
-        device->requestStop();
+        auto waiting = backgroundWait(*m_device, events);
+        m_device->requestStop();
         QTRY_VERIFY_WITH_TIMEOUT(waiting.finished(), generousMs);
         QCOMPARE(waiting.result(), WaitResult::Stopped);
     }
-    QVERIFY(pty.send("late"));
-    QCOMPARE(device->waitEvent(events), WaitResult::Stopped);
-    QCOMPARE(device->waitEvent(events), WaitResult::Stopped);
+    QVERIFY(m_pty->send("late"));
+    QCOMPARE(m_device->waitEvent(events), WaitResult::Stopped);
+    QCOMPARE(m_device->waitEvent(events), WaitResult::Stopped);
 }
 
 void TestSerialLinux::maskChangeWakesWait()
 {
-    Pty pty;
-    auto device = openConfigured(pty);
-    QVERIFY(device);
-    QVERIFY(device->setCommMask(ev::RxChar));
+    QVERIFY(m_device->setCommMask(ev::RxChar));
     std::uint32_t events = 0;
     {
-        auto waiting = backgroundWait(*device, events);
+        auto waiting = backgroundWait(*m_device, events);
         // A mask set before the wait began does not end it, so repeat it.
-        QTRY_VERIFY_WITH_TIMEOUT((device->setCommMask(ev::RxChar), waiting.finished()), generousMs);
+        QTRY_VERIFY_WITH_TIMEOUT((m_device->setCommMask(ev::RxChar), waiting.finished()),
+                                 generousMs);
         QCOMPARE(waiting.result(), WaitResult::Stopped);
     }
     // Unlike a stop, a mask change ends only the wait it found.
-    QVERIFY(pty.send("x"));
-    auto waiting = backgroundWait(*device, events);
+    QVERIFY(m_pty->send("x"));
+    auto waiting = backgroundWait(*m_device, events);
     QTRY_VERIFY_WITH_TIMEOUT(waiting.finished(), generousMs);
     QCOMPARE(waiting.result(), WaitResult::Event);
     QCOMPARE(events, ev::RxChar);
@@ -829,27 +794,21 @@ void TestSerialLinux::maskChangeWakesWait()
 
 void TestSerialLinux::hangUpFailsEveryWait()
 {
-    Pty pty;
-    auto device = openConfigured(pty);
-    QVERIFY(device);
-    QVERIFY(device->setCommMask(ev::RxChar));
+    QVERIFY(m_device->setCommMask(ev::RxChar));
     std::uint32_t events = 0;
     {
-        auto waiting = backgroundWait(*device, events);
-        pty.closeMaster();
+        auto waiting = backgroundWait(*m_device, events);
+        m_pty->closeMaster();
         QTRY_VERIFY_WITH_TIMEOUT(waiting.finished(), generousMs);
         QCOMPARE(waiting.result(), WaitResult::Failed);
     }
-    QCOMPARE(device->waitEvent(events), WaitResult::Failed);
-    QCOMPARE(device->waitEvent(events), WaitResult::Failed);
+    QCOMPARE(m_device->waitEvent(events), WaitResult::Failed);
+    QCOMPARE(m_device->waitEvent(events), WaitResult::Failed);
 }
 
 void TestSerialLinux::waitAfterHangUpDoesNotSpin()
 {
-    Pty pty;
-    auto device = openConfigured(pty);
-    QVERIFY(device);
-    QVERIFY(device->setCommMask(ev::RxChar));
+    QVERIFY(m_device->setCommMask(ev::RxChar));
 
     std::mutex mutex;
     std::condition_variable changed;
@@ -864,12 +823,12 @@ void TestSerialLinux::waitAfterHangUpDoesNotSpin()
         const auto start = std::chrono::steady_clock::now();
         std::uint32_t events = 0;
         WaitResult result = WaitResult::Event;
-        while ((result = device->waitEvent(events)) == WaitResult::Event) {
+        while ((result = m_device->waitEvent(events)) == WaitResult::Event) {
             const std::lock_guard lock(mutex);
             ++eventsSeen;
             changed.notify_all();
         }
-        const WaitResult later = device->waitEvent(events);
+        const WaitResult later = m_device->waitEvent(events);
         const std::lock_guard lock(mutex);
         laterWait = later;
         cpu = threadCpuTime() - cpuStart;
@@ -878,20 +837,20 @@ void TestSerialLinux::waitAfterHangUpDoesNotSpin()
         changed.notify_all();
     });
 
-    QVERIFY(pty.send("unread"));
+    QVERIFY(m_pty->send("unread"));
     std::unique_lock lock(mutex);
     QVERIFY(changed.wait_for(lock, std::chrono::milliseconds(generousMs),
                              [&] { return eventsSeen > 0; }));
     // A second with the bytes still unread: an edge-triggered wait stays asleep.
     changed.wait_for(lock, std::chrono::seconds(1), [&] { return eventsSeen > 1; });
     lock.unlock();
-    pty.closeMaster();
+    m_pty->closeMaster();
     lock.lock();
     const bool ended = changed.wait_for(lock, std::chrono::milliseconds(generousMs),
                                         [&] { return laterWait != WaitResult::Event; });
     lock.unlock();
     if (!ended)
-        device->requestStop();
+        m_device->requestStop();
     loop.join();
     QVERIFY(ended);
     QVERIFY(loopEnded);
@@ -912,16 +871,13 @@ void TestSerialLinux::callsFailAfterHangUp_data()
 void TestSerialLinux::callsFailAfterHangUp()
 {
     QFETCH(int, call);
-    Pty pty;
-    auto device = openConfigured(pty);
-    QVERIFY(device);
-    QVERIFY(pty.send("lost"));
-    QTRY_COMPARE(inQueue(*device), 4u);
-    pty.closeMaster();
+    QVERIFY(m_pty->send("lost"));
+    QTRY_COMPARE(inQueue(*m_device), 4u);
+    m_pty->closeMaster();
 
-    QVERIFY(!callsOnHungUpDevice[call].call(*device));
+    QVERIFY(!callsOnHungUpDevice[call].call(*m_device));
     std::uint32_t events = 0;
-    QCOMPARE(device->waitEvent(events), WaitResult::Failed);
+    QCOMPARE(m_device->waitEvent(events), WaitResult::Failed);
 }
 
 void TestSerialLinux::closesWhatItOpened()
