@@ -28,7 +28,10 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-using Deadline = std::optional<Clock::time_point>;
+// A point in time to give up waiting; noDeadline waits for ever. (A plain
+// time point rather than an optional one keeps g++'s flow analysis quiet.)
+using Deadline = Clock::time_point;
+constexpr Deadline noDeadline = Deadline::max();
 
 constexpr std::uint32_t maxDword = 0xFFFFFFFFu;
 constexpr std::uint32_t defaultInQueue = 4096;
@@ -183,11 +186,10 @@ private:
 
 enum class Readiness { Ready, TimedOut, Aborted, Failed };
 
-Deadline earliest(Deadline a, Deadline b)
+template <class Duration>
+Deadline deadlineAfter(const std::optional<Duration>& wait)
 {
-    if (a && b)
-        return std::min(*a, *b);
-    return a ? a : b;
+    return wait ? Clock::now() + *wait : noDeadline;
 }
 
 // Waits until `fd` is ready for `events`, the deadline passes, or an abort of
@@ -202,8 +204,8 @@ Readiness waitReady(int fd, short events, Deadline deadline, AbortSignal& signal
         return Readiness::Aborted;
     for (;;) {
         int timeoutMs = -1;
-        if (deadline) {
-            const auto left = *deadline - Clock::now();
+        if (deadline != noDeadline) {
+            const auto left = deadline - Clock::now();
             if (left <= Clock::duration::zero())
                 return Readiness::TimedOut;
             const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
@@ -443,8 +445,8 @@ public:
         got = 0;
         const std::uint64_t generation = m_rxAbort.generation();
         const detail::ReadPlan plan = detail::readPlan(timeouts(), count);
-        const Deadline total = plan.total ? Deadline(Clock::now() + *plan.total) : std::nullopt;
-        Deadline interval;
+        const Deadline total = deadlineAfter(plan.total);
+        Deadline interval = noDeadline;
         auto* bytes = static_cast<std::uint8_t*>(buffer);
         while (got < count) {
             const ssize_t n = consume(bytes + got, count - got);
@@ -467,7 +469,7 @@ public:
                 return failed();
             if (plan.returnAtOnce)
                 return true;
-            switch (waitReady(fd(), POLLIN, earliest(total, interval), m_rxAbort, generation)) {
+            switch (waitReady(fd(), POLLIN, std::min(total, interval), m_rxAbort, generation)) {
             case Readiness::Ready:
                 continue;
             case Readiness::TimedOut:
@@ -486,7 +488,7 @@ public:
         written = 0;
         const std::uint64_t generation = m_txAbort.generation();
         const auto limit = detail::writeLimit(timeouts(), count);
-        const Deadline deadline = limit ? Deadline(Clock::now() + *limit) : std::nullopt;
+        const Deadline deadline = deadlineAfter(limit);
         const auto* bytes = static_cast<const std::uint8_t*>(buffer);
         while (written < count) {
             const ssize_t n = ::write(fd(), bytes + written, count - written);
