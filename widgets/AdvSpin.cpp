@@ -307,7 +307,7 @@ void TAdvSpinEdit::DownClick(QObject* /*Sender*/)
 void TAdvSpinEdit::buttonStep(int direction)
 {
     const int caret = caretPosition();
-    const int selection = static_cast<int>(selectedText().size());
+    const int selection = selectionLength();
     const QString before = text();
     if (isReadOnly())
         MessageBeep();
