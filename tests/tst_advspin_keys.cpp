@@ -4,7 +4,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QHBoxLayout>
+#include <QMenu>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -110,7 +112,12 @@ private slots:
     void windowSwitchIsNoExit();
     void paste_data();
     void paste();
+    void emptyPasteRaisesNoChange();
     void cutRefusedWhileEditorDisabled();
+    void contextMenuPaste_data();
+    void contextMenuPaste();
+    void modifiedKeys_data();
+    void modifiedKeys();
     void entrySelection_data();
     void entrySelection();
     void autoFocusOnMouseEnter_data();
@@ -578,6 +585,88 @@ void TestAdvSpinKeys::paste()
     } else
         replay(&edit, keys);
     QTEST(edit.text(), "expected");
+    QCOMPARE(m_beeps, 0);
+}
+
+void TestAdvSpinKeys::emptyPasteRaisesNoChange()
+{
+    TAdvSpinEdit& edit = *m_panel->edit;
+    placeCaret(edit, "12", 2, false);
+    int changes = 0;
+    edit.OnChange = [&](QObject*) { ++changes; };
+    QGuiApplication::clipboard()->setText("");
+    QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(edit.text(), "12");
+    QCOMPARE(changes, 0);
+}
+
+void TestAdvSpinKeys::contextMenuPaste_data()
+{
+    QTest::addColumn<QString>("clip");
+    QTest::addColumn<bool>("editorEnabled");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<bool>("undoEnabled");
+    QTest::newRow("a number is pasted") << "3" << true << "123" << true;
+    QTest::newRow("letters are refused") << "abc" << true << "12" << true;
+    QTest::newRow("nothing while the editor is disabled") << "3" << false << "12" << false;
+}
+
+// The standard menu's Paste goes through the same check as Ctrl+V.
+void TestAdvSpinKeys::contextMenuPaste()
+{
+    QFETCH(QString, clip);
+    QFETCH(bool, editorEnabled);
+    TAdvSpinEdit& edit = *m_panel->edit;
+    edit.setText("");
+    replay(&edit, "12"); // typed, so that there is something to undo
+    edit.setEditorEnabled(editorEnabled);
+    QGuiApplication::clipboard()->setText(clip);
+    bool undoEnabled = false;
+    bool pasted = false;
+    QTimer::singleShot(0, this, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        for (QAction* action : menu->actions()) {
+            if (action->text().startsWith(QLineEdit::tr("&Undo")))
+                undoEnabled = action->isEnabled();
+            if (action->text().startsWith(QLineEdit::tr("&Paste"))) {
+                action->trigger();
+                pasted = true;
+            }
+        }
+        menu->close();
+    });
+    QContextMenuEvent request(QContextMenuEvent::Keyboard, QPoint(2, 2),
+                              edit.mapToGlobal(QPoint(2, 2)));
+    QCoreApplication::sendEvent(&edit, &request);
+    QVERIFY(pasted);
+    QTEST(edit.text(), "expected");
+    QTEST(undoEnabled, "undoEnabled");
+}
+
+void TestAdvSpinKeys::modifiedKeys_data()
+{
+    QTest::addColumn<char>("key");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<int>("selection");
+    QTest::newRow("Ctrl+A selects all without a beep")
+        << 'a' << Qt::KeyboardModifiers(Qt::ControlModifier) << "12" << 2;
+    QTest::newRow("Ctrl+Alt (AltGr) types a digit")
+        << '7' << Qt::KeyboardModifiers(Qt::ControlModifier | Qt::AltModifier) << "127" << 0;
+    QTest::newRow("Alt with a digit types nothing")
+        << '7' << Qt::KeyboardModifiers(Qt::AltModifier) << "12" << 0;
+}
+
+void TestAdvSpinKeys::modifiedKeys()
+{
+    QFETCH(char, key);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    TAdvSpinEdit& edit = *m_panel->edit;
+    placeCaret(edit, "12", 2, false);
+    QTest::keyClick(&edit, key, modifiers);
+    QTEST(edit.text(), "expected");
+    QTEST(edit.selectionLength(), "selection");
     QCOMPARE(m_beeps, 0);
 }
 

@@ -40,6 +40,9 @@ TAdvSpinEdit::FormLoading::~FormLoading()
 
 TAdvSpinEdit::TAdvSpinEdit(QWidget* parent) : QLineEdit(parent), m_loading{s_formLoadingDepth > 0}
 {
+    // Every character must pass the key filter: no input-method commits, no dropped text.
+    setAttribute(Qt::WA_InputMethodEnabled, false);
+    setAcceptDrops(false);
     connect(this, &QLineEdit::textChanged, this, &TAdvSpinEdit::textChangedHandler);
     setText(QStringLiteral("0"));
 }
@@ -247,8 +250,13 @@ void TAdvSpinEdit::setCaretAndSelection(int caret, int length)
         setCursorPosition(bounded);
 }
 
+// QLineEdit also signals an insertion of nothing (an empty paste); only a real change counts.
 void TAdvSpinEdit::textChangedHandler()
 {
+    const QString now = text();
+    if (now == m_lastText)
+        return;
+    m_lastText = now;
     if (m_loadGuard || m_changeDetached || !OnChange)
         return;
     OnChange(this);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QClipboard>
 #include <QLineEdit>
 
 class QMenu;
@@ -175,6 +176,7 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
@@ -189,11 +191,15 @@ private:
     void toggleSign();
     void forwardKey(QKeyEvent* event, int key, const QString& text);
     void pasteChecked();
+    void pasteCheckedFrom(QClipboard::Mode mode);
     void cutChecked();
     bool acceptInFloat(QChar& key, bool accepted) const;
     bool editable() const;
     void guardContextMenu(QMenu& menu);
     bool leftPressOnEditItself(Qt::FocusReason reason) const;
+    bool enterControl(Qt::FocusReason reason);
+    bool leaveControl(Qt::FocusReason reason);
+    void focusInWithoutBaseSelection(QFocusEvent* event);
     void resetEmptyText();
     void correctOnExit();
     void replaceText(const QString& text);
@@ -239,6 +245,7 @@ private:
     bool m_loading{false};
     bool m_loadGuard{false};
     bool m_changeDetached{false};
+    QString m_lastText; // the text that OnChange last reported
     // Set on entry, cleared on exit: a window switch neither leaves nor re-enters the control.
     bool m_isActiveControl{false};
     // Entry by a mouse press while the editor is disabled: the press must not undo the selection.

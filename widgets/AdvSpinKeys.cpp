@@ -44,11 +44,14 @@ bool isHexDigit(QChar c)
 }
 
 // The characters a key event types, as the platform's character messages would carry them: none
-// while Ctrl, Alt or Meta is held (those keys are shortcuts), Enter, Backspace and Escape always,
-// and never the Delete character.
+// while Ctrl, Alt or Meta is held (those keys are shortcuts) unless Ctrl+Alt stands for AltGr and
+// types a printable character; Enter, Backspace and Escape always; never the Delete character.
 QString typedCharacters(const QKeyEvent* event)
 {
-    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    const bool altGr = (modifiers & Qt::ControlModifier) && (modifiers & Qt::AltModifier) &&
+                       !event->text().isEmpty() && event->text().front().unicode() >= 32;
+    if (!altGr && (modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
         return {};
     switch (event->key()) {
     case Qt::Key_Return:
@@ -74,6 +77,12 @@ bool isEditingShortcut(const QKeyEvent* event)
            event->matches(QKeySequence::DeleteEndOfWord) ||
            event->matches(QKeySequence::DeleteEndOfLine) ||
            event->matches(QKeySequence::DeleteCompleteLine);
+}
+
+// Focus that leaves for another window or a popup, or comes back from one.
+bool isWindowSwitch(Qt::FocusReason reason)
+{
+    return reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
 }
 
 QString menuText(const QString& caption, QKeySequence::StandardKey key)
@@ -324,18 +333,23 @@ bool TAdvSpinEdit::editable() const
     return m_editorEnabled && !isReadOnly();
 }
 
-// A paste is let through only when the text it would leave converts as a number.
 void TAdvSpinEdit::pasteChecked()
+{
+    pasteCheckedFrom(QClipboard::Clipboard);
+}
+
+// A paste is let through only when the text it would leave converts as a number.
+void TAdvSpinEdit::pasteCheckedFrom(QClipboard::Mode mode)
 {
     if (!editable())
         return;
-    const QString clip = QGuiApplication::clipboard()->text();
+    const QString clip = QGuiApplication::clipboard()->text(mode);
     QString wouldBe = text();
     const int caret = caretPosition();
     wouldBe.remove(caret, selectionLength());
     wouldBe.insert(caret, clip);
     if (parseFloat(wouldBe, localeFormat().decimalSeparator))
-        paste();
+        insert(clip);
 }
 
 void TAdvSpinEdit::cutChecked()
@@ -381,40 +395,58 @@ bool TAdvSpinEdit::leftPressOnEditItself(Qt::FocusReason reason) const
     return reason == Qt::MouseFocusReason && childAt(mapFromGlobal(QCursor::pos())) == nullptr;
 }
 
+// Entering runs before the line edit's own focus handling, OnEnter after it.
 void TAdvSpinEdit::focusInEvent(QFocusEvent* event)
 {
-    const Qt::FocusReason reason = event->reason();
-    const bool windowSwitch =
-        reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
-    const bool entered = !(m_isActiveControl && windowSwitch);
+    const bool entered = enterControl(event->reason());
+    focusInWithoutBaseSelection(event);
+    if (entered && OnEnter)
+        OnEnter(this);
+}
+
+// Order on focus loss: the line edit's handling, the empty-text rule, then (only when the focus
+// moved on within the window) the exit correction and OnExit.
+void TAdvSpinEdit::focusOutEvent(QFocusEvent* event)
+{
+    QLineEdit::focusOutEvent(event);
+    resetEmptyText();
+    if (leaveControl(event->reason())) {
+        correctOnExit();
+        if (OnExit)
+            OnExit(this);
+    }
+}
+
+// A window switch away and back is neither an exit nor an entry; anything else that brings the
+// focus is an entry, which selects the whole text by AutoSelect. Returns whether it was one.
+bool TAdvSpinEdit::enterControl(Qt::FocusReason reason)
+{
+    const bool entered = !(m_isActiveControl && isWindowSwitch(reason));
     m_isActiveControl = true;
     const bool pressOnEdit = leftPressOnEditItself(reason);
     if (entered && m_autoSelect && (!pressOnEdit || !m_editorEnabled)) {
         selectAll();
         m_keepSelectionOnPress = pressOnEdit;
     }
-    // QLineEdit selects everything on Tab by itself; here AutoSelect decides.
+    return entered;
+}
+
+bool TAdvSpinEdit::leaveControl(Qt::FocusReason reason)
+{
+    if (!m_isActiveControl || isWindowSwitch(reason))
+        return false;
+    m_isActiveControl = false;
+    return true;
+}
+
+// QLineEdit selects everything on Tab by itself; here AutoSelect has decided already.
+void TAdvSpinEdit::focusInWithoutBaseSelection(QFocusEvent* event)
+{
+    const Qt::FocusReason reason = event->reason();
     const bool baseSelects = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
                              reason == Qt::ShortcutFocusReason;
     QFocusEvent base(event->type(), baseSelects ? Qt::OtherFocusReason : reason);
     QLineEdit::focusInEvent(&base);
-    if (entered && OnEnter)
-        OnEnter(this);
-}
-
-void TAdvSpinEdit::focusOutEvent(QFocusEvent* event)
-{
-    QLineEdit::focusOutEvent(event);
-    resetEmptyText();
-    const Qt::FocusReason reason = event->reason();
-    const bool windowSwitch =
-        reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
-    if (!m_isActiveControl || windowSwitch)
-        return;
-    m_isActiveControl = false;
-    correctOnExit();
-    if (OnExit)
-        OnExit(this);
 }
 
 // With AllowNullValue false an emptied text becomes the lower bound, where there is a range.
@@ -488,6 +520,15 @@ void TAdvSpinEdit::mousePressEvent(QMouseEvent* event)
     if (m_keepSelectionOnPress)
         selectAll();
     m_keepSelectionOnPress = false;
+}
+
+// A middle click pastes the X11 selection; it goes through the same check as any paste.
+void TAdvSpinEdit::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::MiddleButton && QGuiApplication::clipboard()->supportsSelection())
+        pasteCheckedFrom(QClipboard::Selection);
+    else
+        QLineEdit::mouseReleaseEvent(event);
 }
 
 // AutoFocus: the pointer entering the edit of the active window takes the focus.
