@@ -95,6 +95,8 @@ private slots:
     void digitControlStepKeys();
     void typedCharacters_data();
     void typedCharacters();
+    void germanSeparators_data();
+    void germanSeparators();
     void deleteKey_data();
     void deleteKey();
     void editorDisabledStillSteps_data();
@@ -281,6 +283,46 @@ void TestAdvSpinKeys::typedCharacters()
     QTEST(edit.caretPosition(), "expectedCaret");
     QTEST(m_beeps, "beeps");
     QTEST(m_keyPresses, "keyPresses");
+}
+
+void TestAdvSpinKeys::germanSeparators_data()
+{
+    QTest::addColumn<TAdvSpinType>("kind");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<int>("beeps");
+    QTest::newRow("float: the thousands separator enters the decimal comma") << sptFloat << "12"
+                                                                             << "."
+                                                                             << "12," << 0;
+    QTest::newRow("float: a second decimal comma beeps") << sptFloat << "1,5"
+                                                         << ","
+                                                         << "1,5" << 1;
+    QTest::newRow("integer: the decimal comma beeps") << sptNormal << "12"
+                                                      << ","
+                                                      << "12" << 1;
+    QTest::newRow("date: the dotted separator is admitted") << sptDate << "8"
+                                                            << "."
+                                                            << "8." << 0;
+    QTest::newRow("time: a dot is the date separator and beeps") << sptTime << "9"
+                                                                 << "."
+                                                                 << "9" << 1;
+}
+
+void TestAdvSpinKeys::germanSeparators()
+{
+    QFETCH(TAdvSpinType, kind);
+    QFETCH(QString, text);
+    QFETCH(QString, typed);
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    reloadLocaleFormat();
+    TAdvSpinEdit& edit = *m_panel->edit;
+    edit.setPrecision(2);
+    edit.setSpinType(kind);
+    placeCaret(edit, text, static_cast<int>(text.size()), false);
+    replay(&edit, typed);
+    QTEST(edit.text(), "expected");
+    QTEST(m_beeps, "beeps");
 }
 
 void TestAdvSpinKeys::deleteKey_data()
