@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QHBoxLayout>
+#include <QInputMethodEvent>
 #include <QMenu>
 #include <QTest>
 #include <QTimer>
@@ -118,6 +119,8 @@ private slots:
     void cutRefusedWhileEditorDisabled();
     void contextMenuPaste_data();
     void contextMenuPaste();
+    void inputMethodCommit_data();
+    void inputMethodCommit();
     void modifiedKeys_data();
     void modifiedKeys();
     void entrySelection_data();
@@ -684,6 +687,31 @@ void TestAdvSpinKeys::contextMenuPaste()
     QVERIFY(pasted);
     QTEST(edit.text(), "expected");
     QTEST(undoEnabled, "undoEnabled");
+}
+
+void TestAdvSpinKeys::inputMethodCommit_data()
+{
+    QTest::addColumn<QString>("commit");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<int>("beeps");
+    QTest::newRow("digits are inserted") << "34"
+                                         << "1234" << 0;
+    QTest::newRow("letters are filtered out with a beep each") << "3x4y"
+                                                               << "1234" << 2;
+    QTest::newRow("plus is dropped silently") << "+"
+                                              << "12" << 0;
+}
+
+void TestAdvSpinKeys::inputMethodCommit()
+{
+    QFETCH(QString, commit);
+    TAdvSpinEdit& edit = *m_panel->edit;
+    placeCaret(edit, "12", 2, false);
+    QInputMethodEvent event;
+    event.setCommitString(commit);
+    QCoreApplication::sendEvent(&edit, &event);
+    QTEST(edit.text(), "expected");
+    QTEST(m_beeps, "beeps");
 }
 
 void TestAdvSpinKeys::modifiedKeys_data()

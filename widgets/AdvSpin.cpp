@@ -40,8 +40,7 @@ TAdvSpinEdit::FormLoading::~FormLoading()
 
 TAdvSpinEdit::TAdvSpinEdit(QWidget* parent) : QLineEdit(parent), m_loading{s_formLoadingDepth > 0}
 {
-    // Every character must pass the key filter: no input-method commits, no dropped text.
-    setAttribute(Qt::WA_InputMethodEnabled, false);
+    // Every character must pass the key filter, so dropped text is not taken.
     setAcceptDrops(false);
     connect(this, &QLineEdit::textChanged, this, &TAdvSpinEdit::textChangedHandler);
     setText(QStringLiteral("0"));

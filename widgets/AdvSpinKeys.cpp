@@ -8,6 +8,7 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
 
@@ -117,6 +118,18 @@ void TAdvSpinEdit::keyPressEvent(QKeyEvent* event)
         forwardKey(event, key, QString());
     else if (!admitted.isEmpty())
         forwardKey(event, event->key(), admitted);
+}
+
+// Text committed by an input method obeys the same character rules as typed keys; its pre-edit
+// text is not shown, as nothing unfiltered may appear in the edit.
+void TAdvSpinEdit::inputMethodEvent(QInputMethodEvent* event)
+{
+    QString admitted;
+    for (const QChar c : event->commitString())
+        admitted += characterMessage(c);
+    QInputMethodEvent filtered;
+    filtered.setCommitString(admitted);
+    QLineEdit::inputMethodEvent(&filtered);
 }
 
 void TAdvSpinEdit::keyDown(int& key, Qt::KeyboardModifiers shift)
