@@ -181,6 +181,19 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    void replaceText(const QString& text);
+    void setCaretAndSelection(int caret, int length);
+    void textChangedHandler();
+    void smartStepBy(int direction);
+    void buttonStep(int direction);
+    void stepByKind(int direction, int caret);
+    void stepDateField(int direction, int caret);
+    void stepTimeField(int direction, int caret);
+    double timeStepAt(int caret) const;
+    void reapplySpinType();
+    // The appearance's part of the end of loading: normal colour, flat style, bounds and label.
+    void applyLoadedLook();
+
     // Keyboard, clipboard and focus (AdvSpinKeys.cpp).
     void keyDown(int& key, Qt::KeyboardModifiers shift);
     void pageStep(int direction);
@@ -203,18 +216,6 @@ private:
     void focusInWithoutBaseSelection(QFocusEvent* event);
     void resetEmptyText();
     void correctOnExit();
-    void replaceText(const QString& text);
-    void setCaretAndSelection(int caret, int length);
-    void textChangedHandler();
-    void smartStepBy(int direction);
-    void buttonStep(int direction);
-    void stepByKind(int direction, int caret);
-    void stepDateField(int direction, int caret);
-    void stepTimeField(int direction, int caret);
-    double timeStepAt(int caret) const;
-    void reapplySpinType();
-    // The appearance's part of the end of loading: normal colour, flat style, bounds and label.
-    void applyLoadedLook();
 
     inline static int s_formLoadingDepth = 0;
 
@@ -246,7 +247,7 @@ private:
     bool m_loading{false};
     bool m_loadGuard{false};
     bool m_changeDetached{false};
-    QString m_lastText; // the text that OnChange last reported
+    QString m_lastText; // the text as of the last change signal
     // Set on entry, cleared on exit: a window switch neither leaves nor re-enters the control.
     bool m_isActiveControl{false};
     // Entry by a mouse press while the editor is disabled: the press must not undo the selection.
