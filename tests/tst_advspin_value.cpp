@@ -45,7 +45,6 @@ private slots:
     void init();
     void cleanup();
 
-    void constructionDefaults();
     void valueWriteClamps_data();
     void valueWriteClamps();
     void floatWriteClamps_data();
@@ -95,30 +94,6 @@ void TestAdvSpinValue::init()
 void TestAdvSpinValue::cleanup()
 {
     SetMessageBeep(nullptr);
-}
-
-void TestAdvSpinValue::constructionDefaults()
-{
-    TAdvSpinEdit edit;
-    QCOMPARE(edit.text(), "0");
-    QCOMPARE(edit.Value(), 0);
-    QCOMPARE(edit.SpinType(), sptNormal);
-    QCOMPARE(edit.Increment(), 1);
-    QCOMPARE(edit.IncrementPage(), 10);
-    QCOMPARE(edit.IncrementFloat(), 0.1);
-    QCOMPARE(edit.IncrementFloatPage(), 1.0);
-    QVERIFY(!edit.IncrementSmart());
-    QCOMPARE(edit.IncrementHours(), 1);
-    QCOMPARE(edit.IncrementMinutes(), 1);
-    QCOMPARE(edit.Precision(), 0);
-    QVERIFY(edit.ShowSeconds());
-    QVERIFY(edit.EditorEnabled());
-    QVERIFY(edit.AllowNullValue());
-    QVERIFY(!edit.Signed());
-    QVERIFY(!edit.ReturnIsTab());
-    QVERIFY(!edit.AutoFocus());
-    QVERIFY(edit.AutoSelect());
-    QVERIFY(!edit.isLoading());
 }
 
 void TestAdvSpinValue::valueWriteClamps_data()

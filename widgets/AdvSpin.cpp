@@ -40,6 +40,8 @@ TAdvSpinEdit::FormLoading::~FormLoading()
 
 TAdvSpinEdit::TAdvSpinEdit(QWidget* parent) : QLineEdit(parent), m_loading{s_formLoadingDepth > 0}
 {
+    // Every character must pass the key filter, so dropped text is not taken.
+    setAcceptDrops(false);
     connect(this, &QLineEdit::textChanged, this, &TAdvSpinEdit::textChangedHandler);
     setText(QStringLiteral("0"));
 }
@@ -247,8 +249,13 @@ void TAdvSpinEdit::setCaretAndSelection(int caret, int length)
         setCursorPosition(bounded);
 }
 
+// QLineEdit also signals an insertion of nothing (an empty paste); only a real change counts.
 void TAdvSpinEdit::textChangedHandler()
 {
+    const QString now = text();
+    if (now == m_lastText)
+        return;
+    m_lastText = now;
     if (m_loadGuard || m_changeDetached || !OnChange)
         return;
     OnChange(this);
@@ -307,7 +314,7 @@ void TAdvSpinEdit::DownClick(QObject* /*Sender*/)
 void TAdvSpinEdit::buttonStep(int direction)
 {
     const int caret = caretPosition();
-    const int selection = static_cast<int>(selectedText().size());
+    const int selection = selectionLength();
     const QString before = text();
     if (isReadOnly())
         MessageBeep();

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QClipboard>
 #include <QLineEdit>
+
+class QMenu;
 
 #include <functional>
 
@@ -150,9 +153,32 @@ public:
     // Where the edit box reports its caret: the selection start, otherwise the cursor.
     int caretPosition() const;
 
+    // The key filter for typed characters in the current kind, caret and locale; may replace the
+    // character (a thousands separator enters the decimal separator, for example).
+    virtual bool AcceptChar(QChar& Key);
+
     std::function<void(QObject* Sender)> OnChange;
     std::function<void(QObject* Sender)> OnUpClick;
     std::function<void(QObject* Sender)> OnDownClick;
+    // Before the key is handled; Key is a Qt::Key code, setting it to 0 consumes the key.
+    std::function<void(QObject* Sender, int& Key, Qt::KeyboardModifiers Shift)> OnKeyDown;
+    // For each admitted character before it is inserted; a null Key drops it. Also raised for
+    // Enter and for the sign key.
+    std::function<void(QObject* Sender, QChar& Key)> OnKeyPress;
+    // Focus moved into the edit by keyboard, mouse or program (not a window switch).
+    std::function<void(QObject* Sender)> OnEnter;
+    // Focus moved from the edit to another control of the same window, after range correction.
+    std::function<void(QObject* Sender)> OnExit;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void replaceText(const QString& text);
@@ -167,6 +193,29 @@ private:
     void reapplySpinType();
     // The appearance's part of the end of loading: normal colour, flat style, bounds and label.
     void applyLoadedLook();
+
+    // Keyboard, clipboard and focus (AdvSpinKeys.cpp).
+    void keyDown(int& key, Qt::KeyboardModifiers shift);
+    void pageStep(int direction);
+    void arrowStep(int direction);
+    void postKeyToSelf(int key, Qt::KeyboardModifiers modifiers);
+    bool handleShortcut(QKeyEvent* event);
+    QString characterMessage(QChar character);
+    QChar keyPress(QChar character);
+    void toggleSign();
+    void forwardKey(QKeyEvent* event, int key, const QString& text);
+    void pasteChecked();
+    void pasteCheckedFrom(QClipboard::Mode mode);
+    void cutChecked();
+    bool acceptInFloat(QChar& key, bool accepted) const;
+    bool editable() const;
+    void guardContextMenu(QMenu& menu);
+    bool leftPressOnEditItself(Qt::FocusReason reason) const;
+    bool enterControl(Qt::FocusReason reason);
+    bool leaveControl(Qt::FocusReason reason);
+    void focusInWithoutBaseSelection(QFocusEvent* event);
+    void resetEmptyText();
+    void correctOnExit();
 
     inline static int s_formLoadingDepth = 0;
 
@@ -198,4 +247,9 @@ private:
     bool m_loading{false};
     bool m_loadGuard{false};
     bool m_changeDetached{false};
+    QString m_lastText; // the text as of the last change signal
+    // Set on entry, cleared on exit: a window switch neither leaves nor re-enters the control.
+    bool m_isActiveControl{false};
+    // Entry by a mouse press while the editor is disabled: the press must not undo the selection.
+    bool m_keepSelectionOnPress{false};
 };
