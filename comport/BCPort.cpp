@@ -80,7 +80,7 @@ TBComPort::~TBComPort()
         Close();
     } catch (const EComPort&) {
         // A destructor cannot report; release what is left regardless.
-        m_EventThread.reset();
+        stopEventThread();
         m_NotifyWindow.reset();
         CloseDevice();
     }

@@ -233,7 +233,7 @@ private:
     TByteSize m_ByteSize = TByteSize::bs8;
     bool m_Connected = false;
     QThread::Priority m_EventThreadPriority = QThread::NormalPriority;
-    TLineEvents m_WatchedEvents = TLineEvents(0xFF);
+    TLineEvents m_WatchedEvents = allLineEvents;
     std::unique_ptr<TComThread> m_EventThread;
     std::shared_ptr<serial::Device> m_Device;
     std::int32_t m_InBufSize = 2048;
