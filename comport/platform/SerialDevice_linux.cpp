@@ -45,12 +45,11 @@ constexpr std::uint64_t longestWaitMs = std::uint64_t(1) << 40;
 namespace dcbFlag {
 constexpr std::uint32_t parity = 0x0002;
 // Handshakes and character rules this layer does not provide.
-constexpr std::uint32_t unsupported = 0x0004 | 0x0008 | 0x0040 | 0x0100 | 0x0200 | 0x0400 |
-                                      0x0800 | 0x4000;
+constexpr std::uint32_t unsupported =
+    0x0004 | 0x0008 | 0x0040 | 0x0100 | 0x0200 | 0x0400 | 0x0800 | 0x4000;
 constexpr unsigned dtrShift = 4;
 constexpr unsigned rtsShift = 12;
 constexpr std::uint32_t lineControlMask = 0x3;
-constexpr std::uint32_t lineDisabled = 0;
 constexpr std::uint32_t lineEnabled = 1;
 } // namespace dcbFlag
 
@@ -123,8 +122,8 @@ void drain(int fd)
     [[maybe_unused]] const ssize_t n = ::read(fd, &count, sizeof count);
 }
 
-// Arms `timer` to expire after `delay` (at least 1 ns, since 0 disarms) and
-// then every `period`; a zero `delay` with a zero period disarms it.
+// Arms `timer` to expire after `delay` and then every `period`; a zero
+// `delay` disarms it.
 void armTimer(int timer, std::chrono::nanoseconds delay, std::chrono::nanoseconds period = {})
 {
     const auto toTimespec = [](std::chrono::nanoseconds d) {
@@ -303,15 +302,10 @@ void applyFrame(termios& t, const Dcb& dcb)
     t.c_cc[VTIME] = 0;
 }
 
-bool speedWithinTolerance(std::uint32_t wanted, std::uint32_t achieved)
-{
-    const std::uint64_t difference = wanted > achieved ? wanted - achieved : achieved - wanted;
-    return difference * 100 <= std::uint64_t(wanted) * 3;
-}
-
 std::chrono::nanoseconds characterTime(std::uint32_t baud, const Dcb& dcb)
 {
-    const unsigned bits = 1 + dcb.ByteSize + (dcb.Parity != 0 ? 1 : 0) + (dcb.StopBits != 0 ? 2 : 1);
+    const unsigned bits =
+        1 + dcb.ByteSize + (dcb.Parity != 0 ? 1 : 0) + (dcb.StopBits != 0 ? 2 : 1);
     return std::chrono::nanoseconds(std::uint64_t(bits) * 1'000'000'000 / std::max(baud, 1u));
 }
 
@@ -328,6 +322,9 @@ public:
         m_rxAbort.abort();
         m_txAbort.abort();
         m_modemWatcher.reset();
+        // The exclusive flag outlives our descriptor where the tty itself
+        // lives on (a pty whose master stays open): the next open would fail.
+        ioctl(fd(), TIOCNXCL);
     }
 
     // Returns 0, or the errno of what could not be set up.
@@ -353,6 +350,8 @@ public:
             m_characterTime = characterTime(baud, Dcb{});
         if (m_hasModemLines)
             startModemWatcher();
+        // Without the helper thread the lines are polled.
+        m_modemPolling = m_hasModemLines && !m_modemWatcher->running();
         return 0;
     }
 
@@ -448,7 +447,7 @@ public:
         Deadline interval;
         auto* bytes = static_cast<std::uint8_t*>(buffer);
         while (got < count) {
-            const ssize_t n = ::read(fd(), bytes + got, count - got);
+            const ssize_t n = consume(bytes + got, count - got);
             if (n > 0) {
                 got += static_cast<std::uint32_t>(n);
                 if (plan.returnOnFirstBytes)
@@ -489,9 +488,7 @@ public:
         const auto limit = detail::writeLimit(timeouts(), count);
         const Deadline deadline = limit ? Deadline(Clock::now() + *limit) : std::nullopt;
         const auto* bytes = static_cast<const std::uint8_t*>(buffer);
-        // A time-out completes the write with fewer bytes, which is a success.
-        bool ok = true;
-        while (ok && written < count) {
+        while (written < count) {
             const ssize_t n = ::write(fd(), bytes + written, count - written);
             if (n > 0) {
                 written += static_cast<std::uint32_t>(n);
@@ -501,21 +498,21 @@ public:
                 errno = EIO;
             else if (errno == EINTR)
                 continue;
-            if (errno != EAGAIN) {
-                ok = failed();
-                break;
+            if (errno != EAGAIN)
+                return writeEnded(written, failed());
+            switch (waitReady(fd(), POLLOUT, deadline, m_txAbort, generation)) {
+            case Readiness::Ready:
+                continue;
+            case Readiness::TimedOut:
+                // Completes the write with fewer bytes, which is a success.
+                return writeEnded(written, true);
+            case Readiness::Aborted:
+                return writeEnded(written, false);
+            case Readiness::Failed:
+                return writeEnded(written, failed());
             }
-            const Readiness readiness = waitReady(fd(), POLLOUT, deadline, m_txAbort, generation);
-            if (readiness == Readiness::TimedOut)
-                break;
-            if (readiness == Readiness::Aborted)
-                ok = false;
-            if (readiness == Readiness::Failed)
-                ok = failed();
         }
-        if (written > 0)
-            expectTxEmpty();
-        return ok;
+        return writeEnded(written, true);
     }
 
     bool clearError(CommStatus& status) override
@@ -532,7 +529,7 @@ public:
             serial_icounter_struct now{};
             if (ioctl(fd(), TIOCGICOUNT, &now) != 0)
                 return failed();
-            status.errors = errorBits(m_errorBase, now);
+            status.errors = detail::errorBits(m_errorBase, now);
             m_errorBase = now;
         }
         return true;
@@ -544,8 +541,7 @@ public:
         int lines = 0;
         if (ioctl(fd(), TIOCMGET, &lines) != 0)
             return unsupportedRequest(errno) || failed();
-        status = ((lines & TIOCM_CTS) ? ms::CtsOn : 0) | ((lines & TIOCM_DSR) ? ms::DsrOn : 0) |
-                 ((lines & TIOCM_RNG) ? ms::RingOn : 0) | ((lines & TIOCM_CD) ? ms::RlsdOn : 0);
+        status = detail::modemStatusBits(lines);
         return true;
     }
 
@@ -577,7 +573,7 @@ public:
             m_rxAbort.abort();
         // Bytes already handed to the kernel can only be dropped by a flush.
         const bool flushed = ((flags & purge::TxClear) == 0 || tcflush(fd(), TCOFLUSH) == 0) &&
-                             ((flags & purge::RxClear) == 0 || tcflush(fd(), TCIFLUSH) == 0);
+                             ((flags & purge::RxClear) == 0 || flushInput());
         return flushed ? alive() : failed();
     }
 
@@ -626,7 +622,7 @@ private:
         // tcsetattr succeeds when any part was taken; a pty, for one, forces
         // 8 bits without parity. A frame or rate the driver changed is refused.
         if ((actual.c_cflag & frameFlags) != (wanted.c_cflag & frameFlags) ||
-            !speedWithinTolerance(baud, achieved)) {
+            !detail::speedWithinTolerance(baud, achieved)) {
             errno = EINVAL;
             return false;
         }
@@ -679,8 +675,7 @@ private:
         const bool wanted = m_modemPolling && (mask & modemEventMask) != 0;
         if (wanted == m_pollArmed)
             return;
-        armTimer(m_pollTimer.get(), wanted ? modemPollPeriod : 0ns,
-                 wanted ? modemPollPeriod : 0ns);
+        armTimer(m_pollTimer.get(), wanted ? modemPollPeriod : 0ns, wanted ? modemPollPeriod : 0ns);
         m_pollArmed = wanted;
     }
 
@@ -728,25 +723,56 @@ private:
         return true;
     }
 
+    // Takes bytes out of the input queue, noting that the queue shrank.
+    ssize_t consume(std::uint8_t* bytes, std::size_t count)
+    {
+        const std::lock_guard lock(m_inputMutex);
+        const ssize_t n = ::read(fd(), bytes, count);
+        if (n > 0)
+            ++m_inputTaken;
+        return n;
+    }
+
+    bool flushInput()
+    {
+        const std::lock_guard lock(m_inputMutex);
+        ++m_inputTaken;
+        return tcflush(fd(), TCIFLUSH) == 0;
+    }
+
+    // The tty wakes its pollers for more than arrivals, and each wake-up is an
+    // edge. An edge after which the queue holds exactly what it held at the
+    // last look, with nothing taken out since, brought no byte.
     std::uint32_t receiveEvents()
     {
-        std::uint32_t events = ev::RxChar;
         int waiting = 0;
-        if (ioctl(fd(), FIONREAD, &waiting) == 0) {
-            const bool full = std::uint64_t(waiting) * 10 >= std::uint64_t(m_inQueue) * 8;
-            if (full && !m_rxFull)
-                events |= ev::Rx80Full;
-            m_rxFull = full;
+        std::uint64_t taken = 0;
+        {
+            const std::lock_guard lock(m_inputMutex);
+            if (ioctl(fd(), FIONREAD, &waiting) != 0)
+                return ev::RxChar;
+            taken = m_inputTaken;
         }
-        return events;
+        const bool arrived = taken != m_seenInputTaken || waiting != m_seenWaiting;
+        m_seenInputTaken = taken;
+        m_seenWaiting = waiting;
+        if (!arrived)
+            return 0;
+        const bool full = std::uint64_t(waiting) * 10 >= std::uint64_t(m_inQueue) * 8;
+        const bool crossedFull = full && !m_rxFull;
+        m_rxFull = full;
+        return ev::RxChar | (crossedFull ? ev::Rx80Full : 0);
     }
 
     // There is no notification for an empty transmitter: after a write the
     // timer fires when the queue should have drained and looks again.
-    void expectTxEmpty()
+    bool writeEnded(std::uint32_t written, bool ok)
     {
-        m_txPending = true;
-        armTxTimer();
+        if (written > 0) {
+            m_txPending = true;
+            armTxTimer();
+        }
+        return ok;
     }
 
     void armTxTimer()
@@ -771,38 +797,19 @@ private:
         int lines = 0;
         if (!m_hasModemLines || ioctl(fd(), TIOCMGET, &lines) != 0)
             return 0;
-        const int changed = lines ^ m_waitModemLines;
-        const bool ringStarted = (changed & lines & TIOCM_RNG) != 0;
+        const std::uint32_t events = detail::lineChangeEvents(m_waitModemLines, lines);
         m_waitModemLines = lines;
-        return ((changed & TIOCM_CTS) ? ev::Cts : 0) | ((changed & TIOCM_DSR) ? ev::Dsr : 0) |
-               ((changed & TIOCM_CD) ? ev::Rlsd : 0) | (ringStarted ? ev::Ring : 0);
+        return events;
     }
 
-    // The counters also catch a line that changed and changed back between two looks.
     std::uint32_t counterEvents()
     {
         serial_icounter_struct now{};
         if (!m_hasCounters || ioctl(fd(), TIOCGICOUNT, &now) != 0)
             return 0;
-        const serial_icounter_struct& was = m_waitBase;
-        const bool lineError = now.frame != was.frame || now.parity != was.parity ||
-                               now.overrun != was.overrun;
-        const std::uint32_t events =
-            (lineError ? ev::Err : 0) | (now.brk != was.brk ? ev::Break : 0) |
-            (now.cts != was.cts ? ev::Cts : 0) | (now.dsr != was.dsr ? ev::Dsr : 0) |
-            (now.dcd != was.dcd ? ev::Rlsd : 0) | (now.rng != was.rng ? ev::Ring : 0);
+        const std::uint32_t events = detail::counterEvents(m_waitBase, now);
         m_waitBase = now;
         return events;
-    }
-
-    static std::uint32_t errorBits(const serial_icounter_struct& was,
-                                   const serial_icounter_struct& now)
-    {
-        return (now.frame != was.frame ? ce::Frame : 0) |
-               (now.parity != was.parity ? ce::RxParity : 0) |
-               (now.overrun != was.overrun ? ce::Overrun : 0) |
-               (now.buf_overrun != was.buf_overrun ? ce::RxOver : 0) |
-               (now.brk != was.brk ? ce::Break : 0);
     }
 
     // Destroyed in reverse: the watcher first, the tty (HUPCL drops DTR and
@@ -836,11 +843,17 @@ private:
     AbortSignal m_rxAbort;
     AbortSignal m_txAbort;
 
+    // Counts every removal from the input queue (reads and flushes).
+    std::mutex m_inputMutex;
+    std::uint64_t m_inputTaken = 0;
+
     // Owned by the thread in waitEvent.
     serial_icounter_struct m_waitBase{};
     int m_waitModemLines = 0;
     bool m_pollArmed = false;
     bool m_rxFull = false;
+    int m_seenWaiting = 0;
+    std::uint64_t m_seenInputTaken = 0;
 
     std::unique_ptr<detail::InterruptibleThread> m_modemWatcher;
 };
@@ -878,6 +891,46 @@ ReadPlan readPlan(const CommTimeouts& timeouts, std::uint32_t count)
     if (interval != 0 && interval != maxDword)
         plan.interval = std::chrono::milliseconds(interval);
     return plan;
+}
+
+bool speedWithinTolerance(std::uint32_t wanted, std::uint32_t achieved)
+{
+    const std::uint64_t difference = wanted > achieved ? wanted - achieved : achieved - wanted;
+    return difference * 100 <= std::uint64_t(wanted) * 3;
+}
+
+std::uint32_t modemStatusBits(int lines)
+{
+    return ((lines & TIOCM_CTS) ? ms::CtsOn : 0) | ((lines & TIOCM_DSR) ? ms::DsrOn : 0) |
+           ((lines & TIOCM_RNG) ? ms::RingOn : 0) | ((lines & TIOCM_CD) ? ms::RlsdOn : 0);
+}
+
+std::uint32_t lineChangeEvents(int before, int after)
+{
+    const int changed = before ^ after;
+    // A ring is reported when the indicator comes on, not when it goes off.
+    const bool ringStarted = (changed & after & TIOCM_RNG) != 0;
+    return ((changed & TIOCM_CTS) ? ev::Cts : 0) | ((changed & TIOCM_DSR) ? ev::Dsr : 0) |
+           ((changed & TIOCM_CD) ? ev::Rlsd : 0) | (ringStarted ? ev::Ring : 0);
+}
+
+// The counters also catch a line that changed and changed back between two looks.
+std::uint32_t counterEvents(const serial_icounter_struct& was, const serial_icounter_struct& now)
+{
+    const bool lineError =
+        now.frame != was.frame || now.parity != was.parity || now.overrun != was.overrun;
+    return (lineError ? ev::Err : 0) | (now.brk != was.brk ? ev::Break : 0) |
+           (now.cts != was.cts ? ev::Cts : 0) | (now.dsr != was.dsr ? ev::Dsr : 0) |
+           (now.dcd != was.dcd ? ev::Rlsd : 0) | (now.rng != was.rng ? ev::Ring : 0);
+}
+
+std::uint32_t errorBits(const serial_icounter_struct& was, const serial_icounter_struct& now)
+{
+    return (now.frame != was.frame ? ce::Frame : 0) |
+           (now.parity != was.parity ? ce::RxParity : 0) |
+           (now.overrun != was.overrun ? ce::Overrun : 0) |
+           (now.buf_overrun != was.buf_overrun ? ce::RxOver : 0) |
+           (now.brk != was.brk ? ce::Break : 0);
 }
 
 std::optional<std::chrono::milliseconds> writeLimit(const CommTimeouts& timeouts,
