@@ -80,7 +80,7 @@ TBComPort::~TBComPort()
         Close();
     } catch (const EComPort&) {
         // A destructor cannot report; release what is left regardless.
-        m_EventThread.reset();
+        stopEventThread();
         m_NotifyWindow.reset();
         CloseDevice();
     }
@@ -310,7 +310,6 @@ std::uint32_t TBComPort::StartWrite(const char* buffer, std::uint32_t count, TIo
 {
     if (!request)
         raise(ComPortMessages::InvalidAsync);
-    request->Operation = TIoRequest::TOperation::Write;
     request->DataCopy = QByteArray(buffer, static_cast<qsizetype>(count));
     std::uint32_t written = 0;
     if (!m_Device || !m_Device->write(request->DataCopy.constData(), count, written))
@@ -330,7 +329,6 @@ std::uint32_t TBComPort::StartRead(char* buffer, std::uint32_t count, TIoRequest
 {
     if (!request)
         raise(ComPortMessages::InvalidAsync);
-    request->Operation = TIoRequest::TOperation::Read;
     std::uint32_t got = 0;
     if (!m_Device || !m_Device->read(buffer, count, got))
         raise(ComPortMessages::ReadError);

@@ -83,15 +83,13 @@ private:
     std::int32_t m_WriteTotalConstant = 1000;
 };
 
-// One read or write: which it is, the private copy of the bytes written, and
-// the outcome that WaitIoRequest reports. Made and freed by each public call.
+// One read or write: the private copy of the bytes written and the count
+// that WaitIoRequest reports (0 when nothing was started). Made and freed by
+// each public call.
 struct TIoRequest
 {
-    enum class TOperation : std::uint8_t { Write, Read };
-    TOperation Operation = TOperation::Write;
     QByteArray DataCopy;
     std::uint32_t Transferred = 0;
-    bool Succeeded = true; // a request on which nothing was started completes at once
 };
 
 // The serial port component. Owned by its QObject parent; lives on the
@@ -122,7 +120,11 @@ public:
     // true when the port is closed afterwards. A device that has gone (an
     // unplugged adapter, a hung-up line) is still released and the port ends
     // closed; on a device that is still there a failing step raises and the
-    // port stays open.
+    // port stays open. While it waits for the event thread, posted events
+    // (not user input) are served, so a delivery under way completes and its
+    // handler may run during Close. Called from one of the port's own
+    // handlers, or from an event loop nested in one, Close does not wait: the
+    // thread ends after that handler returns and frees itself.
     bool Close();
     bool Connected() const { return m_Connected; }
 
@@ -233,7 +235,7 @@ private:
     TByteSize m_ByteSize = TByteSize::bs8;
     bool m_Connected = false;
     QThread::Priority m_EventThreadPriority = QThread::NormalPriority;
-    TLineEvents m_WatchedEvents = TLineEvents(0xFF);
+    TLineEvents m_WatchedEvents = allLineEvents;
     std::unique_ptr<TComThread> m_EventThread;
     std::shared_ptr<serial::Device> m_Device;
     std::int32_t m_InBufSize = 2048;

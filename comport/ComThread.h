@@ -51,7 +51,8 @@ public:
 
     // Ends the wait loop; callable from any thread.
     void StopThread();
-    // The events of the last completed wait.
+    // The events of the last completed wait; written by the event thread,
+    // so read it only from a delivery under smThreadSync or smNone.
     TLineEvents PendingEvents() const { return m_PendingEvents; }
     // True once a wait ended because the device hung up.
     bool hungUp() const { return m_hungUp.load(); }

@@ -55,6 +55,7 @@ enum class TLineEvent : std::uint8_t {
 };
 Q_DECLARE_FLAGS(TLineEvents, TLineEvent)
 Q_DECLARE_OPERATORS_FOR_FLAGS(TLineEvents)
+inline constexpr TLineEvents allLineEvents = TLineEvents::fromInt(0xFF);
 
 // One line error; TComErrors is a set of them.
 enum class TComError : std::uint8_t {
