@@ -10,7 +10,9 @@ root="$scratch/root"
 stage_install "$build" "$root"
 list_files "$root" | expect_file_list "the staged install"
 
-[ -x "$root/usr/bin/quartzel" ] || fail "usr/bin/quartzel is not executable"
+program_version=$(QT_QPA_PLATFORM=offscreen "$root/usr/bin/quartzel" --version) ||
+    fail "the installed program does not run"
+[ "$program_version" = "Quartzel $version" ] || fail "the installed program says '$program_version'"
 
 desktop="$root/usr/share/applications/org.example.quartzel.desktop"
 desktop-file-validate "$desktop" || fail "the installed desktop file is not valid"

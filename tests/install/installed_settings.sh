@@ -12,6 +12,10 @@ chmod 755 "$scratch"
 root="$scratch/root"
 stage_install "$build" "$root"
 bin="$root/usr/bin"
+# A run as root (sudo quartzel) leaves its settings beside the program, where
+# no other user can save them; they must not be taken up.
+printf '[PORT]\nfrequency=021000000\nport=0\nBaudRateIndex=2\ndiv4=0\n' >"$bin/quartzel.ini"
+root_ini_sum=$(md5sum <"$bin/quartzel.ini")
 chmod -R a-w "$bin"
 
 # Root ignores permission bits, so the program runs as users without any
@@ -127,7 +131,8 @@ ini_b="$home_b/.config/quartzel/quartzel.ini"
 [ "$(setting "$ini_b" frequency)" = 014070000 ] || fail "uid $user_b did not get the default frequency: $(cat "$ini_b")"
 [ "$(setting "$ini_b" div4)" = 1 ] || fail "uid $user_b did not get the default mode: $(cat "$ini_b")"
 
-[ -z "$(ls -A "$bin" | grep -vx quartzel)" ] || fail "something was written into bin/: $(ls -A "$bin")"
+[ "$(ls -A "$bin" | tr '\n' ' ')" = "quartzel quartzel.ini " ] || fail "something was written into bin/: $(ls -A "$bin")"
+[ "$(md5sum <"$bin/quartzel.ini")" = "$root_ini_sum" ] || fail "root's settings beside the program changed"
 [ ! -e "$home_a/.config/quartzel" ] || fail "uid $user_a wrote to ~/.config although XDG_CONFIG_HOME was set"
 
 echo "installed settings: all checks passed"
