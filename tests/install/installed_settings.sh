@@ -107,10 +107,11 @@ if setpriv --reuid=$user_a --regid=$user_a --clear-groups -- touch "$bin/probe" 
     fail "bin/ is writable for uid $user_a; the check would prove nothing"
 fi
 
-# User A names its configuration directory and already has settings there.
+# User A names its configuration directory and already has settings there,
+# all but the port, which closing adds.
 config_a="$home_a/config"
 mkdir -p "$config_a/quartzel"
-printf '[PORT]\nfrequency=007050000\nport=0\nBaudRateIndex=3\ndiv4=0\n' >"$config_a/quartzel/quartzel.ini"
+printf '[PORT]\nfrequency=007050000\nBaudRateIndex=3\ndiv4=0\n' >"$config_a/quartzel/quartzel.ini"
 chown -R $user_a:$user_a "$config_a"
 run_and_close $user_a "$home_a" XDG_CONFIG_HOME="$config_a"
 
@@ -128,6 +129,7 @@ ini_b="$home_b/.config/quartzel/quartzel.ini"
 [ "$(setting "$ini_a" frequency)" = 007050000 ] || fail "uid $user_a lost its frequency: $(cat "$ini_a")"
 [ "$(setting "$ini_a" BaudRateIndex)" = 3 ] || fail "uid $user_a lost its baud rate: $(cat "$ini_a")"
 [ "$(setting "$ini_a" div4)" = 0 ] || fail "uid $user_a lost its mode: $(cat "$ini_a")"
+grep -q '^port=' "$ini_a" || fail "closing did not save the settings of uid $user_a: $(cat "$ini_a")"
 [ "$(setting "$ini_b" frequency)" = 014070000 ] || fail "uid $user_b did not get the default frequency: $(cat "$ini_b")"
 [ "$(setting "$ini_b" div4)" = 1 ] || fail "uid $user_b did not get the default mode: $(cat "$ini_b")"
 
