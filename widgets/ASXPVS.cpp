@@ -84,8 +84,7 @@ void forgetThemeLibrary()
     themeApiLoaded = false;
 }
 
-template <typename Proc>
-Proc entryPoint(std::size_t index)
+template <typename Proc> Proc entryPoint(std::size_t index)
 {
     return reinterpret_cast<Proc>(entryPoints[index]);
 }
@@ -171,8 +170,8 @@ std::int32_t DrawThemeBackground(HTHEME theme, void* deviceContext, int part, in
                                  const ThemeRect* rect, const ThemeRect* clipRect)
 {
     using Proc = std::int32_t (*)(HTHEME, void*, int, int, const ThemeRect*, const ThemeRect*);
-    return entryPoint<Proc>(entryIndex("DrawThemeBackground"))(theme, deviceContext, part, state, rect,
-                                                   clipRect);
+    return entryPoint<Proc>(entryIndex("DrawThemeBackground"))(theme, deviceContext, part, state,
+                                                               rect, clipRect);
 }
 
 std::int32_t CloseThemeData(HTHEME theme)

@@ -2,7 +2,6 @@
 
 #include "ASXPVS.h"
 
-#include <qdrawutil.h>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -10,6 +9,7 @@
 #include <QStyleOption>
 #include <QTimer>
 #include <algorithm>
+#include <qdrawutil.h>
 
 namespace {
 
@@ -54,8 +54,8 @@ QImage glyphImage(const QImage& glyph, int numGlyphs, int index)
 {
     const QRgb transparent = glyph.pixel(0, glyph.height() - 1) & RGB_MASK;
     const int width = glyph.width() / numGlyphs;
-    QImage image = glyph.copy(index * width, 0, width, glyph.height())
-                       .convertToFormat(QImage::Format_ARGB32);
+    QImage image =
+        glyph.copy(index * width, 0, width, glyph.height()).convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
             if ((image.pixel(x, y) & RGB_MASK) == transparent) {
