@@ -1,0 +1,94 @@
+#include "CommandLine.h"
+
+#include "Version.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+QString versionText()
+{
+    return QStringLiteral("Quartzel %1").arg(QLatin1String(QuartzelVersion));
+}
+
+void printText(std::FILE* stream, QString text)
+{
+    if (!text.endsWith(u'\n'))
+        text += u'\n';
+    std::fputs(text.toLocal8Bit().constData(), stream);
+}
+
+} // namespace
+
+ParsedCommandLine parseCommandLine(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Front panel for an Si570 synthesizer."));
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
+    const QCommandLineOption portOption(
+        QStringLiteral("port"),
+        QStringLiteral("Add <port> (a name such as ttyUSB0, or a device path) to the port "
+                       "list and select it."),
+        QStringLiteral("port"));
+    const QCommandLineOption connectOption(QStringLiteral("connect"),
+                                           QStringLiteral("Connect when start-up is complete."));
+    parser.addOption(portOption);
+    parser.addOption(connectOption);
+
+    if (!parser.parse(arguments))
+        return {CommandLineAction::Fail, {}, parser.errorText()};
+    // addHelpOption() also lists --help-all (with Qt's own options); the
+    // plain help is what this program can show of it.
+    if (parser.isSet(helpOption) || parser.isSet(QStringLiteral("help-all")))
+        return {CommandLineAction::ShowHelp, {}, parser.helpText()};
+    if (parser.isSet(versionOption))
+        return {CommandLineAction::ShowVersion, {}, versionText()};
+    if (!parser.positionalArguments().isEmpty())
+        return {
+            CommandLineAction::Fail,
+            {},
+            QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first())};
+    ParsedCommandLine result;
+    if (parser.isSet(portOption)) {
+        const QString port = parser.value(portOption);
+        if (port.isEmpty())
+            return {
+                CommandLineAction::Fail, {}, QStringLiteral("Option 'port' needs a port name.")};
+        result.options.port = port;
+    }
+    result.options.connect = parser.isSet(connectOption);
+    return result;
+}
+
+CommandLineOptions processCommandLine()
+{
+    const ParsedCommandLine parsed = parseCommandLine(QCoreApplication::arguments());
+    switch (parsed.action) {
+    case CommandLineAction::Run:
+        return parsed.options;
+    case CommandLineAction::ShowHelp:
+    case CommandLineAction::ShowVersion:
+        printText(stdout, parsed.message);
+        std::exit(EXIT_SUCCESS);
+    case CommandLineAction::Fail:
+        printText(stderr, parsed.message + QStringLiteral("\nTry '--help' for more information."));
+        std::exit(EXIT_FAILURE);
+    }
+    std::abort(); // not reached: every action returns or exits above
+}
+
+std::optional<int> applyPortOption(QStringList& ports, const CommandLineOptions& options)
+{
+    if (!options.port)
+        return std::nullopt;
+    const qsizetype listed = ports.indexOf(*options.port);
+    if (listed >= 0)
+        return static_cast<int>(listed);
+    ports.append(*options.port);
+    return static_cast<int>(ports.size() - 1);
+}

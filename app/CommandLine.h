@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// What the command line asks of a normal start. Without options nothing
+// differs from a start without a command line.
+struct CommandLineOptions
+{
+    // --port PATH: a port name or device path to add to the port list and
+    // select, in place of the stored port index.
+    std::optional<QString> port;
+    // --connect: press Connect once start-up is complete.
+    bool connect = false;
+};
+
+enum class CommandLineAction {
+    Run,         // start the program with `options`
+    ShowHelp,    // print `message` (the help text) and end successfully
+    ShowVersion, // print `message` ("Quartzel <version>") and end successfully
+    Fail,        // print `message` (what was wrong) and end with an error
+};
+
+struct ParsedCommandLine
+{
+    CommandLineAction action = CommandLineAction::Run;
+    CommandLineOptions options;
+    QString message;
+};
+
+// Parses the arguments, the program's name first (as
+// QCoreApplication::arguments() gives them). Does not print or exit.
+ParsedCommandLine parseCommandLine(const QStringList& arguments);
+
+// For main(), after the application object exists: parses its arguments;
+// prints the help or the version to standard output and exits with 0, or
+// prints the error and the help hint to standard error and exits with 1.
+// Otherwise returns the options.
+CommandLineOptions processCommandLine();
+
+// Applies --port to the port list: a name already in the list is selected
+// where it stands, any other is appended. Returns the index to select, or
+// nothing when no port was given (keep the stored index).
+std::optional<int> applyPortOption(QStringList& ports, const CommandLineOptions& options);

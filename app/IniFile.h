@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <stdexcept>
+
+// Raised when a private-profile file cannot be written. what() is
+// "Unable to write to <path>" in UTF-8.
+class EIniFileException : public std::runtime_error
+{
+public:
+    explicit EIniFileException(const QString& path);
+};
+
+// A private-profile (INI) file, read and written one key at a time with the
+// platform's rules:
+// - section and key names match case-insensitively; the first section of a
+//   name counts, later ones with the same name are not read;
+// - a value loses its surrounding blanks and one pair of matching quotation
+//   marks (single or double); at most 2047 characters are returned;
+// - lines end in LF or CRLF; a line starting with ';' is a comment.
+// Every call reads the file afresh; nothing is cached. A missing or
+// unreadable file reads as empty. UI thread only (no locking).
+class TIniFile
+{
+public:
+    explicit TIniFile(const QString& fileName);
+
+    const QString& fileName() const { return m_fileName; }
+    bool exists() const;
+
+    QString readString(const QString& section, const QString& key,
+                       const QString& defaultValue) const;
+    // Decimal, "$" or "0x" hexadecimal; anything that is not a valid 32-bit
+    // signed integer yields the default.
+    int readInteger(const QString& section, const QString& key, int defaultValue) const;
+    // An integer read with the default 1 or 0; true when not 0.
+    bool readBool(const QString& section, const QString& key, bool defaultValue) const;
+
+    // Each write replaces the file atomically (temporary file in the same
+    // directory, synced, then renamed over the old one) and keeps every other
+    // line as it was, with its line end. The file, its directory and the
+    // section are created when missing; new names are written as given.
+    // Raises EIniFileException when the file cannot be written or the text
+    // cannot be stored on one line; the old file then stays as it was.
+    void writeString(const QString& section, const QString& key, const QString& value);
+    void writeInteger(const QString& section, const QString& key, int value);
+    void writeBool(const QString& section, const QString& key, bool value);
+
+private:
+    QString m_fileName;
+};

@@ -1,0 +1,31 @@
+#include "SerialPorts.h"
+
+#include "BCPort.h"
+#include "platform/PortList.h"
+
+#include <QCollator>
+#include <QFile>
+#include <algorithm>
+
+void sortPortNames(QStringList& names)
+{
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    collator.setNumericMode(false);
+    std::stable_sort(names.begin(), names.end(), [&collator](const QString& a, const QString& b) {
+        return collator.compare(a, b) < 0;
+    });
+}
+
+void ListSerialPorts(QStringList& target, const QString& sysClassTty)
+{
+    std::vector<std::string> found;
+    if (!serial::listPortNames(QFile::encodeName(sysClassTty).toStdString(), found))
+        throw EComPort(ComPortMessages::RegistryError);
+    QStringList names;
+    names.reserve(static_cast<qsizetype>(found.size()));
+    for (const std::string& name : found)
+        names.append(QFile::decodeName(QByteArray::fromStdString(name)));
+    sortPortNames(names);
+    target = names;
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+// The operating system's list of serial ports. No Qt here.
+
+#include <string>
+#include <vector>
+
+namespace serial {
+
+// Fills `names` with the port names found under `root` (on Linux the sysfs
+// tty class directory), in no particular order. Returns false, leaving
+// `names` untouched, when the list cannot be read.
+bool listPortNames(const std::string& root, std::vector<std::string>& names);
+
+} // namespace serial

@@ -1,0 +1,121 @@
+#include "CommandLine.h"
+#include "Version.h"
+
+#include <QRegularExpression>
+#include <QTest>
+
+Q_DECLARE_METATYPE(CommandLineAction)
+
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parse_data();
+    void parse();
+    void helpAndVersionTexts();
+    void applyPortOption_data();
+    void applyPortOption();
+};
+
+void TestCommandLine::parse_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<CommandLineAction>("action");
+    QTest::addColumn<QString>("port"); // null: no --port
+    QTest::addColumn<bool>("connect");
+
+    using A = CommandLineAction;
+    const QString noPort;
+    QTest::newRow("no options") << QStringList{"quartzel"} << A::Run << noPort << false;
+    QTest::newRow("--port name") << QStringList{"quartzel", "--port", "ttyUSB0"} << A::Run
+                                 << "ttyUSB0" << false;
+    QTest::newRow("--port=path") << QStringList{"quartzel", "--port=/dev/pts/3"} << A::Run
+                                 << "/dev/pts/3" << false;
+    QTest::newRow("--connect") << QStringList{"quartzel", "--connect"} << A::Run << noPort << true;
+    QTest::newRow("--connect and --port")
+        << QStringList{"quartzel", "--connect", "--port", "ttyS0"} << A::Run << "ttyS0" << true;
+    QTest::newRow("--port twice: the last counts")
+        << QStringList{"quartzel", "--port", "ttyS0", "--port", "ttyS1"} << A::Run << "ttyS1"
+        << false;
+    QTest::newRow("--help") << QStringList{"quartzel", "--help"} << A::ShowHelp << noPort << false;
+    QTest::newRow("--help-all") << QStringList{"quartzel", "--help-all"} << A::ShowHelp << noPort
+                                << false;
+    QTest::newRow("-h") << QStringList{"quartzel", "-h"} << A::ShowHelp << noPort << false;
+    QTest::newRow("--version") << QStringList{"quartzel", "--version"} << A::ShowVersion << noPort
+                               << false;
+    QTest::newRow("-v") << QStringList{"quartzel", "-v"} << A::ShowVersion << noPort << false;
+    QTest::newRow("--port without a value")
+        << QStringList{"quartzel", "--port"} << A::Fail << noPort << false;
+    QTest::newRow("--port with an empty value")
+        << QStringList{"quartzel", "--port", ""} << A::Fail << noPort << false;
+    QTest::newRow("unknown option")
+        << QStringList{"quartzel", "--baud", "9600"} << A::Fail << noPort << false;
+    QTest::newRow("stray argument")
+        << QStringList{"quartzel", "ttyS0"} << A::Fail << noPort << false;
+}
+
+void TestCommandLine::parse()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(CommandLineAction, action);
+    QFETCH(QString, port);
+    QFETCH(bool, connect);
+    const ParsedCommandLine parsed = parseCommandLine(arguments);
+    QCOMPARE(parsed.action, action);
+    QCOMPARE(parsed.options.port.has_value(), !port.isNull());
+    if (!port.isNull())
+        QCOMPARE(*parsed.options.port, port);
+    QCOMPARE(parsed.options.connect, connect);
+    QCOMPARE(parsed.message.isEmpty(), action == CommandLineAction::Run);
+}
+
+void TestCommandLine::helpAndVersionTexts()
+{
+    const ParsedCommandLine version = parseCommandLine({"quartzel", "--version"});
+    QCOMPARE(version.message, QStringLiteral("Quartzel ") + QLatin1String(QuartzelVersion));
+    QVERIFY(QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+$"))
+                .match(QLatin1String(QuartzelVersion))
+                .hasMatch());
+
+    const ParsedCommandLine help = parseCommandLine({"quartzel", "--help"});
+    for (const char* option : {"--port <port>", "--connect", "--help", "--version"})
+        QVERIFY2(help.message.contains(QLatin1String(option)), option);
+
+    const ParsedCommandLine unknown = parseCommandLine({"quartzel", "--baud"});
+    QVERIFY2(unknown.message.contains(QStringLiteral("baud")), qPrintable(unknown.message));
+}
+
+void TestCommandLine::applyPortOption_data()
+{
+    QTest::addColumn<QStringList>("ports");
+    QTest::addColumn<QString>("port"); // null: no --port
+    QTest::addColumn<QStringList>("expectedPorts");
+    QTest::addColumn<int>("selected"); // -2: keep the stored index
+
+    const QStringList listed{"ttyS0", "ttyUSB0"};
+    QTest::newRow("no --port changes nothing") << listed << QString() << listed << -2;
+    QTest::newRow("new port is appended and selected")
+        << listed << "/dev/pts/4" << QStringList{"ttyS0", "ttyUSB0", "/dev/pts/4"} << 2;
+    QTest::newRow("empty list") << QStringList() << "ttyACM0" << QStringList{"ttyACM0"} << 0;
+    QTest::newRow("listed port is selected where it stands") << listed << "ttyS0" << listed << 0;
+    QTest::newRow("names differing in case are different ports")
+        << listed << "TTYS0" << QStringList{"ttyS0", "ttyUSB0", "TTYS0"} << 2;
+}
+
+void TestCommandLine::applyPortOption()
+{
+    QFETCH(QStringList, ports);
+    QFETCH(QString, port);
+    QFETCH(QStringList, expectedPorts);
+    QFETCH(int, selected);
+    CommandLineOptions options;
+    if (!port.isNull())
+        options.port = port;
+    const std::optional<int> index = ::applyPortOption(ports, options);
+    QCOMPARE(ports, expectedPorts);
+    QCOMPARE(index.value_or(-2), selected);
+}
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_commandline.moc"

@@ -1,0 +1,259 @@
+#include "IniFile.h"
+#include "Settings.h"
+#include "TestFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+Q_DECLARE_METATYPE(PortSettings)
+
+namespace {
+
+PortSettings makeSettings(const QString& frequency, int port, int baudRateIndex, bool div4)
+{
+    PortSettings settings;
+    settings.frequency = frequency;
+    settings.port = port;
+    settings.baudRateIndex = baudRateIndex;
+    settings.div4 = div4;
+    return settings;
+}
+
+QProcessEnvironment environment(const QString& xdgConfigHome, const QString& home)
+{
+    QProcessEnvironment env;
+    if (!xdgConfigHome.isNull())
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), xdgConfigHome);
+    if (!home.isNull())
+        env.insert(QStringLiteral("HOME"), home);
+    return env;
+}
+
+} // namespace
+
+class TestSettings : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void readPortSettings_data();
+    void readPortSettings();
+    void writeOrder_data();
+    void writeOrder();
+    void writeStopsAtFirstFailure();
+
+    void spreadFrequency_data();
+    void spreadFrequency();
+
+    void chooseLocation_data();
+    void chooseLocation();
+    void locationOnRealDirectories();
+    void directoryWritable();
+
+private:
+    QString iniPath() const { return m_dir->filePath(QStringLiteral("quartzel.ini")); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestSettings::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+void TestSettings::readPortSettings_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<PortSettings>("current");
+    QTest::addColumn<PortSettings>("expected");
+
+    const PortSettings startUp;
+    const PortSettings inMemory = makeSettings(QStringLiteral("123456789"), 2, 9, true);
+    QTest::newRow("every key from the file")
+        << QByteArray("[PORT]\nfrequency=014070000\nport=1\nBaudRateIndex=6\ndiv4=1\n") << startUp
+        << makeSettings(QStringLiteral("014070000"), 1, 6, true);
+    QTest::newRow("no PORT section keeps the start-up values")
+        << QByteArray("[OTHER]\nport=1\n") << startUp << startUp;
+    QTest::newRow("no PORT section keeps the in-memory values")
+        << QByteArray("[OTHER]\nport=1\n") << inMemory << inMemory;
+    QTest::newRow("one key missing keeps its value")
+        << QByteArray("[PORT]\nfrequency=014070000\nport=0\ndiv4=0\n") << inMemory
+        << makeSettings(QStringLiteral("014070000"), 0, 9, false);
+    QTest::newRow("unreadable numbers keep their values")
+        << QByteArray("[PORT]\nport=abc\nBaudRateIndex=0x\ndiv4=yes\n") << inMemory << inMemory;
+    QTest::newRow("hexadecimal index and div4=5")
+        << QByteArray("[PORT]\nBaudRateIndex=0x6\ndiv4=5\n") << startUp
+        << makeSettings(QString(), 0, 6, true);
+    QTest::newRow("port -1 and a long frequency as stored")
+        << QByteArray("[Port]\nFREQUENCY=0140700001234\nport=-1\n") << startUp
+        << makeSettings(QStringLiteral("0140700001234"), -1, 0, false);
+}
+
+void TestSettings::readPortSettings()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(PortSettings, current);
+    QFETCH(PortSettings, expected);
+    writeBytes(iniPath(), content);
+    const PortSettings read = ::readPortSettings(TIniFile(iniPath()), current);
+    QCOMPARE(read.frequency, expected.frequency);
+    QCOMPARE(read.port, expected.port);
+    QCOMPARE(read.baudRateIndex, expected.baudRateIndex);
+    QCOMPARE(read.div4, expected.div4);
+}
+
+void TestSettings::writeOrder_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<PortSettings>("settings");
+    QTest::addColumn<QByteArray>("after");
+
+    QTest::newRow("new file in key order")
+        << QByteArray() << makeSettings(QStringLiteral("014070000"), 1, 6, true)
+        << QByteArray("[PORT]\nfrequency=014070000\nport=1\nBaudRateIndex=6\ndiv4=1\n");
+    QTest::newRow("no port selected, plain mode")
+        << QByteArray() << makeSettings(QStringLiteral("000000001"), -1, 14, false)
+        << QByteArray("[PORT]\nfrequency=000000001\nport=-1\nBaudRateIndex=14\ndiv4=0\n");
+    QTest::newRow("existing keys are replaced where they stand")
+        << QByteArray("[PORT]\r\ndiv4=0\r\nextra=x\r\nport=3\r\n")
+        << makeSettings(QStringLiteral("014070000"), 0, 6, true)
+        << QByteArray("[PORT]\r\ndiv4=1\r\nextra=x\r\nport=0\r\nfrequency=014070000\r\n"
+                      "BaudRateIndex=6\r\n");
+}
+
+void TestSettings::writeOrder()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(PortSettings, settings);
+    QFETCH(QByteArray, after);
+    if (!before.isEmpty())
+        writeBytes(iniPath(), before);
+    TIniFile file(iniPath());
+    writePortSettings(file, settings);
+    QCOMPARE(readBytes(iniPath()), after);
+}
+
+// The file grows with each key. The limit lets frequency and port through,
+// stops BaudRateIndex, and would still let the shorter div4 line through, so
+// a write after the failure would show in the file.
+void TestSettings::writeStopsAtFirstFailure()
+{
+    const QByteArray afterPort = "[PORT]\nfrequency=014070000\nport=1\n";
+    const QByteArray withDiv4Only = afterPort + "div4=1\n";
+    const QByteArray withBaudRate = afterPort + "BaudRateIndex=6\n";
+    QVERIFY(withDiv4Only.size() < withBaudRate.size());
+
+    TIniFile file(iniPath());
+    QString message;
+    {
+        const FileSizeLimit limit(static_cast<rlim_t>(withDiv4Only.size()));
+        QVERIFY(limit.isActive());
+        try {
+            writePortSettings(file, makeSettings(QStringLiteral("014070000"), 1, 6, true));
+        } catch (const EIniFileException& e) {
+            message = QString::fromUtf8(e.what());
+        }
+    }
+    QCOMPARE(message, QStringLiteral("Unable to write to ") + iniPath());
+    QCOMPARE(readBytes(iniPath()), afterPort);
+}
+
+void TestSettings::spreadFrequency_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QStringList>("digits");
+
+    QTest::newRow("nine digits") << "014070000"
+                                 << QStringList{"0", "1", "4", "0", "7", "0", "0", "0", "0"};
+    QTest::newRow("more than nine: the rest is ignored")
+        << "0140700001234" << QStringList{"0", "1", "4", "0", "7", "0", "0", "0", "0"};
+    QTest::newRow("fewer than nine: the rest is 0")
+        << "0140" << QStringList{"0", "1", "4", "0", "0", "0", "0", "0", "0"};
+    QTest::newRow("empty: all 0") << "" << QStringList{"0", "0", "0", "0", "0", "0", "0", "0", "0"};
+    QTest::newRow("top digit out of range is kept")
+        << "914070000" << QStringList{"9", "1", "4", "0", "7", "0", "0", "0", "0"};
+    QTest::newRow("non-digits are spread unchanged")
+        << "A1-4 7000" << QStringList{"A", "1", "-", "4", " ", "7", "0", "0", "0"};
+}
+
+void TestSettings::spreadFrequency()
+{
+    QFETCH(QString, stored);
+    QFETCH(QStringList, digits);
+    const auto spread = ::spreadFrequency(stored);
+    QCOMPARE(QStringList(spread.begin(), spread.end()), digits);
+}
+
+void TestSettings::chooseLocation_data()
+{
+    QTest::addColumn<bool>("fileBeside");
+    QTest::addColumn<bool>("writable");
+    QTest::addColumn<QString>("xdgConfigHome");
+    QTest::addColumn<QString>("home");
+    QTest::addColumn<QString>("expected");
+
+    const QString beside = QStringLiteral("/opt/q/quartzel.ini");
+    const QString none; // variable not set
+    QTest::newRow("writable directory") << false << true << none << "/home/u" << beside;
+    QTest::newRow("writable directory with file") << true << true << none << "/home/u" << beside;
+    QTest::newRow("read-only directory with file") << true << false << "/x"
+                                                   << "/home/u" << beside;
+    QTest::newRow("read-only directory, XDG_CONFIG_HOME set") << false << false << "/cfg"
+                                                              << "/home/u"
+                                                              << "/cfg/quartzel/quartzel.ini";
+    QTest::newRow("read-only directory, XDG_CONFIG_HOME unset")
+        << false << false << none << "/home/u"
+        << "/home/u/.config/quartzel/quartzel.ini";
+    QTest::newRow("read-only directory, XDG_CONFIG_HOME empty")
+        << false << false << ""
+        << "/home/u"
+        << "/home/u/.config/quartzel/quartzel.ini";
+    QTest::newRow("read-only directory, XDG_CONFIG_HOME relative")
+        << false << false << "cfg"
+        << "/home/u"
+        << "/home/u/.config/quartzel/quartzel.ini";
+}
+
+void TestSettings::chooseLocation()
+{
+    QFETCH(bool, fileBeside);
+    QFETCH(bool, writable);
+    QFETCH(QString, xdgConfigHome);
+    QFETCH(QString, home);
+    QFETCH(QString, expected);
+    QCOMPARE(chooseSettingsFilePath(QStringLiteral("/opt/q"), fileBeside, writable,
+                                    environment(xdgConfigHome, home)),
+             expected);
+}
+
+// procfs refuses new files even to root, so it stands for a read-only
+// installation directory.
+void TestSettings::locationOnRealDirectories()
+{
+    const QString exeDir = m_dir->path();
+    const QProcessEnvironment env = environment(QStringLiteral("/cfg"), QStringLiteral("/home/u"));
+    QCOMPARE(settingsFilePath(exeDir, env), iniPath());
+    writeBytes(iniPath(), "[PORT]\n");
+    QCOMPARE(settingsFilePath(exeDir, env), iniPath());
+    QCOMPARE(settingsFilePath(QStringLiteral("/proc"), env),
+             QStringLiteral("/cfg/quartzel/quartzel.ini"));
+    QCOMPARE(
+        settingsFilePath(QStringLiteral("/proc"), environment(QString(), QStringLiteral("/h"))),
+        QStringLiteral("/h/.config/quartzel/quartzel.ini"));
+}
+
+void TestSettings::directoryWritable()
+{
+    QVERIFY(isDirectoryWritable(m_dir->path()));
+    QVERIFY(QDir(m_dir->path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+    QVERIFY(!isDirectoryWritable(QStringLiteral("/proc")));
+    QVERIFY(!isDirectoryWritable(m_dir->filePath(QStringLiteral("missing"))));
+}
+
+QTEST_GUILESS_MAIN(TestSettings)
+#include "tst_settings.moc"
