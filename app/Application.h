@@ -22,3 +22,15 @@ void SetErrorMessageSink(ErrorMessageSink sink);
 
 // Shows the text of the exception in flight (call from a catch block).
 void ShowCurrentException();
+
+// Runs a handler and reports its error, so that it never unwinds through the
+// toolkit's own code that called the handler.
+template <class Handler>
+void ReportErrors(Handler&& handler)
+{
+    try {
+        handler();
+    } catch (...) {
+        ShowCurrentException();
+    }
+}

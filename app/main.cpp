@@ -1,7 +1,21 @@
 #include "ASXPVS.h"
 #include "Application.h"
+#include "Main.h"
+#include "TerminationSignals.h"
 
-#include <QWidget>
+#include <QFont>
+
+namespace {
+
+// The window is designed in "MS Sans Serif", which Linux does not have;
+// Liberation Sans keeps the captions close to their designed widths.
+void substituteDesignFonts()
+{
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                               {QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -10,8 +24,12 @@ int main(int argc, char* argv[])
     {
         TApplication app(argc, argv);
         TApplication::setApplicationDisplayName(QStringLiteral("Quartzel"));
-        QWidget window;
-        window.show();
+        substituteDesignFonts();
+        TMainFormSetup setup;
+        setup.options = processCommandLine();
+        TMainForm mainForm(setup);
+        TerminationSignals stopRequests([&mainForm] { mainForm.close(); });
+        mainForm.show();
         result = TApplication::exec();
     }
     UnloadThemeApi();

@@ -1,1 +1,470 @@
 #include "BCPort.h"
+
+#include "ComMapping.h"
+#include "ComThread.h"
+#include "platform/SerialDevice.h"
+
+namespace {
+
+[[noreturn]] void raise(const char* message)
+{
+    throw EComPort(message);
+}
+
+template <typename T> bool storeIfChanged(T& field, T value)
+{
+    if (field == value)
+        return false;
+    field = value;
+    return true;
+}
+
+std::int32_t evenBufferSize(std::int32_t value)
+{
+    return value > 0 && value % 2 != 0 ? value - 1 : value;
+}
+
+} // namespace
+
+// TComTimeouts
+
+void TComTimeouts::setValue(std::int32_t& field, std::int32_t value)
+{
+    if (storeIfChanged(field, value) && m_ComPort)
+        m_ComPort->ApplyTimeoutSettings();
+}
+
+void TComTimeouts::setReadInterval(std::int32_t value)
+{
+    setValue(m_ReadInterval, value);
+}
+
+void TComTimeouts::setReadTotalMultiplier(std::int32_t value)
+{
+    setValue(m_ReadTotalMultiplier, value);
+}
+
+void TComTimeouts::setReadTotalConstant(std::int32_t value)
+{
+    setValue(m_ReadTotalConstant, value);
+}
+
+void TComTimeouts::setWriteTotalMultiplier(std::int32_t value)
+{
+    setValue(m_WriteTotalMultiplier, value);
+}
+
+void TComTimeouts::setWriteTotalConstant(std::int32_t value)
+{
+    setValue(m_WriteTotalConstant, value);
+}
+
+void TComTimeouts::Assign(const TComTimeouts& Source)
+{
+    m_ReadInterval = Source.m_ReadInterval;
+    m_ReadTotalMultiplier = Source.m_ReadTotalMultiplier;
+    m_ReadTotalConstant = Source.m_ReadTotalConstant;
+    m_WriteTotalMultiplier = Source.m_WriteTotalMultiplier;
+    m_WriteTotalConstant = Source.m_WriteTotalConstant;
+}
+
+// TBComPort: life, opening and closing
+
+TBComPort::TBComPort(QObject* owner) : TBComPort(owner, serial::systemOpener()) {}
+
+TBComPort::TBComPort(QObject* owner, serial::Opener& opener) : QObject(owner), m_Opener(&opener) {}
+
+TBComPort::~TBComPort()
+{
+    try {
+        Close();
+    } catch (const EComPort&) {
+        // A destructor cannot report; release what is left regardless.
+        stopEventThread();
+        m_NotifyWindow.reset();
+        CloseDevice();
+    }
+}
+
+QObject* TBComPort::NotifyWindow() const
+{
+    return m_NotifyWindow.get();
+}
+
+std::intptr_t TBComPort::Handle() const
+{
+    return m_Device ? m_Device->nativeHandle() : -1;
+}
+
+bool TBComPort::Open()
+{
+    if (m_Connected)
+        return true;
+    OpenDevice();
+    m_Connected = true;
+    try {
+        ApplyAllSettings();
+    } catch (...) {
+        CloseDevice();
+        m_Connected = false;
+        throw;
+    }
+    if (m_SyncMethod == TSyncMethod::smWindowSync)
+        m_NotifyWindow = std::make_unique<TNotifyWindow>(this);
+    m_EventThread = std::make_unique<TComThread>(this, m_Device);
+    m_EventThread->start(m_EventThreadPriority);
+    return m_Connected;
+}
+
+bool TBComPort::Close()
+{
+    if (m_Connected) {
+        lowerLinesAndAbort();
+        stopEventThread();
+        m_NotifyWindow.reset();
+        CloseDevice();
+        m_Connected = false;
+    }
+    return !m_Connected;
+}
+
+void TBComPort::lowerLinesAndAbort()
+{
+    try {
+        SetDTR(false);
+        SetRTS(false);
+        AbortTransfers();
+    } catch (const EComPort&) {
+        // A device that has gone cannot be switched any more, but it must
+        // still be released, or the port could never be closed or reopened.
+        if (!deviceGone())
+            throw;
+    }
+}
+
+bool TBComPort::deviceGone() const
+{
+    if (m_EventThread && m_EventThread->hungUp())
+        return true;
+    serial::CommStatus status;
+    return !m_Device || !m_Device->clearError(status);
+}
+
+void TBComPort::stopEventThread()
+{
+    if (!m_EventThread)
+        return;
+    if (m_EventThread->deliveringOnUiThread()) {
+        // Called from one of the thread's own handlers: it cannot end before
+        // the handler returns, so it is left to end and free itself.
+        m_EventThread.release()->releaseFromPort();
+        return;
+    }
+    m_EventThread.reset();
+}
+
+void TBComPort::eventsStopped(const QString& reason)
+{
+    if (OnEventsStopped)
+        OnEventsStopped(this, reason);
+}
+
+void TBComPort::OpenDevice()
+{
+    serial::OpenError error = serial::OpenError::None;
+    m_Device = m_Opener->open(serial::devicePath(m_Port.toStdString()), error);
+    if (m_Device)
+        return;
+    switch (error) {
+    case serial::OpenError::NotFound:
+        raise(ComPortMessages::NoSuchPort);
+    case serial::OpenError::AccessDenied:
+        raise(ComPortMessages::PortInUse);
+    case serial::OpenError::None:
+    case serial::OpenError::Other:
+        // Left without a device: the first apply step fails and Open rolls back.
+        return;
+    }
+}
+
+void TBComPort::CloseDevice()
+{
+    m_Device.reset();
+}
+
+// Applying settings
+
+void TBComPort::ApplyBufferSizes()
+{
+    if (!m_Connected)
+        return;
+    if (!m_Device || !m_Device->setupComm(static_cast<std::uint32_t>(m_InBufSize),
+                                          static_cast<std::uint32_t>(m_OutBufSize)))
+        raise(ComPortMessages::SetupCommFailed);
+}
+
+void TBComPort::ApplyLineSettings()
+{
+    if (!m_Connected)
+        return;
+    const std::optional<serial::Dcb> dcb =
+        comport::lineSettings(m_BaudRate, m_ByteSize, m_Parity, m_StopBits);
+    if (!dcb || !m_Device || !m_Device->setCommState(*dcb))
+        raise(ComPortMessages::SetCommStateFailed);
+}
+
+void TBComPort::ApplyTimeoutSettings()
+{
+    if (!m_Connected)
+        return;
+    const serial::CommTimeouts timeouts = comport::commTimeouts(
+        m_Timeouts.ReadInterval(), m_Timeouts.ReadTotalMultiplier(), m_Timeouts.ReadTotalConstant(),
+        m_Timeouts.WriteTotalMultiplier(), m_Timeouts.WriteTotalConstant());
+    if (!m_Device || !m_Device->setCommTimeouts(timeouts))
+        raise(ComPortMessages::SetCommTimeoutsFailed);
+}
+
+void TBComPort::ApplyAllSettings()
+{
+    ApplyBufferSizes();
+    ApplyLineSettings();
+    ApplyTimeoutSettings();
+}
+
+// Property setters
+
+void TBComPort::setBaudRate(TBaudRate value)
+{
+    if (storeIfChanged(m_BaudRate, value))
+        ApplyLineSettings();
+}
+
+void TBComPort::setByteSize(TByteSize value)
+{
+    if (storeIfChanged(m_ByteSize, value))
+        ApplyLineSettings();
+}
+
+void TBComPort::setParity(TParity value)
+{
+    if (storeIfChanged(m_Parity, value))
+        ApplyLineSettings();
+}
+
+void TBComPort::setStopBits(TStopBits value)
+{
+    if (storeIfChanged(m_StopBits, value))
+        ApplyLineSettings();
+}
+
+void TBComPort::setInBufSize(std::int32_t value)
+{
+    if (value == m_InBufSize)
+        return;
+    m_InBufSize = evenBufferSize(value);
+    ApplyBufferSizes();
+}
+
+void TBComPort::setOutBufSize(std::int32_t value)
+{
+    if (value == m_OutBufSize)
+        return;
+    m_OutBufSize = evenBufferSize(value);
+    ApplyBufferSizes();
+}
+
+void TBComPort::raiseIfOpen() const
+{
+    if (m_Connected)
+        raise(ComPortMessages::PropertyWhileOpen);
+}
+
+void TBComPort::setPort(const QString& value)
+{
+    raiseIfOpen();
+    m_Port = value;
+}
+
+void TBComPort::setSyncMethod(TSyncMethod value)
+{
+    if (value == m_SyncMethod)
+        return;
+    raiseIfOpen();
+    m_SyncMethod = value;
+}
+
+void TBComPort::setTimeouts(const TComTimeouts& value)
+{
+    m_Timeouts.Assign(value);
+    ApplyTimeoutSettings();
+}
+
+// Reading and writing
+
+std::unique_ptr<TIoRequest> TBComPort::NewIoRequest()
+{
+    return std::make_unique<TIoRequest>();
+}
+
+std::uint32_t TBComPort::StartWrite(const char* buffer, std::uint32_t count, TIoRequest* request)
+{
+    if (!request)
+        raise(ComPortMessages::InvalidAsync);
+    request->DataCopy = QByteArray(buffer, static_cast<qsizetype>(count));
+    std::uint32_t written = 0;
+    if (!m_Device || !m_Device->write(request->DataCopy.constData(), count, written))
+        raise(ComPortMessages::WriteError);
+    request->Transferred = written;
+    return written;
+}
+
+std::uint32_t TBComPort::StartWriteText(const QByteArray& text, TIoRequest* request)
+{
+    if (text.isEmpty())
+        return 0;
+    return StartWrite(text.constData(), static_cast<std::uint32_t>(text.size()), request);
+}
+
+std::uint32_t TBComPort::StartRead(char* buffer, std::uint32_t count, TIoRequest* request)
+{
+    if (!request)
+        raise(ComPortMessages::InvalidAsync);
+    std::uint32_t got = 0;
+    if (!m_Device || !m_Device->read(buffer, count, got))
+        raise(ComPortMessages::ReadError);
+    request->Transferred = got;
+    return got;
+}
+
+std::uint32_t TBComPort::StartReadText(QByteArray& text, std::int32_t count, TIoRequest* request)
+{
+    text.resize(std::max(count, 0));
+    if (count <= 0)
+        return 0;
+    return StartRead(text.data(), static_cast<std::uint32_t>(count), request);
+}
+
+std::uint32_t TBComPort::WaitIoRequest(TIoRequest* request)
+{
+    if (!request)
+        raise(ComPortMessages::InvalidAsync);
+    // The device completes each transfer within its time-outs before the
+    // start returns, so the outcome is already recorded.
+    return request->Transferred;
+}
+
+std::int32_t TBComPort::WriteText(const QByteArray& text)
+{
+    const std::unique_ptr<TIoRequest> request = NewIoRequest();
+    StartWriteText(text, request.get());
+    return static_cast<std::int32_t>(WaitIoRequest(request.get()));
+}
+
+std::int32_t TBComPort::ReadText(QByteArray& text, std::int32_t Count)
+{
+    const std::unique_ptr<TIoRequest> request = NewIoRequest();
+    QByteArray received;
+    StartReadText(received, Count, request.get());
+    const std::uint32_t got = WaitIoRequest(request.get());
+    received.resize(static_cast<qsizetype>(got));
+    text = received;
+    return static_cast<std::int32_t>(got);
+}
+
+// Modem lines and queues
+
+TModemLines TBComPort::ModemState()
+{
+    std::uint32_t status = 0;
+    if (!m_Device || !m_Device->modemStatus(status))
+        raise(ComPortMessages::ModemStatusFailed);
+    return comport::modemLines(status);
+}
+
+void TBComPort::SetDTR(bool on)
+{
+    if (!m_Device || !m_Device->escape(on ? serial::Escape::SetDtr : serial::Escape::ClrDtr))
+        raise(ComPortMessages::EscapeFailed);
+}
+
+void TBComPort::SetRTS(bool on)
+{
+    if (!m_Device || !m_Device->escape(on ? serial::Escape::SetRts : serial::Escape::ClrRts))
+        raise(ComPortMessages::EscapeFailed);
+}
+
+void TBComPort::AbortTransfers()
+{
+    if (!m_Device || !m_Device->purge(serial::purge::TxAbort | serial::purge::RxAbort))
+        raise(ComPortMessages::PurgeCommFailed);
+}
+
+std::int32_t TBComPort::BytesWaiting()
+{
+    serial::CommStatus status;
+    if (!m_Device || !m_Device->clearError(status))
+        raise(ComPortMessages::ClearCommErrorFailed);
+    return static_cast<std::int32_t>(status.inQueue);
+}
+
+// Fire operations (run where SyncMethod says)
+
+void TBComPort::FireError()
+{
+    // Always cleared, also without a handler: this resets the device's error state.
+    serial::CommStatus status;
+    if (!m_Device || !m_Device->clearError(status))
+        raise(ComPortMessages::ClearCommErrorFailed);
+    const TComErrors errors = comport::comErrors(status.errors, m_Parity);
+    if (errors && OnError)
+        OnError(this, errors);
+}
+
+void TBComPort::FireRxChar()
+{
+    const std::int32_t count = BytesWaiting();
+    if (count > 0 && OnRxChar)
+        OnRxChar(this, count);
+}
+
+void TBComPort::fireNotify(const TNotifyEvent& handler)
+{
+    if (handler)
+        handler(this);
+}
+
+void TBComPort::fireSignal(const TComSignalEvent& handler, TModemLine line)
+{
+    if (handler)
+        handler(this, ModemState().testFlag(line));
+}
+
+void TBComPort::FireTxEmpty()
+{
+    fireNotify(OnTxEmpty);
+}
+
+void TBComPort::FireRing()
+{
+    fireNotify(OnRing);
+}
+
+void TBComPort::FireRx80Full()
+{
+    fireNotify(OnRx80Full);
+}
+
+void TBComPort::FireCTSChange()
+{
+    fireSignal(OnCTSChange, TModemLine::mlCTS);
+}
+
+void TBComPort::FireDSRChange()
+{
+    fireSignal(OnDSRChange, TModemLine::mlDSR);
+}
+
+void TBComPort::FireRLSDChange()
+{
+    fireSignal(OnRLSDChange, TModemLine::mlRLSD);
+}

@@ -1,7 +1,21 @@
 #pragma once
 
+#include "ComTypes.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QThread>
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
+
+namespace serial {
+class Device;
+class Opener;
+} // namespace serial
 
 // The serial port component's error. Carries exactly one of the fixed texts
 // below (UTF-8); no system error code or detail is ever added to it.
@@ -27,3 +41,210 @@ inline constexpr const char* EscapeFailed = "Ошибка функции EscapeC
 inline constexpr const char* PropertyWhileOpen = "Нельзя менять свойство, пока порт открыт";
 inline constexpr const char* RegistryError = "Ошибка обращения к системному реестру";
 } // namespace ComPortMessages
+
+class TBComPort;
+class TComThread;
+class TNotifyWindow;
+
+// The port's comm time-outs in milliseconds. A negative value means "no
+// limit" (MAXDWORD). Each setter that changes a value applies all five to the
+// owning port's open device at once. User-interface thread only.
+class TComTimeouts
+{
+public:
+    explicit TComTimeouts(TBComPort* ComPort = nullptr) : m_ComPort(ComPort) {}
+    TComTimeouts(const TComTimeouts&) = delete;
+    TComTimeouts& operator=(const TComTimeouts&) = delete;
+
+    TBComPort* ComPort() const { return m_ComPort; }
+    std::int32_t ReadInterval() const { return m_ReadInterval; }
+    std::int32_t ReadTotalMultiplier() const { return m_ReadTotalMultiplier; }
+    std::int32_t ReadTotalConstant() const { return m_ReadTotalConstant; }
+    std::int32_t WriteTotalMultiplier() const { return m_WriteTotalMultiplier; }
+    std::int32_t WriteTotalConstant() const { return m_WriteTotalConstant; }
+
+    void setReadInterval(std::int32_t value);
+    void setReadTotalMultiplier(std::int32_t value);
+    void setReadTotalConstant(std::int32_t value);
+    void setWriteTotalMultiplier(std::int32_t value);
+    void setWriteTotalConstant(std::int32_t value);
+
+    // Copies the five values, not the ComPort link, and applies nothing.
+    void Assign(const TComTimeouts& Source);
+
+private:
+    void setValue(std::int32_t& field, std::int32_t value);
+
+    TBComPort* m_ComPort = nullptr;
+    std::int32_t m_ReadInterval = -1;
+    std::int32_t m_ReadTotalMultiplier = 0;
+    std::int32_t m_ReadTotalConstant = 0;
+    std::int32_t m_WriteTotalMultiplier = 100;
+    std::int32_t m_WriteTotalConstant = 1000;
+};
+
+// One read or write: the private copy of the bytes written and the count
+// that WaitIoRequest reports (0 when nothing was started). Made and freed by
+// each public call.
+struct TIoRequest
+{
+    QByteArray DataCopy;
+    std::uint32_t Transferred = 0;
+};
+
+// The serial port component. Owned by its QObject parent; lives on the
+// user-interface thread, where the constructor, destructor, Open, Close and
+// all setters run. While open, an event thread (TComThread) waits for line
+// events and raises the On... events as SyncMethod says. Every failure
+// raises EComPort with one of the ComPortMessages texts.
+class TBComPort : public QObject
+{
+public:
+    using TNotifyEvent = std::function<void(QObject* Sender)>;
+    using TComSignalEvent = std::function<void(QObject* Sender, bool State)>;
+    using TComErrorEvent = std::function<void(QObject* Sender, TComErrors Errors)>;
+    using TRxCharEvent = std::function<void(QObject* Sender, std::int32_t Count)>;
+    using TEventsStoppedEvent = std::function<void(QObject* Sender, const QString& reason)>;
+
+    // Uses the operating system's devices.
+    explicit TBComPort(QObject* owner = nullptr);
+    // Uses the devices of `opener` (tests give a fake one); it must outlive the port.
+    TBComPort(QObject* owner, serial::Opener& opener);
+    ~TBComPort() override;
+
+    // Opens the device, applies every setting and starts event delivery.
+    // Returns true (also when already open); a failure raises and leaves the
+    // port closed.
+    bool Open();
+    // Stops event delivery, lowers DTR and RTS and closes the device. Returns
+    // true when the port is closed afterwards. A device that has gone (an
+    // unplugged adapter, a hung-up line) is still released and the port ends
+    // closed; on a device that is still there a failing step raises and the
+    // port stays open. While it waits for the event thread, posted events
+    // (not user input) are served, so a delivery under way completes and its
+    // handler may run during Close. Called from one of the port's own
+    // handlers, or from an event loop nested in one, Close does not wait: the
+    // thread ends after that handler returns and frees itself.
+    bool Close();
+    bool Connected() const { return m_Connected; }
+
+    TBaudRate BaudRate() const { return m_BaudRate; }
+    TByteSize ByteSize() const { return m_ByteSize; }
+    std::int32_t InBufSize() const { return m_InBufSize; }
+    std::int32_t OutBufSize() const { return m_OutBufSize; }
+    TParity Parity() const { return m_Parity; }
+    QString Port() const { return m_Port; }
+    TStopBits StopBits() const { return m_StopBits; }
+    TSyncMethod SyncMethod() const { return m_SyncMethod; }
+    TComTimeouts& Timeouts() { return m_Timeouts; }
+    const TComTimeouts& Timeouts() const { return m_Timeouts; }
+    QThread::Priority EventThreadPriority() const { return m_EventThreadPriority; }
+    TLineEvents WatchedEvents() const { return m_WatchedEvents; }
+    // The event thread; exists exactly while the port is open.
+    TComThread* EventThread() const { return m_EventThread.get(); }
+    // The hidden notify object; exists while open with smWindowSync.
+    QObject* NotifyWindow() const;
+    // The device's native handle (a file descriptor); -1 while closed.
+    std::intptr_t Handle() const;
+
+    // Setters store a changed value and, on an open port, apply it at once.
+    void setBaudRate(TBaudRate value);
+    void setByteSize(TByteSize value);
+    void setParity(TParity value);
+    void setStopBits(TStopBits value);
+    // An odd positive size is stored one lower.
+    void setInBufSize(std::int32_t value);
+    void setOutBufSize(std::int32_t value);
+    // Raises PropertyWhileOpen on an open port, even for the same name.
+    void setPort(const QString& value);
+    // Raises PropertyWhileOpen when changed on an open port.
+    void setSyncMethod(TSyncMethod value);
+    // Copies the five values and applies them once.
+    void setTimeouts(const TComTimeouts& value);
+
+    void OpenDevice();
+    void CloseDevice();
+    void ApplyBufferSizes();
+    void ApplyLineSettings();
+    void ApplyTimeoutSettings();
+    void ApplyAllSettings();
+
+    // Writes the bytes as they are; returns the count written, fewer than
+    // text.size() when the write time-out ran out. Calling thread.
+    std::int32_t WriteText(const QByteArray& text);
+    // Reads at most Count bytes that have arrived into `text`; returns their
+    // number (0 with none, or when Count <= 0). Calling thread.
+    std::int32_t ReadText(QByteArray& text, std::int32_t Count);
+    TModemLines ModemState();
+    void SetDTR(bool on);
+    void SetRTS(bool on);
+    // Cancels pending reads and writes; the queues keep their bytes.
+    void AbortTransfers();
+    // Bytes in the driver's receive queue; also clears the device's error state.
+    std::int32_t BytesWaiting();
+
+    // The steps under WriteText and ReadText; each raises InvalidAsync when
+    // given no request.
+    static std::unique_ptr<TIoRequest> NewIoRequest();
+    std::uint32_t StartWrite(const char* buffer, std::uint32_t count, TIoRequest* request);
+    std::uint32_t StartWriteText(const QByteArray& text, TIoRequest* request);
+    std::uint32_t StartRead(char* buffer, std::uint32_t count, TIoRequest* request);
+    std::uint32_t StartReadText(QByteArray& text, std::int32_t count, TIoRequest* request);
+    std::uint32_t WaitIoRequest(TIoRequest* request);
+
+    // The Fire operations: each computes its event's argument and raises the
+    // event if assigned. Called by the event thread's delivery.
+    void FireError();
+    void FireRxChar();
+    void FireTxEmpty();
+    void FireRing();
+    void FireCTSChange();
+    void FireDSRChange();
+    void FireRLSDChange();
+    void FireRx80Full();
+    // The notify object's procedure for one event (its device mask bit);
+    // calls nothing while the port is not Connected.
+    void PortWindowProc(std::uint32_t eventMaskBit);
+
+    TComSignalEvent OnCTSChange;
+    TComSignalEvent OnDSRChange;
+    TComErrorEvent OnError;
+    TNotifyEvent OnRing;
+    TComSignalEvent OnRLSDChange;
+    TNotifyEvent OnRx80Full;
+    TRxCharEvent OnRxChar;
+    TNotifyEvent OnTxEmpty;
+    // Raised once on the user-interface thread when event delivery ends on its
+    // own (hang-up of the device, or a handler's exception under smThreadSync
+    // or smNone), with the reason; never by Close.
+    TEventsStoppedEvent OnEventsStopped;
+
+private:
+    friend class TComThread;
+
+    void raiseIfOpen() const;
+    void stopEventThread();
+    void lowerLinesAndAbort();
+    bool deviceGone() const;
+    void eventsStopped(const QString& reason);
+    void fireSignal(const TComSignalEvent& handler, TModemLine line);
+    void fireNotify(const TNotifyEvent& handler);
+
+    serial::Opener* m_Opener = nullptr;
+    TBaudRate m_BaudRate = TBaudRate::br9600;
+    TByteSize m_ByteSize = TByteSize::bs8;
+    bool m_Connected = false;
+    QThread::Priority m_EventThreadPriority = QThread::NormalPriority;
+    TLineEvents m_WatchedEvents = allLineEvents;
+    std::unique_ptr<TComThread> m_EventThread;
+    std::shared_ptr<serial::Device> m_Device;
+    std::int32_t m_InBufSize = 2048;
+    std::int32_t m_OutBufSize = 2048;
+    TParity m_Parity = TParity::paNone;
+    QString m_Port = QStringLiteral("COM2");
+    TStopBits m_StopBits = TStopBits::sb1;
+    TSyncMethod m_SyncMethod = TSyncMethod::smThreadSync;
+    TComTimeouts m_Timeouts{this};
+    std::unique_ptr<TNotifyWindow> m_NotifyWindow;
+    int m_deliveryDepth = 0; // handler deliveries under way on this thread (smThreadSync)
+};

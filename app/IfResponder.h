@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+// What has been received since the last reply, watched for the query "IF;".
+//
+// Every byte counts, NUL included. Only a bounded tail is kept: a query can
+// only be completed by a new chunk, so the search covers the chunk and the
+// two bytes before it, and the rest is kept just for display. A device that
+// floods the line with text that never holds a query therefore costs neither
+// memory nor search time that grows with the run.
+class TReceiveBuffer
+{
+public:
+    static constexpr qsizetype KeptBytes = 256;
+
+    explicit TReceiveBuffer(QByteArrayView initial = {});
+
+    // Appends a chunk; false when the chunk was empty and nothing changed.
+    bool append(QByteArrayView chunk);
+    // Whether "IF;" has been received since the last clear.
+    bool containsQuery() const { return m_hasQuery; }
+    void clear();
+
+    // The last bytes received (at most KeptBytes), for display.
+    const QByteArray& text() const { return m_text; }
+
+private:
+    void keepTail();
+
+    QByteArray m_text;
+    bool m_hasQuery = false;
+};
+
+// Pads a div4 frequency string of 7 or 8 characters to nine, in place.
+void PadFrequencyString(QString& frequencyString);
+
+// The reply to "IF;": "IF00" + frequency string + the fixed tail.
+QString IfReply(const QString& frequencyString);

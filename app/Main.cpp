@@ -1,0 +1,520 @@
+#include "Main.h"
+
+#include "AdvSpin.h"
+#include "Application.h"
+#include "BCPort.h"
+#include "Convert.h"
+#include "IniFile.h"
+#include "SerialPorts.h"
+#include "ui_Main.h"
+
+#include <QApplication>
+#include <QBitmap>
+#include <QCloseEvent>
+#include <QProcessEnvironment>
+#include <QScreen>
+#include <QTimer>
+#include <QWheelEvent>
+#include <array>
+#include <cstdint>
+#include <utility>
+
+namespace {
+
+constexpr int timer1Interval = 250; // ms, free-running from start
+constexpr std::array<const char*, 9> defaultDigits{"0", "1", "4", "0", "7", "0", "0", "0", "0"};
+constexpr int defaultBaudRateIndex = 6; // 9600
+constexpr int lastBaudRateIndex = 14;
+
+// Floor division, so that negative dials round the same way as positive ones.
+std::int64_t floorDiv(std::int64_t a, std::int64_t b)
+{
+    const std::int64_t q = a / b;
+    return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+}
+
+// A bitmap of the program's own resources, by name. The lamps are drawn
+// transparently: the colour of the bottom-left pixel is the see-through one.
+QPixmap loadTransparentBitmap(const QString& name)
+{
+    QPixmap pixmap(QStringLiteral(":/bitmaps/") + name);
+    const QImage image = pixmap.toImage();
+    const QRgb transparent = image.pixel(0, image.height() - 1);
+    pixmap.setMask(QBitmap::fromImage(image.createMaskFromColor(transparent, Qt::MaskInColor)));
+    return pixmap;
+}
+
+void setBackground(QWidget* widget, QPalette::ColorRole role)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Base, QApplication::palette().color(role));
+    widget->setPalette(palette);
+}
+
+} // namespace
+
+QString Div4FrequencyString(const QString& dialled)
+{
+    // N / 4 + 10000 = (N + 40000) / 4 exactly; the remainder decides the rounding.
+    const std::int64_t quarters = std::int64_t{StrToInt(dialled)} + 40000;
+    std::int64_t result = floorDiv(quarters, 4);
+    const std::int64_t remainder = quarters - result * 4;
+    if (remainder == 3 || (remainder == 2 && result % 2 != 0))
+        ++result;
+    return QStringLiteral("0") + QString::number(result);
+}
+
+TMainForm::TMainForm(const TMainFormSetup& setup, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::MainForm>()), m_setup(setup)
+{
+    Q_INIT_RESOURCE(quartzel);
+    buildFromForm();
+    wireEvents();
+    ReportErrors([this] { FormCreate(this); });
+    ReportErrors([this] { applyCommandLine(); });
+}
+
+// Destroying the window destroys the port with it, which closes it.
+TMainForm::~TMainForm() = default;
+
+void TMainForm::buildFromForm()
+{
+    {
+        TAdvSpinEdit::FormLoading loading;
+        ui->setupUi(this);
+    }
+    for (int i = 1; i <= 9; ++i)
+        digit(i)->Loaded();
+    sizeCaptionsToText();
+    m_BComPort1 = new TBComPort(this);
+    m_Timer1 = new QTimer(this);
+    m_Timer1->setInterval(timer1Interval);
+    m_receiveBuffer = TReceiveBuffer(ui->Edit2->text().toLatin1());
+    setFixedSize(size());
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    centreOnScreen();
+}
+
+// Captions size themselves to their text, so that none is cut off whatever
+// font the system substitutes for the designed one.
+void TMainForm::sizeCaptionsToText()
+{
+    for (QLabel* label : findChildren<QLabel*>()) {
+        if (!label->text().isEmpty() && label->parentWidget() != ui->StatusBar1)
+            label->adjustSize();
+    }
+}
+
+void TMainForm::centreOnScreen()
+{
+    if (const QScreen* s = screen())
+        move(s->availableGeometry().center() - rect().center());
+}
+
+// All event wiring of the window is here.
+void TMainForm::wireEvents()
+{
+    wireDigits();
+    wirePortPanel();
+    connect(ui->btnSend, &QPushButton::clicked, this,
+            [this] { ReportErrors([this] { btnSendClick(ui->btnSend); }); });
+    connect(ui->Edit1, &QLineEdit::returnPressed, this, [this] {
+        ReportErrors([this] {
+            char key = '\r';
+            Edit1KeyPress(ui->Edit1, key);
+        });
+    });
+    connect(m_Timer1, &QTimer::timeout, this, [this] { Timer1Timer(m_Timer1); });
+    m_Timer1->start();
+    // Every wheel event anywhere in the window passes through FormMouseWheel once.
+    qApp->installEventFilter(this);
+}
+
+void TMainForm::wireDigits()
+{
+    Ui::MainForm& f = *ui;
+    f.AdvSpinEdit2->OnChange = [this](QObject* s) { AdvSpinEdit2Change(s); };
+    f.AdvSpinEdit3->OnChange = [this](QObject* s) { AdvSpinEdit3Change(s); };
+    f.AdvSpinEdit4->OnChange = [this](QObject* s) { AdvSpinEdit4Change(s); };
+    f.AdvSpinEdit5->OnChange = [this](QObject* s) { AdvSpinEdit5Change(s); };
+    f.AdvSpinEdit6->OnChange = [this](QObject* s) { AdvSpinEdit6Change(s); };
+    f.AdvSpinEdit7->OnChange = [this](QObject* s) { AdvSpinEdit7Change(s); };
+    f.AdvSpinEdit8->OnChange = [this](QObject* s) { AdvSpinEdit8Change(s); };
+    f.AdvSpinEdit9->OnChange = [this](QObject* s) { AdvSpinEdit9Change(s); };
+    // A radio button runs its click handler only when it becomes checked,
+    // whether the operator clicks it or code checks it.
+    connect(f.SDR, &QRadioButton::toggled, this, [this](bool checked) {
+        if (checked)
+            runModeClick(&TMainForm::SDRClick, ui->SDR);
+    });
+    connect(f.VFO, &QRadioButton::toggled, this, [this](bool checked) {
+        if (checked)
+            runModeClick(&TMainForm::VFOClick, ui->VFO);
+    });
+}
+
+void TMainForm::wirePortPanel()
+{
+    Ui::MainForm& f = *ui;
+    connect(f.btnConnect, &QPushButton::clicked, this,
+            [this] { ReportErrors([this] { btnConnectClick(ui->btnConnect); }); });
+    connect(f.btnDisconnect, &QPushButton::clicked, this,
+            [this] { ReportErrors([this] { btnDisconnectClick(ui->btnDisconnect); }); });
+    // Only the operator's choice applies a rate; selecting from code does not.
+    connect(f.cbBaudRate, &QComboBox::activated, this,
+            [this] { ReportErrors([this] { cbBaudRateChange(ui->cbBaudRate); }); });
+    // A check box runs its click handler whenever its state changes.
+    connect(f.cbSetRTS, &QCheckBox::toggled, this,
+            [this] { ReportErrors([this] { cbSetRTSClick(ui->cbSetRTS); }); });
+    connect(f.cbSetDTR, &QCheckBox::toggled, this,
+            [this] { ReportErrors([this] { cbSetDTRClick(ui->cbSetDTR); }); });
+    TBComPort& port = *m_BComPort1;
+    port.OnRxChar = [this](QObject* s, int count) { BComPort1RxChar(s, count); };
+    port.OnCTSChange = [this](QObject* s, bool state) { BComPort1CTSChange(s, state); };
+    port.OnDSRChange = [this](QObject* s, bool state) { BComPort1DSRChange(s, state); };
+    port.OnRLSDChange = [this](QObject* s, bool state) { BComPort1RLSDChange(s, state); };
+    port.OnEventsStopped = [this](QObject* s, const QString& reason) {
+        ReportErrors([&] { BComPort1EventsStopped(s, reason); });
+    };
+}
+
+TAdvSpinEdit* TMainForm::digit(int index) const
+{
+    const std::array<TAdvSpinEdit*, 9> digits{ui->AdvSpinEdit1, ui->AdvSpinEdit2, ui->AdvSpinEdit3,
+                                              ui->AdvSpinEdit4, ui->AdvSpinEdit5, ui->AdvSpinEdit6,
+                                              ui->AdvSpinEdit7, ui->AdvSpinEdit8, ui->AdvSpinEdit9};
+    return digits.at(index - 1);
+}
+
+void TMainForm::FormCreate(QObject* /*Sender*/)
+{
+    if (m_setup.settingsFile.isEmpty())
+        m_setup.settingsFile = settingsFilePath(QCoreApplication::applicationDirPath(),
+                                                QProcessEnvironment::systemEnvironment());
+    QStringList ports;
+    ListSerialPorts(ports, m_setup.portListRoot);
+    ui->cbPort->clear();
+    ui->cbPort->addItems(ports);
+    readSettings();
+    ShowCTS(false);
+    ShowDSR(false);
+    ShowRLSD(false);
+    ComposeFrequency();
+    Edit2Change(this);
+}
+
+// ---- Settings ----
+
+void TMainForm::readSettings()
+{
+    uncheckModeButtons();
+    const TIniFile file(m_setup.settingsFile);
+    if (file.exists())
+        applyStoredSettings(readPortSettings(
+            file, PortSettings{m_dialledFrequency, m_portIndex, m_baudRateIndex, m_div4Mode}));
+    else
+        applyDefaultSettings();
+}
+
+// Unchecking runs no click handler, and radio buttons in one group only
+// uncheck each other, so their grouping is lifted for the moment.
+void TMainForm::uncheckModeButtons()
+{
+    for (QRadioButton* button : {ui->SDR, ui->VFO}) {
+        button->setAutoExclusive(false);
+        button->setChecked(false);
+        button->setAutoExclusive(true);
+    }
+}
+
+// The stored texts go into the digits as they stand, unclamped; each may run
+// its digit's carry handler.
+void TMainForm::applyStoredSettings(const PortSettings& stored)
+{
+    m_dialledFrequency = stored.frequency;
+    m_portIndex = stored.port;
+    m_baudRateIndex = stored.baudRateIndex;
+    m_div4Mode = stored.div4;
+    const std::array<QString, 9> texts = spreadFrequency(m_dialledFrequency);
+    for (int i = 1; i <= 9; ++i)
+        digit(i)->setText(texts[i - 1]);
+    ui->cbPort->setCurrentIndex(m_portIndex);
+    ui->cbBaudRate->setCurrentIndex(m_baudRateIndex);
+    checkModeButton(m_div4Mode ? ui->SDR : ui->VFO);
+}
+
+void TMainForm::applyDefaultSettings()
+{
+    for (int i = 1; i <= 9; ++i)
+        digit(i)->setText(QString::fromLatin1(defaultDigits[i - 1]));
+    ui->cbPort->setCurrentIndex(0);
+    ui->cbBaudRate->setCurrentIndex(defaultBaudRateIndex);
+    m_baudRateIndex = defaultBaudRateIndex;
+    checkModeButton(ui->SDR);
+}
+
+void TMainForm::FormClose(QObject* /*Sender*/)
+{
+    ComposeFrequency();
+    m_portIndex = ui->cbPort->currentIndex();
+    TIniFile file(m_setup.settingsFile);
+    writePortSettings(file, PortSettings{m_dialledFrequency, m_portIndex, m_baudRateIndex, m_div4Mode});
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    try {
+        FormClose(this);
+        event->accept();
+    } catch (...) {
+        event->ignore();
+        ShowCurrentException();
+    }
+}
+
+// --port adds a port the system does not list (a pty, a udev link) at the end
+// of the list, so the stored indexes of the listed ports keep their meaning.
+void TMainForm::applyCommandLine()
+{
+    QStringList ports;
+    for (int i = 0; i < ui->cbPort->count(); ++i)
+        ports << ui->cbPort->itemText(i);
+    if (const std::optional<int> selected = applyPortOption(ports, m_setup.options)) {
+        ui->cbPort->clear();
+        ui->cbPort->addItems(ports);
+        ui->cbPort->setCurrentIndex(*selected);
+    }
+    if (m_setup.options.connect)
+        btnConnectClick(ui->btnConnect);
+}
+
+// ---- Frequency register ----
+
+void TMainForm::ComposeFrequency()
+{
+    QString concatenation;
+    for (int i = 1; i <= 9; ++i)
+        concatenation += digit(i)->text();
+    m_dialledFrequency = concatenation;
+    m_frequencyString = concatenation;
+    if (ui->SDR->isChecked())
+        m_frequencyString = Div4FrequencyString(m_frequencyString);
+    ui->StatusPanel1->setText(QStringLiteral("Ftx = ") + QString::number(StrToInt(m_frequencyString)));
+}
+
+void TMainForm::carry(TAdvSpinEdit* digitControl, TAdvSpinEdit* left)
+{
+    if (digitControl->Value() == 10) {
+        digitControl->setValue(0);
+        left->setValue(left->Value() + 1);
+    }
+    if (digitControl->Value() == -1) {
+        digitControl->setValue(9);
+        left->setValue(left->Value() - 1);
+    }
+}
+
+void TMainForm::AdvSpinEdit2Change(QObject*) { carry(ui->AdvSpinEdit2, ui->AdvSpinEdit1); }
+void TMainForm::AdvSpinEdit3Change(QObject*) { carry(ui->AdvSpinEdit3, ui->AdvSpinEdit2); }
+void TMainForm::AdvSpinEdit4Change(QObject*) { carry(ui->AdvSpinEdit4, ui->AdvSpinEdit3); }
+void TMainForm::AdvSpinEdit5Change(QObject*) { carry(ui->AdvSpinEdit5, ui->AdvSpinEdit4); }
+void TMainForm::AdvSpinEdit6Change(QObject*) { carry(ui->AdvSpinEdit6, ui->AdvSpinEdit5); }
+void TMainForm::AdvSpinEdit7Change(QObject*) { carry(ui->AdvSpinEdit7, ui->AdvSpinEdit6); }
+void TMainForm::AdvSpinEdit8Change(QObject*) { carry(ui->AdvSpinEdit8, ui->AdvSpinEdit7); }
+void TMainForm::AdvSpinEdit9Change(QObject*) { carry(ui->AdvSpinEdit9, ui->AdvSpinEdit8); }
+
+void TMainForm::SDRClick(QObject*)
+{
+    m_div4Mode = true;
+    ComposeFrequency();
+}
+
+void TMainForm::VFOClick(QObject*)
+{
+    m_div4Mode = false;
+    ComposeFrequency();
+}
+
+// An error of a click handler must not unwind through the toolkit's button
+// code: it is kept and raised again by checkModeButton when code checked the
+// button, and reported at once when the operator did.
+void TMainForm::runModeClick(void (TMainForm::*handler)(QObject*), QObject* sender)
+{
+    try {
+        (this->*handler)(sender);
+    } catch (...) {
+        if (m_checkingFromCode)
+            m_modeClickError = std::current_exception();
+        else
+            ShowCurrentException();
+    }
+}
+
+void TMainForm::checkModeButton(QRadioButton* button)
+{
+    m_checkingFromCode = true;
+    button->setChecked(true);
+    m_checkingFromCode = false;
+    if (std::exception_ptr error = std::exchange(m_modeClickError, nullptr))
+        std::rethrow_exception(error);
+}
+
+// ---- Port panel ----
+
+void TMainForm::btnConnectClick(QObject*)
+{
+    m_BComPort1->setPort(ui->cbPort->currentText());
+    // With no rate selected (a stored index outside the list) the port keeps
+    // the rate it has.
+    const int rateIndex = ui->cbBaudRate->currentIndex();
+    if (rateIndex >= 0 && rateIndex <= lastBaudRateIndex)
+        m_BComPort1->setBaudRate(static_cast<TBaudRate>(rateIndex));
+    if (!m_BComPort1->Open())
+        return;
+    ui->Edit1->setEnabled(true);
+    setBackground(ui->Edit1, QPalette::Base);
+    ui->btnConnect->setEnabled(false);
+    ui->cbPort->setEnabled(false);
+    ui->btnDisconnect->setEnabled(true);
+    ui->cbSetDTR->setEnabled(true);
+    ui->cbSetDTR->setChecked(true);
+    ui->cbSetRTS->setEnabled(true);
+    ui->cbSetRTS->setChecked(true);
+    ui->btnSend->setEnabled(true);
+    ui->cbCRLF->setEnabled(true);
+    ShowCTS(m_BComPort1->ModemState().testFlag(TModemLine::mlCTS));
+    ShowDSR(m_BComPort1->ModemState().testFlag(TModemLine::mlDSR));
+    ShowRLSD(m_BComPort1->ModemState().testFlag(TModemLine::mlRLSD));
+}
+
+void TMainForm::btnDisconnectClick(QObject*)
+{
+    if (!m_BComPort1->Close())
+        return;
+    showPanelClosed();
+}
+
+void TMainForm::showPanelClosed()
+{
+    ui->btnConnect->setEnabled(true);
+    ui->cbPort->setEnabled(true);
+    for (QWidget* w : std::initializer_list<QWidget*>{ui->btnDisconnect, ui->cbSetDTR, ui->cbSetRTS,
+                                                      ui->btnSend, ui->cbCRLF, ui->Edit1})
+        w->setEnabled(false);
+    setBackground(ui->Edit1, QPalette::Button);
+    ShowCTS(false);
+    ShowDSR(false);
+    ShowRLSD(false);
+}
+
+void TMainForm::cbBaudRateChange(QObject*)
+{
+    const int rateIndex = ui->cbBaudRate->currentIndex();
+    m_BComPort1->setBaudRate(static_cast<TBaudRate>(rateIndex));
+    m_baudRateIndex = rateIndex;
+}
+
+void TMainForm::cbSetRTSClick(QObject*) { m_BComPort1->SetRTS(ui->cbSetRTS->isChecked()); }
+void TMainForm::cbSetDTRClick(QObject*) { m_BComPort1->SetDTR(ui->cbSetDTR->isChecked()); }
+
+void TMainForm::BComPort1CTSChange(QObject*, bool State) { ShowCTS(State); }
+void TMainForm::BComPort1DSRChange(QObject*, bool State) { ShowDSR(State); }
+void TMainForm::BComPort1RLSDChange(QObject*, bool State) { ShowRLSD(State); }
+
+void TMainForm::BComPort1EventsStopped(QObject*, const QString& reason)
+{
+    if (m_BComPort1->Close())
+        showPanelClosed();
+    ShowErrorMessage(reason);
+}
+
+void TMainForm::ShowCTS(bool lit) { ui->Image1->setPixmap(loadTransparentBitmap(lit ? QStringLiteral("On") : QStringLiteral("Off"))); }
+void TMainForm::ShowDSR(bool lit) { ui->Image2->setPixmap(loadTransparentBitmap(lit ? QStringLiteral("On") : QStringLiteral("Off"))); }
+void TMainForm::ShowRLSD(bool lit) { ui->Image3->setPixmap(loadTransparentBitmap(lit ? QStringLiteral("On") : QStringLiteral("Off"))); }
+
+// ---- IF responder ----
+
+void TMainForm::BComPort1RxChar(QObject*, int Count)
+{
+    QByteArray chunk;
+    m_BComPort1->ReadText(chunk, Count);
+    if (ui->cbCRLF->isChecked() && chunk.endsWith('\r'))
+        chunk.append('\n');
+    if (m_receiveBuffer.append(chunk))
+        Edit2Change(ui->Edit2);
+}
+
+void TMainForm::showReceiveBuffer()
+{
+    const QString text = QString::fromLatin1(m_receiveBuffer.text());
+    ui->Edit2->setText(text);
+    ui->StatusPanel0->setText(QStringLiteral("RX = ") + text);
+}
+
+void TMainForm::Edit2Change(QObject*)
+{
+    showReceiveBuffer();
+    if (!m_receiveBuffer.containsQuery())
+        return;
+    PadFrequencyString(m_frequencyString);
+    ui->Edit1->setText(IfReply(m_frequencyString));
+    ui->StatusPanel2->setText(QStringLiteral("TX = ") + ui->Edit1->text());
+    btnSendClick(ui->btnSend);
+    ui->Image5->show();
+    m_receiveBuffer.clear();
+    showReceiveBuffer();
+}
+
+void TMainForm::btnSendClick(QObject*)
+{
+    if (!m_BComPort1->Connected())
+        return;
+    m_BComPort1->WriteText(ui->Edit1->text().toLatin1());
+    ui->Edit1->clear();
+}
+
+void TMainForm::Edit1KeyPress(QObject*, char& Key)
+{
+    if (!m_BComPort1->Connected() || Key != '\r')
+        return;
+    m_BComPort1->WriteText(ui->Edit1->text().toLatin1() + Key);
+    ui->Edit1->clear();
+}
+
+void TMainForm::Timer1Timer(QObject*) { ui->Image5->hide(); }
+
+// ---- Wheel tuning ----
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::Wheel || !watched->isWidgetType() ||
+        static_cast<QWidget*>(watched)->window() != this)
+        return false;
+    // Qt offers an unhandled wheel event to each parent in turn; the window
+    // handles it once, at its first delivery, and consumes it.
+    const auto* wheel = static_cast<QWheelEvent*>(event);
+    bool handled = false;
+    ReportErrors([&] {
+        FormMouseWheel(this, wheel->modifiers(), wheel->angleDelta().y(),
+                       wheel->globalPosition().toPoint(), handled);
+    });
+    return true;
+}
+
+void TMainForm::FormMouseWheel(QObject*, Qt::KeyboardModifiers, int WheelDelta, QPoint MousePos,
+                               bool& /*Handled*/)
+{
+    const QWidget* underPointer = QApplication::widgetAt(MousePos);
+    for (int i = 1; i <= 9; ++i) {
+        TAdvSpinEdit* d = digit(i);
+        if (underPointer != d)
+            continue;
+        d->setFocus(Qt::OtherFocusReason);
+        if (WheelDelta > 0)
+            d->StepUp();
+        else if (WheelDelta < 0)
+            d->StepDown();
+    }
+    ComposeFrequency();
+}

@@ -1,0 +1,149 @@
+#pragma once
+
+#include "CommandLine.h"
+#include "IfResponder.h"
+#include "Settings.h"
+
+#include <QPoint>
+#include <QString>
+#include <QWidget>
+#include <exception>
+#include <memory>
+
+namespace Ui {
+class MainForm;
+}
+class QRadioButton;
+class QTimer;
+class TAdvSpinEdit;
+class TBComPort;
+
+// Where the window finds its surroundings. The defaults are the program's
+// own; tests give a settings file and a port list of their own.
+struct TMainFormSetup
+{
+    // The settings file; empty: "quartzel.ini" at its usual place.
+    QString settingsFile;
+    // The directory listing the serial ports.
+    QString portListRoot = QStringLiteral("/sys/class/tty");
+    CommandLineOptions options;
+};
+
+// The main window: nine digit controls holding a frequency in hertz, the two
+// output-mode buttons, the port panel, the reply to the device's "IF;" query
+// and its lamp. Lives on the UI thread for the life of the program; every
+// handler below runs there, one at a time.
+class TMainForm : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TMainForm(const TMainFormSetup& setup = {}, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // The window's creation handler; runs once from the constructor. An error
+    // is reported and the remaining steps are skipped.
+    void FormCreate(QObject* Sender);
+    // The window's close handler: composes once more and writes the four
+    // settings. Raises when a write fails; the window then stays open.
+    void FormClose(QObject* Sender);
+
+    // Reads the nine digits into the dialled frequency and the frequency
+    // string, applying the div4 transform when the "VFO" button (component
+    // SDR) is checked. Raises EConvertError on a text that is not an integer.
+    void ComposeFrequency();
+
+    // The digits' carry handlers: 10 becomes 0 with a carry to the left,
+    // -1 becomes 9 with a borrow from the left.
+    void AdvSpinEdit2Change(QObject* Sender);
+    void AdvSpinEdit3Change(QObject* Sender);
+    void AdvSpinEdit4Change(QObject* Sender);
+    void AdvSpinEdit5Change(QObject* Sender);
+    void AdvSpinEdit6Change(QObject* Sender);
+    void AdvSpinEdit7Change(QObject* Sender);
+    void AdvSpinEdit8Change(QObject* Sender);
+    void AdvSpinEdit9Change(QObject* Sender);
+
+    // The mode buttons; the captions are crossed: SDR reads "VFO" and selects div4 mode.
+    void SDRClick(QObject* Sender);
+    void VFOClick(QObject* Sender);
+
+    // The port panel.
+    void btnConnectClick(QObject* Sender);
+    void btnDisconnectClick(QObject* Sender);
+    void cbBaudRateChange(QObject* Sender);
+    void cbSetRTSClick(QObject* Sender);
+    void cbSetDTRClick(QObject* Sender);
+    void BComPort1CTSChange(QObject* Sender, bool State);
+    void BComPort1DSRChange(QObject* Sender, bool State);
+    void BComPort1RLSDChange(QObject* Sender, bool State);
+    // Event delivery of the port ended by itself (device gone, read failed):
+    // the port is closed, the panel returns to its closed state, and the
+    // operator is told once why.
+    void BComPort1EventsStopped(QObject* Sender, const QString& reason);
+    void ShowCTS(bool lit);
+    void ShowDSR(bool lit);
+    void ShowRLSD(bool lit);
+
+    // The responder: received bytes, the examination of the buffer, sending.
+    void BComPort1RxChar(QObject* Sender, int Count);
+    void Edit2Change(QObject* Sender);
+    void btnSendClick(QObject* Sender);
+    void Edit1KeyPress(QObject* Sender, char& Key);
+    void Timer1Timer(QObject* Sender);
+
+    // Steps the digit whose edit lies under the screen point, then composes.
+    void FormMouseWheel(QObject* Sender, Qt::KeyboardModifiers Shift, int WheelDelta,
+                        QPoint MousePos, bool& Handled);
+
+    const QString& dialledFrequency() const { return m_dialledFrequency; }
+    const QString& frequencyString() const { return m_frequencyString; }
+    bool div4Mode() const { return m_div4Mode; }
+    const TReceiveBuffer& receiveBuffer() const { return m_receiveBuffer; }
+    const QString& settingsFile() const { return m_setup.settingsFile; }
+
+    // The controls and components of the window, for wiring and for tests.
+    Ui::MainForm& form() const { return *ui; }
+    TAdvSpinEdit* digit(int index) const; // 1..9
+    TBComPort* BComPort1() const { return m_BComPort1; }
+    QTimer* Timer1() const { return m_Timer1; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildFromForm();
+    void centreOnScreen();
+    void sizeCaptionsToText();
+    void wireEvents();
+    void wireDigits();
+    void wirePortPanel();
+    void carry(TAdvSpinEdit* digitControl, TAdvSpinEdit* left);
+    void readSettings();
+    void applyStoredSettings(const PortSettings& stored);
+    void applyDefaultSettings();
+    void uncheckModeButtons();
+    void applyCommandLine();
+    void runModeClick(void (TMainForm::*handler)(QObject*), QObject* sender);
+    void checkModeButton(QRadioButton* button);
+    void showPanelClosed();
+    void showReceiveBuffer();
+
+    std::unique_ptr<Ui::MainForm> ui;
+    TMainFormSetup m_setup;
+    TBComPort* m_BComPort1 = nullptr;
+    QTimer* m_Timer1 = nullptr;
+    QString m_dialledFrequency;
+    QString m_frequencyString;
+    bool m_div4Mode = false;
+    int m_portIndex = 0;
+    int m_baudRateIndex = 0;
+    TReceiveBuffer m_receiveBuffer;
+    bool m_checkingFromCode = false;
+    std::exception_ptr m_modeClickError;
+};
+
+// The div4 transform of a dialled frequency in hertz: "0" followed by
+// N / 4 + 10000 rounded half to even. Raises EConvertError on bad text.
+QString Div4FrequencyString(const QString& dialled);

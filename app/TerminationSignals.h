@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QObject>
+#include <functional>
+
+class QSocketNotifier;
+
+// Turns SIGTERM and SIGINT into a call on the UI thread, so that a program
+// stopped from a terminal or a service manager closes its window the normal
+// way and saves its settings. One instance per process.
+class TerminationSignals : public QObject
+{
+public:
+    explicit TerminationSignals(std::function<void()> onSignal, QObject* parent = nullptr);
+    ~TerminationSignals() override;
+
+private:
+    void readSignal();
+
+    std::function<void()> m_onSignal;
+    QSocketNotifier* m_notifier = nullptr;
+};

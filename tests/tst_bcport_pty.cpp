@@ -1,0 +1,175 @@
+#include "BCPort.h"
+#include "ComPortTesting.h"
+#include "ComThread.h"
+#include "PtyPair.h"
+
+#include <QTest>
+
+// The port object on real pseudo-terminals through the Linux device layer.
+class TestBCPortPty : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<PtyPair> m_pty;
+    std::unique_ptr<TBComPort> m_port;
+
+private slots:
+    void init();
+    void cleanup();
+
+    void missingDevice();
+    void secondPortOnSameLine();
+    void bytesBothWays_data();
+    void bytesBothWays();
+    void readReturnsWhatIsThere();
+    void emptyReadAndWrite();
+    void writeToStalledLineEndsAtTimeout();
+    void closedPortRaises();
+    void ptyHasNoModemLines();
+    void closeAfterHangUp();
+};
+
+void TestBCPortPty::init()
+{
+    m_pty = std::make_unique<PtyPair>();
+    QVERIFY(m_pty->isValid());
+    m_port = std::make_unique<TBComPort>();
+    m_port->setPort(m_pty->slavePath());
+}
+
+void TestBCPortPty::cleanup()
+{
+    m_port.reset();
+    m_pty.reset();
+}
+
+void TestBCPortPty::missingDevice()
+{
+    m_port->setPort(QStringLiteral("/dev/quartzel-no-such-tty"));
+    QCOMPARE(messageOf([&] { m_port->Open(); }), message(ComPortMessages::NoSuchPort));
+    QVERIFY(!m_port->Connected());
+    QVERIFY(!m_port->EventThread());
+    QCOMPARE(m_port->Handle(), std::intptr_t(-1));
+}
+
+void TestBCPortPty::secondPortOnSameLine()
+{
+    QVERIFY(m_port->Open());
+    TBComPort second;
+    second.setPort(m_pty->slavePath());
+    QCOMPARE(messageOf([&] { second.Open(); }), message(ComPortMessages::PortInUse));
+    QVERIFY(!second.Connected());
+    QVERIFY(!second.EventThread());
+
+    QVERIFY(m_port->Close());
+    QVERIFY(second.Open());
+}
+
+void TestBCPortPty::bytesBothWays_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("query text") << QByteArray("IF;");
+    QTest::newRow("zero and 0xFF bytes") << QByteArray("\x00\xFF\x00 \xFF\r\n", 7);
+    QByteArray all;
+    for (int b = 0; b < 256; ++b)
+        all.append(char(b));
+    QTest::newRow("every byte value") << all;
+}
+
+void TestBCPortPty::bytesBothWays()
+{
+    QFETCH(QByteArray, bytes);
+    QVERIFY(m_port->Open());
+
+    QCOMPARE(m_port->WriteText(bytes), bytes.size());
+    QByteArray atMaster;
+    QTRY_COMPARE((atMaster += m_pty->receive()), bytes);
+
+    QVERIFY(m_pty->send(bytes));
+    QTRY_COMPARE(m_port->BytesWaiting(), bytes.size());
+    QByteArray text;
+    QCOMPARE(m_port->ReadText(text, 1000), bytes.size());
+    QCOMPARE(text, bytes);
+}
+
+void TestBCPortPty::readReturnsWhatIsThere()
+{
+    QVERIFY(m_port->Open());
+    QVERIFY(m_pty->send("abc"));
+    QTRY_COMPARE(m_port->BytesWaiting(), 3);
+    QByteArray text;
+    QCOMPARE(m_port->ReadText(text, 10), 3);
+    QCOMPARE(text, QByteArray("abc"));
+    // Nothing left: an empty result at once, not a wait.
+    QCOMPARE(m_port->ReadText(text, 10), 0);
+    QVERIFY(text.isEmpty());
+}
+
+void TestBCPortPty::emptyReadAndWrite()
+{
+    QVERIFY(m_port->Open());
+    QVERIFY(m_pty->send("xy"));
+    QTRY_COMPARE(m_port->BytesWaiting(), 2);
+    QByteArray text = "old";
+    QCOMPARE(m_port->ReadText(text, 0), 0);
+    QVERIFY(text.isEmpty());
+    QCOMPARE(m_port->ReadText(text, -4), 0);
+    QCOMPARE(m_port->BytesWaiting(), 2);
+    QCOMPARE(m_port->WriteText(QByteArray()), 0);
+}
+
+void TestBCPortPty::writeToStalledLineEndsAtTimeout()
+{
+    QVERIFY(m_port->Open());
+    m_port->Timeouts().setWriteTotalMultiplier(0);
+    m_port->Timeouts().setWriteTotalConstant(200);
+    // Far more than a pty buffers while its master never reads.
+    const QByteArray big(1 << 20, 'x');
+    const std::int32_t written = m_port->WriteText(big);
+    QVERIFY(written >= 0);
+    QVERIFY(written < big.size());
+    QVERIFY(m_port->Close());
+}
+
+void TestBCPortPty::closedPortRaises()
+{
+    QCOMPARE(messageOf([&] { m_port->WriteText("IF;"); }), message(ComPortMessages::WriteError));
+    QCOMPARE(messageOf([&] { m_port->ModemState(); }), message(ComPortMessages::ModemStatusFailed));
+    QVERIFY(m_port->Open());
+    QVERIFY(m_port->Close());
+    QCOMPARE(messageOf([&] { m_port->WriteText("IF;"); }), message(ComPortMessages::WriteError));
+    QCOMPARE(messageOf([&] { m_port->ModemState(); }), message(ComPortMessages::ModemStatusFailed));
+}
+
+void TestBCPortPty::ptyHasNoModemLines()
+{
+    QVERIFY(m_port->Open());
+    QCOMPARE(int(m_port->ModemState()), 0);
+    m_port->SetDTR(false);
+    m_port->SetRTS(true);
+    QCOMPARE(int(m_port->ModemState()), 0);
+}
+
+void TestBCPortPty::closeAfterHangUp()
+{
+    QVERIFY(m_port->Open());
+    m_pty->closeMaster();
+    // The line is gone: Close still releases it instead of failing for ever.
+    QVERIFY(m_port->Close());
+    QVERIFY(!m_port->Connected());
+    QVERIFY(!m_port->EventThread());
+    QCOMPARE(m_port->Handle(), std::intptr_t(-1));
+    QVERIFY(m_port->Close());
+
+    // The node went with the master; a new line opens again on the same object.
+    QCOMPARE(messageOf([&] { m_port->Open(); }), message(ComPortMessages::NoSuchPort));
+    PtyPair again;
+    QVERIFY(again.isValid());
+    m_port->setPort(again.slavePath());
+    QVERIFY(m_port->Open());
+    QVERIFY(m_port->Close());
+}
+
+QTEST_GUILESS_MAIN(TestBCPortPty)
+#include "tst_bcport_pty.moc"

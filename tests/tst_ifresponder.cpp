@@ -1,0 +1,127 @@
+#include "IfResponder.h"
+
+#include <QTest>
+
+// The receive side of the IF responder, on its own: which chunk sequences
+// complete a query, and that the kept text stays bounded.
+class TestIfResponder : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void queryDetection_data();
+    void queryDetection();
+    void initialTextIsSearched();
+    void clearForgetsQueryAndText();
+    void floodStaysBounded();
+    void padding_data();
+    void padding();
+    void replyLayout_data();
+    void replyLayout();
+};
+
+using Chunks = QList<QByteArray>;
+
+void TestIfResponder::queryDetection_data()
+{
+    QTest::addColumn<Chunks>("chunks");
+    // For each chunk: whether the buffer holds a query after appending it.
+    QTest::addColumn<QList<bool>>("expected");
+    QTest::newRow("query in one chunk") << Chunks{"IF;"} << QList<bool>{true};
+    QTest::newRow("query split over three chunks")
+        << Chunks{"I", "F", ";"} << QList<bool>{false, false, true};
+    QTest::newRow("query between other commands") << Chunks{"FA;IF;XY"} << QList<bool>{true};
+    QTest::newRow("two queries in one chunk") << Chunks{"IF;IF;"} << QList<bool>{true};
+    QTest::newRow("no query") << Chunks{"FA;", "IF", "FB;"} << QList<bool>{false, false, false};
+    QTest::newRow("lower case is not a query") << Chunks{"if;"} << QList<bool>{false};
+    QTest::newRow("query right after a NUL byte")
+        << Chunks{QByteArray("\0IF;", 4)} << QList<bool>{true};
+    QTest::newRow("NUL inside the query breaks it")
+        << Chunks{QByteArray("IF\0;", 4)} << QList<bool>{false};
+    QTest::newRow("query split after a long garbage run")
+        << Chunks{QByteArray(1000, 'x') + "I", "F;"} << QList<bool>{false, true};
+    QTest::newRow("empty chunk changes nothing") << Chunks{"IF", "", ";"}
+                                                 << QList<bool>{false, false, true};
+}
+
+void TestIfResponder::queryDetection()
+{
+    QFETCH(Chunks, chunks);
+    QFETCH(QList<bool>, expected);
+    TReceiveBuffer buffer;
+    for (qsizetype i = 0; i < chunks.size(); ++i) {
+        QCOMPARE(buffer.append(chunks[i]), !chunks[i].isEmpty());
+        QCOMPARE(buffer.containsQuery(), expected[i]);
+    }
+}
+
+void TestIfResponder::initialTextIsSearched()
+{
+    QVERIFY(TReceiveBuffer("IF;").containsQuery());
+    QVERIFY(!TReceiveBuffer("IF").containsQuery());
+}
+
+void TestIfResponder::clearForgetsQueryAndText()
+{
+    TReceiveBuffer buffer("IF;");
+    buffer.clear();
+    QVERIFY(!buffer.containsQuery());
+    QVERIFY(buffer.text().isEmpty());
+    buffer.append("F;");
+    QVERIFY(!buffer.containsQuery());
+}
+
+void TestIfResponder::floodStaysBounded()
+{
+    TReceiveBuffer buffer;
+    const QByteArray garbage(4096, 'Z');
+    for (int i = 0; i < 1000; ++i)
+        buffer.append(garbage);
+    QCOMPARE(buffer.text().size(), TReceiveBuffer::KeptBytes);
+    QVERIFY(!buffer.containsQuery());
+    buffer.append("xIF;");
+    QVERIFY(buffer.containsQuery());
+    QVERIFY(buffer.text().endsWith("xIF;"));
+}
+
+void TestIfResponder::padding_data()
+{
+    QTest::addColumn<QString>("frequency");
+    QTest::addColumn<QString>("padded");
+    QTest::newRow("six characters stay") << "010000" << "010000";
+    QTest::newRow("seven get two zeros") << "0100000" << "000100000";
+    QTest::newRow("eight get one zero") << "03527500" << "003527500";
+    QTest::newRow("nine stay") << "014070000" << "014070000";
+    QTest::newRow("empty stays") << "" << "";
+}
+
+void TestIfResponder::padding()
+{
+    QFETCH(QString, frequency);
+    QFETCH(QString, padded);
+    PadFrequencyString(frequency);
+    QCOMPARE(frequency, padded);
+}
+
+void TestIfResponder::replyLayout_data()
+{
+    QTest::addColumn<QString>("frequency");
+    QTest::addColumn<QString>("reply");
+    QTest::newRow("plain mode at 14070000")
+        << "014070000" << "IF000140700000010+0000000000010000000;";
+    QTest::newRow("div4 mode at 14070000 after padding")
+        << "003527500" << "IF000035275000010+0000000000010000000;";
+    QTest::newRow("div4 below 359998 Hz is 35 characters")
+        << "010000" << "IF00010000" + QStringLiteral("0010+0000000000010000000;");
+}
+
+void TestIfResponder::replyLayout()
+{
+    QFETCH(QString, frequency);
+    QFETCH(QString, reply);
+    QCOMPARE(IfReply(frequency), reply);
+    QCOMPARE(IfReply(frequency).size(), frequency.size() == 9 ? 38 : 35);
+}
+
+QTEST_APPLESS_MAIN(TestIfResponder)
+#include "tst_ifresponder.moc"

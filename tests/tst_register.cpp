@@ -1,0 +1,228 @@
+#include "AdvSpin.h"
+#include "Application.h"
+#include "Convert.h"
+#include "Main.h"
+#include "ui_Main.h"
+
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The frequency register of the main window: carries and borrows between the
+// nine digits, the composition of the frequency string and the mode buttons.
+class TestRegister : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void div4Transform_data();
+    void div4Transform();
+    void div4RejectsBadText();
+
+    void startsWithDefaultDial();
+    void ripple_data();
+    void ripple();
+    void nonIntegerDigitCountsAsBorrow();
+    void stepsDoNotCompose();
+
+    void modeButtons();
+    void clickOnCheckedModeButtonRunsNothing();
+    void conversionErrorLeavesConcatenation();
+    void conversionErrorFromModeClickIsReported();
+
+private:
+    void dial(const QString& nineDigits);
+    QString digits() const;
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<TMainForm> m_form;
+    QStringList m_messages;
+};
+
+void TestRegister::init()
+{
+    m_messages.clear();
+    SetErrorMessageSink([this](const QString& text) { m_messages << text; });
+    TMainFormSetup setup;
+    setup.settingsFile = m_dir.filePath(QStringLiteral("quartzel.ini"));
+    setup.portListRoot = m_dir.path();
+    m_form = std::make_unique<TMainForm>(setup);
+}
+
+void TestRegister::cleanup()
+{
+    m_form.reset();
+    SetErrorMessageSink(nullptr);
+}
+
+void TestRegister::dial(const QString& nineDigits)
+{
+    for (int i = 1; i <= 9; ++i)
+        m_form->digit(i)->setText(nineDigits.mid(i - 1, 1));
+}
+
+QString TestRegister::digits() const
+{
+    QString result;
+    for (int i = 1; i <= 9; ++i)
+        result += m_form->digit(i)->text();
+    return result;
+}
+
+void TestRegister::div4Transform_data()
+{
+    QTest::addColumn<QString>("dialled");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("0 Hz gives 10000") << "000000000" << "010000";
+    QTest::newRow("2 Hz: tie goes down to even 10000") << "000000002" << "010000";
+    QTest::newRow("6 Hz: tie goes up to even 10002") << "000000006" << "010002";
+    QTest::newRow("14070000 exact") << "014070000" << "03527500";
+    QTest::newRow("14070002 tie to even") << "014070002" << "03527500";
+    QTest::newRow("14070003 rounds up") << "014070003" << "03527501";
+    QTest::newRow("14070006 tie to even upwards") << "014070006" << "03527502";
+    QTest::newRow("14070001 rounds down") << "014070001" << "03527500";
+    QTest::newRow("top of the range") << "299999999" << "075010000";
+    QTest::newRow("359997: last six-character result") << "000359997" << "099999";
+    QTest::newRow("359998: first seven-character result") << "000359998" << "0100000";
+    QTest::newRow("3959997: last of seven") << "003959997" << "0999999";
+    QTest::newRow("3959998: first of eight") << "003959998" << "01000000";
+    QTest::newRow("39959997: last of eight") << "039959997" << "09999999";
+    QTest::newRow("39959998: first of nine") << "039959998" << "010000000";
+    QTest::newRow("negative dial rounds the same way") << "-6" << "09998";
+}
+
+void TestRegister::div4Transform()
+{
+    QFETCH(QString, dialled);
+    QFETCH(QString, expected);
+    QCOMPARE(Div4FrequencyString(dialled), expected);
+}
+
+void TestRegister::div4RejectsBadText()
+{
+    QVERIFY_THROWS_EXCEPTION(EConvertError, Div4FrequencyString(QStringLiteral("01407a000")));
+}
+
+void TestRegister::startsWithDefaultDial()
+{
+    QCOMPARE(digits(), QStringLiteral("014070000"));
+    QVERIFY(m_form->form().SDR->isChecked());
+    QVERIFY(!m_form->form().VFO->isChecked());
+    QVERIFY(m_form->div4Mode());
+    QCOMPARE(m_form->dialledFrequency(), QStringLiteral("014070000"));
+    // The start-up reply padded the frequency string in place.
+    QCOMPARE(m_form->frequencyString(), QStringLiteral("003527500"));
+    QCOMPARE(m_form->form().StatusPanel1->text(), QStringLiteral("Ftx = 3527500"));
+}
+
+void TestRegister::ripple_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<int>("digitIndex");
+    QTest::addColumn<bool>("up");
+    QTest::addColumn<QString>("after");
+    QTest::newRow("hertz up ripples three places") << "014079999" << 9 << true << "014080000";
+    QTest::newRow("hertz up at the top wraps the lower eight") << "299999999" << 9 << true << "200000000";
+    QTest::newRow("hertz down at zero wraps the lower eight") << "000000000" << 9 << false << "099999999";
+    QTest::newRow("kilohertz down borrows from megahertz") << "014000000" << 6 << false << "013999000";
+    QTest::newRow("top digit up at 2 stays") << "200000000" << 1 << true << "200000000";
+    QTest::newRow("top digit down at 0 stays") << "014070000" << 1 << false << "014070000";
+    QTest::newRow("plain step without carry") << "014070000" << 8 << true << "014070010";
+}
+
+void TestRegister::ripple()
+{
+    QFETCH(QString, before);
+    QFETCH(int, digitIndex);
+    QFETCH(bool, up);
+    QFETCH(QString, after);
+    dial(before);
+    TAdvSpinEdit* d = m_form->digit(digitIndex);
+    int changes = 0;
+    if (digitIndex == 1)
+        d->OnChange = [&changes](QObject*) { ++changes; };
+    up ? d->StepUp() : d->StepDown();
+    QCOMPARE(digits(), after);
+    if (digitIndex == 1)
+        QCOMPARE(changes, before == after ? 0 : 1);
+}
+
+void TestRegister::nonIntegerDigitCountsAsBorrow()
+{
+    dial(QStringLiteral("014070000"));
+    m_form->digit(5)->setText(QStringLiteral("x"));
+    QCOMPARE(digits(), QStringLiteral("013990000"));
+}
+
+void TestRegister::stepsDoNotCompose()
+{
+    m_form->digit(9)->StepUp();
+    QCOMPARE(digits(), QStringLiteral("014070001"));
+    QCOMPARE(m_form->dialledFrequency(), QStringLiteral("014070000"));
+    QCOMPARE(m_form->frequencyString(), QStringLiteral("003527500"));
+    m_form->ComposeFrequency();
+    QCOMPARE(m_form->dialledFrequency(), QStringLiteral("014070001"));
+    QCOMPARE(m_form->frequencyString(), QStringLiteral("03527500"));
+    m_form->digit(9)->StepUp();
+    m_form->digit(9)->StepUp();
+    m_form->ComposeFrequency();
+    QCOMPARE(m_form->frequencyString(), QStringLiteral("03527501"));
+}
+
+void TestRegister::modeButtons()
+{
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    QTest::mouseClick(m_form->form().VFO, Qt::LeftButton);
+    QVERIFY(m_form->form().VFO->isChecked());
+    QVERIFY(!m_form->div4Mode());
+    QCOMPARE(m_form->frequencyString(), QStringLiteral("014070000"));
+    QCOMPARE(m_form->form().StatusPanel1->text(), QStringLiteral("Ftx = 14070000"));
+    QTest::mouseClick(m_form->form().SDR, Qt::LeftButton);
+    QVERIFY(m_form->div4Mode());
+    QCOMPARE(m_form->frequencyString(), QStringLiteral("03527500"));
+    QCOMPARE(m_form->form().StatusPanel1->text(), QStringLiteral("Ftx = 3527500"));
+}
+
+void TestRegister::clickOnCheckedModeButtonRunsNothing()
+{
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    m_form->digit(9)->StepUp();
+    QTest::mouseClick(m_form->form().SDR, Qt::LeftButton);
+    QVERIFY(m_form->form().SDR->isChecked());
+    QCOMPARE(m_form->dialledFrequency(), QStringLiteral("014070000"));
+}
+
+void TestRegister::conversionErrorLeavesConcatenation()
+{
+    // The top digit has no carry handler, so its text stays as set.
+    m_form->digit(1)->setText(QStringLiteral("a"));
+    try {
+        m_form->ComposeFrequency();
+        QFAIL("no conversion error");
+    } catch (const EConvertError& e) {
+        QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("'a14070000' is not a valid integer value"));
+    }
+    QCOMPARE(m_form->dialledFrequency(), QStringLiteral("a14070000"));
+    QCOMPARE(m_form->frequencyString(), QStringLiteral("a14070000"));
+    QCOMPARE(m_form->form().StatusPanel1->text(), QStringLiteral("Ftx = 3527500"));
+}
+
+void TestRegister::conversionErrorFromModeClickIsReported()
+{
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    for (int i = 1; i <= 9; ++i)
+        m_form->digit(i)->setText(QString());
+    QTest::mouseClick(m_form->form().VFO, Qt::LeftButton);
+    QCOMPARE(m_messages, QStringList{QStringLiteral("'' is not a valid integer value")});
+    QVERIFY(m_form->form().VFO->isChecked());
+    QVERIFY(!m_form->div4Mode());
+}
+
+QTEST_MAIN(TestRegister)
+#include "tst_register.moc"

@@ -1,0 +1,1027 @@
+// The Linux serial layer on real pseudo-terminals: the test holds the master
+// side and the layer opens the slave path, as it would open /dev/ttyUSB0.
+
+#include "platform/InterruptibleThread_linux.h"
+#include "platform/SerialDevice.h"
+#include "platform/SerialDevice_linux.h"
+#include "platform/SerialLock_linux.h"
+#include "platform/SerialSpeed_linux.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <csignal>
+#include <ctime>
+#include <fcntl.h>
+#include <functional>
+#include <mutex>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace serial;
+
+Q_DECLARE_METATYPE(serial::Dcb)
+Q_DECLARE_METATYPE(serial::CommTimeouts)
+Q_DECLARE_METATYPE(serial::OpenError)
+Q_DECLARE_METATYPE(serial::Escape)
+
+namespace {
+
+constexpr std::uint32_t maxDword = 0xFFFFFFFFu;
+constexpr int generousMs = 10000;
+
+// A pseudo-terminal pair of which the test holds the master side.
+class Pty
+{
+public:
+    Pty()
+    {
+        m_master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        char name[128] = {};
+        if (m_master >= 0 && grantpt(m_master) == 0 && unlockpt(m_master) == 0 &&
+            ptsname_r(m_master, name, sizeof name) == 0)
+            m_slavePath = name;
+    }
+    Pty(const Pty&) = delete;
+    Pty& operator=(const Pty&) = delete;
+    ~Pty() { closeMaster(); }
+
+    const std::string& slavePath() const { return m_slavePath; }
+    int master() const { return m_master; }
+
+    void closeMaster()
+    {
+        if (m_master >= 0)
+            ::close(m_master);
+        m_master = -1;
+    }
+
+    bool send(const QByteArray& bytes) const
+    {
+        return ::write(m_master, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    }
+
+    int available() const
+    {
+        int count = 0;
+        return ioctl(m_master, FIONREAD, &count) == 0 ? count : -1;
+    }
+
+    QByteArray receiveAvailable() const
+    {
+        QByteArray bytes(available(), '\0');
+        const ssize_t n = ::read(m_master, bytes.data(), size_t(bytes.size()));
+        bytes.resize(n > 0 ? n : 0);
+        return bytes;
+    }
+
+private:
+    int m_master = -1;
+    std::string m_slavePath;
+};
+
+Dcb lineSettings(std::uint32_t baud)
+{
+    Dcb dcb;
+    dcb.BaudRate = baud;
+    dcb.flags = 0x1011; // binary, DTR and RTS enabled
+    dcb.XonChar = 0x11;
+    dcb.XoffChar = 0x13;
+    return dcb;
+}
+
+// The component's defaults: reads return at once, writes get 100 ms a byte plus 1 s.
+CommTimeouts defaultTimeouts()
+{
+    return {maxDword, 0, 0, 100, 1000};
+}
+
+std::uint32_t inQueue(Device& device)
+{
+    CommStatus status;
+    return device.clearError(status) ? status.inQueue : maxDword;
+}
+
+std::chrono::nanoseconds threadCpuTime()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec);
+}
+
+// One blocking call on another thread. `release` ends the call if a check
+// failed before it returned, so that the destructor never hangs.
+template <typename Result> class Background
+{
+public:
+    Background(std::function<Result()> call, std::function<void()> release)
+        : m_release(std::move(release)), m_thread([this, call = std::move(call)] {
+              m_result = call();
+              m_finished = true;
+          })
+    {
+    }
+    ~Background()
+    {
+        if (!m_finished)
+            m_release();
+        m_thread.join();
+    }
+    bool finished() const { return m_finished; }
+    Result result() const { return m_result; }
+
+private:
+    std::function<void()> m_release;
+    Result m_result{};
+    std::atomic<bool> m_finished = false;
+    std::thread m_thread;
+};
+
+Background<WaitResult> backgroundWait(Device& device, std::uint32_t& events)
+{
+    return Background<WaitResult>([&device, &events] { return device.waitEvent(events); },
+                                  [&device] { device.requestStop(); });
+}
+
+char threadState(pid_t tid)
+{
+    QFile stat(QStringLiteral("/proc/self/task/%1/stat").arg(tid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return '?';
+    const QByteArray text = stat.readAll();
+    const qsizetype afterName = text.lastIndexOf(')');
+    return afterName >= 0 && afterName + 2 < text.size() ? text.at(afterName + 2) : '?';
+}
+
+struct DeviceCall
+{
+    const char* name;
+    bool (*call)(Device&);
+};
+
+const DeviceCall callsOnHungUpDevice[] = {
+    {"read",
+     [](Device& d) {
+         char buffer[8];
+         std::uint32_t got = 0;
+         return d.read(buffer, 8, got);
+     }},
+    {"write",
+     [](Device& d) {
+         std::uint32_t written = 0;
+         return d.write("IF;", 3, written);
+     }},
+    {"clearError",
+     [](Device& d) {
+         CommStatus status;
+         return d.clearError(status);
+     }},
+    {"modemStatus",
+     [](Device& d) {
+         std::uint32_t lines = 0;
+         return d.modemStatus(lines);
+     }},
+    {"escape", [](Device& d) { return d.escape(Escape::ClrDtr); }},
+    {"purge", [](Device& d) { return d.purge(purge::TxAbort | purge::RxAbort); }},
+    {"setupComm", [](Device& d) { return d.setupComm(2048, 2048); }},
+    {"setCommState", [](Device& d) { return d.setCommState(lineSettings(9600)); }},
+    {"setCommTimeouts", [](Device& d) { return d.setCommTimeouts(defaultTimeouts()); }},
+    {"setCommMask", [](Device& d) { return d.setCommMask(ev::RxChar); }},
+};
+
+} // namespace
+
+class TestSerialLinux : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void devicePath_data();
+    void devicePath();
+    void openFailures_data();
+    void openFailures();
+    void secondOpenIsDenied_data();
+    void secondOpenIsDenied();
+    void reopensAsOrdinaryUser();
+    void lockFilesOfOthers_data();
+    void lockFilesOfOthers();
+    void systemLockFileLivesWhileOpen();
+
+    void speedsAccepted_data();
+    void speedsAccepted();
+    void lineSettingsRejected_data();
+    void lineSettingsRejected();
+    void setsLineFlagsAndStopBits();
+    void bytesBothWays();
+    void readsReturnAtOnce_data();
+    void readsReturnAtOnce();
+    void readTimeouts_data();
+    void readTimeouts();
+    void readWaitsForFirstByte();
+    void rxAbortReleasesRead();
+    void writeEndsAtItsTimeout();
+    void txAbortReleasesWrite();
+    void ptyHasNoModemLines_data();
+    void ptyHasNoModemLines();
+    void clearErrorAndPurgeInput();
+
+    void waitReportsReceivedBytesOnce();
+    void waitReportsArrivalAfterARead();
+    void waitReportsOnlyMaskedEvents();
+    void stopEndsEveryWait();
+    void maskChangeWakesWait();
+    void hangUpFailsEveryWait();
+    void waitAfterHangUpDoesNotSpin();
+    void callsFailAfterHangUp_data();
+    void callsFailAfterHangUp();
+
+    void closesWhatItOpened();
+    void helperThreadIsInterrupted();
+
+    void speedTolerance_data();
+    void speedTolerance();
+    void modemStatusBits_data();
+    void modemStatusBits();
+    void lineChangeEvents_data();
+    void lineChangeEvents();
+    void counterDeltas_data();
+    void counterDeltas();
+
+private:
+    std::unique_ptr<Device> openConfigured(const Pty& pty);
+
+    QTemporaryDir m_scratch;
+    std::string m_regularFile;
+    // A fresh pty and the layer's device on its slave side, 9600 8N1, for each test.
+    std::unique_ptr<Pty> m_pty;
+    std::unique_ptr<Device> m_device;
+};
+
+void TestSerialLinux::initTestCase()
+{
+    QVERIFY(m_scratch.isValid());
+    m_regularFile = m_scratch.filePath(QStringLiteral("plain-file")).toStdString();
+    QFile file(QString::fromStdString(m_regularFile));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    Pty pty;
+    QVERIFY2(!pty.slavePath().empty(), "no pseudo-terminals on this machine");
+}
+
+void TestSerialLinux::init()
+{
+    m_pty = std::make_unique<Pty>();
+    m_device = openConfigured(*m_pty);
+    QVERIFY(m_device);
+}
+
+void TestSerialLinux::cleanup()
+{
+    m_device.reset();
+    m_pty.reset();
+}
+
+std::unique_ptr<Device> TestSerialLinux::openConfigured(const Pty& pty)
+{
+    OpenError error = OpenError::Other;
+    auto device = systemOpener().open(pty.slavePath(), error);
+    if (!device || error != OpenError::None || !device->setCommState(lineSettings(9600)) ||
+        !device->setCommTimeouts(defaultTimeouts()))
+        return nullptr;
+    return device;
+}
+
+void TestSerialLinux::devicePath_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("path");
+    QTest::newRow("USB adapter name") << "ttyUSB0"
+                                      << "/dev/ttyUSB0";
+    QTest::newRow("onboard UART name") << "ttyS1"
+                                       << "/dev/ttyS1";
+    QTest::newRow("absolute pty path") << "/dev/pts/7"
+                                       << "/dev/pts/7";
+    QTest::newRow("absolute udev link") << "/dev/serial/by-id/usb-x"
+                                        << "/dev/serial/by-id/usb-x";
+}
+
+void TestSerialLinux::devicePath()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, path);
+    QCOMPARE(QString::fromStdString(serial::devicePath(name.toStdString())), path);
+}
+
+void TestSerialLinux::openFailures_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<OpenError>("expected");
+    QTest::newRow("missing device node") << "/dev/ttyQuartzelMissing" << OpenError::NotFound;
+    QTest::newRow("directory") << "/tmp" << OpenError::Other;
+    QTest::newRow("regular file") << QString::fromStdString(m_regularFile) << OpenError::Other;
+    QTest::newRow("/dev/null is no terminal") << "/dev/null" << OpenError::Other;
+}
+
+void TestSerialLinux::openFailures()
+{
+    QFETCH(QString, path);
+    QFETCH(OpenError, expected);
+    OpenError error = OpenError::None;
+    QVERIFY(!systemOpener().open(path.toStdString(), error));
+    QCOMPARE(error, expected);
+}
+
+void TestSerialLinux::secondOpenIsDenied_data()
+{
+    QTest::addColumn<bool>("withLockFiles");
+    // Root passes TIOCEXCL, so without lock files flock alone must refuse.
+    QTest::newRow("flock alone") << false;
+    QTest::newRow("lock file first") << true;
+}
+
+void TestSerialLinux::secondOpenIsDenied()
+{
+    QFETCH(bool, withLockFiles);
+    const std::string lockDirectory = withLockFiles ? m_scratch.path().toStdString() : "";
+    Pty pty;
+    OpenError error = OpenError::Other;
+    auto first = detail::openDevice(pty.slavePath(), lockDirectory, error);
+    QVERIFY(first);
+    QCOMPARE(error, OpenError::None);
+
+    QVERIFY(!detail::openDevice(pty.slavePath(), lockDirectory, error));
+    QCOMPARE(error, OpenError::AccessDenied);
+
+    first.reset();
+    QVERIFY(detail::openDevice(pty.slavePath(), lockDirectory, error));
+    QCOMPARE(error, OpenError::None);
+}
+
+void TestSerialLinux::reopensAsOrdinaryUser()
+{
+    // TIOCEXCL binds users other than root; the test drops to "nobody" for it.
+    const auto openCloseOpen = [] {
+        Pty pty;
+        OpenError error = OpenError::None;
+        if (!detail::openDevice(pty.slavePath(), "", error))
+            return 1;
+        return detail::openDevice(pty.slavePath(), "", error) ? 0 : 2;
+    };
+    if (geteuid() != 0) {
+        QCOMPARE(openCloseOpen(), 0);
+        return;
+    }
+    const pid_t child = fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        constexpr uid_t nobody = 65534;
+        _exit(setgid(nobody) == 0 && setuid(nobody) == 0 ? openCloseOpen() : 3);
+    }
+    int status = 0;
+    QCOMPARE(waitpid(child, &status, 0), child);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 0);
+}
+
+void TestSerialLinux::lockFilesOfOthers_data()
+{
+    QFile pidMax(QStringLiteral("/proc/sys/kernel/pid_max"));
+    QVERIFY(pidMax.open(QIODevice::ReadOnly));
+    const QByteArray deadPid = pidMax.readAll().trimmed(); // never a valid pid
+
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("live process (init)") << QByteArray("         1\n") << false;
+    QTest::newRow("stale lock of a dead process") << deadPid.rightJustified(10) + '\n' << true;
+    QTest::newRow("unreadable lock") << QByteArray("garbage\n") << true;
+}
+
+void TestSerialLinux::lockFilesOfOthers()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, opens);
+    Pty pty;
+    const std::string lockFile =
+        detail::lockFilePath(m_scratch.path().toStdString(), pty.slavePath());
+    const QString lockName = QString::fromStdString(lockFile);
+    QVERIFY(lockName.endsWith(QStringLiteral("/LCK..pts_") +
+                              QString::fromStdString(pty.slavePath()).section('/', -1)));
+    QFile file(lockName);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+    file.close();
+
+    OpenError error = OpenError::None;
+    auto device = detail::openDevice(pty.slavePath(), m_scratch.path().toStdString(), error);
+    QCOMPARE(bool(device), opens);
+    QCOMPARE(error, opens ? OpenError::None : OpenError::AccessDenied);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray ours = QByteArray::number(getpid()).rightJustified(10) + '\n';
+    QCOMPARE(file.readAll(), opens ? ours : content);
+    file.close();
+    device.reset();
+    QCOMPARE(QFile::exists(lockName), !opens);
+    QFile::remove(lockName);
+}
+
+void TestSerialLinux::systemLockFileLivesWhileOpen()
+{
+    if (access(detail::defaultLockDirectory, W_OK) != 0)
+        QSKIP("the lock directory is not writable here");
+    const QString lockName = QString::fromStdString(
+        detail::lockFilePath(detail::defaultLockDirectory, m_pty->slavePath()));
+    QFile file(lockName);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray::number(getpid()).rightJustified(10) + '\n');
+    m_device.reset();
+    QVERIFY(!QFile::exists(lockName));
+}
+
+void TestSerialLinux::speedsAccepted_data()
+{
+    QTest::addColumn<std::uint32_t>("baud");
+    for (const std::uint32_t baud : {110u, 300u, 600u, 1200u, 2400u, 4800u, 9600u, 14400u, 19200u,
+                                     38400u, 56000u, 57600u, 115200u, 128000u, 256000u})
+        QTest::addRow("%u bit/s", baud) << baud;
+}
+
+void TestSerialLinux::speedsAccepted()
+{
+    QFETCH(std::uint32_t, baud);
+    QVERIFY(m_device->setCommState(lineSettings(baud)));
+    std::uint32_t masterSpeed = 0;
+    QVERIFY(detail::lineSpeed(m_pty->master(), masterSpeed));
+    QCOMPARE(masterSpeed, baud);
+    // Coming from an odd rate, the input speed must follow as well, which a
+    // glibc speed call after an earlier termios2 one would miss.
+    QVERIFY(m_device->setCommState(lineSettings(56000)));
+    QVERIFY(m_device->setCommState(lineSettings(baud)));
+    std::uint32_t inputSpeed = 0;
+    QVERIFY(detail::inputLineSpeed(int(m_device->nativeHandle()), inputSpeed));
+    QCOMPARE(inputSpeed, baud);
+}
+
+void TestSerialLinux::lineSettingsRejected_data()
+{
+    QTest::addColumn<Dcb>("dcb");
+    const auto changed = [](auto change) {
+        Dcb dcb = lineSettings(115200);
+        change(dcb);
+        return dcb;
+    };
+    QTest::newRow("speed 0") << changed([](Dcb& d) { d.BaudRate = 0; });
+    QTest::newRow("4 data bits") << changed([](Dcb& d) { d.ByteSize = 4; });
+    QTest::newRow("9 data bits") << changed([](Dcb& d) { d.ByteSize = 9; });
+    QTest::newRow("parity 5") << changed([](Dcb& d) { d.Parity = 5; });
+    QTest::newRow("stop bits 3") << changed([](Dcb& d) { d.StopBits = 3; });
+    QTest::newRow("1.5 stop bits with 8 data bits") << changed([](Dcb& d) { d.StopBits = 1; });
+    QTest::newRow("2 stop bits with 5 data bits") << changed([](Dcb& d) {
+        d.ByteSize = 5;
+        d.StopBits = 2;
+    });
+    QTest::newRow("CTS handshake") << changed([](Dcb& d) { d.flags |= 0x0004; });
+    QTest::newRow("XON/XOFF on output") << changed([](Dcb& d) { d.flags |= 0x0100; });
+    QTest::newRow("DTR handshake") << changed([](Dcb& d) { d.flags = 0x1021; });
+    QTest::newRow("RTS handshake") << changed([](Dcb& d) { d.flags = 0x2011; });
+    // A pty forces 8 bits without parity; the driver's silent change is refused.
+    QTest::newRow("7 data bits on a pty") << changed([](Dcb& d) { d.ByteSize = 7; });
+    QTest::newRow("even parity on a pty") << changed([](Dcb& d) {
+        d.Parity = 2;
+        d.flags |= 0x0002;
+    });
+    QTest::newRow("mark parity on a pty") << changed([](Dcb& d) { d.Parity = 3; });
+    QTest::newRow("5 data bits 1.5 stop on a pty") << changed([](Dcb& d) {
+        d.ByteSize = 5;
+        d.StopBits = 1;
+    });
+}
+
+void TestSerialLinux::lineSettingsRejected()
+{
+    QFETCH(Dcb, dcb);
+    QVERIFY(m_device->setCommState(lineSettings(57600)));
+    QVERIFY(!m_device->setCommState(dcb));
+    std::uint32_t speed = 0;
+    QVERIFY(detail::lineSpeed(int(m_device->nativeHandle()), speed));
+    QCOMPARE(speed, 57600u);
+}
+
+void TestSerialLinux::setsLineFlagsAndStopBits()
+{
+    termios slave{};
+    QVERIFY(tcgetattr(int(m_device->nativeHandle()), &slave) == 0);
+    // CLOCAL: a carrier drop must not hang up the port; HUPCL: DTR and RTS
+    // fall when it closes; no hardware handshake takes RTS over.
+    QCOMPARE(slave.c_cflag & (CLOCAL | HUPCL | CREAD | CRTSCTS), tcflag_t(CLOCAL | HUPCL | CREAD));
+    QVERIFY(m_device->setCommState(lineSettings(9600)));
+    Dcb twoStop = lineSettings(9600);
+    twoStop.StopBits = 2;
+    QVERIFY(m_device->setCommState(twoStop));
+}
+
+void TestSerialLinux::bytesBothWays()
+{
+    QByteArray everyByte;
+    for (int value = 0; value < 256; ++value)
+        everyByte.append(char(value));
+
+    QVERIFY(m_pty->send(everyByte));
+    QTRY_COMPARE(inQueue(*m_device), 256u);
+    QByteArray received(300, '\0');
+    std::uint32_t got = 0;
+    QVERIFY(m_device->read(received.data(), 300, got));
+    QCOMPARE(got, 256u);
+    received.resize(got);
+    QCOMPARE(received, everyByte);
+
+    std::uint32_t written = 0;
+    QVERIFY(m_device->write(everyByte.constData(), 256, written));
+    QCOMPARE(written, 256u);
+    // Raw mode: nothing echoed, no line-end or control character translated.
+    QTRY_COMPARE(m_pty->available(), 256);
+    QCOMPARE(m_pty->receiveAvailable(), everyByte);
+}
+
+void TestSerialLinux::readsReturnAtOnce_data()
+{
+    QTest::addColumn<QByteArray>("waiting");
+    QTest::addColumn<std::uint32_t>("asked");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("nothing waiting") << QByteArray() << 10u << QByteArray();
+    QTest::newRow("3 waiting, 10 asked") << QByteArray("IF;") << 10u << QByteArray("IF;");
+    QTest::newRow("10 waiting, 4 asked") << QByteArray("0123456789") << 4u << QByteArray("0123");
+    QTest::newRow("0 asked") << QByteArray("xy") << 0u << QByteArray();
+}
+
+void TestSerialLinux::readsReturnAtOnce()
+{
+    QFETCH(QByteArray, waiting);
+    QFETCH(std::uint32_t, asked);
+    QFETCH(QByteArray, expected);
+    QVERIFY(m_pty->send(waiting));
+    QTRY_COMPARE(inQueue(*m_device), std::uint32_t(waiting.size()));
+    QByteArray buffer(16, '\0');
+    std::uint32_t got = 99;
+    QVERIFY(m_device->read(buffer.data(), asked, got));
+    QCOMPARE(buffer.left(got), expected);
+}
+
+void TestSerialLinux::readTimeouts_data()
+{
+    QTest::addColumn<CommTimeouts>("timeouts");
+    QTest::addColumn<QByteArray>("waiting");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("total time-out, nothing arrives")
+        << CommTimeouts{0, 0, 20, 0, 0} << QByteArray() << QByteArray();
+    QTest::newRow("total time-out returns what arrived")
+        << CommTimeouts{0, 1, 20, 0, 0} << QByteArray("abc") << QByteArray("abc");
+    QTest::newRow("interval ends the read after the last byte")
+        << CommTimeouts{20, 0, 0, 0, 0} << QByteArray("abc") << QByteArray("abc");
+    QTest::newRow("waiting bytes end a first-byte read")
+        << CommTimeouts{maxDword, maxDword, 5000, 0, 0} << QByteArray("ab") << QByteArray("ab");
+    QTest::newRow("first-byte read times out")
+        << CommTimeouts{maxDword, maxDword, 20, 0, 0} << QByteArray() << QByteArray();
+}
+
+void TestSerialLinux::readTimeouts()
+{
+    QFETCH(CommTimeouts, timeouts);
+    QFETCH(QByteArray, waiting);
+    QFETCH(QByteArray, expected);
+    QVERIFY(m_device->setCommTimeouts(timeouts));
+    QVERIFY(m_pty->send(waiting));
+    QTRY_COMPARE(inQueue(*m_device), std::uint32_t(waiting.size()));
+    QByteArray buffer(10, '\0');
+    std::uint32_t got = 99;
+    QVERIFY(m_device->read(buffer.data(), 10, got));
+    QCOMPARE(buffer.left(got), expected);
+}
+
+void TestSerialLinux::readWaitsForFirstByte()
+{
+    QVERIFY(m_device->setCommTimeouts({maxDword, maxDword, 60000, 0, 0}));
+    char buffer[10] = {};
+    std::uint32_t got = 0;
+    Background<bool> reading([&] { return m_device->read(buffer, 10, got); },
+                             [&] { m_device->purge(purge::RxAbort); });
+    QVERIFY(m_pty->send("Z"));
+    QTRY_VERIFY_WITH_TIMEOUT(reading.finished(), generousMs);
+    QVERIFY(reading.result());
+    QCOMPARE(got, 1u);
+    QCOMPARE(buffer[0], 'Z');
+}
+
+void TestSerialLinux::rxAbortReleasesRead()
+{
+    QVERIFY(m_device->setCommTimeouts({0, 0, 0, 0, 0})); // wait for all 10 bytes
+    QVERIFY(m_pty->send("abc"));
+    QTRY_COMPARE(inQueue(*m_device), 3u);
+    char buffer[10] = {};
+    std::uint32_t got = 0;
+    Background<bool> reading([&] { return m_device->read(buffer, 10, got); }, [] {});
+    // An abort reaches only a read that is already pending, so repeat it.
+    QTRY_VERIFY_WITH_TIMEOUT((m_device->purge(purge::RxAbort), reading.finished()), generousMs);
+    QVERIFY(!reading.result());
+    QCOMPARE(got, 3u);
+
+    // The abort does not stick to later reads.
+    QVERIFY(m_pty->send("0123456789"));
+    QVERIFY(m_device->read(buffer, 10, got));
+    QCOMPARE(QByteArray(buffer, int(got)), QByteArray("0123456789"));
+}
+
+void TestSerialLinux::writeEndsAtItsTimeout()
+{
+    QVERIFY(m_device->setCommTimeouts({maxDword, 0, 0, 0, 30}));
+    // The master never reads, so the queues fill up and the write stalls.
+    const QByteArray bytes(256 * 1024, 'x');
+    std::uint32_t written = 0;
+    QVERIFY(m_device->write(bytes.constData(), std::uint32_t(bytes.size()), written));
+    QVERIFY(written > 0);
+    QVERIFY(written < std::uint32_t(bytes.size()));
+}
+
+void TestSerialLinux::txAbortReleasesWrite()
+{
+    QVERIFY(m_device->setCommTimeouts({maxDword, 0, 0, 0, 0})); // no write limit
+    const QByteArray bytes(256 * 1024, 'y');
+    std::uint32_t written = 0;
+    Background<bool> writing(
+        [&] { return m_device->write(bytes.constData(), std::uint32_t(bytes.size()), written); },
+        [] {});
+    QTRY_VERIFY_WITH_TIMEOUT((m_device->purge(purge::TxAbort), writing.finished()), generousMs);
+    QVERIFY(!writing.result());
+    QVERIFY(written > 0);
+    QVERIFY(written < std::uint32_t(bytes.size()));
+
+    // The abort does not stick: once the master reads, a later write goes through.
+    QVERIFY(m_device->setCommTimeouts({maxDword, 0, 0, 0, 50}));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (m_pty->receiveAvailable(), m_device->write("ok", 2, written) && written == 2), generousMs);
+}
+
+void TestSerialLinux::ptyHasNoModemLines_data()
+{
+    QTest::addColumn<Escape>("function");
+    QTest::newRow("raise DTR") << Escape::SetDtr;
+    QTest::newRow("lower DTR") << Escape::ClrDtr;
+    QTest::newRow("raise RTS") << Escape::SetRts;
+    QTest::newRow("lower RTS") << Escape::ClrRts;
+}
+
+void TestSerialLinux::ptyHasNoModemLines()
+{
+    QFETCH(Escape, function);
+    QVERIFY(m_device->escape(function));
+    std::uint32_t lines = 0xFF;
+    QVERIFY(m_device->modemStatus(lines));
+    QCOMPARE(lines, 0u);
+}
+
+void TestSerialLinux::clearErrorAndPurgeInput()
+{
+    QVERIFY(m_pty->send("0123456789"));
+    QTRY_COMPARE(inQueue(*m_device), 10u);
+    CommStatus status;
+    QVERIFY(m_device->clearError(status));
+    QCOMPARE(status.errors, 0u);
+    QCOMPARE(status.outQueue, 0u);
+
+    QVERIFY(m_device->purge(purge::RxClear));
+    QCOMPARE(inQueue(*m_device), 0u);
+    char buffer[10];
+    std::uint32_t got = 99;
+    QVERIFY(m_device->read(buffer, 10, got));
+    QCOMPARE(got, 0u);
+    QVERIFY(!m_device->purge(0x10)); // no such purge flag
+}
+
+void TestSerialLinux::waitReportsReceivedBytesOnce()
+{
+    QVERIFY(m_device->setCommMask(ev::RxChar | ev::TxEmpty));
+    std::uint32_t events = 0;
+    {
+        auto waiting = backgroundWait(*m_device, events);
+        QVERIFY(m_pty->send("IF;"));
+        QTRY_VERIFY_WITH_TIMEOUT(waiting.finished(), generousMs);
+        QCOMPARE(waiting.result(), WaitResult::Event);
+        QCOMPARE(events, ev::RxChar);
+    }
+    // The bytes stay unread: a second wait sees nothing until it is stopped.
+    auto waiting = backgroundWait(*m_device, events);
+    m_device->requestStop();
+    QTRY_VERIFY_WITH_TIMEOUT(waiting.finished(), generousMs);
+    QCOMPARE(waiting.result(), WaitResult::Stopped);
+    QCOMPARE(inQueue(*m_device), 3u);
+}
+
+void TestSerialLinux::waitReportsArrivalAfterARead()
+{
+    QVERIFY(m_device->setCommMask(ev::RxChar));
+    char buffer[2];
+    std::uint32_t got = 0;
+    std::uint32_t events = 0;
+    // The queue holds two bytes at both looks, yet they are new ones.
+    for (const char* bytes : {"ab", "cd"}) {
+        QVERIFY(m_pty->send(bytes));
+        auto waiting = backgroundWait(*m_device, events);
+        QTRY_VERIFY_WITH_TIMEOUT(waiting.finished(), generousMs);
+        QCOMPARE(waiting.result(), WaitResult::Event);
+        QCOMPARE(inQueue(*m_device), 2u);
+        QVERIFY(m_device->read(buffer, 2, got));
+        QCOMPARE(QByteArray(buffer, 2), QByteArray(bytes));
+    }
+}
+
+void TestSerialLinux::waitReportsOnlyMaskedEvents()
+{
+    QVERIFY(m_device->setCommMask(ev::TxEmpty));
+    QVERIFY(m_pty->send("ignored"));
+    QTRY_COMPARE(inQueue(*m_device), 7u);
+    std::uint32_t written = 0;
+    QVERIFY(m_device->write("IF00", 4, written));
+    std::uint32_t events = 0;
+    auto waiting = backgroundWait(*m_device, events);
+    QTRY_VERIFY_WITH_TIMEOUT(waiting.finished(), generousMs);
+    QCOMPARE(waiting.result(), WaitResult::Event);
+    QCOMPARE(events, ev::TxEmpty);
+}
+
+void TestSerialLinux::stopEndsEveryWait()
+{
+    QVERIFY(m_device->setCommMask(ev::RxChar));
+    std::uint32_t events = 0;
+    {
+        auto waiting = backgroundWait(*m_device, events);
+        m_device->requestStop();
+        QTRY_VERIFY_WITH_TIMEOUT(waiting.finished(), generousMs);
+        QCOMPARE(waiting.result(), WaitResult::Stopped);
+    }
+    QVERIFY(m_pty->send("late"));
+    QCOMPARE(m_device->waitEvent(events), WaitResult::Stopped);
+    QCOMPARE(m_device->waitEvent(events), WaitResult::Stopped);
+}
+
+void TestSerialLinux::maskChangeWakesWait()
+{
+    QVERIFY(m_device->setCommMask(ev::RxChar));
+    std::uint32_t events = 0;
+    {
+        auto waiting = backgroundWait(*m_device, events);
+        // A mask set before the wait began does not end it, so repeat it.
+        QTRY_VERIFY_WITH_TIMEOUT((m_device->setCommMask(ev::RxChar), waiting.finished()),
+                                 generousMs);
+        QCOMPARE(waiting.result(), WaitResult::Stopped);
+    }
+    // Unlike a stop, a mask change ends only the wait it found.
+    QVERIFY(m_pty->send("x"));
+    auto waiting = backgroundWait(*m_device, events);
+    QTRY_VERIFY_WITH_TIMEOUT(waiting.finished(), generousMs);
+    QCOMPARE(waiting.result(), WaitResult::Event);
+    QCOMPARE(events, ev::RxChar);
+}
+
+void TestSerialLinux::hangUpFailsEveryWait()
+{
+    QVERIFY(m_device->setCommMask(ev::RxChar));
+    std::uint32_t events = 0;
+    {
+        auto waiting = backgroundWait(*m_device, events);
+        m_pty->closeMaster();
+        QTRY_VERIFY_WITH_TIMEOUT(waiting.finished(), generousMs);
+        QCOMPARE(waiting.result(), WaitResult::Failed);
+    }
+    QCOMPARE(m_device->waitEvent(events), WaitResult::Failed);
+    QCOMPARE(m_device->waitEvent(events), WaitResult::Failed);
+}
+
+void TestSerialLinux::waitAfterHangUpDoesNotSpin()
+{
+    QVERIFY(m_device->setCommMask(ev::RxChar));
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    int eventsSeen = 0;
+    bool loopEnded = false;
+    WaitResult laterWait = WaitResult::Event;
+    std::chrono::nanoseconds cpu{};
+    std::chrono::nanoseconds elapsed{};
+    // The event loop of a port: wait, and end on the first failure.
+    std::thread loop([&] {
+        const auto cpuStart = threadCpuTime();
+        const auto start = std::chrono::steady_clock::now();
+        std::uint32_t events = 0;
+        WaitResult result = WaitResult::Event;
+        while ((result = m_device->waitEvent(events)) == WaitResult::Event) {
+            const std::lock_guard lock(mutex);
+            ++eventsSeen;
+            changed.notify_all();
+        }
+        const WaitResult later = m_device->waitEvent(events);
+        const std::lock_guard lock(mutex);
+        laterWait = later;
+        cpu = threadCpuTime() - cpuStart;
+        elapsed = std::chrono::steady_clock::now() - start;
+        loopEnded = result == WaitResult::Failed;
+        changed.notify_all();
+    });
+
+    QVERIFY(m_pty->send("unread"));
+    std::unique_lock lock(mutex);
+    QVERIFY(changed.wait_for(lock, std::chrono::milliseconds(generousMs),
+                             [&] { return eventsSeen > 0; }));
+    // A second with the bytes still unread: an edge-triggered wait stays asleep.
+    changed.wait_for(lock, std::chrono::seconds(1), [&] { return eventsSeen > 1; });
+    lock.unlock();
+    m_pty->closeMaster();
+    lock.lock();
+    const bool ended = changed.wait_for(lock, std::chrono::milliseconds(generousMs),
+                                        [&] { return laterWait != WaitResult::Event; });
+    lock.unlock();
+    if (!ended)
+        m_device->requestStop();
+    loop.join();
+    QVERIFY(ended);
+    QVERIFY(loopEnded);
+    QCOMPARE(laterWait, WaitResult::Failed);
+    QCOMPARE(eventsSeen, 1);
+    QVERIFY2(
+        cpu * 20 < elapsed,
+        qPrintable(QStringLiteral("%1 ns of CPU in %2 ns").arg(cpu.count()).arg(elapsed.count())));
+}
+
+void TestSerialLinux::callsFailAfterHangUp_data()
+{
+    QTest::addColumn<int>("call");
+    for (int i = 0; i < int(std::size(callsOnHungUpDevice)); ++i)
+        QTest::newRow(callsOnHungUpDevice[i].name) << i;
+}
+
+void TestSerialLinux::callsFailAfterHangUp()
+{
+    QFETCH(int, call);
+    QVERIFY(m_pty->send("lost"));
+    QTRY_COMPARE(inQueue(*m_device), 4u);
+    m_pty->closeMaster();
+
+    QVERIFY(!callsOnHungUpDevice[call].call(*m_device));
+    std::uint32_t events = 0;
+    QCOMPARE(m_device->waitEvent(events), WaitResult::Failed);
+}
+
+void TestSerialLinux::closesWhatItOpened()
+{
+    const auto openDescriptors = [] {
+        return QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size();
+    };
+    Pty pty;
+    const qsizetype before = openDescriptors();
+    {
+        auto device = openConfigured(pty);
+        QVERIFY(device);
+        QVERIFY(device->setCommMask(ev::RxChar | ev::TxEmpty));
+        QVERIFY(device->setCommTimeouts({0, 0, 0, 0, 0}));
+        char buffer[4];
+        std::uint32_t got = 0;
+        Background<bool> reading([&] { return device->read(buffer, 4, got); }, [] {});
+        QTRY_VERIFY_WITH_TIMEOUT((device->purge(purge::RxAbort), reading.finished()), generousMs);
+        std::uint32_t events = 0;
+        QVERIFY(device->write("x", 1, got));
+        QCOMPARE(device->waitEvent(events), WaitResult::Event);
+    }
+    QCOMPARE(openDescriptors(), before);
+}
+
+void TestSerialLinux::helperThreadIsInterrupted()
+{
+    int pipeEnds[2];
+    QVERIFY(pipe2(pipeEnds, O_CLOEXEC) == 0);
+    std::atomic<pid_t> tid = 0;
+    std::atomic<int> interruptions = 0;
+    std::atomic<bool> ended = false;
+    {
+        // The body blocks in a read that nothing but the signal ends.
+        detail::InterruptibleThread thread([&](const std::atomic<bool>& stopping) {
+            tid = gettid();
+            char byte = 0;
+            while (!stopping) {
+                if (::read(pipeEnds[0], &byte, 1) < 0 && errno == EINTR)
+                    ++interruptions;
+            }
+            ended = true;
+        });
+        QVERIFY(thread.running());
+        QTRY_VERIFY_WITH_TIMEOUT(tid != 0 && threadState(tid) == 'S', generousMs);
+    }
+    QVERIFY(ended);
+    QVERIFY(interruptions >= 1);
+    ::close(pipeEnds[0]);
+    ::close(pipeEnds[1]);
+}
+
+void TestSerialLinux::speedTolerance_data()
+{
+    QTest::addColumn<std::uint32_t>("wanted");
+    QTest::addColumn<std::uint32_t>("achieved");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("exact") << 9600u << 9600u << true;
+    QTest::newRow("3 % slow") << 100000u << 97000u << true;
+    QTest::newRow("3 % fast") << 100000u << 103000u << true;
+    QTest::newRow("just over 3 % slow") << 100000u << 96999u << false;
+    QTest::newRow("16550 makes 57600 for 56000") << 56000u << 57600u << true;
+    QTest::newRow("16550 makes 115200 for 128000") << 128000u << 115200u << false;
+    QTest::newRow("driver fell back to 38400") << 56000u << 38400u << false;
+}
+
+void TestSerialLinux::speedTolerance()
+{
+    QFETCH(std::uint32_t, wanted);
+    QFETCH(std::uint32_t, achieved);
+    QFETCH(bool, accepted);
+    QCOMPARE(detail::speedWithinTolerance(wanted, achieved), accepted);
+}
+
+void TestSerialLinux::modemStatusBits_data()
+{
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<std::uint32_t>("status");
+    QTest::newRow("no input line") << (TIOCM_DTR | TIOCM_RTS) << 0u;
+    QTest::newRow("CTS and carrier, no DSR") << (TIOCM_CTS | TIOCM_CD) << (ms::CtsOn | ms::RlsdOn);
+    QTest::newRow("DSR") << TIOCM_DSR << ms::DsrOn;
+    QTest::newRow("ring") << TIOCM_RNG << ms::RingOn;
+}
+
+void TestSerialLinux::modemStatusBits()
+{
+    QFETCH(int, lines);
+    QFETCH(std::uint32_t, status);
+    QCOMPARE(detail::modemStatusBits(lines), status);
+}
+
+void TestSerialLinux::lineChangeEvents_data()
+{
+    QTest::addColumn<int>("before");
+    QTest::addColumn<int>("after");
+    QTest::addColumn<std::uint32_t>("events");
+    QTest::newRow("nothing changed") << TIOCM_CTS << TIOCM_CTS << 0u;
+    QTest::newRow("CTS rose") << 0 << TIOCM_CTS << ev::Cts;
+    QTest::newRow("CTS fell") << TIOCM_CTS << 0 << ev::Cts;
+    QTest::newRow("DSR and carrier fell") << (TIOCM_DSR | TIOCM_CD) << 0 << (ev::Dsr | ev::Rlsd);
+    QTest::newRow("ring started") << 0 << TIOCM_RNG << ev::Ring;
+    QTest::newRow("ring ended") << TIOCM_RNG << 0 << 0u;
+    QTest::newRow("output lines are no events") << 0 << (TIOCM_DTR | TIOCM_RTS) << 0u;
+}
+
+void TestSerialLinux::lineChangeEvents()
+{
+    QFETCH(int, before);
+    QFETCH(int, after);
+    QFETCH(std::uint32_t, events);
+    QCOMPARE(detail::lineChangeEvents(before, after), events);
+}
+
+void TestSerialLinux::counterDeltas_data()
+{
+    QTest::addColumn<int serial_icounter_struct::*>("counter");
+    QTest::addColumn<std::uint32_t>("events");
+    QTest::addColumn<std::uint32_t>("errors");
+    QTest::newRow("frame error") << &serial_icounter_struct::frame << ev::Err << ce::Frame;
+    QTest::newRow("parity error") << &serial_icounter_struct::parity << ev::Err << ce::RxParity;
+    QTest::newRow("overrun") << &serial_icounter_struct::overrun << ev::Err << ce::Overrun;
+    QTest::newRow("receive queue overflow")
+        << &serial_icounter_struct::buf_overrun << 0u << ce::RxOver;
+    QTest::newRow("break") << &serial_icounter_struct::brk << ev::Break << ce::Break;
+    QTest::newRow("CTS pulse") << &serial_icounter_struct::cts << ev::Cts << 0u;
+    QTest::newRow("carrier pulse") << &serial_icounter_struct::dcd << ev::Rlsd << 0u;
+    QTest::newRow("ring") << &serial_icounter_struct::rng << ev::Ring << 0u;
+    QTest::newRow("bytes received") << &serial_icounter_struct::rx << 0u << 0u;
+}
+
+void TestSerialLinux::counterDeltas()
+{
+    QFETCH(int serial_icounter_struct::*, counter);
+    QFETCH(std::uint32_t, events);
+    QFETCH(std::uint32_t, errors);
+    serial_icounter_struct was{};
+    was.*counter = 41;
+    serial_icounter_struct now = was;
+    QCOMPARE(detail::counterEvents(was, now), 0u);
+    QCOMPARE(detail::errorBits(was, now), 0u);
+    now.*counter = 42;
+    QCOMPARE(detail::counterEvents(was, now), events);
+    QCOMPARE(detail::errorBits(was, now), errors);
+}
+
+QTEST_GUILESS_MAIN(TestSerialLinux)
+#include "tst_serial_linux.moc"

@@ -1,0 +1,255 @@
+#pragma once
+
+#include <QClipboard>
+#include <QLineEdit>
+
+class QMenu;
+
+#include <functional>
+
+// The kind of value a spin edit holds.
+enum TAdvSpinType { sptNormal, sptFloat, sptDate, sptTime, sptHex };
+
+// The default system beep (QApplication::beep() unless replaced). Sounded by the spin edit when
+// a step is refused or a character is rejected.
+void MessageBeep();
+// Replaces the beep, for example to count beeps in a test; an empty function silences it.
+void SetMessageBeep(std::function<void()> beep);
+
+// A single-line numeric editor: integer, float, date, time or hexadecimal value, held as the text
+// of the edit box and stepped up and down by the buttons, the keys and the program.
+// Date-time values are doubles: days since 30 December 1899 plus the fraction of the day.
+// User-interface thread only. Raises OnChange once for every actual change of the text
+// (re-entrantly when a handler writes the value again), OnUpClick and OnDownClick after each
+// button step.
+class TAdvSpinEdit : public QLineEdit
+{
+    Q_OBJECT
+    Q_PROPERTY(int MinValue READ MinValue WRITE setMinValue)
+    Q_PROPERTY(int MaxValue READ MaxValue WRITE setMaxValue)
+    Q_PROPERTY(int Value READ Value WRITE setValue)
+    Q_PROPERTY(int Increment READ Increment WRITE setIncrement)
+    Q_PROPERTY(int IncrementPage READ IncrementPage WRITE setIncrementPage)
+    Q_PROPERTY(bool IncrementSmart READ IncrementSmart WRITE setIncrementSmart)
+    Q_PROPERTY(int IncrementHours READ IncrementHours WRITE setIncrementHours)
+    Q_PROPERTY(int IncrementMinutes READ IncrementMinutes WRITE setIncrementMinutes)
+    Q_PROPERTY(double IncrementFloat READ IncrementFloat WRITE setIncrementFloat)
+    Q_PROPERTY(double IncrementFloatPage READ IncrementFloatPage WRITE setIncrementFloatPage)
+    Q_PROPERTY(double MinFloatValue READ MinFloatValue WRITE setMinFloatValue)
+    Q_PROPERTY(double MaxFloatValue READ MaxFloatValue WRITE setMaxFloatValue)
+    Q_PROPERTY(bool EditorEnabled READ EditorEnabled WRITE setEditorEnabled)
+    Q_PROPERTY(bool AllowNullValue READ AllowNullValue WRITE setAllowNullValue)
+    Q_PROPERTY(bool Signed READ Signed WRITE setSigned)
+    Q_PROPERTY(bool ReturnIsTab READ ReturnIsTab WRITE setReturnIsTab)
+    Q_PROPERTY(bool AutoFocus READ AutoFocus WRITE setAutoFocus)
+    Q_PROPERTY(bool AutoSelect READ AutoSelect WRITE setAutoSelect)
+    Q_PROPERTY(int Precision READ Precision WRITE setPrecision)
+    Q_PROPERTY(bool ShowSeconds READ ShowSeconds WRITE setShowSeconds)
+
+public:
+    // While one of these exists, newly constructed spin edits start in the loading state: clamps
+    // pass values through and the date, time and hex setters only store. Each such edit then
+    // needs Loaded() once its stored properties are set.
+    class FormLoading
+    {
+    public:
+        FormLoading();
+        ~FormLoading();
+        FormLoading(const FormLoading&) = delete;
+        FormLoading& operator=(const FormLoading&) = delete;
+    };
+
+    explicit TAdvSpinEdit(QWidget* parent = nullptr);
+
+    // Integer value of the text: 0 when blank, MinValue when the text is not an integer.
+    int Value() const;
+    void setValue(int value);
+    // Float value in the locale's notation: 0.0 when blank, MinValue when it does not convert.
+    double FloatValue() const;
+    void setFloatValue(double value);
+    // Date from the short date text plus the stored time of day; now while the text is "0" or
+    // empty, MinDateValue when it does not convert.
+    double DateValue() const;
+    void setDateValue(double value);
+    // Time of day from the text plus the stored whole days; 0.0 when blank or unconvertible.
+    double TimeValue() const;
+    void setTimeValue(double value);
+    // Hex value of the text after its "0x" prefix. The setter does not clamp; a text longer than
+    // a positive MaxLength is refused.
+    int HexValue() const;
+    void setHexValue(int value);
+
+    int MinValue() const { return m_minValue; }
+    void setMinValue(int value) { m_minValue = value; }
+    int MaxValue() const { return m_maxValue; }
+    void setMaxValue(int value) { m_maxValue = value; }
+    double MinFloatValue() const { return m_minFloatValue; }
+    void setMinFloatValue(double value) { m_minFloatValue = value; }
+    double MaxFloatValue() const { return m_maxFloatValue; }
+    void setMaxFloatValue(double value) { m_maxFloatValue = value; }
+    double MinDateValue() const { return m_minDateValue; }
+    void setMinDateValue(double value) { m_minDateValue = value; }
+    double MaxDateValue() const { return m_maxDateValue; }
+    void setMaxDateValue(double value) { m_maxDateValue = value; }
+
+    int Increment() const { return m_increment; }
+    void setIncrement(int value) { m_increment = value; }
+    int IncrementPage() const { return m_incrementPage; }
+    void setIncrementPage(int value) { m_incrementPage = value; }
+    double IncrementFloat() const { return m_incrementFloat; }
+    void setIncrementFloat(double value) { m_incrementFloat = value; }
+    double IncrementFloatPage() const { return m_incrementFloatPage; }
+    void setIncrementFloatPage(double value) { m_incrementFloatPage = value; }
+    bool IncrementSmart() const { return m_incrementSmart; }
+    void setIncrementSmart(bool value) { m_incrementSmart = value; }
+    // Hours per step in the hour field of a time (0..23; 0 steps by IncrementMinutes there).
+    int IncrementHours() const { return m_incrementHours; }
+    void setIncrementHours(int value) { m_incrementHours = value; }
+    // Minutes per step in the minute field (0..59).
+    int IncrementMinutes() const { return m_incrementMinutes; }
+    void setIncrementMinutes(int value) { m_incrementMinutes = value; }
+
+    // Writing the kind reformats the text in the new kind without raising OnChange.
+    TAdvSpinType SpinType() const { return m_spinType; }
+    void setSpinType(TAdvSpinType value);
+    // Decimals of the float text: < 0 short general format, 0 general, > 0 fixed.
+    int Precision() const { return m_precision; }
+    void setPrecision(int value);
+    // Only takes effect while SpinType is sptTime.
+    bool ShowSeconds() const { return m_showSeconds; }
+    void setShowSeconds(bool value);
+
+    bool EditorEnabled() const { return m_editorEnabled; }
+    void setEditorEnabled(bool value) { m_editorEnabled = value; }
+    bool AllowNullValue() const { return m_allowNullValue; }
+    void setAllowNullValue(bool value) { m_allowNullValue = value; }
+    bool Signed() const { return m_signed; }
+    void setSigned(bool value) { m_signed = value; }
+    bool ReturnIsTab() const { return m_returnIsTab; }
+    void setReturnIsTab(bool value) { m_returnIsTab = value; }
+    bool AutoFocus() const { return m_autoFocus; }
+    void setAutoFocus(bool value) { m_autoFocus = value; }
+    // Select the whole text on entry by keyboard or program (and on Value writes while the
+    // editor is disabled).
+    bool AutoSelect() const { return m_autoSelect; }
+    void setAutoSelect(bool value) { m_autoSelect = value; }
+
+    // One step of the digit left of the caret (sptNormal and sptFloat only).
+    void StepUp();
+    void StepDown();
+    // One step by kind with caret repair; beeps instead while read-only. Raise OnUpClick /
+    // OnDownClick. A time step whose increments are out of range raises EConvertError.
+    virtual void UpClick(QObject* Sender);
+    virtual void DownClick(QObject* Sender);
+
+    int ClampValue(int value) const;
+    double ClampFloatValue(double value) const;
+    double ClampDateValue(double value) const;
+
+    bool isLoading() const { return m_loading; }
+    // The end-of-loading step: writes the stored date, time or hex text and applies the kind.
+    void Loaded();
+
+    // Where the edit box reports its caret: the selection start, otherwise the cursor.
+    int caretPosition() const;
+
+    // The key filter for typed characters in the current kind, caret and locale; may replace the
+    // character (a thousands separator enters the decimal separator, for example).
+    virtual bool AcceptChar(QChar& Key);
+
+    std::function<void(QObject* Sender)> OnChange;
+    std::function<void(QObject* Sender)> OnUpClick;
+    std::function<void(QObject* Sender)> OnDownClick;
+    // Before the key is handled; Key is a Qt::Key code, setting it to 0 consumes the key.
+    std::function<void(QObject* Sender, int& Key, Qt::KeyboardModifiers Shift)> OnKeyDown;
+    // For each admitted character before it is inserted; a null Key drops it. Also raised for
+    // Enter and for the sign key.
+    std::function<void(QObject* Sender, QChar& Key)> OnKeyPress;
+    // Focus moved into the edit by keyboard, mouse or program (not a window switch).
+    std::function<void(QObject* Sender)> OnEnter;
+    // Focus moved from the edit to another control of the same window, after range correction.
+    std::function<void(QObject* Sender)> OnExit;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void replaceText(const QString& text);
+    void setCaretAndSelection(int caret, int length);
+    void textChangedHandler();
+    void smartStepBy(int direction);
+    void buttonStep(int direction);
+    void stepByKind(int direction, int caret);
+    void stepDateField(int direction, int caret);
+    void stepTimeField(int direction, int caret);
+    double timeStepAt(int caret) const;
+    void reapplySpinType();
+    // The appearance's part of the end of loading: normal colour, flat style, bounds and label.
+    void applyLoadedLook();
+
+    // Keyboard, clipboard and focus (AdvSpinKeys.cpp).
+    void keyDown(int& key, Qt::KeyboardModifiers shift);
+    void pageStep(int direction);
+    void arrowStep(int direction);
+    void postKeyToSelf(int key, Qt::KeyboardModifiers modifiers);
+    bool handleShortcut(QKeyEvent* event);
+    QString characterMessage(QChar character);
+    QChar keyPress(QChar character);
+    void toggleSign();
+    void forwardKey(QKeyEvent* event, int key, const QString& text);
+    void pasteChecked();
+    void pasteCheckedFrom(QClipboard::Mode mode);
+    void cutChecked();
+    bool acceptInFloat(QChar& key, bool accepted) const;
+    bool editable() const;
+    void guardContextMenu(QMenu& menu);
+    bool leftPressOnEditItself(Qt::FocusReason reason) const;
+    bool enterControl(Qt::FocusReason reason);
+    bool leaveControl(Qt::FocusReason reason);
+    void focusInWithoutBaseSelection(QFocusEvent* event);
+    void resetEmptyText();
+    void correctOnExit();
+
+    inline static int s_formLoadingDepth = 0;
+
+    int m_minValue{0};
+    int m_maxValue{0};
+    double m_minFloatValue{0.0};
+    double m_maxFloatValue{0.0};
+    double m_minDateValue{0.0};
+    double m_maxDateValue{0.0};
+    double m_storedDate{0.0};
+    double m_storedTime{0.0};
+    int m_storedHex{0};
+    int m_increment{1};
+    double m_incrementFloat{0.1};
+    int m_incrementPage{10};
+    double m_incrementFloatPage{1.0};
+    bool m_incrementSmart{false};
+    bool m_editorEnabled{true};
+    TAdvSpinType m_spinType{sptNormal};
+    int m_precision{0};
+    bool m_returnIsTab{false};
+    bool m_autoFocus{false};
+    bool m_autoSelect{true};
+    int m_incrementHours{1};
+    int m_incrementMinutes{1};
+    bool m_showSeconds{true};
+    bool m_signed{false};
+    bool m_allowNullValue{true};
+    bool m_loading{false};
+    bool m_loadGuard{false};
+    bool m_changeDetached{false};
+    QString m_lastText; // the text as of the last change signal
+    // Set on entry, cleared on exit: a window switch neither leaves nor re-enters the control.
+    bool m_isActiveControl{false};
+    // Entry by a mouse press while the editor is disabled: the press must not undo the selection.
+    bool m_keepSelectionOnPress{false};
+};
