@@ -165,10 +165,6 @@ void TestAdvSpinLook::constructedPair()
     QCOMPARE(pair->width(), 15);
     QVERIFY(!pair->isHidden());
     QVERIFY(!pair->TabStop());
-    QCOMPARE(edit.Color(), clWindow);
-    QCOMPARE(edit.FocusColor(), clWindow);
-    QCOMPARE(edit.FocusBorderColor(), clNone);
-    QCOMPARE(edit.LabelMargin(), 4);
     QCOMPARE(edit.AttachedLabel(), nullptr);
     QCOMPARE(edit.LabelCaption(), QString());
     // The buttons keep the speed button's own look until SpinFlat / SpinTransparent are written.
