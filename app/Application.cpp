@@ -9,7 +9,8 @@ namespace {
 
 void showMessageBox(const QString& text)
 {
-    QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationDisplayName(), text);
+    QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationDisplayName(),
+                          text);
 }
 
 ErrorMessageSink& errorSink()

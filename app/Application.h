@@ -25,8 +25,7 @@ void ShowCurrentException();
 
 // Runs a handler and reports its error, so that it never unwinds through the
 // toolkit's own code that called the handler.
-template <class Handler>
-void ReportErrors(Handler&& handler)
+template <class Handler> void ReportErrors(Handler&& handler)
 {
     try {
         handler();

@@ -44,6 +44,12 @@ QPixmap loadTransparentBitmap(const QString& name)
     return pixmap;
 }
 
+// The line lamps load the bitmap "On" or "Off" by name.
+void showLamp(QLabel* lamp, bool lit)
+{
+    lamp->setPixmap(loadTransparentBitmap(lit ? QStringLiteral("On") : QStringLiteral("Off")));
+}
+
 void setBackground(QWidget* widget, QPalette::ColorRole role)
 {
     QPalette palette = widget->palette();
@@ -74,8 +80,12 @@ TMainForm::TMainForm(const TMainFormSetup& setup, QWidget* parent)
     ReportErrors([this] { applyCommandLine(); });
 }
 
-// Destroying the window destroys the port with it, which closes it.
-TMainForm::~TMainForm() = default;
+// The port goes first, while the controls its handlers touch still exist: a
+// delivery under way when it closes may still run its handler.
+TMainForm::~TMainForm()
+{
+    delete m_BComPort1;
+}
 
 void TMainForm::buildFromForm()
 {
@@ -259,7 +269,8 @@ void TMainForm::FormClose(QObject* /*Sender*/)
     ComposeFrequency();
     m_portIndex = ui->cbPort->currentIndex();
     TIniFile file(m_setup.settingsFile);
-    writePortSettings(file, PortSettings{m_dialledFrequency, m_portIndex, m_baudRateIndex, m_div4Mode});
+    writePortSettings(file,
+                      PortSettings{m_dialledFrequency, m_portIndex, m_baudRateIndex, m_div4Mode});
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)
@@ -300,7 +311,8 @@ void TMainForm::ComposeFrequency()
     m_frequencyString = concatenation;
     if (ui->SDR->isChecked())
         m_frequencyString = Div4FrequencyString(m_frequencyString);
-    ui->StatusPanel1->setText(QStringLiteral("Ftx = ") + QString::number(StrToInt(m_frequencyString)));
+    ui->StatusPanel1->setText(QStringLiteral("Ftx = ") +
+                              QString::number(StrToInt(m_frequencyString)));
 }
 
 void TMainForm::carry(TAdvSpinEdit* digitControl, TAdvSpinEdit* left)
@@ -315,14 +327,38 @@ void TMainForm::carry(TAdvSpinEdit* digitControl, TAdvSpinEdit* left)
     }
 }
 
-void TMainForm::AdvSpinEdit2Change(QObject*) { carry(ui->AdvSpinEdit2, ui->AdvSpinEdit1); }
-void TMainForm::AdvSpinEdit3Change(QObject*) { carry(ui->AdvSpinEdit3, ui->AdvSpinEdit2); }
-void TMainForm::AdvSpinEdit4Change(QObject*) { carry(ui->AdvSpinEdit4, ui->AdvSpinEdit3); }
-void TMainForm::AdvSpinEdit5Change(QObject*) { carry(ui->AdvSpinEdit5, ui->AdvSpinEdit4); }
-void TMainForm::AdvSpinEdit6Change(QObject*) { carry(ui->AdvSpinEdit6, ui->AdvSpinEdit5); }
-void TMainForm::AdvSpinEdit7Change(QObject*) { carry(ui->AdvSpinEdit7, ui->AdvSpinEdit6); }
-void TMainForm::AdvSpinEdit8Change(QObject*) { carry(ui->AdvSpinEdit8, ui->AdvSpinEdit7); }
-void TMainForm::AdvSpinEdit9Change(QObject*) { carry(ui->AdvSpinEdit9, ui->AdvSpinEdit8); }
+void TMainForm::AdvSpinEdit2Change(QObject*)
+{
+    carry(ui->AdvSpinEdit2, ui->AdvSpinEdit1);
+}
+void TMainForm::AdvSpinEdit3Change(QObject*)
+{
+    carry(ui->AdvSpinEdit3, ui->AdvSpinEdit2);
+}
+void TMainForm::AdvSpinEdit4Change(QObject*)
+{
+    carry(ui->AdvSpinEdit4, ui->AdvSpinEdit3);
+}
+void TMainForm::AdvSpinEdit5Change(QObject*)
+{
+    carry(ui->AdvSpinEdit5, ui->AdvSpinEdit4);
+}
+void TMainForm::AdvSpinEdit6Change(QObject*)
+{
+    carry(ui->AdvSpinEdit6, ui->AdvSpinEdit5);
+}
+void TMainForm::AdvSpinEdit7Change(QObject*)
+{
+    carry(ui->AdvSpinEdit7, ui->AdvSpinEdit6);
+}
+void TMainForm::AdvSpinEdit8Change(QObject*)
+{
+    carry(ui->AdvSpinEdit8, ui->AdvSpinEdit7);
+}
+void TMainForm::AdvSpinEdit9Change(QObject*)
+{
+    carry(ui->AdvSpinEdit9, ui->AdvSpinEdit8);
+}
 
 void TMainForm::SDRClick(QObject*)
 {
@@ -415,12 +451,27 @@ void TMainForm::cbBaudRateChange(QObject*)
     m_baudRateIndex = rateIndex;
 }
 
-void TMainForm::cbSetRTSClick(QObject*) { m_BComPort1->SetRTS(ui->cbSetRTS->isChecked()); }
-void TMainForm::cbSetDTRClick(QObject*) { m_BComPort1->SetDTR(ui->cbSetDTR->isChecked()); }
+void TMainForm::cbSetRTSClick(QObject*)
+{
+    m_BComPort1->SetRTS(ui->cbSetRTS->isChecked());
+}
+void TMainForm::cbSetDTRClick(QObject*)
+{
+    m_BComPort1->SetDTR(ui->cbSetDTR->isChecked());
+}
 
-void TMainForm::BComPort1CTSChange(QObject*, bool State) { ShowCTS(State); }
-void TMainForm::BComPort1DSRChange(QObject*, bool State) { ShowDSR(State); }
-void TMainForm::BComPort1RLSDChange(QObject*, bool State) { ShowRLSD(State); }
+void TMainForm::BComPort1CTSChange(QObject*, bool State)
+{
+    ShowCTS(State);
+}
+void TMainForm::BComPort1DSRChange(QObject*, bool State)
+{
+    ShowDSR(State);
+}
+void TMainForm::BComPort1RLSDChange(QObject*, bool State)
+{
+    ShowRLSD(State);
+}
 
 void TMainForm::BComPort1EventsStopped(QObject*, const QString& reason)
 {
@@ -429,9 +480,20 @@ void TMainForm::BComPort1EventsStopped(QObject*, const QString& reason)
     ShowErrorMessage(reason);
 }
 
-void TMainForm::ShowCTS(bool lit) { ui->Image1->setPixmap(loadTransparentBitmap(lit ? QStringLiteral("On") : QStringLiteral("Off"))); }
-void TMainForm::ShowDSR(bool lit) { ui->Image2->setPixmap(loadTransparentBitmap(lit ? QStringLiteral("On") : QStringLiteral("Off"))); }
-void TMainForm::ShowRLSD(bool lit) { ui->Image3->setPixmap(loadTransparentBitmap(lit ? QStringLiteral("On") : QStringLiteral("Off"))); }
+void TMainForm::ShowCTS(bool lit)
+{
+    showLamp(ui->Image1, lit);
+}
+
+void TMainForm::ShowDSR(bool lit)
+{
+    showLamp(ui->Image2, lit);
+}
+
+void TMainForm::ShowRLSD(bool lit)
+{
+    showLamp(ui->Image3, lit);
+}
 
 // ---- IF responder ----
 
@@ -482,7 +544,10 @@ void TMainForm::Edit1KeyPress(QObject*, char& Key)
     ui->Edit1->clear();
 }
 
-void TMainForm::Timer1Timer(QObject*) { ui->Image5->hide(); }
+void TMainForm::Timer1Timer(QObject*)
+{
+    ui->Image5->hide();
+}
 
 // ---- Wheel tuning ----
 

@@ -1,6 +1,6 @@
+#include "Main.h"
 #include "ASXPVS.h"
 #include "Application.h"
-#include "Main.h"
 #include "TerminationSignals.h"
 
 #include <QFont>

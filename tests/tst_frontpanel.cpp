@@ -176,7 +176,8 @@ void TestFrontPanel::chunkSequences_data()
     QTest::addColumn<QList<QByteArray>>("chunks");
     // The number of replies sent once each chunk has been handled.
     QTest::addColumn<QList<int>>("replyCounts");
-    QTest::newRow("query in three chunks") << QList<QByteArray>{"I", "F", ";"} << QList<int>{0, 0, 1};
+    QTest::newRow("query in three chunks")
+        << QList<QByteArray>{"I", "F", ";"} << QList<int>{0, 0, 1};
     QTest::newRow("query between other commands") << QList<QByteArray>{"FA;IF;XY"} << QList<int>{1};
     QTest::newRow("two queries in one chunk") << QList<QByteArray>{"IF;IF;"} << QList<int>{1};
     QTest::newRow("text without a query") << QList<QByteArray>{"FA;", "FB;"} << QList<int>{0, 0};
@@ -244,14 +245,16 @@ void TestFrontPanel::panelStates()
     const QColor buttonFace = QApplication::palette().color(QPalette::Button);
     // Closed at start.
     QVERIFY(f.btnConnect->isEnabled() && f.cbPort->isEnabled());
-    for (QWidget* w : std::initializer_list<QWidget*>{f.btnDisconnect, f.cbSetDTR, f.cbSetRTS, f.btnSend, f.cbCRLF})
+    for (QWidget* w : std::initializer_list<QWidget*>{f.btnDisconnect, f.cbSetDTR, f.cbSetRTS,
+                                                      f.btnSend, f.cbCRLF})
         QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
     QVERIFY(f.Edit1->isEnabled());
     QCOMPARE(f.Edit1->palette().color(QPalette::Base), window);
     // Open.
     connectPanel();
     QVERIFY(!f.btnConnect->isEnabled() && !f.cbPort->isEnabled());
-    for (QWidget* w : std::initializer_list<QWidget*>{f.btnDisconnect, f.cbSetDTR, f.cbSetRTS, f.btnSend, f.cbCRLF, f.Edit1})
+    for (QWidget* w : std::initializer_list<QWidget*>{f.btnDisconnect, f.cbSetDTR, f.cbSetRTS,
+                                                      f.btnSend, f.cbCRLF, f.Edit1})
         QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
     QVERIFY(f.cbSetDTR->isChecked() && f.cbSetRTS->isChecked());
     QVERIFY(f.cbBaudRate->isEnabled());
@@ -259,7 +262,8 @@ void TestFrontPanel::panelStates()
     // Closed again.
     QTest::mouseClick(f.btnDisconnect, Qt::LeftButton);
     QVERIFY(f.btnConnect->isEnabled() && f.cbPort->isEnabled());
-    for (QWidget* w : std::initializer_list<QWidget*>{f.btnDisconnect, f.cbSetDTR, f.cbSetRTS, f.btnSend, f.cbCRLF, f.Edit1})
+    for (QWidget* w : std::initializer_list<QWidget*>{f.btnDisconnect, f.cbSetDTR, f.cbSetRTS,
+                                                      f.btnSend, f.cbCRLF, f.Edit1})
         QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
     QCOMPARE(f.Edit1->palette().color(QPalette::Base), buttonFace);
     QVERIFY(m_messages.isEmpty());
@@ -333,7 +337,8 @@ void TestFrontPanel::wheelElsewhere()
     } else {
         wheelAt(m_form->findChild<QWidget*>(place), QPoint(3, 3), 120);
     }
-    const QString expected = stepsDigit == 2 ? QStringLiteral("024070005") : QStringLiteral("014070005");
+    const QString expected =
+        stepsDigit == 2 ? QStringLiteral("024070005") : QStringLiteral("014070005");
     QCOMPARE(dialled(), expected);
     QCOMPARE(m_form->frequencyString(), expected);
 }

@@ -40,8 +40,8 @@ void TestIfResponder::queryDetection_data()
         << Chunks{QByteArray("IF\0;", 4)} << QList<bool>{false};
     QTest::newRow("query split after a long garbage run")
         << Chunks{QByteArray(1000, 'x') + "I", "F;"} << QList<bool>{false, true};
-    QTest::newRow("empty chunk changes nothing") << Chunks{"IF", "", ";"}
-                                                 << QList<bool>{false, false, true};
+    QTest::newRow("empty chunk changes nothing")
+        << Chunks{"IF", "", ";"} << QList<bool>{false, false, true};
 }
 
 void TestIfResponder::queryDetection()
@@ -88,11 +88,16 @@ void TestIfResponder::padding_data()
 {
     QTest::addColumn<QString>("frequency");
     QTest::addColumn<QString>("padded");
-    QTest::newRow("six characters stay") << "010000" << "010000";
-    QTest::newRow("seven get two zeros") << "0100000" << "000100000";
-    QTest::newRow("eight get one zero") << "03527500" << "003527500";
-    QTest::newRow("nine stay") << "014070000" << "014070000";
-    QTest::newRow("empty stays") << "" << "";
+    QTest::newRow("six characters stay") << "010000"
+                                         << "010000";
+    QTest::newRow("seven get two zeros") << "0100000"
+                                         << "000100000";
+    QTest::newRow("eight get one zero") << "03527500"
+                                        << "003527500";
+    QTest::newRow("nine stay") << "014070000"
+                               << "014070000";
+    QTest::newRow("empty stays") << ""
+                                 << "";
 }
 
 void TestIfResponder::padding()
@@ -107,12 +112,14 @@ void TestIfResponder::replyLayout_data()
 {
     QTest::addColumn<QString>("frequency");
     QTest::addColumn<QString>("reply");
-    QTest::newRow("plain mode at 14070000")
-        << "014070000" << "IF000140700000010+0000000000010000000;";
+    QTest::newRow("plain mode at 14070000") << "014070000"
+                                            << "IF000140700000010+0000000000010000000;";
     QTest::newRow("div4 mode at 14070000 after padding")
-        << "003527500" << "IF000035275000010+0000000000010000000;";
+        << "003527500"
+        << "IF000035275000010+0000000000010000000;";
     QTest::newRow("div4 below 359998 Hz is 35 characters")
-        << "010000" << "IF00010000" + QStringLiteral("0010+0000000000010000000;");
+        << "010000"
+        << "IF00010000" + QStringLiteral("0010+0000000000010000000;");
 }
 
 void TestIfResponder::replyLayout()

@@ -76,22 +76,38 @@ void TestRegister::div4Transform_data()
 {
     QTest::addColumn<QString>("dialled");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("0 Hz gives 10000") << "000000000" << "010000";
-    QTest::newRow("2 Hz: tie goes down to even 10000") << "000000002" << "010000";
-    QTest::newRow("6 Hz: tie goes up to even 10002") << "000000006" << "010002";
-    QTest::newRow("14070000 exact") << "014070000" << "03527500";
-    QTest::newRow("14070002 tie to even") << "014070002" << "03527500";
-    QTest::newRow("14070003 rounds up") << "014070003" << "03527501";
-    QTest::newRow("14070006 tie to even upwards") << "014070006" << "03527502";
-    QTest::newRow("14070001 rounds down") << "014070001" << "03527500";
-    QTest::newRow("top of the range") << "299999999" << "075010000";
-    QTest::newRow("359997: last six-character result") << "000359997" << "099999";
-    QTest::newRow("359998: first seven-character result") << "000359998" << "0100000";
-    QTest::newRow("3959997: last of seven") << "003959997" << "0999999";
-    QTest::newRow("3959998: first of eight") << "003959998" << "01000000";
-    QTest::newRow("39959997: last of eight") << "039959997" << "09999999";
-    QTest::newRow("39959998: first of nine") << "039959998" << "010000000";
-    QTest::newRow("negative dial rounds the same way") << "-6" << "09998";
+    QTest::newRow("0 Hz gives 10000") << "000000000"
+                                      << "010000";
+    QTest::newRow("2 Hz: tie goes down to even 10000") << "000000002"
+                                                       << "010000";
+    QTest::newRow("6 Hz: tie goes up to even 10002") << "000000006"
+                                                     << "010002";
+    QTest::newRow("14070000 exact") << "014070000"
+                                    << "03527500";
+    QTest::newRow("14070002 tie to even") << "014070002"
+                                          << "03527500";
+    QTest::newRow("14070003 rounds up") << "014070003"
+                                        << "03527501";
+    QTest::newRow("14070006 tie to even upwards") << "014070006"
+                                                  << "03527502";
+    QTest::newRow("14070001 rounds down") << "014070001"
+                                          << "03527500";
+    QTest::newRow("top of the range") << "299999999"
+                                      << "075010000";
+    QTest::newRow("359997: last six-character result") << "000359997"
+                                                       << "099999";
+    QTest::newRow("359998: first seven-character result") << "000359998"
+                                                          << "0100000";
+    QTest::newRow("3959997: last of seven") << "003959997"
+                                            << "0999999";
+    QTest::newRow("3959998: first of eight") << "003959998"
+                                             << "01000000";
+    QTest::newRow("39959997: last of eight") << "039959997"
+                                             << "09999999";
+    QTest::newRow("39959998: first of nine") << "039959998"
+                                             << "010000000";
+    QTest::newRow("negative dial rounds the same way") << "-6"
+                                                       << "09998";
 }
 
 void TestRegister::div4Transform()
@@ -125,9 +141,12 @@ void TestRegister::ripple_data()
     QTest::addColumn<bool>("up");
     QTest::addColumn<QString>("after");
     QTest::newRow("hertz up ripples three places") << "014079999" << 9 << true << "014080000";
-    QTest::newRow("hertz up at the top wraps the lower eight") << "299999999" << 9 << true << "200000000";
-    QTest::newRow("hertz down at zero wraps the lower eight") << "000000000" << 9 << false << "099999999";
-    QTest::newRow("kilohertz down borrows from megahertz") << "014000000" << 6 << false << "013999000";
+    QTest::newRow("hertz up at the top wraps the lower eight")
+        << "299999999" << 9 << true << "200000000";
+    QTest::newRow("hertz down at zero wraps the lower eight")
+        << "000000000" << 9 << false << "099999999";
+    QTest::newRow("kilohertz down borrows from megahertz")
+        << "014000000" << 6 << false << "013999000";
     QTest::newRow("top digit up at 2 stays") << "200000000" << 1 << true << "200000000";
     QTest::newRow("top digit down at 0 stays") << "014070000" << 1 << false << "014070000";
     QTest::newRow("plain step without carry") << "014070000" << 8 << true << "014070010";
@@ -205,7 +224,8 @@ void TestRegister::conversionErrorLeavesConcatenation()
         m_form->ComposeFrequency();
         QFAIL("no conversion error");
     } catch (const EConvertError& e) {
-        QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("'a14070000' is not a valid integer value"));
+        QCOMPARE(QString::fromUtf8(e.what()),
+                 QStringLiteral("'a14070000' is not a valid integer value"));
     }
     QCOMPARE(m_form->dialledFrequency(), QStringLiteral("a14070000"));
     QCOMPARE(m_form->frequencyString(), QStringLiteral("a14070000"));

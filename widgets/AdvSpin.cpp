@@ -42,6 +42,7 @@ TAdvSpinEdit::TAdvSpinEdit(QWidget* parent) : QLineEdit(parent), m_loading{s_for
 {
     // Every character must pass the key filter, so dropped text is not taken.
     setAcceptDrops(false);
+    createButtonPair();
     connect(this, &QLineEdit::textChanged, this, &TAdvSpinEdit::textChangedHandler);
     setText(QStringLiteral("0"));
 }
@@ -221,10 +222,6 @@ void TAdvSpinEdit::Loaded()
     reapplySpinType();
     applyLoadedLook();
 }
-
-// The look of the edit (normal colour, flat style, bounds, label) is settled here once its
-// stored properties are known; this edit has no look of its own yet.
-void TAdvSpinEdit::applyLoadedLook() {}
 
 // --- text and caret --------------------------------------------------------------------------
 

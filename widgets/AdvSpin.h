@@ -1,7 +1,13 @@
 #pragma once
 
+#include "AdvSpinButton.h"
+#include "TColor.h"
+
 #include <QClipboard>
+#include <QFont>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 
 class QMenu;
 
@@ -252,4 +258,151 @@ private:
     bool m_isActiveControl{false};
     // Entry by a mouse press while the editor is disabled: the press must not undo the selection.
     bool m_keepSelectionOnPress{false};
+
+    // --- Appearance (AdvSpinLook.cpp): button pair, layout, colours, flat style, label -------
+    Q_PROPERTY(uint Color READ Color WRITE setColor)
+    Q_PROPERTY(uint FocusColor READ FocusColor WRITE setFocusColor)
+    Q_PROPERTY(TEditAlign EditAlign READ EditAlign WRITE setEditAlign)
+    Q_PROPERTY(bool SpinFlat READ SpinFlat WRITE setSpinFlat)
+    Q_PROPERTY(bool SpinTransparent READ SpinTransparent WRITE setSpinTransparent)
+    Q_PROPERTY(bool Flat READ Flat WRITE setFlat)
+    Q_PROPERTY(QString Version READ Version WRITE setVersion)
+
+public:
+    enum class TEditAlign { eaLeft, eaRight, eaCenter };
+    Q_ENUM(TEditAlign)
+    enum class TLabelPosition {
+        lpLeftTop,
+        lpLeftCenter,
+        lpLeftBottom,
+        lpTopLeft,
+        lpBottomLeft,
+        lpLeftTopLeft,
+        lpLeftCenterLeft,
+        lpLeftBottomLeft,
+        lpTopCenter,
+        lpBottomCenter
+    };
+    Q_ENUM(TLabelPosition)
+    enum class TBorderStyle { bsNone, bsSingle };
+    Q_ENUM(TBorderStyle)
+
+    ~TAdvSpinEdit() override;
+
+    // The up/down pair at the right edge (15 x 17 at construction); its clicks step the value.
+    TAdvSpinButton* buttonPair() const { return m_buttonPair; }
+
+    // Background; system colours are resolved through the application palette.
+    TColor Color() const { return m_color; }
+    void setColor(TColor color);
+    // Background while focused; clNone keeps the colour.
+    TColor FocusColor() const { return m_focusColor; }
+    void setFocusColor(TColor color) { m_focusColor = color; }
+    // One-pixel frame around the edit while focused; clNone draws none.
+    TColor FocusBorderColor() const { return m_focusBorderColor; }
+    void setFocusBorderColor(TColor color) { m_focusBorderColor = color; }
+    // Background restored when the focus leaves or Flat is turned off; taken from Color at the
+    // end of loading and when Flat is turned on.
+    TColor NormalColor() const { return m_normalColor; }
+    void setNormalColor(TColor color) { m_normalColor = color; }
+
+    // No border and a one-pixel FlatLineColor underline below the text area.
+    bool Flat() const { return m_flat; }
+    void setFlat(bool flat);
+    TColor FlatLineColor() const { return m_flatLineColor; }
+    void setFlatLineColor(TColor color);
+    // Copied to both buttons' Flat and Transparent.
+    bool SpinFlat() const { return m_spinFlat; }
+    void setSpinFlat(bool flat);
+    bool SpinTransparent() const { return m_spinTransparent; }
+    void setSpinTransparent(bool transparent);
+    // The parent's background shows through the edit.
+    bool Transparent() const { return m_transparent; }
+    void setTransparent(bool transparent);
+    TEditAlign EditAlign() const { return m_editAlign; }
+    void setEditAlign(TEditAlign align);
+    TSpinDirection Direction() const { return m_buttonPair->Direction(); }
+    void setDirection(TSpinDirection direction);
+    // bsSingle shows the edit's frame, bsNone hides it.
+    TBorderStyle BorderStyle() const { return m_borderStyle; }
+    void setBorderStyle(TBorderStyle style);
+    bool Ctl3D() const { return m_ctl3D; }
+    void setCtl3D(bool ctl3D);
+    // True while the edit takes its font from its parent (no font of its own was set).
+    bool ParentFont() const;
+    // The least height for the font: the edit grows to it at its next size change.
+    int MinimumHeight() const;
+
+    // The attached label: a sibling of the edit, created by the first LabelCaption write.
+    QLabel* AttachedLabel() const { return m_label; }
+    QString LabelCaption() const;
+    void setLabelCaption(const QString& caption);
+    TLabelPosition LabelPosition() const { return m_labelPosition; }
+    void setLabelPosition(TLabelPosition position);
+    // Pixels between label and edit.
+    int LabelMargin() const { return m_labelMargin; }
+    void setLabelMargin(int margin);
+    bool LabelTransparent() const { return m_labelTransparent; }
+    void setLabelTransparent(bool transparent);
+    // The label's font while the edit has a font of its own.
+    QFont LabelFont() const { return m_labelFont; }
+    void setLabelFont(const QFont& font);
+    bool LabelAlwaysEnabled() const { return m_labelAlwaysEnabled; }
+    void setLabelAlwaysEnabled(bool alwaysEnabled);
+    // The label turns bold while the edit has the focus.
+    bool FocusLabel() const { return m_focusLabel; }
+    void setFocusLabel(bool focusLabel) { m_focusLabel = focusLabel; }
+
+    // "1.4.8.1", from VersionNumber; writing it changes nothing.
+    QString Version() const;
+    void setVersion(const QString& version);
+    virtual quint32 VersionNumber() const;
+
+    void setVisible(bool visible) override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void createButtonPair();
+    void applyColor();
+    void adoptPaletteColor();
+    void layOut();
+    void placeButtonPair();
+    int borderWidth() const;
+    void ApplyEditRect();
+    void ApplyFlatRect(bool flat);
+    void applyFormatMargins(const QMargins& margins);
+    void PaintFlatLine(QPainter& painter) const;
+    void PaintFocusBorder(QPainter& painter) const;
+    void MakeLabel();
+    void PlaceLabel();
+    void lookFocusIn();
+    void lookFocusOut();
+
+    TAdvSpinButton* m_buttonPair{nullptr};
+    TColor m_color{clWindow};
+    bool m_applyingColor{false};
+    TColor m_focusColor{clWindow};
+    TColor m_focusBorderColor{clNone};
+    TColor m_normalColor{clWindow};
+    bool m_flat{false};
+    TColor m_flatLineColor{clBlack};
+    bool m_spinFlat{false};
+    bool m_spinTransparent{false};
+    bool m_transparent{false};
+    TEditAlign m_editAlign{TEditAlign::eaLeft};
+    TBorderStyle m_borderStyle{TBorderStyle::bsSingle};
+    bool m_ctl3D{true};
+    QMargins m_formatMargins;
+    QPointer<QLabel> m_label;
+    TLabelPosition m_labelPosition{TLabelPosition::lpLeftTop};
+    int m_labelMargin{4};
+    bool m_labelTransparent{false};
+    QFont m_labelFont;
+    bool m_labelAlwaysEnabled{false};
+    bool m_focusLabel{false};
 };

@@ -413,6 +413,7 @@ void TAdvSpinEdit::focusInEvent(QFocusEvent* event)
 {
     const bool entered = enterControl(event->reason());
     focusInWithoutBaseSelection(event);
+    lookFocusIn();
     if (entered && OnEnter)
         OnEnter(this);
 }
@@ -422,6 +423,7 @@ void TAdvSpinEdit::focusInEvent(QFocusEvent* event)
 void TAdvSpinEdit::focusOutEvent(QFocusEvent* event)
 {
     QLineEdit::focusOutEvent(event);
+    lookFocusOut();
     resetEmptyText();
     if (leaveControl(event->reason())) {
         correctOnExit();

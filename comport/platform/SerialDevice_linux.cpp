@@ -133,10 +133,10 @@ void armTimer(int timer, std::chrono::nanoseconds delay, std::chrono::nanosecond
         return timespec{static_cast<time_t>(d.count() / 1'000'000'000),
                         static_cast<long>(d.count() % 1'000'000'000)};
     };
-    itimerspec spec{};
-    spec.it_value = toTimespec(delay);
-    spec.it_interval = toTimespec(period);
-    timerfd_settime(timer, 0, &spec, nullptr);
+    itimerspec timing{};
+    timing.it_value = toTimespec(delay);
+    timing.it_interval = toTimespec(period);
+    timerfd_settime(timer, 0, &timing, nullptr);
 }
 
 // Wakes the blocking reads (or writes) that were pending when abort() ran; a

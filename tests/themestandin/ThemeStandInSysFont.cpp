@@ -1,0 +1,5 @@
+// The one entry point that the incomplete stand-in library lacks.
+extern "C" int GetThemeSysFont()
+{
+    return 0;
+}

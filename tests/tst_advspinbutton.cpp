@@ -1,0 +1,514 @@
+#include "AdvSpinButton.h"
+
+#include <QCursor>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <stdexcept>
+
+// Reaches the repeat tick, to drive a failing repeated click by hand.
+class TickableButton : public TAdvTimerSpeedButton
+{
+public:
+    using TAdvTimerSpeedButton::RepeatTick;
+    using TAdvTimerSpeedButton::TAdvTimerSpeedButton;
+};
+
+// A shown pair in a window that records its clicks as "U" and "D".
+struct PairFixture
+{
+    QWidget window;
+    TAdvSpinButton* pair = new TAdvSpinButton(&window);
+    QString clicks;
+
+    PairFixture()
+    {
+        pair->OnUpClick = [this](QObject* sender) { record(sender, 'U'); };
+        pair->OnDownClick = [this](QObject* sender) { record(sender, 'D'); };
+        pair->SetBounds(40, 20, 15, 17);
+        window.resize(120, 80);
+        // The pointer may still stand where an earlier test left it.
+        QCursor::setPos(window.mapToGlobal(QPoint(2, 2)));
+    }
+
+    bool show()
+    {
+        window.show();
+        return QTest::qWaitForWindowExposed(&window);
+    }
+
+    void record(QObject* sender, char what)
+    {
+        QVERIFY(sender == pair);
+        clicks += QLatin1Char(what);
+    }
+};
+
+class TestAdvSpinButton : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void clickAtRelease_data();
+    void clickAtRelease();
+    void holdingRepeats();
+    void heldWithoutClicking_data();
+    void heldWithoutClicking();
+    void draggingBackResumes();
+    void failingRepeatedClickStopsTimer();
+    void disablingWhileHeldEndsPress();
+    void adjustButtons_data();
+    void adjustButtons();
+    void directionRoutesClicks_data();
+    void directionRoutesClicks();
+    void builtInGlyph_data();
+    void builtInGlyph();
+    void noneRestoresBuiltInGlyph();
+    void glyphBackgroundIsTransparent_data();
+    void glyphBackgroundIsTransparent();
+    void pressMovesFocus_data();
+    void pressMovesFocus();
+    void focusControlClearedWhenDestroyed();
+    void keyboardOnPair_data();
+    void keyboardOnPair();
+};
+
+namespace {
+
+QPoint outside(const QWidget* button)
+{
+    return button->rect().center() + QPoint(0, 60);
+}
+
+int blackPixels(const QImage& image, int row)
+{
+    int count = 0;
+    for (int x = 0; x < image.width(); ++x) {
+        count += (image.pixel(x, row) & RGB_MASK) == 0 ? 1 : 0;
+    }
+    return count;
+}
+
+} // namespace
+
+void TestAdvSpinButton::clickAtRelease_data()
+{
+    QTest::addColumn<Qt::MouseButton>("mouseButton");
+    QTest::addColumn<bool>("enabled");
+    QTest::addColumn<bool>("releaseOver");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("left click over the button") << Qt::LeftButton << true << true << "U";
+    QTest::newRow("left press released off the button") << Qt::LeftButton << true << false << "";
+    QTest::newRow("right click") << Qt::RightButton << true << true << "";
+    QTest::newRow("left click on a disabled pair") << Qt::LeftButton << false << true << "";
+}
+
+void TestAdvSpinButton::clickAtRelease()
+{
+    QFETCH(Qt::MouseButton, mouseButton);
+    QFETCH(bool, enabled);
+    QFETCH(bool, releaseOver);
+    QFETCH(QString, expected);
+    PairFixture f;
+    f.pair->setEnabled(enabled);
+    QVERIFY(f.show());
+    auto* up = f.pair->UpButton();
+
+    QTest::mousePress(up, mouseButton, {}, up->rect().center());
+    QCOMPARE(f.clicks, QString());
+    const QPoint at = releaseOver ? up->rect().center() : outside(up);
+    QTest::mouseMove(up, at);
+    QTest::mouseRelease(up, mouseButton, {}, at);
+    QCOMPARE(f.clicks, expected);
+    QVERIFY(!up->isPressed());
+}
+
+void TestAdvSpinButton::holdingRepeats()
+{
+    PairFixture f;
+    QVERIFY(f.show());
+    auto* up = f.pair->UpButton();
+    QVERIFY(!up->AutoRepeatTimer());
+
+    QTest::mousePress(up, Qt::LeftButton, {}, up->rect().center());
+    QTimer* timer = up->AutoRepeatTimer();
+    QVERIFY(timer);
+    QVERIFY(timer->isActive());
+    QCOMPARE(timer->interval(), 400);
+    QCOMPARE(f.clicks, QString());
+
+    QTRY_COMPARE(f.clicks, QStringLiteral("U"));
+    QCOMPARE(timer->interval(), 100);
+    QTRY_VERIFY(f.clicks.size() >= 3);
+    const qsizetype beforeRelease = f.clicks.size();
+    QTest::mouseRelease(up, Qt::LeftButton, {}, up->rect().center());
+    QCOMPARE(f.clicks.size(), beforeRelease + 1);
+    QVERIFY(!timer->isActive());
+    QCOMPARE(f.clicks, QString(f.clicks.size(), QLatin1Char('U')));
+
+    // The timer stays for the next press and starts with the long delay again.
+    QTest::mousePress(up, Qt::LeftButton, {}, up->rect().center());
+    QCOMPARE(up->AutoRepeatTimer(), timer);
+    QCOMPARE(timer->interval(), 400);
+    QTest::mouseRelease(up, Qt::LeftButton, {}, up->rect().center());
+}
+
+void TestAdvSpinButton::heldWithoutClicking_data()
+{
+    QTest::addColumn<Qt::MouseButton>("mouseButton");
+    QTest::addColumn<bool>("dragOff");
+    QTest::newRow("right button held over the button") << Qt::RightButton << false;
+    QTest::newRow("left button held, dragged off, released off") << Qt::LeftButton << true;
+}
+
+void TestAdvSpinButton::heldWithoutClicking()
+{
+    QFETCH(Qt::MouseButton, mouseButton);
+    QFETCH(bool, dragOff);
+    PairFixture f;
+    QVERIFY(f.show());
+    auto* down = f.pair->DownButton();
+
+    QTest::mousePress(down, mouseButton, {}, down->rect().center());
+    const QPoint at = dragOff ? outside(down) : down->rect().center();
+    QTest::mouseMove(down, at);
+    QVERIFY(!down->isPressed());
+    QSignalSpy ticks(down->AutoRepeatTimer(), &QTimer::timeout);
+    QTRY_VERIFY(ticks.count() >= 2);
+    QTest::mouseRelease(down, mouseButton, {}, at);
+    QCOMPARE(f.clicks, QString());
+}
+
+void TestAdvSpinButton::draggingBackResumes()
+{
+    PairFixture f;
+    QVERIFY(f.show());
+    auto* down = f.pair->DownButton();
+
+    QTest::mousePress(down, Qt::LeftButton, {}, down->rect().center());
+    QTest::mouseMove(down, outside(down));
+    QSignalSpy ticks(down->AutoRepeatTimer(), &QTimer::timeout);
+    QTRY_VERIFY(ticks.count() >= 2);
+    QCOMPARE(f.clicks, QString());
+
+    QTest::mouseMove(down, down->rect().center());
+    QVERIFY(down->isPressed());
+    QTRY_VERIFY(f.clicks.size() >= 2);
+    QTest::mouseRelease(down, Qt::LeftButton, {}, down->rect().center());
+    QCOMPARE(f.clicks, QString(f.clicks.size(), QLatin1Char('D')));
+}
+
+void TestAdvSpinButton::failingRepeatedClickStopsTimer()
+{
+    QWidget window;
+    auto* button = new TickableButton(&window);
+    button->setGeometry(0, 0, 15, 9);
+    button->setAutoRepeat(true);
+    int clicks = 0;
+    button->OnClick = [&clicks](QObject*) {
+        ++clicks;
+        throw std::runtime_error("step failed");
+    };
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    QTest::mousePress(button, Qt::LeftButton, {}, button->rect().center());
+    QVERIFY(button->AutoRepeatTimer()->isActive());
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, button->RepeatTick());
+    QCOMPARE(clicks, 1);
+    QVERIFY(!button->AutoRepeatTimer()->isActive());
+
+    button->OnClick = nullptr;
+    QTest::mouseRelease(button, Qt::LeftButton, {}, button->rect().center());
+}
+
+void TestAdvSpinButton::disablingWhileHeldEndsPress()
+{
+    PairFixture f;
+    QVERIFY(f.show());
+    auto* up = f.pair->UpButton();
+
+    QTest::mousePress(up, Qt::LeftButton, {}, up->rect().center());
+    QVERIFY(up->isPressed());
+    f.pair->setEnabled(false);
+    QVERIFY(!up->isPressed());
+    QVERIFY(!up->AutoRepeatTimer()->isActive());
+    // The release goes nowhere while disabled; enabling again must not click.
+    QTest::mouseRelease(up, Qt::LeftButton, {}, up->rect().center());
+    f.pair->setEnabled(true);
+    QVERIFY(!up->AutoRepeatTimer()->isActive());
+    QCOMPARE(f.clicks, QString());
+}
+
+void TestAdvSpinButton::adjustButtons_data()
+{
+    QTest::addColumn<TSpinDirection>("direction");
+    QTest::addColumn<QSize>("requested");
+    QTest::addColumn<QSize>("adjusted");
+    QTest::addColumn<QRect>("upGeometry");
+    QTest::addColumn<QRect>("downGeometry");
+    QTest::newRow("vertical 15 x 17 (inside a spin edit): two 9-pixel buttons")
+        << TSpinDirection::spVertical << QSize(15, 17) << QSize(15, 17) << QRect(0, 0, 15, 9)
+        << QRect(0, 9, 15, 9);
+    QTest::newRow("vertical width 10 grows to 15")
+        << TSpinDirection::spVertical << QSize(10, 17) << QSize(15, 17) << QRect(0, 0, 15, 9)
+        << QRect(0, 9, 15, 9);
+    QTest::newRow("vertical 15 x 25 (as constructed)")
+        << TSpinDirection::spVertical << QSize(15, 25) << QSize(15, 25) << QRect(0, 0, 15, 13)
+        << QRect(0, 13, 15, 13);
+    QTest::newRow("vertical 22 x 30 keeps its width")
+        << TSpinDirection::spVertical << QSize(22, 30) << QSize(22, 30) << QRect(0, 0, 22, 16)
+        << QRect(0, 16, 22, 16);
+    QTest::newRow("horizontal 20 x 17: up starts one pixel right of the middle")
+        << TSpinDirection::spHorizontal << QSize(20, 17) << QSize(20, 17) << QRect(11, 0, 10, 17)
+        << QRect(0, 0, 10, 17);
+    QTest::newRow("horizontal width 12 grows to 20")
+        << TSpinDirection::spHorizontal << QSize(12, 15) << QSize(20, 15) << QRect(11, 0, 10, 15)
+        << QRect(0, 0, 10, 15);
+    QTest::newRow("horizontal odd width 31")
+        << TSpinDirection::spHorizontal << QSize(31, 15) << QSize(31, 15) << QRect(16, 0, 15, 15)
+        << QRect(0, 0, 15, 15);
+}
+
+void TestAdvSpinButton::adjustButtons()
+{
+    QFETCH(TSpinDirection, direction);
+    QFETCH(QSize, requested);
+    QFETCH(QSize, adjusted);
+    QFETCH(QRect, upGeometry);
+    QFETCH(QRect, downGeometry);
+    PairFixture f;
+    f.pair->setDirection(direction);
+
+    f.pair->SetBounds(5, 6, requested.width(), requested.height());
+    QCOMPARE(f.pair->geometry(), QRect(QPoint(5, 6), adjusted));
+    QCOMPARE(f.pair->UpButton()->geometry(), upGeometry);
+    QCOMPARE(f.pair->DownButton()->geometry(), downGeometry);
+
+    // A plain resize of the shown pair goes through the same adjustment.
+    QVERIFY(f.show());
+    f.pair->resize(50, 50);
+    f.pair->resize(requested);
+    QCOMPARE(f.pair->size(), adjusted);
+    QCOMPARE(f.pair->UpButton()->geometry(), upGeometry);
+    QCOMPARE(f.pair->DownButton()->geometry(), downGeometry);
+}
+
+void TestAdvSpinButton::directionRoutesClicks_data()
+{
+    QTest::addColumn<TSpinDirection>("direction");
+    QTest::addColumn<QPoint>("at");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<TButtonArrow>("upArrow");
+    QTest::addColumn<TButtonArrow>("downArrow");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("vertical, top half steps up")
+        << TSpinDirection::spVertical << QPoint(7, 3) << 15 << TButtonArrow::baUp
+        << TButtonArrow::baDown << "U";
+    QTest::newRow("vertical, bottom half steps down")
+        << TSpinDirection::spVertical << QPoint(7, 13) << 15 << TButtonArrow::baUp
+        << TButtonArrow::baDown << "D";
+    QTest::newRow("horizontal, left-arrow button on the left steps down")
+        << TSpinDirection::spHorizontal << QPoint(4, 8) << 20 << TButtonArrow::baRight
+        << TButtonArrow::baLeft << "D";
+    QTest::newRow("horizontal, right-arrow button on the right steps up")
+        << TSpinDirection::spHorizontal << QPoint(15, 8) << 20 << TButtonArrow::baRight
+        << TButtonArrow::baLeft << "U";
+}
+
+void TestAdvSpinButton::directionRoutesClicks()
+{
+    QFETCH(TSpinDirection, direction);
+    QFETCH(QPoint, at);
+    QFETCH(int, width);
+    QFETCH(TButtonArrow, upArrow);
+    QFETCH(TButtonArrow, downArrow);
+    QFETCH(QString, expected);
+    PairFixture f;
+    f.pair->setDirection(direction);
+    QVERIFY(f.show());
+    QCOMPARE(f.pair->width(), width);
+    QCOMPARE(f.pair->UpButton()->ButtonArrow(), upArrow);
+    QCOMPARE(f.pair->DownButton()->ButtonArrow(), downArrow);
+
+    auto* button = qobject_cast<TAdvTimerSpeedButton*>(f.pair->childAt(at));
+    QVERIFY(button);
+    const QPoint local = button->mapFrom(f.pair, at);
+    QTest::mouseClick(button, Qt::LeftButton, {}, local);
+    QCOMPARE(f.clicks, expected);
+}
+
+void TestAdvSpinButton::builtInGlyph_data()
+{
+    QTest::addColumn<bool>("up");
+    QTest::addColumn<QList<int>>("blackPerRow");
+    QTest::newRow("AdvSpinUp points up") << true << QList<int>{0, 1, 3, 5, 7, 0};
+    QTest::newRow("AdvSpinDown points down") << false << QList<int>{0, 7, 5, 3, 1, 0};
+}
+
+void TestAdvSpinButton::builtInGlyph()
+{
+    QFETCH(bool, up);
+    QFETCH(QList<int>, blackPerRow);
+    TAdvSpinButton pair;
+    const QImage glyph = up ? pair.UpGlyph() : pair.DownGlyph();
+    QCOMPARE(glyph.size(), QSize(9, 6));
+    QCOMPARE(glyph.pixel(0, 5) & RGB_MASK, qRgb(128, 128, 0) & RGB_MASK);
+    for (int row = 0; row < glyph.height(); ++row) {
+        QCOMPARE(blackPixels(glyph, row), blackPerRow[row]);
+    }
+    // The middle column is black in every row that holds the triangle.
+    QCOMPARE(glyph.pixel(4, 1) & RGB_MASK, 0u);
+    QCOMPARE(glyph.pixel(4, 4) & RGB_MASK, 0u);
+    QCOMPARE(up ? pair.UpNumGlyphs() : pair.DownNumGlyphs(), 1);
+}
+
+void TestAdvSpinButton::noneRestoresBuiltInGlyph()
+{
+    TAdvSpinButton pair;
+    const QImage builtIn = pair.DownGlyph();
+    QImage own(18, 6, QImage::Format_RGB32);
+    own.fill(Qt::red);
+    pair.setDownGlyph(own);
+    pair.setDownNumGlyphs(2);
+    QCOMPARE(pair.DownGlyph(), own);
+    QCOMPARE(pair.DownNumGlyphs(), 2);
+
+    pair.setDownGlyph(QImage());
+    QCOMPARE(pair.DownGlyph(), builtIn);
+    QCOMPARE(pair.DownNumGlyphs(), 1);
+    QCOMPARE(pair.UpNumGlyphs(), 1);
+}
+
+void TestAdvSpinButton::glyphBackgroundIsTransparent_data()
+{
+    QTest::addColumn<bool>("transparent");
+    QTest::newRow("transparent button shows the parent") << true;
+    QTest::newRow("opaque button fills its face") << false;
+}
+
+void TestAdvSpinButton::glyphBackgroundIsTransparent()
+{
+    QFETCH(bool, transparent);
+    QWidget window;
+    QPalette palette = window.palette();
+    palette.setColor(QPalette::Window, Qt::magenta);
+    palette.setColor(QPalette::Button, Qt::cyan);
+    window.setPalette(palette);
+    window.setAutoFillBackground(true);
+    window.resize(60, 40);
+    auto* button = new TAdvTimerSpeedButton(&window);
+    button->setGlyph(TAdvSpinButton().UpGlyph());
+    button->setFlat(true);
+    button->setTransparent(transparent);
+    button->setGeometry(10, 10, 15, 9);
+    QCursor::setPos(window.mapToGlobal(QPoint(2, 2)));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    // A 9 x 6 glyph in a 15 x 9 button stands at (3, 2); its apex pixel is (4, 1).
+    const QImage shot = window.grab().toImage();
+    const QColor face = transparent ? QColor(Qt::magenta) : QColor(Qt::cyan);
+    QCOMPARE(shot.pixelColor(10 + 3, 10 + 2), face);
+    QCOMPARE(shot.pixelColor(10 + 3 + 4, 10 + 2 + 1), QColor(Qt::black));
+    QCOMPARE(shot.pixelColor(10 + 3 + 1, 10 + 2 + 4), QColor(Qt::black));
+    QCOMPARE(shot.pixelColor(10 + 3, 10 + 2 + 5), face);
+}
+
+void TestAdvSpinButton::pressMovesFocus_data()
+{
+    QTest::addColumn<bool>("withFocusControl");
+    QTest::addColumn<bool>("focusControlTabStop");
+    QTest::addColumn<bool>("pairTabStop");
+    QTest::addColumn<QString>("focused");
+    QTest::newRow("focus control takes the focus") << true << true << false << "target";
+    QTest::newRow("focus control without tab stop keeps the focus where it was")
+        << true << false << false << "other";
+    QTest::newRow("no focus control, pair with tab stop") << false << false << true << "pair";
+    QTest::newRow("no focus control, pair without tab stop") << false << false << false << "other";
+}
+
+void TestAdvSpinButton::pressMovesFocus()
+{
+    QFETCH(bool, withFocusControl);
+    QFETCH(bool, focusControlTabStop);
+    QFETCH(bool, pairTabStop);
+    QFETCH(QString, focused);
+    PairFixture f;
+    auto* other = new QLineEdit(&f.window);
+    other->setObjectName(QStringLiteral("other"));
+    other->setGeometry(0, 50, 30, 20);
+    auto* target = new QLineEdit(&f.window);
+    target->setObjectName(QStringLiteral("target"));
+    target->setGeometry(60, 50, 30, 20);
+    target->setFocusPolicy(focusControlTabStop ? Qt::StrongFocus : Qt::ClickFocus);
+    f.pair->setObjectName(QStringLiteral("pair"));
+    f.pair->setTabStop(pairTabStop);
+    if (withFocusControl) {
+        f.pair->setFocusControl(target);
+    }
+    QVERIFY(f.show());
+    f.window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&f.window));
+    other->setFocus();
+    QVERIFY(other->hasFocus());
+
+    auto* down = f.pair->DownButton();
+    QTest::mouseClick(down, Qt::LeftButton, {}, down->rect().center());
+    QVERIFY(QApplication::focusWidget());
+    QCOMPARE(QApplication::focusWidget()->objectName(), focused);
+    QCOMPARE(f.clicks, QStringLiteral("D"));
+}
+
+void TestAdvSpinButton::focusControlClearedWhenDestroyed()
+{
+    TAdvSpinButton pair;
+    auto* control = new QLineEdit;
+    pair.setFocusControl(control);
+    QCOMPARE(pair.FocusControl(), control);
+    delete control;
+    QCOMPARE(pair.FocusControl(), nullptr);
+}
+
+void TestAdvSpinButton::keyboardOnPair_data()
+{
+    QTest::addColumn<TSpinDirection>("direction");
+    QTest::addColumn<QList<int>>("keys");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("Space clicks the up button at first")
+        << TSpinDirection::spVertical << QList<int>{Qt::Key_Space} << "U";
+    QTest::newRow("Down clicks down and makes Space click down")
+        << TSpinDirection::spVertical << QList<int>{Qt::Key_Down, Qt::Key_Space} << "DD";
+    QTest::newRow("Up after Down turns Space back to up")
+        << TSpinDirection::spVertical << QList<int>{Qt::Key_Down, Qt::Key_Up, Qt::Key_Space}
+        << "DUU";
+    QTest::newRow("Left and Right do nothing")
+        << TSpinDirection::spVertical << QList<int>{Qt::Key_Left, Qt::Key_Right} << "";
+    QTest::newRow("Left and Right do nothing on a horizontal pair either")
+        << TSpinDirection::spHorizontal << QList<int>{Qt::Key_Left, Qt::Key_Right, Qt::Key_Up}
+        << "U";
+}
+
+void TestAdvSpinButton::keyboardOnPair()
+{
+    QFETCH(TSpinDirection, direction);
+    QFETCH(QList<int>, keys);
+    QFETCH(QString, expected);
+    PairFixture f;
+    f.pair->setDirection(direction);
+    f.pair->setTabStop(true);
+    QVERIFY(f.show());
+    f.window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&f.window));
+    f.pair->setFocus();
+    QVERIFY(f.pair->hasFocus());
+
+    for (const int key : keys) {
+        QTest::keyClick(f.pair, Qt::Key(key));
+    }
+    QCOMPARE(f.clicks, expected);
+}
+
+QTEST_MAIN(TestAdvSpinButton)
+#include "tst_advspinbutton.moc"

@@ -1,0 +1,222 @@
+#include "AdvSpin.h"
+#include "Application.h"
+#include "Main.h"
+#include "TestFiles.h"
+#include "ui_Main.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+// Start-up and closing of the main window with its settings file: defaults,
+// stored values, the port list, and failures that keep the window open.
+class TestMainFormSettings : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void noFileGivesDefaultsAndWritesThemBack();
+    void storedValues_data();
+    void storedValues();
+    void portOutsideListIsWrittenBackAsMinusOne();
+    void portOptionOverridesStoredIndex();
+    void badStoredFrequencySkipsTheRestOfStartUp();
+    void unwritableFileKeepsWindowOpen();
+    void conversionErrorAtCloseKeepsWindowOpen();
+
+private:
+    void createForm(const CommandLineOptions& options = {});
+    QString iniPath() const { return m_dir.filePath(QStringLiteral("quartzel.ini")); }
+    QString dialled() const;
+
+    QTemporaryDir m_dir;
+    QString m_ports;
+    QString m_settingsFile;
+    std::unique_ptr<TMainForm> m_form;
+    QStringList m_messages;
+};
+
+void TestMainFormSettings::init()
+{
+    m_messages.clear();
+    SetErrorMessageSink([this](const QString& text) { m_messages << text; });
+    QVERIFY(m_dir.isValid());
+    QDir(m_dir.path()).removeRecursively();
+    // Three ports as the kernel lists them: entries with a device link.
+    m_ports = m_dir.filePath(QStringLiteral("tty"));
+    for (const char* name : {"ttyUSB0", "ttyS0", "ttyACM0"}) {
+        const QString entry = m_ports + QLatin1Char('/') + QLatin1String(name);
+        QVERIFY(QDir().mkpath(entry));
+        QVERIFY(QFile::link(m_dir.path(), entry + QStringLiteral("/device")));
+    }
+    m_settingsFile = iniPath();
+}
+
+void TestMainFormSettings::cleanup()
+{
+    m_form.reset();
+    SetErrorMessageSink(nullptr);
+}
+
+void TestMainFormSettings::createForm(const CommandLineOptions& options)
+{
+    TMainFormSetup setup;
+    setup.settingsFile = m_settingsFile;
+    setup.portListRoot = m_ports;
+    setup.options = options;
+    m_form = std::make_unique<TMainForm>(setup);
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+}
+
+QString TestMainFormSettings::dialled() const
+{
+    QString result;
+    for (int i = 1; i <= 9; ++i)
+        result += m_form->digit(i)->text();
+    return result;
+}
+
+void TestMainFormSettings::noFileGivesDefaultsAndWritesThemBack()
+{
+    createForm();
+    const Ui::MainForm& f = m_form->form();
+    QCOMPARE(dialled(), QStringLiteral("014070000"));
+    QCOMPARE(f.cbPort->count(), 3);
+    QCOMPARE(f.cbPort->currentText(), QStringLiteral("ttyACM0"));
+    QCOMPARE(f.cbBaudRate->currentText(), QStringLiteral("9600"));
+    QVERIFY(f.SDR->isChecked());
+    QVERIFY(m_form->div4Mode());
+    QVERIFY(m_form->close());
+    QCOMPARE(readBytes(iniPath()),
+             QByteArray("[PORT]\nfrequency=014070000\nport=0\nBaudRateIndex=6\ndiv4=1\n"));
+    QVERIFY(m_messages.isEmpty());
+}
+
+void TestMainFormSettings::storedValues_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("digits");
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("rate");
+    QTest::addColumn<bool>("div4");
+    QTest::addColumn<QString>("frequencyString");
+    QTest::newRow("plain mode: the button captioned SDR")
+        << QByteArray("[PORT]\nfrequency=014070000\nport=1\nBaudRateIndex=12\ndiv4=0\n")
+        << "014070000"
+        << "ttyS0"
+        << "115200" << false << "014070000";
+    QTest::newRow("characters after the ninth are ignored")
+        << QByteArray("[PORT]\nfrequency=0140700001234\ndiv4=0\n") << "014070000"
+        << "ttyACM0"
+        << "110" << false << "014070000";
+    QTest::newRow("top digit 9 is shown unclamped")
+        << QByteArray("[PORT]\nfrequency=914070000\ndiv4=0\n") << "914070000"
+        << "ttyACM0"
+        << "110" << false << "914070000";
+    QTest::newRow("short frequency is filled with zeros")
+        << QByteArray("[PORT]\nfrequency=0147\ndiv4=0\n") << "014700000"
+        << "ttyACM0"
+        << "110" << false << "014700000";
+    QTest::newRow("empty frequency reads as zeros")
+        << QByteArray("[PORT]\nfrequency=\ndiv4=0\n") << "000000000"
+        << "ttyACM0"
+        << "110" << false << "000000000";
+    QTest::newRow("no PORT section: in-memory defaults")
+        << QByteArray("[OTHER]\nkey=1\n") << "000000000"
+        << "ttyACM0"
+        << "110" << false << "000000000";
+    QTest::newRow("hexadecimal rate index, div4 5 is true")
+        << QByteArray("[port]\nFREQUENCY=014070000\nBaudRateIndex=0x6\ndiv4=5\n") << "014070000"
+        << "ttyACM0"
+        << "9600" << true << "003527500";
+    QTest::newRow("div4 yes reads as the default false")
+        << QByteArray("[PORT]\r\nfrequency=014070000\r\ndiv4=yes\r\n") << "014070000"
+        << "ttyACM0"
+        << "110" << false << "014070000";
+    QTest::newRow("rate index outside the list selects nothing")
+        << QByteArray("[PORT]\nfrequency=014070000\nBaudRateIndex=15\ndiv4=0\n") << "014070000"
+        << "ttyACM0"
+        << "" << false << "014070000";
+}
+
+void TestMainFormSettings::storedValues()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, digits);
+    QFETCH(QString, port);
+    QFETCH(QString, rate);
+    QFETCH(bool, div4);
+    QFETCH(QString, frequencyString);
+    writeBytes(iniPath(), file);
+    createForm();
+    const Ui::MainForm& f = m_form->form();
+    QCOMPARE(dialled(), digits);
+    QCOMPARE(f.cbPort->currentText(), port);
+    QCOMPARE(f.cbBaudRate->currentText(), rate);
+    QCOMPARE(f.SDR->isChecked(), div4);
+    QCOMPARE(f.VFO->isChecked(), !div4);
+    QCOMPARE(m_form->frequencyString(), frequencyString);
+    QVERIFY(m_messages.isEmpty());
+}
+
+void TestMainFormSettings::portOutsideListIsWrittenBackAsMinusOne()
+{
+    writeBytes(iniPath(), "[PORT]\nfrequency=014070000\nport=7\nBaudRateIndex=6\ndiv4=1\n");
+    createForm();
+    QCOMPARE(m_form->form().cbPort->currentIndex(), -1);
+    QVERIFY(m_form->close());
+    QVERIFY(readBytes(iniPath()).contains("\nport=-1\n"));
+}
+
+void TestMainFormSettings::portOptionOverridesStoredIndex()
+{
+    writeBytes(iniPath(), "[PORT]\nfrequency=014070000\nport=1\nBaudRateIndex=6\ndiv4=1\n");
+    CommandLineOptions options;
+    options.port = QStringLiteral("/dev/pts/77");
+    createForm(options);
+    const Ui::MainForm& f = m_form->form();
+    QCOMPARE(f.cbPort->count(), 4);
+    QCOMPARE(f.cbPort->currentIndex(), 3);
+    QCOMPARE(f.cbPort->currentText(), QStringLiteral("/dev/pts/77"));
+    QCOMPARE(f.cbPort->itemText(1), QStringLiteral("ttyS0"));
+}
+
+void TestMainFormSettings::badStoredFrequencySkipsTheRestOfStartUp()
+{
+    writeBytes(iniPath(), "[PORT]\nfrequency=a14070000\ndiv4=1\n");
+    createForm();
+    QCOMPARE(m_messages, QStringList{QStringLiteral("'a14070000' is not a valid integer value")});
+    QVERIFY(m_form->form().Image1->pixmap().isNull()); // the lamps were not reached
+    QCOMPARE(m_form->form().Edit2->text(),
+             QStringLiteral("IF;")); // nor the first look at the buffer
+    QVERIFY(m_form->form().Edit1->text().isEmpty());
+}
+
+void TestMainFormSettings::unwritableFileKeepsWindowOpen()
+{
+    // A regular file where the settings directory should be: no write can
+    // succeed there, not even as root.
+    writeBytes(m_dir.filePath(QStringLiteral("blocker")), "x");
+    m_settingsFile = m_dir.filePath(QStringLiteral("blocker/quartzel.ini"));
+    createForm();
+    QVERIFY(!m_form->close());
+    QVERIFY(m_form->isVisible());
+    QCOMPARE(m_messages, QStringList{QStringLiteral("Unable to write to ") + m_settingsFile});
+}
+
+void TestMainFormSettings::conversionErrorAtCloseKeepsWindowOpen()
+{
+    createForm();
+    m_form->digit(1)->setText(QStringLiteral("a"));
+    QVERIFY(!m_form->close());
+    QVERIFY(m_form->isVisible());
+    QCOMPARE(m_messages, QStringList{QStringLiteral("'a14070000' is not a valid integer value")});
+    QVERIFY(!QFile::exists(iniPath()));
+}
+
+QTEST_MAIN(TestMainFormSettings)
+#include "tst_mainform_settings.moc"

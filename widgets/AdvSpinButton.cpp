@@ -1,0 +1,590 @@
+#include "AdvSpinButton.h"
+
+#include "ASXPVS.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOption>
+#include <QTimer>
+#include <algorithm>
+#include <qdrawutil.h>
+
+namespace {
+
+constexpr int firstRepeatDelayMs = 400;
+constexpr int repeatIntervalMs = 100;
+constexpr int maxNumGlyphs = 4;
+constexpr int verticalMinWidth = 15;
+constexpr int horizontalMinWidth = 20;
+constexpr int constructionHeight = 25;
+
+// Theme parts of the "spin" class and the button states.
+constexpr int spinPartUp = 1;
+constexpr int spinPartDown = 2;
+constexpr int spinPartUpHorizontal = 3;
+constexpr int spinPartDownHorizontal = 4;
+constexpr int themeStateNormal = 1;
+constexpr int themeStateHot = 2;
+constexpr int themeStatePressed = 3;
+constexpr int themeStateDisabled = 4;
+
+// Which of the glyph's images a state shows, when the glyph has it.
+constexpr int disabledGlyphIndex = 1;
+constexpr int pressedGlyphIndex = 2;
+
+int themePart(TButtonArrow arrow)
+{
+    switch (arrow) {
+    case TButtonArrow::baUp:
+        return spinPartUp;
+    case TButtonArrow::baDown:
+        return spinPartDown;
+    case TButtonArrow::baRight:
+        return spinPartUpHorizontal;
+    case TButtonArrow::baLeft:
+        return spinPartDownHorizontal;
+    }
+    return spinPartUp;
+}
+
+// One image of a glyph strip, with the strip's bottom-left colour made transparent.
+QImage glyphImage(const QImage& glyph, int numGlyphs, int index)
+{
+    const QRgb transparent = glyph.pixel(0, glyph.height() - 1) & RGB_MASK;
+    const int width = glyph.width() / numGlyphs;
+    QImage image =
+        glyph.copy(index * width, 0, width, glyph.height()).convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if ((image.pixel(x, y) & RGB_MASK) == transparent) {
+                image.setPixel(x, y, qRgba(0, 0, 0, 0));
+            }
+        }
+    }
+    return image;
+}
+
+// The opaque pixels of an image in one colour, for the embossed disabled look.
+QImage silhouette(const QImage& image, const QColor& colour)
+{
+    QImage result = image;
+    QPainter painter(&result);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(result.rect(), colour);
+    return result;
+}
+
+QImage builtInGlyph(const char* resourceName)
+{
+    return QImage(QStringLiteral(":/") + QLatin1String(resourceName));
+}
+
+bool canTakeFocus(const QWidget* widget)
+{
+    return widget->isVisible() && widget->isEnabled();
+}
+
+bool isTabStop(const QWidget* widget)
+{
+    return (widget->focusPolicy() & Qt::TabFocus) != 0;
+}
+
+void assignGlyph(TAdvTimerSpeedButton* button, const QImage& glyph, const char* builtIn)
+{
+    if (glyph.isNull()) {
+        button->setGlyph(builtInGlyph(builtIn));
+        button->setNumGlyphs(1);
+    } else {
+        button->setGlyph(glyph);
+    }
+}
+
+} // namespace
+
+TAdvTimerSpeedButton::TAdvTimerSpeedButton(QWidget* parent)
+    : QWidget(parent), m_themeCapableOS(::ThemeCapableOS())
+{
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void TAdvTimerSpeedButton::setAutoRepeat(bool autoRepeat)
+{
+    m_autoRepeat = autoRepeat;
+}
+
+void TAdvTimerSpeedButton::setButtonArrow(TButtonArrow arrow)
+{
+    if (arrow == m_buttonArrow) {
+        return;
+    }
+    m_buttonArrow = arrow;
+    update();
+}
+
+void TAdvTimerSpeedButton::setGlyph(const QImage& glyph)
+{
+    m_glyph = glyph;
+    update();
+}
+
+void TAdvTimerSpeedButton::setNumGlyphs(int numGlyphs)
+{
+    numGlyphs = std::clamp(numGlyphs, 1, maxNumGlyphs);
+    if (numGlyphs == m_numGlyphs) {
+        return;
+    }
+    m_numGlyphs = numGlyphs;
+    update();
+}
+
+void TAdvTimerSpeedButton::setFlat(bool flat)
+{
+    if (flat == m_flat) {
+        return;
+    }
+    m_flat = flat;
+    update();
+}
+
+void TAdvTimerSpeedButton::setTransparent(bool transparent)
+{
+    if (transparent == m_transparent) {
+        return;
+    }
+    m_transparent = transparent;
+    update();
+}
+
+void TAdvTimerSpeedButton::Click()
+{
+    if (OnClick) {
+        OnClick(this);
+    }
+}
+
+void TAdvTimerSpeedButton::mousePressEvent(QMouseEvent* event)
+{
+    if (OnMouseDown) {
+        OnMouseDown(this, event->button(), event->modifiers(), event->position().toPoint());
+    }
+    // Qt routes the moves and the release to the pressed widget until the
+    // release: that is the mouse hold that a repeat tick asks for.
+    if (event->button() == Qt::LeftButton && isEnabled()) {
+        m_pressed = true;
+        m_holdsMouse = true;
+        update();
+    }
+    if (m_autoRepeat) {
+        startRepeatTimer();
+    }
+    invalidateParent();
+}
+
+void TAdvTimerSpeedButton::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!m_holdsMouse) {
+        return;
+    }
+    const bool over = rect().contains(event->position().toPoint());
+    if (over != m_pressed) {
+        m_pressed = over;
+        update();
+    }
+}
+
+void TAdvTimerSpeedButton::mouseReleaseEvent(QMouseEvent* event)
+{
+    const bool clicks = event->button() == Qt::LeftButton && m_holdsMouse &&
+                        rect().contains(event->position().toPoint());
+    if (event->button() == Qt::LeftButton) {
+        dropPress();
+    }
+    // The timer stops before the click so that a click that throws leaves no
+    // timer running.
+    stopRepeatTimer();
+    invalidateParent();
+    if (clicks) {
+        Click();
+    }
+}
+
+void TAdvTimerSpeedButton::enterEvent(QEnterEvent* event)
+{
+    QWidget::enterEvent(event);
+    m_hot = true;
+    update();
+}
+
+void TAdvTimerSpeedButton::leaveEvent(QEvent* event)
+{
+    QWidget::leaveEvent(event);
+    m_hot = false;
+    update();
+}
+
+void TAdvTimerSpeedButton::changeEvent(QEvent* event)
+{
+    // A disabled widget gets no release, so a press it holds would never end
+    // and its timer would click on once the button is enabled again.
+    if (event->type() == QEvent::EnabledChange && !isEnabled()) {
+        dropPress();
+        stopRepeatTimer();
+    }
+    QWidget::changeEvent(event);
+}
+
+void TAdvTimerSpeedButton::RepeatTick()
+{
+    m_repeatTimer->setInterval(repeatIntervalMs);
+    if (!m_pressed || !m_holdsMouse) {
+        return;
+    }
+    try {
+        Click();
+    } catch (...) {
+        m_repeatTimer->stop();
+        throw;
+    }
+}
+
+void TAdvTimerSpeedButton::startRepeatTimer()
+{
+    if (!m_repeatTimer) {
+        m_repeatTimer = new QTimer(this);
+        connect(m_repeatTimer, &QTimer::timeout, this, &TAdvTimerSpeedButton::RepeatTick);
+    }
+    m_repeatTimer->setInterval(firstRepeatDelayMs);
+    m_repeatTimer->start();
+}
+
+void TAdvTimerSpeedButton::stopRepeatTimer()
+{
+    if (m_repeatTimer) {
+        m_repeatTimer->stop();
+    }
+}
+
+void TAdvTimerSpeedButton::dropPress()
+{
+    m_pressed = false;
+    m_holdsMouse = false;
+    update();
+}
+
+void TAdvTimerSpeedButton::invalidateParent()
+{
+    if (parentWidget()) {
+        parentWidget()->update();
+    }
+}
+
+bool TAdvTimerSpeedButton::themedDrawing() const
+{
+    // Whether a theme is active is asked on every paint, so switching the
+    // desktop theme shows at the next repaint.
+    return m_themeCapableOS && ThemeApiLoaded() && IsThemeActive() != 0;
+}
+
+int TAdvTimerSpeedButton::themeState() const
+{
+    if (!isEnabled()) {
+        return themeStateDisabled;
+    }
+    if (m_pressed) {
+        return themeStatePressed;
+    }
+    return m_hot ? themeStateHot : themeStateNormal;
+}
+
+void TAdvTimerSpeedButton::paintEvent(QPaintEvent* /*event*/)
+{
+    if (themedDrawing()) {
+        paintThemed();
+        return;
+    }
+    QPainter painter(this);
+    switch (m_buttonArrow) {
+    case TButtonArrow::baLeft:
+    case TButtonArrow::baRight:
+        paintScrollArrow(painter);
+        break;
+    case TButtonArrow::baUp:
+    case TButtonArrow::baDown:
+        paintGlyph(painter);
+        break;
+    }
+}
+
+void TAdvTimerSpeedButton::paintThemed()
+{
+    const QWidget* owner = parentWidget() ? parentWidget() : this;
+    const HTHEME theme = OpenThemeData(reinterpret_cast<void*>(owner->effectiveWinId()), u"spin");
+    if (!theme) {
+        return;
+    }
+    const ThemeRect bounds{0, 0, width(), height()};
+    // Qt hands out no GDI device context on Linux, where no theme library
+    // exists either; a Windows build has to pass the paint device's context here.
+    DrawThemeBackground(theme, nullptr, themePart(m_buttonArrow), themeState(), &bounds, nullptr);
+    CloseThemeData(theme);
+}
+
+void TAdvTimerSpeedButton::paintFrame(QPainter& painter) const
+{
+    if (!m_flat) {
+        qDrawWinButton(&painter, rect(), palette(), m_pressed);
+    } else if (m_pressed || (m_hot && isEnabled())) {
+        qDrawShadePanel(&painter, rect(), palette(), m_pressed, 1);
+    }
+}
+
+void TAdvTimerSpeedButton::paintGlyph(QPainter& painter) const
+{
+    if (!m_transparent) {
+        painter.fillRect(rect(), palette().button());
+    }
+    paintFrame(painter);
+    if (m_glyph.isNull()) {
+        return;
+    }
+    int index = 0;
+    if (!isEnabled() && m_numGlyphs > disabledGlyphIndex) {
+        index = disabledGlyphIndex;
+    } else if (m_pressed && m_numGlyphs > pressedGlyphIndex) {
+        index = pressedGlyphIndex;
+    }
+    const QImage image = glyphImage(m_glyph, m_numGlyphs, index);
+    const int shift = m_pressed ? 1 : 0;
+    const QPoint at((width() - image.width() + 1) / 2 + shift,
+                    (height() - image.height() + 1) / 2 + shift);
+    if (isEnabled() || index == disabledGlyphIndex) {
+        painter.drawImage(at, image);
+        return;
+    }
+    painter.drawImage(at + QPoint(1, 1), silhouette(image, palette().color(QPalette::Light)));
+    painter.drawImage(at, silhouette(image, palette().color(QPalette::Mid)));
+}
+
+void TAdvTimerSpeedButton::paintScrollArrow(QPainter& painter) const
+{
+    // The system's scroll-bar arrow buttons always fill their face.
+    painter.fillRect(rect(), palette().button());
+    if (m_flat) {
+        qDrawPlainRect(&painter, rect(), palette().color(QPalette::Mid));
+    } else {
+        qDrawWinButton(&painter, rect(), palette(), m_pressed);
+    }
+    QStyleOption option;
+    option.initFrom(this);
+    const int shift = m_pressed ? 1 : 0;
+    option.rect = rect().adjusted(2, 2, -2, -2).translated(shift, shift);
+    const auto arrow = m_buttonArrow == TButtonArrow::baLeft ? QStyle::PE_IndicatorArrowLeft
+                                                             : QStyle::PE_IndicatorArrowRight;
+    style()->drawPrimitive(arrow, &option, &painter, this);
+}
+
+TAdvSpinButton::TAdvSpinButton(QWidget* parent) : QWidget(parent)
+{
+    setFocusPolicy(Qt::NoFocus);
+    setAutoFillBackground(true);
+    m_upButton = CreateArrowButton();
+    m_downButton = CreateArrowButton();
+    setUpGlyph(QImage());
+    setDownGlyph(QImage());
+    m_upButton->setButtonArrow(TButtonArrow::baUp);
+    m_downButton->setButtonArrow(TButtonArrow::baDown);
+    SetBounds(x(), y(), verticalMinWidth, constructionHeight);
+    m_focusedButton = m_upButton;
+}
+
+TAdvTimerSpeedButton* TAdvSpinButton::CreateArrowButton()
+{
+    auto* button = new TAdvTimerSpeedButton(this);
+    button->OnClick = [this](QObject* sender) { ButtonClick(sender); };
+    button->OnMouseDown = [this](QObject* sender, Qt::MouseButton mouseButton,
+                                 Qt::KeyboardModifiers shift, QPoint position) {
+        ButtonMouseDown(sender, mouseButton, shift, position);
+    };
+    button->setVisible(true);
+    button->setEnabled(true);
+    button->setAutoRepeat(true);
+    return button;
+}
+
+void TAdvSpinButton::setDirection(TSpinDirection direction)
+{
+    if (direction == m_direction) {
+        return;
+    }
+    m_direction = direction;
+    switch (direction) {
+    case TSpinDirection::spVertical:
+        m_upButton->setButtonArrow(TButtonArrow::baUp);
+        m_downButton->setButtonArrow(TButtonArrow::baDown);
+        SetBounds(x(), y(), verticalMinWidth, height());
+        break;
+    case TSpinDirection::spHorizontal:
+        m_upButton->setButtonArrow(TButtonArrow::baRight);
+        m_downButton->setButtonArrow(TButtonArrow::baLeft);
+        SetBounds(x(), y(), horizontalMinWidth, height());
+        break;
+    }
+}
+
+QImage TAdvSpinButton::UpGlyph() const
+{
+    return m_upButton->Glyph();
+}
+
+void TAdvSpinButton::setUpGlyph(const QImage& glyph)
+{
+    assignGlyph(m_upButton, glyph, "AdvSpinUp");
+}
+
+QImage TAdvSpinButton::DownGlyph() const
+{
+    return m_downButton->Glyph();
+}
+
+void TAdvSpinButton::setDownGlyph(const QImage& glyph)
+{
+    assignGlyph(m_downButton, glyph, "AdvSpinDown");
+}
+
+int TAdvSpinButton::UpNumGlyphs() const
+{
+    return m_upButton->NumGlyphs();
+}
+
+void TAdvSpinButton::setUpNumGlyphs(int numGlyphs)
+{
+    m_upButton->setNumGlyphs(numGlyphs);
+}
+
+int TAdvSpinButton::DownNumGlyphs() const
+{
+    return m_downButton->NumGlyphs();
+}
+
+void TAdvSpinButton::setDownNumGlyphs(int numGlyphs)
+{
+    m_downButton->setNumGlyphs(numGlyphs);
+}
+
+void TAdvSpinButton::setFocusControl(QWidget* control)
+{
+    m_focusControl = control;
+}
+
+bool TAdvSpinButton::TabStop() const
+{
+    return isTabStop(this);
+}
+
+void TAdvSpinButton::setTabStop(bool tabStop)
+{
+    setFocusPolicy(tabStop ? Qt::StrongFocus : Qt::NoFocus);
+}
+
+void TAdvSpinButton::SetBounds(int left, int top, int width, int height)
+{
+    AdjustButtons(width, height);
+    setGeometry(left, top, width, height);
+}
+
+void TAdvSpinButton::AdjustButtons(int& width, int& height)
+{
+    if (!m_upButton || !m_downButton) {
+        return;
+    }
+    switch (m_direction) {
+    case TSpinDirection::spVertical: {
+        // Both buttons get half of the height plus one, so that their frames
+        // share the middle row; the down button's last row may fall outside.
+        const int half = (height + 2) / 2;
+        width = std::max(width, verticalMinWidth);
+        m_upButton->setGeometry(0, 0, width, half);
+        m_downButton->setGeometry(0, m_upButton->height(), width, half);
+        break;
+    }
+    case TSpinDirection::spHorizontal: {
+        width = std::max(width, horizontalMinWidth);
+        const int half = width / 2;
+        m_downButton->setGeometry(0, 0, half, height);
+        m_upButton->setGeometry(half + 1, 0, half, height);
+        break;
+    }
+    }
+}
+
+void TAdvSpinButton::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    int adjustedWidth = width();
+    int adjustedHeight = height();
+    AdjustButtons(adjustedWidth, adjustedHeight);
+    if (adjustedWidth != width() || adjustedHeight != height()) {
+        setGeometry(x(), y(), adjustedWidth, adjustedHeight);
+    }
+}
+
+void TAdvSpinButton::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Space:
+        m_focusedButton->Click();
+        break;
+    case Qt::Key_Up:
+        SetFocusedButton(m_upButton);
+        m_upButton->Click();
+        break;
+    case Qt::Key_Down:
+        SetFocusedButton(m_downButton);
+        m_downButton->Click();
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        break;
+    }
+}
+
+void TAdvSpinButton::ButtonMouseDown(QObject* Sender, Qt::MouseButton Button,
+                                     Qt::KeyboardModifiers /*Shift*/, QPoint /*Position*/)
+{
+    if (Button != Qt::LeftButton) {
+        return;
+    }
+    SetFocusedButton(Sender == m_upButton ? m_upButton : m_downButton);
+    if (m_focusControl && isTabStop(m_focusControl) && canTakeFocus(m_focusControl) &&
+        !m_focusControl->hasFocus()) {
+        m_focusControl->setFocus(Qt::MouseFocusReason);
+        return;
+    }
+    if (TabStop() && !hasFocus() && canTakeFocus(this)) {
+        setFocus(Qt::MouseFocusReason);
+    }
+}
+
+void TAdvSpinButton::SetFocusedButton(TAdvTimerSpeedButton* button)
+{
+    if (!TabStop() || !canTakeFocus(this) || button == m_focusedButton) {
+        return;
+    }
+    m_focusedButton = button;
+    if (hasFocus()) {
+        update();
+    }
+}
+
+void TAdvSpinButton::ButtonClick(QObject* Sender)
+{
+    if (Sender == m_upButton) {
+        if (OnUpClick) {
+            OnUpClick(this);
+        }
+    } else if (OnDownClick) {
+        OnDownClick(this);
+    }
+}
