@@ -198,15 +198,22 @@ void TestSettings::chooseLocation_data()
 
     const QString beside = QStringLiteral("/opt/q/quartzel.ini");
     const QString none; // variable not set
-    QTest::newRow("writable directory") << true << "/cfg" << "/home/u" << beside;
-    QTest::newRow("read-only directory, XDG_CONFIG_HOME set")
-        << false << "/cfg" << "/home/u" << "/cfg/quartzel/quartzel.ini";
+    QTest::newRow("writable directory") << true << "/cfg"
+                                        << "/home/u" << beside;
+    QTest::newRow("read-only directory, XDG_CONFIG_HOME set") << false << "/cfg"
+                                                              << "/home/u"
+                                                              << "/cfg/quartzel/quartzel.ini";
     QTest::newRow("read-only directory, XDG_CONFIG_HOME unset")
-        << false << none << "/home/u" << "/home/u/.config/quartzel/quartzel.ini";
+        << false << none << "/home/u"
+        << "/home/u/.config/quartzel/quartzel.ini";
     QTest::newRow("read-only directory, XDG_CONFIG_HOME empty")
-        << false << "" << "/home/u" << "/home/u/.config/quartzel/quartzel.ini";
+        << false << ""
+        << "/home/u"
+        << "/home/u/.config/quartzel/quartzel.ini";
     QTest::newRow("read-only directory, XDG_CONFIG_HOME relative")
-        << false << "cfg" << "/home/u" << "/home/u/.config/quartzel/quartzel.ini";
+        << false << "cfg"
+        << "/home/u"
+        << "/home/u/.config/quartzel/quartzel.ini";
 }
 
 void TestSettings::chooseLocation()
