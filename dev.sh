@@ -9,7 +9,8 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 build="$here/build"
 
-packages=(cmake ninja-build g++ qt6-base-dev libxkbcommon-dev fonts-liberation2)
+packages=(cmake ninja-build g++ qt6-base-dev libxkbcommon-dev fonts-liberation2
+          desktop-file-utils appstream dpkg-dev)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then

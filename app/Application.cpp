@@ -1,5 +1,7 @@
 #include "Application.h"
 
+#include "Version.h"
+
 #include <QMessageBox>
 #include <utility>
 
@@ -19,7 +21,12 @@ ErrorMessageSink& errorSink()
 
 } // namespace
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+// The desktop file's name lets Wayland desktops match the window to its menu
+// entry and icon.
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
+{
+    setDesktopFileName(QString::fromLatin1(QuartzelAppId));
+}
 
 bool TApplication::notify(QObject* receiver, QEvent* event)
 {

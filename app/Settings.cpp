@@ -3,7 +3,6 @@
 #include "IniFile.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QTemporaryFile>
 
 PortSettings readPortSettings(const TIniFile& file, const PortSettings& current)
@@ -51,10 +50,10 @@ QString userConfigDir(const QProcessEnvironment& environment)
 
 } // namespace
 
-QString chooseSettingsFilePath(const QString& executableDir, bool fileBesideExecutable,
-                               bool executableDirWritable, const QProcessEnvironment& environment)
+QString chooseSettingsFilePath(const QString& executableDir, bool executableDirWritable,
+                               const QProcessEnvironment& environment)
 {
-    if (fileBesideExecutable || executableDirWritable)
+    if (executableDirWritable)
         return QDir(executableDir).filePath(SettingsFileName);
     return QDir(userConfigDir(environment))
         .filePath(QStringLiteral("quartzel/") + SettingsFileName);
@@ -68,9 +67,5 @@ bool isDirectoryWritable(const QString& directory)
 
 QString settingsFilePath(const QString& executableDir, const QProcessEnvironment& environment)
 {
-    const bool fileBesideExecutable =
-        QFileInfo::exists(QDir(executableDir).filePath(SettingsFileName));
-    return chooseSettingsFilePath(executableDir, fileBesideExecutable,
-                                  fileBesideExecutable || isDirectoryWritable(executableDir),
-                                  environment);
+    return chooseSettingsFilePath(executableDir, isDirectoryWritable(executableDir), environment);
 }

@@ -47,15 +47,17 @@ inline constexpr int FrequencyDigitCount = 9;
 std::array<QString, FrequencyDigitCount> spreadFrequency(const QString& stored);
 
 // Where the settings file lives: "quartzel.ini" in the executable's
-// directory, unless that directory holds no such file and cannot be written
-// (an installed program); then in the user's configuration directory,
-// $XDG_CONFIG_HOME/quartzel/ or else $HOME/.config/quartzel/. Looks at the
-// file system (an existence test and a probe file, removed at once).
+// directory when a file can be written there, else in the user's
+// configuration directory, $XDG_CONFIG_HOME/quartzel/ or else
+// $HOME/.config/quartzel/ (an installed program). A file beside an executable
+// in a read-only directory (one left by a run as root) is not used: it could
+// never be saved, and closing the window would fail. Looks at the file system
+// (a probe file, removed at once).
 QString settingsFilePath(const QString& executableDir, const QProcessEnvironment& environment);
 
-// The same choice with the two file-system facts given.
-QString chooseSettingsFilePath(const QString& executableDir, bool fileBesideExecutable,
-                               bool executableDirWritable, const QProcessEnvironment& environment);
+// The same choice with the file-system fact given.
+QString chooseSettingsFilePath(const QString& executableDir, bool executableDirWritable,
+                               const QProcessEnvironment& environment);
 
 // True when a file can be created in the directory. Asks the file system
 // itself, since permission bits do not tell it for root or read-only mounts.

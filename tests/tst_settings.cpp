@@ -191,7 +191,6 @@ void TestSettings::spreadFrequency()
 
 void TestSettings::chooseLocation_data()
 {
-    QTest::addColumn<bool>("fileBeside");
     QTest::addColumn<bool>("writable");
     QTest::addColumn<QString>("xdgConfigHome");
     QTest::addColumn<QString>("home");
@@ -199,34 +198,31 @@ void TestSettings::chooseLocation_data()
 
     const QString beside = QStringLiteral("/opt/q/quartzel.ini");
     const QString none; // variable not set
-    QTest::newRow("writable directory") << false << true << none << "/home/u" << beside;
-    QTest::newRow("writable directory with file") << true << true << none << "/home/u" << beside;
-    QTest::newRow("read-only directory with file") << true << false << "/x"
-                                                   << "/home/u" << beside;
-    QTest::newRow("read-only directory, XDG_CONFIG_HOME set") << false << false << "/cfg"
+    QTest::newRow("writable directory") << true << "/cfg"
+                                        << "/home/u" << beside;
+    QTest::newRow("read-only directory, XDG_CONFIG_HOME set") << false << "/cfg"
                                                               << "/home/u"
                                                               << "/cfg/quartzel/quartzel.ini";
     QTest::newRow("read-only directory, XDG_CONFIG_HOME unset")
-        << false << false << none << "/home/u"
+        << false << none << "/home/u"
         << "/home/u/.config/quartzel/quartzel.ini";
     QTest::newRow("read-only directory, XDG_CONFIG_HOME empty")
-        << false << false << ""
+        << false << ""
         << "/home/u"
         << "/home/u/.config/quartzel/quartzel.ini";
     QTest::newRow("read-only directory, XDG_CONFIG_HOME relative")
-        << false << false << "cfg"
+        << false << "cfg"
         << "/home/u"
         << "/home/u/.config/quartzel/quartzel.ini";
 }
 
 void TestSettings::chooseLocation()
 {
-    QFETCH(bool, fileBeside);
     QFETCH(bool, writable);
     QFETCH(QString, xdgConfigHome);
     QFETCH(QString, home);
     QFETCH(QString, expected);
-    QCOMPARE(chooseSettingsFilePath(QStringLiteral("/opt/q"), fileBeside, writable,
+    QCOMPARE(chooseSettingsFilePath(QStringLiteral("/opt/q"), writable,
                                     environment(xdgConfigHome, home)),
              expected);
 }
