@@ -27,10 +27,24 @@ int main(int argc, char* argv[])
         substituteDesignFonts();
         TMainFormSetup setup;
         setup.options = processCommandLine();
+        // A stop request can come while the window is still being created
+        // (its creation may show an error box); it is carried out once the
+        // window exists, so the settings are still saved.
+        TMainForm* window = nullptr;
+        bool stopRequested = false;
+        TerminationSignals stopRequests([&] {
+            stopRequested = true;
+            if (window)
+                window->close();
+            else
+                TApplication::closeAllWindows();
+        });
         TMainForm mainForm(setup);
-        TerminationSignals stopRequests([&mainForm] { mainForm.close(); });
-        mainForm.show();
-        result = TApplication::exec();
+        window = &mainForm;
+        if (!stopRequested || !mainForm.close()) {
+            mainForm.show();
+            result = TApplication::exec();
+        }
     }
     UnloadThemeApi();
     return result;
