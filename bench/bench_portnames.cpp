@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <map>
+#include <sys/file.h>
 
 using namespace bench;
 
@@ -36,8 +37,20 @@ bool knownMessage(const std::string& text)
 struct Attempt
 {
     std::string message; // empty: Open succeeded
-    bool leftOpen = false;
+    std::string leftOpen; // what is held after that was not before
 };
+
+std::string newEntries(const std::map<int, std::string>& before,
+                       const std::map<int, std::string>& after)
+{
+    std::string added;
+    for (const auto& [fd, target] : after) {
+        const auto was = before.find(fd);
+        if (was == before.end() || was->second != target)
+            added += format("fd %d -> ", fd) + target + "; ";
+    }
+    return added;
+}
 
 Attempt tryOpen(const std::string& name)
 {
@@ -56,7 +69,11 @@ Attempt tryOpen(const std::string& name)
             attempt.message = e.what();
         }
     }
-    attempt.leftOpen = openDescriptors() != fdsBefore || ownLockFiles() != locksBefore;
+    attempt.leftOpen = newEntries(fdsBefore, openDescriptors());
+    for (const std::string& lock : ownLockFiles()) {
+        if (std::find(locksBefore.begin(), locksBefore.end(), lock) == locksBefore.end())
+            attempt.leftOpen += lock + "; ";
+    }
     return attempt;
 }
 
@@ -73,11 +90,12 @@ int main(int argc, char** argv)
     const std::string directory = pattern;
     const std::string regularFile = directory + "/regular-file";
     std::ofstream(regularFile) << "not a port\n";
-    // A real line that another port object of this process holds open.
+    // A real line that another program holds, locked as terminal programs
+    // such as picocom lock theirs (an flock on their own descriptor).
     MasterPty pty;
-    TBComPort holder;
-    holder.setPort(QString::fromStdString(pty.slavePath()));
-    holder.Open();
+    const int busy = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (busy < 0 || flock(busy, LOCK_EX | LOCK_NB) != 0)
+        fail("cannot lock the pty");
 
     const std::vector<std::pair<std::string, std::string>> names{
         {"missing path", "/dev/ttyQuartzelMissing"},
@@ -89,17 +107,17 @@ int main(int argc, char** argv)
         {"5000-character name", std::string(5000, 'q')},
         {"\"../\" to a regular file", "../" + regularFile.substr(1)},
         {"\"../\" to a missing name", "../quartzelMissing"},
-        {"pty held open by another port object", pty.slavePath()},
+        {"pty locked by another program (flock)", pty.slavePath()},
     };
     for (const auto& [what, name] : names) {
         const Attempt attempt = tryOpen(name);
         const bool refused = !attempt.message.empty() && knownMessage(attempt.message);
         results.check(what, attempt.message.empty() ? "opened" : "\"" + attempt.message + "\"",
-                      "a port message, nothing left open", refused && !attempt.leftOpen);
-        if (attempt.leftOpen)
-            results.figure(what, "left a descriptor or a lock file open");
+                      "a port message, nothing left open", refused && attempt.leftOpen.empty());
+        if (!attempt.leftOpen.empty())
+            results.figure(what + ": left open", attempt.leftOpen);
     }
-    holder.Close();
+    ::close(busy);
     std::filesystem::remove_all(directory);
     return results.exitCode();
 }
