@@ -21,6 +21,7 @@ runs=(
     "bench_soak|--queries 1000000 --sample-every 100000|--queries 20000 --sample-every 5000"
     "bench_flood|--megabytes 100|--megabytes 10"
     "bench_garbage|--rounds 5000|--rounds 500"
+    "bench_stall||"
     "bench_unplug|--cycles 100|--cycles 10"
     "bench_portnames||"
 )
