@@ -67,8 +67,7 @@ inline std::string textOption(int argc, char** argv, std::string_view name, std:
 }
 
 // printf-style formatting into a string.
-template <class... Args>
-std::string format(const char* pattern, Args... args)
+template <class... Args> std::string format(const char* pattern, Args... args)
 {
     char text[256];
     std::snprintf(text, sizeof text, pattern, args...);
@@ -83,11 +82,9 @@ class Results
 public:
     explicit Results(std::string benchmark) : m_benchmark(std::move(benchmark)) {}
 
-    void figure(const std::string& name, const std::string& value)
-    {
-        print(name, value, "", "");
-    }
-    void check(const std::string& name, const std::string& value, const std::string& target, bool met)
+    void figure(const std::string& name, const std::string& value) { print(name, value, "", ""); }
+    void check(const std::string& name, const std::string& value, const std::string& target,
+               bool met)
     {
         m_failed = m_failed || !met;
         print(name, value, target, met ? "met" : "MISSED");
@@ -98,8 +95,8 @@ private:
     void print(const std::string& name, const std::string& value, const std::string& target,
                const char* verdict)
     {
-        std::printf("| %s | %s | %s | %s | %s |\n", m_benchmark.c_str(), name.c_str(), value.c_str(),
-                    target.c_str(), verdict);
+        std::printf("| %s | %s | %s | %s | %s |\n", m_benchmark.c_str(), name.c_str(),
+                    value.c_str(), target.c_str(), verdict);
         std::fflush(stdout);
     }
 
@@ -254,8 +251,14 @@ inline long statusKb(pid_t pid, std::string_view key)
     fail("no " + std::string(key) + " for pid " + std::to_string(pid));
 }
 
-inline long vmRssKb(pid_t pid) { return statusKb(pid, "VmRSS:"); }
-inline long vmHwmKb(pid_t pid) { return statusKb(pid, "VmHWM:"); }
+inline long vmRssKb(pid_t pid)
+{
+    return statusKb(pid, "VmRSS:");
+}
+inline long vmHwmKb(pid_t pid)
+{
+    return statusKb(pid, "VmHWM:");
+}
 
 // Starts VmHWM afresh from the current VmRSS (proc(5), clear_refs).
 inline void resetPeakRss(pid_t pid)
@@ -279,7 +282,8 @@ inline std::vector<std::string> ownLockFiles()
     for (const auto& entry : std::filesystem::directory_iterator("/var/lock")) {
         const std::string name = entry.path().filename().string();
         long owner = 0;
-        if (name.starts_with("LCK..") && (std::ifstream(entry.path()) >> owner) && owner == getpid())
+        if (name.starts_with("LCK..") && (std::ifstream(entry.path()) >> owner) &&
+            owner == getpid())
             names.push_back(name);
     }
     std::sort(names.begin(), names.end());

@@ -36,7 +36,7 @@ bool knownMessage(const std::string& text)
 
 struct Attempt
 {
-    std::string message; // empty: Open succeeded
+    std::string message;  // empty: Open succeeded
     std::string leftOpen; // what is held after that was not before
 };
 

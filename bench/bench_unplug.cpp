@@ -78,7 +78,8 @@ int main(int argc, char** argv)
     for (long cycle = 0; cycle < cycles; ++cycle) {
         if (cycle > 0) {
             pty = std::make_unique<MasterPty>();
-            ui.cbPort->setItemText(ui.cbPort->currentIndex(), QString::fromStdString(pty->slavePath()));
+            ui.cbPort->setItemText(ui.cbPort->currentIndex(),
+                                   QString::fromStdString(pty->slavePath()));
         }
         const qsizetype messagesBefore = messages.size();
         ui.btnConnect->click();
@@ -111,11 +112,10 @@ int main(int argc, char** argv)
     const bool released = QTest::qWaitFor([&] { return sameHoldings(holdings(), before); }, 5000);
     const Holdings after = holdings();
 
-    results.check(format("%ld cycles: not connected / wrong reply / panel not closed", cycles),
-                  format("%ld / %ld / %ld", faults.notConnected, faults.replyWrong,
-                         faults.panelNotClosed),
-                  "0 / 0 / 0",
-                  faults.notConnected + faults.replyWrong + faults.panelNotClosed == 0);
+    results.check(
+        format("%ld cycles: not connected / wrong reply / panel not closed", cycles),
+        format("%ld / %ld / %ld", faults.notConnected, faults.replyWrong, faults.panelNotClosed),
+        "0 / 0 / 0", faults.notConnected + faults.replyWrong + faults.panelNotClosed == 0);
     results.check("losses reported (cycles with other than one message)",
                   format("%lld (%ld)", qlonglong(reported), faults.messagesNotOne),
                   format("%ld (0)", cycles), reported == cycles && faults.messagesNotOne == 0);

@@ -63,7 +63,10 @@ void TestReliabilityShutdown::init()
     SetErrorMessageSink([this](const QString& text) { m_messages << text; });
 }
 
-void TestReliabilityShutdown::cleanup() { SetErrorMessageSink(nullptr); }
+void TestReliabilityShutdown::cleanup()
+{
+    SetErrorMessageSink(nullptr);
+}
 
 void TestReliabilityShutdown::noTickAfterTheControlsAreGone_data()
 {
