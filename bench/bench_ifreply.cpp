@@ -1,0 +1,161 @@
+// Reply latency of the real program: a client holding the pty master sends
+// "IF;" and waits for each complete reply, in sequence, and checks each
+// reply's bytes. The same client against a minimal single-threaded responder
+// on the same kind of pty gives the floor. Also: the time from fork/exec to
+// the first reply, the idle CPU use while connected, and the resident memory.
+//
+// Usage: bench_ifreply [--queries N] [--idle-seconds S] [--label TEXT] [--program PATH]
+//        (defaults 10000 queries, 30 s idle (0: not measured), label "ifreply",
+//        the program built beside this one)
+
+#include "BenchSupport.h"
+
+#include <sys/eventfd.h>
+#include <thread>
+
+using namespace bench;
+
+namespace {
+
+// The least a responder can do: a thread that polls the raw slave, reads
+// what is there, and writes the reply when the bytes since the last reply
+// hold the query.
+class FloorResponder
+{
+public:
+    explicit FloorResponder(const std::string& slavePath)
+        : m_slave(::open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC)),
+          m_stop(eventfd(0, EFD_CLOEXEC))
+    {
+        termios raw{};
+        if (m_slave < 0 || m_stop < 0 || tcgetattr(m_slave, &raw) != 0)
+            fail("floor responder: cannot open the slave");
+        cfmakeraw(&raw);
+        tcsetattr(m_slave, TCSANOW, &raw);
+        m_thread = std::thread([this] { run(); });
+    }
+    ~FloorResponder()
+    {
+        const std::uint64_t one = 1;
+        if (::write(m_stop, &one, sizeof one) != sizeof one)
+            std::perror("floor responder stop");
+        m_thread.join();
+        ::close(m_stop);
+        ::close(m_slave);
+    }
+    FloorResponder(const FloorResponder&) = delete;
+    FloorResponder& operator=(const FloorResponder&) = delete;
+
+private:
+    void run()
+    {
+        std::string pending;
+        char buffer[4096];
+        pollfd watched[2] = {{m_slave, POLLIN, 0}, {m_stop, POLLIN, 0}};
+        while (::poll(watched, 2, -1) > 0 && (watched[1].revents & POLLIN) == 0) {
+            const ssize_t n = ::read(m_slave, buffer, sizeof buffer);
+            if (n <= 0)
+                return;
+            pending.append(buffer, std::size_t(n));
+            if (pending.find(query) != std::string::npos) {
+                pending.clear();
+                if (::write(m_slave, defaultReply.data(), defaultReply.size()) < 0)
+                    return;
+            } else if (pending.size() > 2) {
+                pending.erase(0, pending.size() - 2);
+            }
+        }
+    }
+
+    int m_slave = -1;
+    int m_stop = -1;
+    std::thread m_thread;
+};
+
+// Round trips of one responder, gathered over the blocks of a run.
+class LatencyRun
+{
+public:
+    explicit LatencyRun(MasterPty& pty) : m_checker(pty) {}
+
+    void runBlock(long queries)
+    {
+        const Clock::time_point start = Clock::now();
+        for (long i = 0; i < queries; ++i) {
+            const double roundTrip = m_checker.roundTrip();
+            if (roundTrip >= 0)
+                m_micros.push_back(roundTrip);
+        }
+        m_seconds += microsBetween(start, Clock::now()) / 1e6;
+        m_queries += queries;
+    }
+
+    void report(Results& results, const char* who)
+    {
+        m_checker.finish();
+        const Percentiles p = percentiles(m_micros);
+        results.figure(format("%s round trip p50 / p90 / p99 / max", who),
+                       format("%.1f / %.1f / %.1f / %.1f us", p.p50, p.p90, p.p99, p.max));
+        results.figure(format("%s replies per second", who), format("%.0f", repliesPerSecond()));
+        checkCounts(results, who, m_checker.counts());
+    }
+
+    Percentiles micros() const { return percentiles(m_micros); }
+    double repliesPerSecond() const { return double(m_queries) / m_seconds; }
+
+private:
+    ReplyChecker m_checker;
+    std::vector<double> m_micros;
+    double m_seconds = 0;
+    long m_queries = 0;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const long queries = longOption(argc, argv, "--queries", 10000);
+    const long idleSeconds = longOption(argc, argv, "--idle-seconds", 30);
+    Results results(textOption(argc, argv, "--label", "ifreply"));
+
+    MasterPty pty;
+    RealProgram program(programPath(argc, argv), pty.slavePath());
+    program.waitUntilConnected(pty);
+    ReplyChecker first(pty);
+    const Clock::time_point sentAt = Clock::now();
+    pty.writeAll(query);
+    first.awaitReply(sentAt, std::chrono::seconds(10));
+    const double startMillis = microsBetween(program.startedAt(), Clock::now()) / 1000;
+    checkCounts(results, "first reply", first.counts());
+    results.figure("start (fork/exec) to first reply", format("%.1f ms", startMillis));
+
+    // The two responders take turns in blocks, so that both meet the same
+    // load from whatever else the machine is doing.
+    MasterPty floorPty;
+    FloorResponder responder(floorPty.slavePath());
+    LatencyRun floor(floorPty);
+    LatencyRun real(pty);
+    constexpr long block = 500;
+    for (long done = 0; done < queries; done += block) {
+        floor.runBlock(std::min(block, queries - done));
+        real.runBlock(std::min(block, queries - done));
+    }
+    floor.report(results, "floor responder");
+    real.report(results, "quartzel");
+
+    const double ratio = real.micros().p50 / floor.micros().p50;
+    results.check("p50 quartzel / p50 floor", format("%.2f", ratio), "<= 2.5", ratio <= 2.5);
+    results.check("quartzel p99", format("%.1f us", real.micros().p99), "< 1000 us",
+                  real.micros().p99 < 1000);
+    results.figure("p99 quartzel / p99 floor",
+                   format("%.2f", real.micros().p99 / floor.micros().p99));
+    results.check("quartzel replies per second", format("%.0f", real.repliesPerSecond()), ">= 5000",
+                  real.repliesPerSecond() >= 5000);
+
+    if (idleSeconds > 0)
+        checkIdle(results, format("idle CPU while connected (%ld s)", idleSeconds),
+                  cpuShareOver(program.pid(), std::chrono::seconds(idleSeconds)));
+    results.figure("VmRSS connected, after the run", format("%ld kB", vmRssKb(program.pid())));
+    checkStop(results, program);
+    return results.exitCode();
+}

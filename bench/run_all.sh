@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Builds Quartzel and its benchmarks in Release and runs every benchmark,
+# printing one Markdown table of their figures (the table of
+# docs/RELIABILITY.md). Exits 1 when a benchmark missed a target or failed a
+# check; each benchmark's own error output goes to <build>/bench-logs/.
+#
+#   bench/run_all.sh           the full runs (about 8 minutes)
+#   bench/run_all.sh --quick   short runs, to try the benchmarks out
+#
+# BUILD_DIR overrides the build directory (default: build-release).
+set -uo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(dirname "$here")
+build=${BUILD_DIR:-$root/build-release}
+logs=$build/bench-logs
+# Each benchmark with its arguments for a full run and for a quick one.
+runs=(
+    "bench_rxlatency|10000|2000"
+    "bench_ifreply|--queries 10000 --idle-seconds 30|--queries 2000 --idle-seconds 5"
+    "bench_soak|--queries 1000000 --sample-every 100000|--queries 20000 --sample-every 5000"
+    "bench_flood|--megabytes 100|--megabytes 10"
+    "bench_garbage|--rounds 5000|--rounds 500"
+    "bench_stall||"
+    "bench_unplug|--cycles 100|--cycles 10"
+    "bench_portnames||"
+)
+column=2
+fifo_queries=10000
+if [ "${1:-}" = "--quick" ]; then
+    column=3
+    fifo_queries=2000
+fi
+benchmarks=()
+for run in "${runs[@]}"; do
+    benchmarks+=("${run%%|*}")
+done
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null || exit 2
+cmake --build "$build" --parallel 2 --target quartzel "${benchmarks[@]}" >/dev/null || exit 2
+mkdir -p "$logs"
+
+echo "Measured $(date -u '+%Y-%m-%d %H:%M UTC') on $(nproc) cores," \
+    "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), kernel $(uname -r)."
+echo "Load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo
+echo "| benchmark | figure | value | target | verdict |"
+echo "|---|---|---|---|---|"
+failed=0
+# Runs one benchmark and prints its rows: run_one PREFIX NAME ARGUMENTS...
+run_one() {
+    local prefix=$1 name=$2 output status
+    shift 2
+    # shellcheck disable=SC2086 # the prefix is words on purpose
+    output=$(QT_QPA_PLATFORM=offscreen $prefix "$build/bench/$name" "$@" 2>>"$logs/$name.log")
+    status=$?
+    if [ "$name" = bench_rxlatency ]; then
+        # Its own format: one line per measured path.
+        sed 's/^\(.\{28\}\) *\(.*\)$/| rxlatency | \1 | \2 | | |/; s/  */ /g' <<<"$output"
+    else
+        grep '^| ' <<<"$output"
+    fi
+    if [ $status -ne 0 ]; then
+        failed=1
+        echo "| $name | exit status | $status (see $logs/$name.log) | 0 | MISSED |"
+    fi
+}
+
+rm -f "$logs"/*.log
+for run in "${runs[@]}"; do
+    # shellcheck disable=SC2086 # the arguments are words on purpose
+    run_one "" "${run%%|*}" $(cut -d'|' -f"$column" <<<"$run")
+done
+# The latency run once more with the client, the floor and the program
+# ahead of every ordinary task (SCHED_FIFO, inherited by the program): the
+# waits for a CPU that other work on the machine causes drop out, and what
+# remains is the two responders' own time.
+if command -v chrt >/dev/null; then
+    run_one "chrt -f 10" bench_ifreply --queries "$fifo_queries" --idle-seconds 0 --label "ifreply, SCHED_FIFO"
+fi
+echo
+echo "Load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
+exit $failed
