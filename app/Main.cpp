@@ -99,6 +99,10 @@ void TMainForm::buildFromForm()
     m_BComPort1 = new TBComPort(this);
     m_Timer1 = new QTimer(this);
     m_Timer1->setInterval(timer1Interval);
+    // The form gives the receive buffer its first text; from then on the
+    // buffer lives here (it keeps NUL bytes, which an edit's text cannot) and
+    // is shown only in status panel 0, so the hidden edit is not updated on
+    // the reply path.
     m_receiveBuffer = TReceiveBuffer(ui->Edit2->text().toLatin1());
     setFixedSize(size());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -509,9 +513,8 @@ void TMainForm::BComPort1RxChar(QObject*, int Count)
 
 void TMainForm::showReceiveBuffer()
 {
-    const QString text = QString::fromLatin1(m_receiveBuffer.text());
-    ui->Edit2->setText(text);
-    ui->StatusPanel0->setText(QStringLiteral("RX = ") + text);
+    ui->StatusPanel0->setText(QStringLiteral("RX = ") +
+                              QString::fromLatin1(m_receiveBuffer.text()));
 }
 
 void TMainForm::Edit2Change(QObject*)
