@@ -9,6 +9,7 @@
 #include <QEventLoop>
 #include <array>
 #include <exception>
+#include <utility>
 
 namespace {
 
@@ -178,21 +179,23 @@ void TComThread::deliver()
 
 void TComThread::DispatchEvents()
 {
+    const TLineEvents pending = m_PendingEvents.load();
     for (const DispatchStep& step : dispatchTable) {
         // A handler may have closed the port: deliver nothing more then.
         if (m_stopRequested)
             return;
-        if (m_PendingEvents.testFlag(step.event))
+        if (pending.testFlag(step.event))
             (m_ComPort->*step.fire)();
     }
 }
 
 void TComThread::ForwardEvents()
 {
+    const TLineEvents pending = m_PendingEvents.load();
     for (const DispatchStep& step : dispatchTable) {
         if (m_stopRequested)
             return;
-        if (m_PendingEvents.testFlag(step.event))
+        if (pending.testFlag(step.event))
             sendNotification(step.maskBit);
     }
 }
@@ -203,21 +206,30 @@ void TComThread::dispatchOnUiThread()
         DispatchEvents();
         return;
     }
-    std::exception_ptr error;
     // A blocking queued call to ourselves from the user-interface thread
     // would hang, hence the direct call above.
     QMetaObject::invokeMethod(
         this,
-        [this, &error] {
+        [this] {
             ++m_uiDeliveryDepth;
+            std::exception_ptr error;
             try {
                 DispatchEvents();
             } catch (...) {
                 error = std::current_exception();
             }
             --m_uiDeliveryDepth;
+            // Under the lock, so that the exception object is handed over
+            // in a way ThreadSanitizer sees as well as Qt's semaphore.
+            std::lock_guard lock(m_replyMutex);
+            m_handlerError = error;
         },
         Qt::BlockingQueuedConnection);
+    std::exception_ptr error;
+    {
+        std::lock_guard lock(m_replyMutex);
+        error = std::exchange(m_handlerError, nullptr);
+    }
     if (error)
         std::rethrow_exception(error);
 }
