@@ -31,18 +31,38 @@ void writeFile(const QString& path, QByteArrayView content)
 
 constexpr qsizetype MaxValueLength = 2047;
 
-void readEveryKey(const TIniFile& file)
+void readKey(const TIniFile& file, const QString& section, const QString& key)
+{
+    const QString fallback = QStringLiteral("fallback");
+    const QString text = file.readString(section, key, fallback);
+    FUZZ_CHECK(text.size() <= MaxValueLength);
+    const int number = file.readInteger(section, key, -7);
+    FUZZ_CHECK(file.readBool(section, key, true) == (file.readInteger(section, key, 1) != 0));
+    FUZZ_CHECK(file.readBool(section, key, false) == (file.readInteger(section, key, 0) != 0));
+    if (text == fallback)
+        FUZZ_CHECK(number == -7);
+}
+
+// Each read parses the whole file again, so the names taken from the text are
+// limited to keep a run fast on long inputs.
+constexpr int MaxNamesFromText = 16;
+
+// The settings' own keys, and the names that a rough look at the text finds
+// before an equals sign, with the bracketed name above them as the section.
+void readEveryKey(const TIniFile& file, QByteArrayView content)
 {
     using namespace SettingsKey;
-    for (const QLatin1String key : {Frequency, Port, BaudRateIndex, Div4}) {
-        const QString fallback = QStringLiteral("fallback");
-        const QString text = file.readString(Section, key, fallback);
-        FUZZ_CHECK(text.size() <= MaxValueLength);
-        const int number = file.readInteger(Section, key, -7);
-        FUZZ_CHECK(file.readBool(Section, key, true) == (file.readInteger(Section, key, 1) != 0));
-        FUZZ_CHECK(file.readBool(Section, key, false) == (file.readInteger(Section, key, 0) != 0));
-        if (text == fallback)
-            FUZZ_CHECK(number == -7);
+    for (const QLatin1String key : {Frequency, Port, BaudRateIndex, Div4})
+        readKey(file, Section, key);
+    QString section;
+    int namesRead = 0;
+    for (const QByteArray& line : content.toByteArray().split('\n')) {
+        const QString text = QString::fromUtf8(line);
+        const qsizetype equals = text.indexOf(u'=');
+        if (text.startsWith(u'['))
+            section = text.mid(1, text.indexOf(u']') - 1);
+        else if (equals >= 0 && namesRead++ < MaxNamesFromText)
+            readKey(file, section, text.first(equals));
     }
 }
 
@@ -60,10 +80,11 @@ void checkSpread(const QString& stored)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const QString path = scratchFile();
-    writeFile(path, QByteArrayView(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
+    const QByteArrayView content(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    writeFile(path, content);
 
     TIniFile file(path);
-    readEveryKey(file);
+    readEveryKey(file, content);
     const PortSettings current{QStringLiteral("014074000"), 2, 5, true};
     const PortSettings read = readPortSettings(file, current);
     checkSpread(read.frequency);

@@ -3,11 +3,17 @@
 // matching formatter writes and give back the same value, and a real spin
 // edit (offscreen) must read back each value it has just written.
 //
-// Input: one byte choosing the locale (bits 0-1) and whether a time shows
-// seconds (bit 2), then the text as UTF-8.
+// The buttons' and the smart step's stepping then runs on the same text from a
+// caret the input chooses: it may raise EConvertError (a date or time that
+// cannot be composed), and nothing else.
+//
+// Input: one byte choosing the locale (bits 0-1), whether a time shows
+// seconds (bit 2) and whether steps are smart (bit 3), one byte with the
+// caret position, then the text as UTF-8.
 
 #include "AdvSpin.h"
 #include "AdvSpinText.h"
+#include "Convert.h"
 #include "FuzzInput.h"
 
 #include <QApplication>
@@ -53,14 +59,12 @@ void checkParsers(const QString& text, const LocaleFormat& format)
     }
 }
 
-// Writes the text into a spin edit of the kind, reads the value, writes it
+// Writes the text into the spin edit in the kind, reads the value, writes it
 // back through the setter and reads it again.
 template <typename Value>
-void checkRoundTrip(TAdvSpinType kind, const QString& text, bool showSeconds,
+void checkRoundTrip(TAdvSpinEdit& edit, TAdvSpinType kind, const QString& text,
                     Value (TAdvSpinEdit::*get)() const, void (TAdvSpinEdit::*set)(Value))
 {
-    TAdvSpinEdit edit;
-    edit.setShowSeconds(showSeconds);
     edit.setSpinType(kind);
     edit.setText(text);
     const Value value = (edit.*get)();
@@ -69,6 +73,26 @@ void checkRoundTrip(TAdvSpinType kind, const QString& text, bool showSeconds,
         FUZZ_CHECK(nearlyEqual((edit.*get)(), value));
     else
         FUZZ_CHECK((edit.*get)() == value);
+}
+
+// A button step and a smart step in each direction, each from the text and
+// the caret.
+void checkStepping(TAdvSpinEdit& edit, TAdvSpinType kind, const QString& text, int caret)
+{
+    edit.setSpinType(kind);
+    for (const int direction : {+1, -1}) {
+        for (const bool button : {true, false}) {
+            edit.setText(text);
+            edit.setCursorPosition(caret);
+            try {
+                if (button)
+                    direction > 0 ? edit.UpClick(&edit) : edit.DownClick(&edit);
+                else
+                    direction > 0 ? edit.StepUp() : edit.StepDown();
+            } catch (const EConvertError&) {
+            }
+        }
+    }
 }
 
 } // namespace
@@ -87,14 +111,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t options = input.takeByte();
     QLocale::setDefault(locales[(options & 0x03) % locales.size()]);
     reloadLocaleFormat();
-    const bool showSeconds = (options & 0x04) != 0;
+    TAdvSpinEdit edit;
+    edit.setShowSeconds((options & 0x04) != 0);
+    edit.setIncrementSmart((options & 0x08) != 0);
+    const int caret = input.takeByte();
     const QString text = QString::fromUtf8(input.rest());
 
     checkParsers(text, localeFormat());
-    checkRoundTrip(sptNormal, text, showSeconds, &TAdvSpinEdit::Value, &TAdvSpinEdit::setValue);
-    checkRoundTrip(sptFloat, text, showSeconds, &TAdvSpinEdit::FloatValue, &TAdvSpinEdit::setFloatValue);
-    checkRoundTrip(sptHex, text, showSeconds, &TAdvSpinEdit::HexValue, &TAdvSpinEdit::setHexValue);
-    checkRoundTrip(sptDate, text, showSeconds, &TAdvSpinEdit::DateValue, &TAdvSpinEdit::setDateValue);
-    checkRoundTrip(sptTime, text, showSeconds, &TAdvSpinEdit::TimeValue, &TAdvSpinEdit::setTimeValue);
+    checkRoundTrip(edit, sptNormal, text, &TAdvSpinEdit::Value, &TAdvSpinEdit::setValue);
+    checkRoundTrip(edit, sptFloat, text, &TAdvSpinEdit::FloatValue, &TAdvSpinEdit::setFloatValue);
+    checkRoundTrip(edit, sptHex, text, &TAdvSpinEdit::HexValue, &TAdvSpinEdit::setHexValue);
+    checkRoundTrip(edit, sptDate, text, &TAdvSpinEdit::DateValue, &TAdvSpinEdit::setDateValue);
+    checkRoundTrip(edit, sptTime, text, &TAdvSpinEdit::TimeValue, &TAdvSpinEdit::setTimeValue);
+    for (const TAdvSpinType kind : {sptNormal, sptFloat, sptHex, sptDate, sptTime})
+        checkStepping(edit, kind, text, caret);
     return 0;
 }
