@@ -121,11 +121,10 @@ void TComThread::replyMessage()
 
 void TComThread::releaseFromPort()
 {
+    // The thread is blocked in the delivery that called us, so it has not
+    // finished yet and its finishWaiting() is still to come; that frees it.
     m_released = true;
     StopThread();
-    // The thread is blocked in the delivery that called us, so it has not
-    // finished yet and the signal is still to come.
-    connect(this, &QThread::finished, this, &QObject::deleteLater);
 }
 
 void TComThread::run()
@@ -247,11 +246,23 @@ void TComThread::sendNotification(std::uint32_t maskBit)
 
 void TComThread::reportStop(const QString& reason)
 {
+    // The reason goes over under the lock rather than inside the queued
+    // functor, whose hand-over happens inside Qt where ThreadSanitizer
+    // cannot see it.
+    {
+        std::lock_guard lock(m_replyMutex);
+        m_stopReason = reason;
+    }
     QMetaObject::invokeMethod(
         this,
-        [this, reason] {
+        [this] {
+            QString stopReason;
+            {
+                std::lock_guard lock(m_replyMutex);
+                stopReason = m_stopReason;
+            }
             if (!m_released)
-                m_ComPort->eventsStopped(reason);
+                m_ComPort->eventsStopped(stopReason);
         },
         Qt::QueuedConnection);
 }
@@ -264,6 +275,12 @@ void TComThread::finishWaiting()
         [this] {
             if (m_waitLoop)
                 m_waitLoop->quit();
+            // The destructor waits for the last steps of the thread. Freeing
+            // from here rather than on QThread::finished spares a signal that
+            // Qt would queue from the ending thread, a hand-over that
+            // ThreadSanitizer cannot follow.
+            if (m_released)
+                deleteLater();
         },
         Qt::QueuedConnection);
 }
@@ -272,10 +289,13 @@ void TComThread::waitServingHandOffs()
 {
     // A bare join here would deadlock while the thread waits for a hand-off to
     // this thread; the local loop serves it and is quit by finishWaiting().
+    // Leaving only once m_finished reads true also orders the thread's last
+    // steps before the destruction in a way ThreadSanitizer sees: the quit
+    // and QThread::wait() synchronise inside Qt, where it cannot look.
     if (!m_finished) {
         QEventLoop loop;
         m_waitLoop = &loop;
-        if (!m_finished)
+        while (!m_finished)
             loop.exec(QEventLoop::ExcludeUserInputEvents);
         m_waitLoop = nullptr;
     }

@@ -3,6 +3,7 @@
 #include "ComTypes.h"
 
 #include <QObject>
+#include <QString>
 #include <QThread>
 #include <atomic>
 #include <condition_variable>
@@ -95,6 +96,8 @@ private:
     bool m_replyPending = false; // guarded by m_replyMutex
     // A handler's exception on its way back to the event thread.
     std::exception_ptr m_handlerError; // guarded by m_replyMutex
+    // Why the thread ended, on its way to the user-interface thread.
+    QString m_stopReason; // guarded by m_replyMutex
     // User-interface thread only:
     int m_uiDeliveryDepth = 0;
     bool m_released = false;

@@ -55,10 +55,15 @@ fuzz() {
 }
 
 "$root/dev.sh" install clang libclang-rt-14-dev llvm-14
+# Runs one of the runs above and says how long it took, build included.
+timed() {
+    local started=$SECONDS
+    "$1"
+    echo "sanitize: $1 run clean in $((SECONDS - started)) s"
+}
+
 case "${1:-all}" in
-    asan) asan ;;
-    tsan) tsan ;;
-    fuzz) fuzz ;;
-    all) asan; tsan; fuzz ;;
+    asan | tsan | fuzz) timed "$1" ;;
+    all) timed asan; timed tsan; timed fuzz ;;
     *) echo "usage: tests/sanitize/run.sh [asan|tsan|fuzz|all]" >&2; exit 64 ;;
 esac
