@@ -4,6 +4,7 @@
 #
 #   ./dev.sh start [program options]   build and start the front panel
 #   ./dev.sh test                      build and run every test through ctest
+#   ./dev.sh install [package ...]     install the build's packages and these
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -71,5 +72,6 @@ run_tests() {
 case "${1:-}" in
     start) shift; start "$@" ;;
     test) run_tests ;;
-    *) echo "usage: ./dev.sh start [options] | ./dev.sh test" >&2; exit 64 ;;
+    install) shift; packages+=("$@"); install_missing_packages ;;
+    *) echo "usage: ./dev.sh start [options] | ./dev.sh test | ./dev.sh install [package ...]" >&2; exit 64 ;;
 esac

@@ -1,8 +1,33 @@
-# Warnings and Qt strictness for every target of the project, set per target.
+# Warnings, Qt strictness and the optional instrumentation for every target of
+# the project, set per target.
+#
+# QUARTZEL_SANITIZE lists sanitizers to build with ("address;undefined" or
+# "thread"); every finding aborts the program, so a test that trips one fails.
+# QUARTZEL_FUZZ adds libFuzzer's coverage instrumentation (clang only); the
+# fuzz targets themselves link the fuzzer's main.
+set(QUARTZEL_SANITIZE "" CACHE STRING
+    "Sanitizers to build with, e.g. address;undefined or thread")
+option(QUARTZEL_FUZZ "Build the libFuzzer targets in tests/fuzz (clang)" OFF)
+
+if(QUARTZEL_FUZZ AND NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  message(FATAL_ERROR "QUARTZEL_FUZZ needs clang++ (libFuzzer); configure with -DCMAKE_CXX_COMPILER=clang++")
+endif()
+
+set(quartzel_instrumentation "")
+if(QUARTZEL_SANITIZE)
+  list(JOIN QUARTZEL_SANITIZE "," quartzel_sanitizers)
+  list(APPEND quartzel_instrumentation
+    -fsanitize=${quartzel_sanitizers} -fno-sanitize-recover=all -fno-omit-frame-pointer)
+endif()
+if(QUARTZEL_FUZZ)
+  list(APPEND quartzel_instrumentation -fsanitize=fuzzer-no-link)
+endif()
+
 function(quartzel_target_defaults target)
   target_compile_options(${target} PRIVATE
     -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor
-    -Woverloaded-virtual -Wimplicit-fallthrough)
+    -Woverloaded-virtual -Wimplicit-fallthrough ${quartzel_instrumentation})
+  target_link_options(${target} PRIVATE ${quartzel_instrumentation})
   if(QUARTZEL_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()

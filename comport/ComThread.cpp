@@ -9,6 +9,7 @@
 #include <QEventLoop>
 #include <array>
 #include <exception>
+#include <utility>
 
 namespace {
 
@@ -120,11 +121,10 @@ void TComThread::replyMessage()
 
 void TComThread::releaseFromPort()
 {
+    // The thread is blocked in the delivery that called us, so it has not
+    // finished yet and its finishWaiting() is still to come; that frees it.
     m_released = true;
     StopThread();
-    // The thread is blocked in the delivery that called us, so it has not
-    // finished yet and the signal is still to come.
-    connect(this, &QThread::finished, this, &QObject::deleteLater);
 }
 
 void TComThread::run()
@@ -178,21 +178,23 @@ void TComThread::deliver()
 
 void TComThread::DispatchEvents()
 {
+    const TLineEvents pending = m_PendingEvents.load();
     for (const DispatchStep& step : dispatchTable) {
         // A handler may have closed the port: deliver nothing more then.
         if (m_stopRequested)
             return;
-        if (m_PendingEvents.testFlag(step.event))
+        if (pending.testFlag(step.event))
             (m_ComPort->*step.fire)();
     }
 }
 
 void TComThread::ForwardEvents()
 {
+    const TLineEvents pending = m_PendingEvents.load();
     for (const DispatchStep& step : dispatchTable) {
         if (m_stopRequested)
             return;
-        if (m_PendingEvents.testFlag(step.event))
+        if (pending.testFlag(step.event))
             sendNotification(step.maskBit);
     }
 }
@@ -203,21 +205,30 @@ void TComThread::dispatchOnUiThread()
         DispatchEvents();
         return;
     }
-    std::exception_ptr error;
     // A blocking queued call to ourselves from the user-interface thread
     // would hang, hence the direct call above.
     QMetaObject::invokeMethod(
         this,
-        [this, &error] {
+        [this] {
             ++m_uiDeliveryDepth;
+            std::exception_ptr error;
             try {
                 DispatchEvents();
             } catch (...) {
                 error = std::current_exception();
             }
             --m_uiDeliveryDepth;
+            // Under the lock, so that the exception object is handed over
+            // in a way ThreadSanitizer sees as well as Qt's semaphore.
+            std::lock_guard lock(m_replyMutex);
+            m_handlerError = error;
         },
         Qt::BlockingQueuedConnection);
+    std::exception_ptr error;
+    {
+        std::lock_guard lock(m_replyMutex);
+        error = std::exchange(m_handlerError, nullptr);
+    }
     if (error)
         std::rethrow_exception(error);
 }
@@ -235,11 +246,23 @@ void TComThread::sendNotification(std::uint32_t maskBit)
 
 void TComThread::reportStop(const QString& reason)
 {
+    // The reason goes over under the lock rather than inside the queued
+    // functor, whose hand-over happens inside Qt where ThreadSanitizer
+    // cannot see it.
+    {
+        std::lock_guard lock(m_replyMutex);
+        m_stopReason = reason;
+    }
     QMetaObject::invokeMethod(
         this,
-        [this, reason] {
+        [this] {
+            QString stopReason;
+            {
+                std::lock_guard lock(m_replyMutex);
+                stopReason = m_stopReason;
+            }
             if (!m_released)
-                m_ComPort->eventsStopped(reason);
+                m_ComPort->eventsStopped(stopReason);
         },
         Qt::QueuedConnection);
 }
@@ -252,6 +275,12 @@ void TComThread::finishWaiting()
         [this] {
             if (m_waitLoop)
                 m_waitLoop->quit();
+            // The destructor waits for the last steps of the thread. Freeing
+            // from here rather than on QThread::finished spares a signal that
+            // Qt would queue from the ending thread, a hand-over that
+            // ThreadSanitizer cannot follow.
+            if (m_released)
+                deleteLater();
         },
         Qt::QueuedConnection);
 }
@@ -260,10 +289,13 @@ void TComThread::waitServingHandOffs()
 {
     // A bare join here would deadlock while the thread waits for a hand-off to
     // this thread; the local loop serves it and is quit by finishWaiting().
+    // Leaving only once m_finished reads true also orders the thread's last
+    // steps before the destruction in a way ThreadSanitizer sees: the quit
+    // and QThread::wait() synchronise inside Qt, where it cannot look.
     if (!m_finished) {
         QEventLoop loop;
         m_waitLoop = &loop;
-        if (!m_finished)
+        while (!m_finished)
             loop.exec(QEventLoop::ExcludeUserInputEvents);
         m_waitLoop = nullptr;
     }

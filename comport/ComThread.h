@@ -3,10 +3,12 @@
 #include "ComTypes.h"
 
 #include <QObject>
+#include <QString>
 #include <QThread>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -53,7 +55,7 @@ public:
     void StopThread();
     // The events of the last completed wait; written by the event thread,
     // so read it only from a delivery under smThreadSync or smNone.
-    TLineEvents PendingEvents() const { return m_PendingEvents; }
+    TLineEvents PendingEvents() const { return m_PendingEvents.load(); }
     // True once a wait ended because the device hung up.
     bool hungUp() const { return m_hungUp.load(); }
     // True while this thread's handlers run on the user-interface thread.
@@ -82,13 +84,20 @@ private:
     const std::shared_ptr<serial::Device> m_device;
     const TSyncMethod m_syncMethod;
     TNotifyWindow* const m_notifyWindow;
-    TLineEvents m_PendingEvents;
+    // Atomic because a delivery under smThreadSync reads it on the
+    // user-interface thread; Qt's event queue orders that hand-over, but with
+    // locks that ThreadSanitizer cannot see.
+    std::atomic<TLineEvents> m_PendingEvents;
     std::atomic<bool> m_stopRequested{false};
     std::atomic<bool> m_hungUp{false};
     std::atomic<bool> m_finished{false};
     std::mutex m_replyMutex;
     std::condition_variable m_replyChanged;
     bool m_replyPending = false; // guarded by m_replyMutex
+    // A handler's exception on its way back to the event thread.
+    std::exception_ptr m_handlerError; // guarded by m_replyMutex
+    // Why the thread ended, on its way to the user-interface thread.
+    QString m_stopReason; // guarded by m_replyMutex
     // User-interface thread only:
     int m_uiDeliveryDepth = 0;
     bool m_released = false;

@@ -95,6 +95,8 @@ double processCpuSeconds()
 }
 
 // A port on the slave side of a fresh pty, recording why delivery stopped.
+// Tests name its parts through references, not a structured binding, since
+// their lambdas capture them (clang accepts captured bindings only from 16).
 struct PtyLine
 {
     explicit PtyLine(TSyncMethod syncMethod = TSyncMethod::smThreadSync)
@@ -409,7 +411,8 @@ void TestComThread::ptyReceive()
     QFETCH(TSyncMethod, syncMethod);
     PtyLine line(syncMethod);
     QVERIFY(line.pty.isValid());
-    auto& [pty, port, stops] = line;
+    PtyPair& pty = line.pty;
+    TBComPort& port = line.port;
     // Under smNone the handler runs on the event thread: it only records,
     // and the checks run here.
     port.OnRxChar = [&](QObject* sender, int count) {
@@ -439,7 +442,8 @@ void TestComThread::ptyBytesStayWithoutHandler()
     QFETCH(TSyncMethod, syncMethod);
     PtyLine line(syncMethod);
     QVERIFY(line.pty.isValid());
-    auto& [pty, port, stops] = line;
+    PtyPair& pty = line.pty;
+    TBComPort& port = line.port;
     QVERIFY(port.Open());
     QVERIFY(pty.send("abc"));
     QTRY_COMPARE(port.BytesWaiting(), 3);
@@ -456,7 +460,8 @@ void TestComThread::ptyEmptyQueueRaisesNothing()
 {
     PtyLine line;
     QVERIFY(line.pty.isValid());
-    auto& [pty, port, stops] = line;
+    PtyPair& pty = line.pty;
+    TBComPort& port = line.port;
     QList<int> counts;
     QByteArray received;
     port.OnRxChar = [&](QObject*, int count) {
@@ -484,7 +489,9 @@ void TestComThread::ptyHandlerExceptionStopsDelivery()
 {
     PtyLine line;
     QVERIFY(line.pty.isValid());
-    auto& [pty, port, stops] = line;
+    PtyPair& pty = line.pty;
+    TBComPort& port = line.port;
+    QStringList& stops = line.stops;
     int calls = 0;
     port.OnRxChar = [&](QObject*, int) {
         ++calls;
@@ -506,7 +513,8 @@ void TestComThread::ptyWindowSyncExceptionReported()
 {
     PtyLine line(TSyncMethod::smWindowSync);
     QVERIFY(line.pty.isValid());
-    auto& [pty, port, stops] = line;
+    PtyPair& pty = line.pty;
+    TBComPort& port = line.port;
     QByteArray received;
     port.OnRxChar = [&](QObject*, int count) {
         QByteArray text;
@@ -528,7 +536,8 @@ void TestComThread::ptyCloseInsideLongHandler()
 {
     PtyLine line;
     QVERIFY(line.pty.isValid());
-    auto& [pty, port, stops] = line;
+    PtyPair& pty = line.pty;
+    TBComPort& port = line.port;
     int calls = 0;
     bool closed = false;
     port.OnRxChar = [&](QObject*, int) {
@@ -556,7 +565,9 @@ void TestComThread::ptyHangUpEndsThreadWithoutSpinning()
 {
     PtyLine line;
     QVERIFY(line.pty.isValid());
-    auto& [pty, port, stops] = line;
+    PtyPair& pty = line.pty;
+    TBComPort& port = line.port;
+    QStringList& stops = line.stops;
     QVERIFY(port.Open());
     pty.closeMaster();
     QTRY_COMPARE(stops, QStringList{message(ComPortMessages::ReadError)});
