@@ -35,6 +35,21 @@ void TReceiveBuffer::keepTail()
         m_text.remove(0, m_text.size() - KeptBytes);
 }
 
+bool AppendReceived(TReceiveBuffer& buffer, QByteArray chunk, bool crlf)
+{
+    if (crlf && chunk.endsWith('\r'))
+        chunk.append('\n');
+    return buffer.append(chunk);
+}
+
+std::optional<QString> ReplyToQuery(const TReceiveBuffer& buffer, QString& frequencyString)
+{
+    if (!buffer.containsQuery())
+        return std::nullopt;
+    PadFrequencyString(frequencyString);
+    return IfReply(frequencyString);
+}
+
 void PadFrequencyString(QString& frequencyString)
 {
     if (frequencyString.size() == 7)

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <optional>
 
 // What has been received since the last reply, watched for the query "IF;".
 //
@@ -33,6 +34,15 @@ private:
     QByteArray m_text;
     bool m_hasQuery = false;
 };
+
+// Appends a received chunk as the responder takes it: with `crlf` set, a
+// chunk that ends in CR gains an LF. False when nothing changed.
+bool AppendReceived(TReceiveBuffer& buffer, QByteArray chunk, bool crlf);
+
+// The reply to a buffer that holds "IF;", the frequency string padded in
+// place first; nothing when the buffer holds no query. The caller empties
+// the buffer once the reply has gone out.
+std::optional<QString> ReplyToQuery(const TReceiveBuffer& buffer, QString& frequencyString);
 
 // Pads a div4 frequency string of 7 or 8 characters to nine, in place.
 void PadFrequencyString(QString& frequencyString);

@@ -505,9 +505,7 @@ void TMainForm::BComPort1RxChar(QObject*, int Count)
 {
     QByteArray chunk;
     m_BComPort1->ReadText(chunk, Count);
-    if (ui->cbCRLF->isChecked() && chunk.endsWith('\r'))
-        chunk.append('\n');
-    if (m_receiveBuffer.append(chunk))
+    if (AppendReceived(m_receiveBuffer, chunk, ui->cbCRLF->isChecked()))
         Edit2Change(ui->Edit2);
 }
 
@@ -520,10 +518,10 @@ void TMainForm::showReceiveBuffer()
 void TMainForm::Edit2Change(QObject*)
 {
     showReceiveBuffer();
-    if (!m_receiveBuffer.containsQuery())
+    const std::optional<QString> reply = ReplyToQuery(m_receiveBuffer, m_frequencyString);
+    if (!reply)
         return;
-    PadFrequencyString(m_frequencyString);
-    ui->Edit1->setText(IfReply(m_frequencyString));
+    ui->Edit1->setText(*reply);
     ui->StatusPanel2->setText(QStringLiteral("TX = ") + ui->Edit1->text());
     btnSendClick(ui->btnSend);
     ui->Image5->show();

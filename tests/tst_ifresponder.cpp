@@ -14,6 +14,9 @@ private slots:
     void initialTextIsSearched();
     void clearForgetsQueryAndText();
     void floodStaysBounded();
+    void lineEndRule_data();
+    void lineEndRule();
+    void replyOnlyToAQuery();
     void padding_data();
     void padding();
     void replyLayout_data();
@@ -82,6 +85,37 @@ void TestIfResponder::floodStaysBounded()
     buffer.append("xIF;");
     QVERIFY(buffer.containsQuery());
     QVERIFY(buffer.text().endsWith("xIF;"));
+}
+
+void TestIfResponder::lineEndRule_data()
+{
+    QTest::addColumn<QByteArray>("chunk");
+    QTest::addColumn<bool>("crlf");
+    QTest::addColumn<QByteArray>("kept");
+    QTest::newRow("CR at the end gains LF") << QByteArray("FA\r") << true << QByteArray("FA\r\n");
+    QTest::newRow("CR inside stays alone") << QByteArray("\rFA") << true << QByteArray("\rFA");
+    QTest::newRow("rule switched off") << QByteArray("FA\r") << false << QByteArray("FA\r");
+    QTest::newRow("empty chunk changes nothing") << QByteArray() << true << QByteArray();
+}
+
+void TestIfResponder::lineEndRule()
+{
+    QFETCH(QByteArray, chunk);
+    QFETCH(bool, crlf);
+    QFETCH(QByteArray, kept);
+    TReceiveBuffer buffer;
+    QCOMPARE(AppendReceived(buffer, chunk, crlf), !chunk.isEmpty());
+    QCOMPARE(buffer.text(), kept);
+}
+
+void TestIfResponder::replyOnlyToAQuery()
+{
+    QString frequency = QStringLiteral("03527500");
+    QCOMPARE(ReplyToQuery(TReceiveBuffer("IF"), frequency), std::nullopt);
+    QCOMPARE(frequency, QStringLiteral("03527500")); // no query: not padded
+    QCOMPARE(ReplyToQuery(TReceiveBuffer("xIF;"), frequency),
+             QStringLiteral("IF000035275000010+0000000000010000000;"));
+    QCOMPARE(frequency, QStringLiteral("003527500"));
 }
 
 void TestIfResponder::padding_data()

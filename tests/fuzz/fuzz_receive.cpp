@@ -11,7 +11,9 @@
 #include "IfResponder.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -31,20 +33,20 @@ std::string toStd(QByteArrayView bytes)
     return std::string(bytes.data(), static_cast<std::size_t>(bytes.size()));
 }
 
-// The responder's steps as the window runs them for one received chunk:
-// the line-end completion, the append, and the reply when a query is held.
+// The responder's steps for one received chunk, through the functions the
+// window calls: the append with its line-end rule, and the reply when a
+// query is held (the window then sends it and empties the buffer).
 // Returns the replies sent (none or one).
-std::vector<std::string> receive(TReceiveBuffer& buffer, QString& frequencyString,
-                                 QByteArray chunk, bool completeCrLf)
+std::vector<std::string> receive(TReceiveBuffer& buffer, QString& frequencyString, QByteArray chunk,
+                                 bool completeCrLf)
 {
-    if (completeCrLf && chunk.endsWith('\r'))
-        chunk.append('\n');
-    if (!buffer.append(chunk) || !buffer.containsQuery())
+    if (!AppendReceived(buffer, std::move(chunk), completeCrLf))
         return {};
-    PadFrequencyString(frequencyString);
-    const std::string reply = IfReply(frequencyString).toLatin1().toStdString();
+    const std::optional<QString> reply = ReplyToQuery(buffer, frequencyString);
+    if (!reply)
+        return {};
     buffer.clear();
-    return {reply};
+    return {reply->toLatin1().toStdString()};
 }
 
 } // namespace
@@ -62,8 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string received; // the model: everything since the last reply
     while (!input.atEnd()) {
         QByteArray chunk = input.take(input.takeByte()).toByteArray();
-        const std::vector<std::string> sent =
-            receive(buffer, frequencyString, chunk, completeCrLf);
+        const std::vector<std::string> sent = receive(buffer, frequencyString, chunk, completeCrLf);
 
         if (completeCrLf && chunk.endsWith('\r'))
             chunk.append('\n');
@@ -76,7 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } else {
             FUZZ_CHECK(sent.empty());
         }
-        const std::string shown = received.substr(received.size() - std::min(received.size(), KeptBytes));
+        const std::string shown =
+            received.substr(received.size() - std::min(received.size(), KeptBytes));
         FUZZ_CHECK(toStd(buffer.text()) == shown);
         FUZZ_CHECK(!buffer.containsQuery());
         if (received.size() > 4 * KeptBytes) // the model keeps what may still matter
