@@ -54,6 +54,13 @@ struct FakeLine
         }
         waitChanged.notify_all();
     }
+    // Blocks until the event thread has taken every queued mask out of the
+    // line; without serving events, so a delivery it hands over stays pending.
+    void waitUntilTaken()
+    {
+        std::unique_lock lock(mutex);
+        waitChanged.wait(lock, [this] { return events.empty(); });
+    }
     void hangUp()
     {
         {
@@ -124,6 +131,7 @@ public:
             return serial::WaitResult::Stopped;
         events = m_line->events.front();
         m_line->events.pop_front();
+        m_line->waitChanged.notify_all();
         return events == 0 ? serial::WaitResult::Failed : serial::WaitResult::Event;
     }
     void requestStop() override

@@ -1,0 +1,34 @@
+#pragma once
+
+// Answers and failures injected into system calls of the test process itself,
+// for what neither a pty nor the recording fake can show: a thread that cannot
+// be started, a helper thread that the scheduler runs to its end before its
+// creator goes on, and a driver that has modem lines but cannot wait for them.
+// Link InjectedCalls_linux.cpp into the test; it replaces pthread_create and
+// ioctl for the whole executable and passes every call on unless armed.
+
+#include <atomic>
+
+namespace injected {
+
+// The next thread the process creates fails to start (EAGAIN).
+void failNextThreadStart();
+
+// The next thread the process creates runs its whole body before the call
+// that created it returns.
+void runNextThreadToEndFirst();
+
+// While one exists, TIOCMGET answers `lines` (TIOCM_* bits) and TIOCMIWAIT
+// fails with ENOTTY, on every descriptor.
+class ModemLinesWithoutWait
+{
+public:
+    ModemLinesWithoutWait();
+    ~ModemLinesWithoutWait();
+    ModemLinesWithoutWait(const ModemLinesWithoutWait&) = delete;
+    ModemLinesWithoutWait& operator=(const ModemLinesWithoutWait&) = delete;
+
+    std::atomic<int> lines = 0;
+};
+
+} // namespace injected
