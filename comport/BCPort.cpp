@@ -81,7 +81,7 @@ TBComPort::~TBComPort()
     } catch (const EComPort&) {
         // A destructor cannot report; release what is left regardless.
         stopEventThread();
-        m_NotifyWindow.reset();
+        closeNotifyWindow();
         CloseDevice();
     }
 }
@@ -112,20 +112,21 @@ bool TBComPort::Open()
     if (m_SyncMethod == TSyncMethod::smWindowSync)
         m_NotifyWindow = std::make_unique<TNotifyWindow>(this);
     m_EventThread = std::make_unique<TComThread>(this, m_Device);
-    m_EventThread->start(m_EventThreadPriority);
+    m_EventThread->startWaiting(m_EventThreadPriority);
     return m_Connected;
 }
 
 bool TBComPort::Close()
 {
-    if (m_Connected) {
-        lowerLinesAndAbort();
-        stopEventThread();
-        m_NotifyWindow.reset();
-        CloseDevice();
-        m_Connected = false;
-    }
-    return !m_Connected;
+    if (!m_Connected)
+        return true;
+    lowerLinesAndAbort();
+    if (!stopEventThread())
+        return !m_Connected;
+    closeNotifyWindow();
+    CloseDevice();
+    m_Connected = false;
+    return true;
 }
 
 void TBComPort::lowerLinesAndAbort()
@@ -150,17 +151,43 @@ bool TBComPort::deviceGone() const
     return !m_Device || !m_Device->clearError(status);
 }
 
-void TBComPort::stopEventThread()
+bool TBComPort::stopEventThread()
 {
-    if (!m_EventThread)
-        return;
-    if (m_EventThread->deliveringOnUiThread()) {
-        // Called from one of the thread's own handlers: it cannot end before
-        // the handler returns, so it is left to end and free itself.
-        m_EventThread.release()->releaseFromPort();
-        return;
+    TComThread* const thread = m_EventThread.get();
+    if (!thread)
+        return true;
+    if (thread->deliveringHere()) {
+        // Called from a handler of the thread's current delivery: the thread
+        // cannot end before that handler returns, so it is not waited for.
+        // It lets go of the device now and frees itself later; the steps it
+        // would have ended with are done here, so that the device is
+        // released when Close returns.
+        thread->abandon();
+        m_EventThread.release();
+        if (m_Device)
+            TComThread::finishWithDevice(*m_Device);
+        return true;
     }
+    ++m_threadWaits;
+    thread->stopAndWait();
+    --m_threadWaits;
+    // A handler that ran during the wait may have closed the port (and
+    // opened it again), or an outer Close waits for the same thread: that
+    // Close does the rest.
+    if (m_EventThread.get() != thread || m_threadWaits > 0)
+        return false;
     m_EventThread.reset();
+    return true;
+}
+
+void TBComPort::closeNotifyWindow()
+{
+    if (!m_NotifyWindow)
+        return;
+    // Close may run inside one of the window's own notifications, so the
+    // window goes later; cut off from the port, it delivers nothing more.
+    m_NotifyWindow->detach();
+    m_NotifyWindow.release()->deleteLater();
 }
 
 void TBComPort::eventsStopped(const QString& reason)

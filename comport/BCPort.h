@@ -120,11 +120,15 @@ public:
     // true when the port is closed afterwards. A device that has gone (an
     // unplugged adapter, a hung-up line) is still released and the port ends
     // closed; on a device that is still there a failing step raises and the
-    // port stays open. While it waits for the event thread, posted events
-    // (not user input) are served, so a delivery under way completes and its
-    // handler may run during Close. Called from one of the port's own
-    // handlers, or from an event loop nested in one, Close does not wait: the
-    // thread ends after that handler returns and frees itself.
+    // port stays open. While it waits for the event thread, Close serves that
+    // thread's deliveries and nothing else, so a delivery under way completes
+    // whole and its handlers may run during Close. Called from one of the
+    // port's own handlers (or from an event loop nested in one), Close does
+    // not wait: the rest of that delivery is dropped, the thread ends after
+    // the handler returns and frees itself, and the device is released on
+    // return, so that Close(); Open(); works there under every SyncMethod.
+    // If a handler that ran during the wait closed the port itself, that
+    // Close did the work; this one returns whether the port is closed now.
     bool Close();
     bool Connected() const { return m_Connected; }
 
@@ -215,15 +219,18 @@ public:
     TRxCharEvent OnRxChar;
     TNotifyEvent OnTxEmpty;
     // Raised once on the user-interface thread when event delivery ends on its
-    // own (hang-up of the device, or a handler's exception under smThreadSync
-    // or smNone), with the reason; never by Close.
+    // own (hang-up of the device, a handler's exception under smThreadSync
+    // or smNone, an event thread that could not be started), with the
+    // reason. Never inside Close: a report still queued when Close begins is
+    // dropped, since the port is closing anyway.
     TEventsStoppedEvent OnEventsStopped;
 
 private:
     friend class TComThread;
 
     void raiseIfOpen() const;
-    void stopEventThread();
+    bool stopEventThread();
+    void closeNotifyWindow();
     void lowerLinesAndAbort();
     bool deviceGone() const;
     void eventsStopped(const QString& reason);
@@ -246,5 +253,5 @@ private:
     TSyncMethod m_SyncMethod = TSyncMethod::smThreadSync;
     TComTimeouts m_Timeouts{this};
     std::unique_ptr<TNotifyWindow> m_NotifyWindow;
-    int m_deliveryDepth = 0; // handler deliveries under way on this thread (smThreadSync)
+    int m_threadWaits = 0; // Close calls waiting for the event thread, nested in each other
 };

@@ -6,7 +6,6 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QEventLoop>
 #include <array>
 #include <exception>
 #include <utility>
@@ -34,6 +33,12 @@ constexpr std::array<DispatchStep, 8> dispatchTable{{
 }};
 
 const QEvent::Type notifyEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
+// Wakes the user-interface thread for a hand-off; the hand-off itself waits
+// in the thread's own state, where a waiting Close finds it too.
+const QEvent::Type handOffEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+// Why delivery ended, when the cause carries no text of its own.
+constexpr const char* deliveryInterrupted = "Обработка событий порта прервана";
 
 class TNotifyMessage : public QEvent
 {
@@ -52,22 +57,30 @@ QString reasonOf(const std::exception_ptr& error)
     } catch (const std::exception& e) {
         return QString::fromUtf8(e.what());
     } catch (...) {
-        return QStringLiteral("Обработка событий порта прервана");
+        return QString::fromUtf8(deliveryInterrupted);
     }
 }
 
 } // namespace
+
+TNotifyWindow::TNotifyWindow(TBComPort* port) : QObject(port), m_port(port) {}
 
 void TNotifyWindow::postNotification(std::uint32_t maskBit)
 {
     QCoreApplication::postEvent(this, new TNotifyMessage(maskBit));
 }
 
+void TNotifyWindow::deliverQueued()
+{
+    QCoreApplication::sendPostedEvents(this, notifyEventType);
+}
+
 bool TNotifyWindow::event(QEvent* event)
 {
     if (event->type() != notifyEventType)
         return QObject::event(event);
-    m_port->PortWindowProc(static_cast<TNotifyMessage*>(event)->maskBit());
+    if (m_port)
+        m_port->PortWindowProc(static_cast<TNotifyMessage*>(event)->maskBit());
     return true;
 }
 
@@ -86,45 +99,73 @@ void TBComPort::PortWindowProc(std::uint32_t eventMaskBit)
 }
 
 TComThread::TComThread(TBComPort* ComPort, std::shared_ptr<serial::Device> device)
-    : m_ComPort(ComPort), m_device(std::move(device)), m_syncMethod(ComPort->SyncMethod()),
-      m_notifyWindow(ComPort->m_NotifyWindow.get())
+    : m_ComPort(ComPort), m_syncMethod(ComPort->SyncMethod()),
+      m_notifyWindow(ComPort->m_NotifyWindow.get()), m_device(std::move(device))
 {
+    // Open may run on the event thread of the port's previous opening (from
+    // a handler under smNone); the object still belongs to the port's thread,
+    // which serves its hand-offs.
+    moveToThread(ComPort->thread());
     // The result is not examined: a device that refuses the mask fails its wait.
     m_device->setCommMask(comport::eventMask(ComPort->WatchedEvents()));
 }
 
 TComThread::~TComThread()
 {
-    StopThread();
-    waitServingHandOffs();
+    stopAndWait();
+}
+
+void TComThread::startWaiting(QThread::Priority priority)
+{
+    start(priority);
+    // QThread tells of a thread it could not create only by leaving it
+    // neither running nor finished.
+    if (!isRunning() && !isFinished()) {
+        reportStop(QString::fromUtf8(deliveryInterrupted));
+        finish();
+    }
 }
 
 void TComThread::StopThread()
 {
+    m_stopRequested = true;
+    std::shared_ptr<serial::Device> device;
     {
-        std::lock_guard lock(m_replyMutex);
-        m_stopRequested = true;
+        std::lock_guard lock(m_mutex);
+        device = m_device;
     }
-    m_replyChanged.notify_all();
-    m_device->requestStop();
+    if (device)
+        device->requestStop();
     QThread::yieldCurrentThread();
+}
+
+bool TComThread::deliveringHere() const
+{
+    const QThread* const current = QThread::currentThread();
+    return current == this || (current == thread() && m_uiDeliveryDepth > 0);
+}
+
+void TComThread::abandon()
+{
+    m_stopRequested = true;
+    std::lock_guard lock(m_mutex);
+    m_abandoned = true;
+    m_device.reset();
 }
 
 void TComThread::replyMessage()
 {
     {
-        std::lock_guard lock(m_replyMutex);
+        std::lock_guard lock(m_mutex);
         m_replyPending = false;
     }
-    m_replyChanged.notify_all();
+    m_changed.notify_all();
 }
 
-void TComThread::releaseFromPort()
+void TComThread::finishWithDevice(serial::Device& device)
 {
-    // The thread is blocked in the delivery that called us, so it has not
-    // finished yet and its finishWaiting() is still to come; that frees it.
-    m_released = true;
-    StopThread();
+    device.setCommMask(0);
+    device.purge(serial::purge::TxClear | serial::purge::RxClear);
 }
 
 void TComThread::run()
@@ -140,12 +181,12 @@ void TComThread::run()
     }
     if (!stopReason.isEmpty() && !m_stopRequested)
         reportStop(stopReason);
-    finishWaiting();
+    finish();
 }
 
 void TComThread::waitLoop()
 {
-    for (;;) {
+    while (!m_stopRequested) {
         std::uint32_t events = 0;
         const serial::WaitResult result = m_device->waitEvent(events);
         if (result == serial::WaitResult::Stopped)
@@ -157,15 +198,15 @@ void TComThread::waitLoop()
         m_PendingEvents = comport::lineEvents(events);
         deliver();
     }
-    m_device->setCommMask(0);
-    m_device->purge(serial::purge::TxClear | serial::purge::RxClear);
+    if (!m_abandoned)
+        finishWithDevice(*m_device);
 }
 
 void TComThread::deliver()
 {
     switch (m_syncMethod) {
     case TSyncMethod::smThreadSync:
-        dispatchOnUiThread();
+        handOffToUiThread();
         return;
     case TSyncMethod::smWindowSync:
         ForwardEvents();
@@ -180,8 +221,8 @@ void TComThread::DispatchEvents()
 {
     const TLineEvents pending = m_PendingEvents.load();
     for (const DispatchStep& step : dispatchTable) {
-        // A handler may have closed the port: deliver nothing more then.
-        if (m_stopRequested)
+        // A handler that closed the port has taken this thread off it.
+        if (m_abandoned)
             return;
         if (pending.testFlag(step.event))
             (m_ComPort->*step.fire)();
@@ -192,56 +233,71 @@ void TComThread::ForwardEvents()
 {
     const TLineEvents pending = m_PendingEvents.load();
     for (const DispatchStep& step : dispatchTable) {
-        if (m_stopRequested)
-            return;
         if (pending.testFlag(step.event))
             sendNotification(step.maskBit);
     }
 }
 
-void TComThread::dispatchOnUiThread()
+void TComThread::handOffToUiThread()
 {
-    if (QThread::currentThread() == thread()) {
-        DispatchEvents();
-        return;
+    {
+        std::lock_guard lock(m_mutex);
+        m_handOff = HandOff::Pending;
+        m_changed.notify_all();
     }
-    // A blocking queued call to ourselves from the user-interface thread
-    // would hang, hence the direct call above.
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            ++m_uiDeliveryDepth;
-            std::exception_ptr error;
-            try {
-                DispatchEvents();
-            } catch (...) {
-                error = std::current_exception();
-            }
-            --m_uiDeliveryDepth;
-            // Under the lock, so that the exception object is handed over
-            // in a way ThreadSanitizer sees as well as Qt's semaphore.
-            std::lock_guard lock(m_replyMutex);
-            m_handlerError = error;
-        },
-        Qt::BlockingQueuedConnection);
+    QCoreApplication::postEvent(this, new QEvent(handOffEventType));
     std::exception_ptr error;
     {
-        std::lock_guard lock(m_replyMutex);
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_handOff == HandOff::Done; });
+        m_handOff = HandOff::None;
         error = std::exchange(m_handlerError, nullptr);
     }
     if (error)
         std::rethrow_exception(error);
 }
 
-void TComThread::sendNotification(std::uint32_t maskBit)
+void TComThread::serveHandOff()
 {
     {
-        std::lock_guard lock(m_replyMutex);
-        m_replyPending = true;
+        std::lock_guard lock(m_mutex);
+        if (m_handOff != HandOff::Pending)
+            return;
+        m_handOff = HandOff::Running;
     }
+    ++m_uiDeliveryDepth;
+    std::exception_ptr error;
+    try {
+        DispatchEvents();
+    } catch (...) {
+        error = std::current_exception();
+    }
+    --m_uiDeliveryDepth;
+    {
+        std::lock_guard lock(m_mutex);
+        m_handlerError = error;
+        m_handOff = HandOff::Done;
+    }
+    m_changed.notify_all();
+}
+
+bool TComThread::event(QEvent* event)
+{
+    if (event->type() != handOffEventType)
+        return QThread::event(event);
+    serveHandOff();
+    return true;
+}
+
+void TComThread::sendNotification(std::uint32_t maskBit)
+{
+    std::unique_lock lock(m_mutex);
+    m_replyPending = true;
+    // Posted under the lock, so that a waiting Close that sees the flag
+    // finds the message queued.
     m_notifyWindow->postNotification(maskBit);
-    std::unique_lock lock(m_replyMutex);
-    m_replyChanged.wait(lock, [this] { return !m_replyPending || m_stopRequested; });
+    m_changed.notify_all();
+    m_changed.wait(lock, [this] { return !m_replyPending; });
 }
 
 void TComThread::reportStop(const QString& reason)
@@ -250,7 +306,7 @@ void TComThread::reportStop(const QString& reason)
     // functor, whose hand-over happens inside Qt where ThreadSanitizer
     // cannot see it.
     {
-        std::lock_guard lock(m_replyMutex);
+        std::lock_guard lock(m_mutex);
         m_stopReason = reason;
     }
     QMetaObject::invokeMethod(
@@ -258,46 +314,53 @@ void TComThread::reportStop(const QString& reason)
         [this] {
             QString stopReason;
             {
-                std::lock_guard lock(m_replyMutex);
+                std::lock_guard lock(m_mutex);
                 stopReason = m_stopReason;
             }
-            if (!m_released)
+            // Once Close has begun, the port is closing anyway.
+            if (!m_stopRequested)
                 m_ComPort->eventsStopped(stopReason);
         },
         Qt::QueuedConnection);
 }
 
-void TComThread::finishWaiting()
+void TComThread::finish()
 {
-    m_finished = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (m_waitLoop)
-                m_waitLoop->quit();
-            // The destructor waits for the last steps of the thread. Freeing
-            // from here rather than on QThread::finished spares a signal that
-            // Qt would queue from the ending thread, a hand-over that
-            // ThreadSanitizer cannot follow.
-            if (m_released)
-                deleteLater();
-        },
-        Qt::QueuedConnection);
+    bool abandoned = false;
+    {
+        // Notified under the lock: a waiter that sees the end may destroy
+        // the condition as soon as it has the lock.
+        std::lock_guard lock(m_mutex);
+        m_finished = true;
+        abandoned = m_abandoned;
+        m_changed.notify_all();
+    }
+    // Nobody owns an abandoned thread: it goes on the port's thread, where
+    // its destructor finds it ended. (An owned one may be gone already.)
+    if (abandoned)
+        deleteLater();
 }
 
-void TComThread::waitServingHandOffs()
+void TComThread::stopAndWait()
 {
-    // A bare join here would deadlock while the thread waits for a hand-off to
-    // this thread; the local loop serves it and is quit by finishWaiting().
-    // Leaving only once m_finished reads true also orders the thread's last
-    // steps before the destruction in a way ThreadSanitizer sees: the quit
-    // and QThread::wait() synchronise inside Qt, where it cannot look.
-    if (!m_finished) {
-        QEventLoop loop;
-        m_waitLoop = &loop;
-        while (!m_finished)
-            loop.exec(QEventLoop::ExcludeUserInputEvents);
-        m_waitLoop = nullptr;
+    StopThread();
+    // Deliveries are served only on the thread they are meant for.
+    const bool serving = QThread::currentThread() == thread();
+    std::unique_lock lock(m_mutex);
+    while (!m_finished) {
+        if (serving && m_handOff == HandOff::Pending) {
+            lock.unlock();
+            serveHandOff();
+            lock.lock();
+        } else if (serving && m_replyPending && m_notifyWindow) {
+            lock.unlock();
+            m_notifyWindow->deliverQueued();
+            lock.lock();
+        } else {
+            m_changed.wait(lock);
+        }
     }
+    lock.unlock();
+    // QThread's own last steps after run().
     wait();
 }

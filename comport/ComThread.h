@@ -13,7 +13,6 @@
 #include <memory>
 #include <mutex>
 
-class QEventLoop;
 class TBComPort;
 namespace serial {
 class Device;
@@ -26,10 +25,15 @@ class Device;
 class TNotifyWindow : public QObject
 {
 public:
-    explicit TNotifyWindow(TBComPort* port) : m_port(port) {}
+    // A child of the port, so that it goes with the port at the latest.
+    explicit TNotifyWindow(TBComPort* port);
 
     // Posts one notification for the event with the device mask bit `maskBit`.
     void postNotification(std::uint32_t maskBit);
+    // Delivers the notifications that are still queued, here and now.
+    void deliverQueued();
+    // Cuts the link to the port: queued notifications are dropped unseen.
+    void detach() { m_port = nullptr; }
 
 protected:
     bool event(QEvent* event) override;
@@ -41,65 +45,93 @@ private:
 // The event thread of an open TBComPort: asks the device for the port's
 // WatchedEvents, waits for them and delivers each batch by the port's
 // SyncMethod. Created by Open, freed by Close; it ends on its own when the
-// device hangs up or (smThreadSync, smNone) a handler raises.
+// device hangs up or (smThreadSync, smNone) a handler raises. A batch taken
+// from the device is always delivered whole, also when Close starts meanwhile.
 class TComThread : public QThread
 {
 public:
-    // Sets the device's event mask; start() lets the thread run.
+    // Sets the device's event mask; start() lets the thread run. The QObject
+    // lives on the port's thread, wherever Open was called from.
     TComThread(TBComPort* ComPort, std::shared_ptr<serial::Device> device);
-    // Stops the thread and waits for it while the calling (user-interface)
-    // thread goes on serving hand-offs, so a delivery under way completes.
+    // Stops the thread and waits for it, as stopAndWait() does.
     ~TComThread() override;
 
+    // Starts the thread. If it cannot be started, delivery ends at once
+    // and is reported like any other end of delivery.
+    void startWaiting(QThread::Priority priority);
     // Ends the wait loop; callable from any thread.
     void StopThread();
+    // Stops the thread and waits until it has ended. The calling thread
+    // serves this thread's deliveries while it waits, and nothing else (no
+    // event loop runs), so a delivery under way completes and its handlers
+    // may run here.
+    void stopAndWait();
+    // True when called from inside one of this thread's deliveries: from a
+    // handler under smThreadSync (or an event loop nested in one), or on the
+    // event thread itself under smNone. The thread cannot end before that
+    // handler has returned, so it must not be waited for.
+    bool deliveringHere() const;
+    // Takes the thread off its port from inside one of its deliveries: the
+    // rest of the delivery is dropped, the thread lets go of the device at
+    // once, never touches it again, and frees itself once it has ended.
+    void abandon();
+
     // The events of the last completed wait; written by the event thread,
     // so read it only from a delivery under smThreadSync or smNone.
     TLineEvents PendingEvents() const { return m_PendingEvents.load(); }
     // True once a wait ended because the device hung up.
     bool hungUp() const { return m_hungUp.load(); }
-    // True while this thread's handlers run on the user-interface thread.
-    bool deliveringOnUiThread() const { return m_uiDeliveryDepth > 0; }
     // The notify object received a notification: the thread may go on.
     void replyMessage();
-    // Stops the thread without waiting for it (the caller is inside one of
-    // its deliveries); the thread frees itself once it has ended.
-    void releaseFromPort();
+
+    // What the thread does to its device when it stops: no more events
+    // wanted, both queues emptied. Results are not examined.
+    static void finishWithDevice(serial::Device& device);
 
 protected:
     void run() override;
+    bool event(QEvent* event) override;
 
 private:
+    enum class HandOff { None, Pending, Running, Done };
+
     void waitLoop();
     void deliver();
     void DispatchEvents();
     void ForwardEvents();
-    void dispatchOnUiThread();
+    void handOffToUiThread();
+    void serveHandOff();
     void sendNotification(std::uint32_t maskBit);
     void reportStop(const QString& reason);
-    void finishWaiting();
-    void waitServingHandOffs();
+    void finish();
 
     TBComPort* const m_ComPort;
-    const std::shared_ptr<serial::Device> m_device;
     const TSyncMethod m_syncMethod;
     TNotifyWindow* const m_notifyWindow;
     // Atomic because a delivery under smThreadSync reads it on the
-    // user-interface thread; Qt's event queue orders that hand-over, but with
-    // locks that ThreadSanitizer cannot see.
+    // user-interface thread.
     std::atomic<TLineEvents> m_PendingEvents;
     std::atomic<bool> m_stopRequested{false};
+    std::atomic<bool> m_abandoned{false};
     std::atomic<bool> m_hungUp{false};
-    std::atomic<bool> m_finished{false};
-    std::mutex m_replyMutex;
-    std::condition_variable m_replyChanged;
-    bool m_replyPending = false; // guarded by m_replyMutex
-    // A handler's exception on its way back to the event thread.
-    std::exception_ptr m_handlerError; // guarded by m_replyMutex
-    // Why the thread ended, on its way to the user-interface thread.
-    QString m_stopReason; // guarded by m_replyMutex
+
+    // Everything the two threads hand each other goes through this lock, so
+    // that the hand-overs do not depend on Qt's own (which ThreadSanitizer
+    // cannot see). The condition wakes both the event thread (a hand-off was
+    // served, a notification replied) and a thread waiting in stopAndWait (a
+    // delivery to serve, the end of the thread).
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    // Dropped by abandon() under the lock, at a time when the event thread
+    // is blocked in the delivery that called it (or is the caller); the
+    // event thread then takes the lock before it looks at m_abandoned.
+    std::shared_ptr<serial::Device> m_device;
+    HandOff m_handOff = HandOff::None; // guarded
+    bool m_replyPending = false;       // guarded
+    std::exception_ptr m_handlerError; // guarded
+    QString m_stopReason;              // guarded
+    bool m_finished = false;           // guarded
+
     // User-interface thread only:
     int m_uiDeliveryDepth = 0;
-    bool m_released = false;
-    QEventLoop* m_waitLoop = nullptr;
 };

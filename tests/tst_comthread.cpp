@@ -2,13 +2,16 @@
 #include "ComPortTesting.h"
 #include "ComThread.h"
 #include "FakeSerial.h"
+#include "InjectedCalls.h"
 #include "PtyPair.h"
 
 #include <QPointer>
 #include <QTest>
+#include <QTimer>
 
 #include <ctime>
 #include <mutex>
+#include <sys/ioctl.h>
 
 Q_DECLARE_METATYPE(TSyncMethod)
 Q_DECLARE_METATYPE(TParity)
@@ -111,6 +114,19 @@ struct PtyLine
     QStringList stops;
 };
 
+// While one exists, the application is quitting: every event loop of this
+// thread returns as soon as it is entered.
+struct ApplicationQuitting
+{
+    ApplicationQuitting() { QCoreApplication::exit(0); }
+    ~ApplicationQuitting()
+    {
+        // exec() clears the quitting state again.
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        QCoreApplication::exec();
+    }
+};
+
 void addSyncMethodRows()
 {
     QTest::addColumn<TSyncMethod>("syncMethod");
@@ -160,7 +176,11 @@ private slots:
     void hangUpEndsDelivery();
     void closeStopsIdleThread();
     void closeInsideHandler();
+    void closeWhileHandOffPending_data();
     void closeWhileHandOffPending();
+    void closeServesOnlyItsOwnDeliveries();
+    void closeWhenThreadCannotStart();
+    void closeWhileApplicationQuits();
 
     // With real ptys
     void ptyReceive_data();
@@ -171,6 +191,9 @@ private slots:
     void ptyHandlerExceptionStopsDelivery();
     void ptyWindowSyncExceptionReported();
     void ptyCloseInsideLongHandler();
+    void ptyReopenInsideHandler_data();
+    void ptyReopenInsideHandler();
+    void ptyModemLinesPolledWithoutLineWait();
     void ptyHangUpEndsThreadWithoutSpinning();
 };
 
@@ -386,17 +409,75 @@ void TestComThread::closeInsideHandler()
     QVERIFY(m_port->Open());
 }
 
+void TestComThread::closeWhileHandOffPending_data()
+{
+    addSyncMethodRows();
+}
+
 void TestComThread::closeWhileHandOffPending()
+{
+    QFETCH(TSyncMethod, syncMethod);
+    m_port->setSyncMethod(syncMethod);
+    recordAll(*m_port, m_recorder);
+    QVERIFY(m_port->Open());
+    line().pushEvents(serial::ev::Ring | serial::ev::Rx80Full);
+    // The event thread has taken the events and is handing them over to this
+    // thread, which has not served them yet: the whole delivery completes.
+    line().waitUntilTaken();
+    QVERIFY(m_port->Close());
+    QVERIFY(!m_port->EventThread());
+    QCOMPARE(m_recorder.entries(), (QStringList{"Ring", "Rx80Full"}));
+}
+
+void TestComThread::closeServesOnlyItsOwnDeliveries()
+{
+    // A second port whose delivery ends on its own: its report is queued
+    // before the first port closes.
+    FakeOpener otherOpener;
+    TBComPort other(nullptr, otherOpener);
+    bool closing = false;
+    QList<bool> reportsDuringClose;
+    other.OnEventsStopped = [&](QObject*, const QString&) { reportsDuringClose.append(closing); };
+    QVERIFY(other.Open());
+    recordAll(*m_port, m_recorder);
+    QVERIFY(m_port->Open());
+    otherOpener.line->hangUp();
+    QVERIFY(other.EventThread()->wait());
+    // A delivery of this port that its Close has to serve.
+    line().pushEvents(serial::ev::Ring);
+    line().waitUntilTaken();
+
+    closing = true;
+    QVERIFY(m_port->Close());
+    closing = false;
+    QVERIFY(reportsDuringClose.isEmpty());
+    QCOMPARE(m_recorder.entries(), QStringList{"Ring"});
+    QTRY_COMPARE(reportsDuringClose, QList<bool>{false});
+}
+
+void TestComThread::closeWhenThreadCannotStart()
+{
+    watchStops();
+    injected::failNextThreadStart();
+    QVERIFY(m_port->Open());
+    QTRY_COMPARE(m_stops.size(), 1);
+    QVERIFY(m_port->Close());
+    QVERIFY(!m_port->EventThread());
+    QCOMPARE(line().get(&FakeLine::devicesOpen), 0);
+}
+
+void TestComThread::closeWhileApplicationQuits()
 {
     recordAll(*m_port, m_recorder);
     QVERIFY(m_port->Open());
     line().pushEvents(serial::ev::Ring);
-    // The event thread has taken the event and is handing it over to this
-    // thread, which has not served it yet.
-    QTRY_VERIFY(line().get(&FakeLine::events).empty());
-    QVERIFY(m_port->Close());
-    QVERIFY(!m_port->EventThread());
-    QVERIFY(m_recorder.size() <= 1);
+    line().waitUntilTaken();
+    {
+        const ApplicationQuitting quitting;
+        QVERIFY(m_port->Close());
+    }
+    QCOMPARE(m_recorder.entries(), QStringList{"Ring"});
+    QCOMPARE(line().get(&FakeLine::devicesOpen), 0);
 }
 
 // Real ptys
@@ -558,6 +639,61 @@ void TestComThread::ptyCloseInsideLongHandler()
     QCOMPARE(calls, 1);
     // The line is free again.
     QVERIFY(port.Open());
+    QVERIFY(port.Close());
+}
+
+void TestComThread::ptyReopenInsideHandler_data()
+{
+    addSyncMethodRows();
+}
+
+void TestComThread::ptyReopenInsideHandler()
+{
+    QFETCH(TSyncMethod, syncMethod);
+    PtyLine line(syncMethod);
+    QVERIFY(line.pty.isValid());
+    PtyPair& pty = line.pty;
+    TBComPort& port = line.port;
+    // Under smNone this runs on the event thread, so it only records; the
+    // checks run here.
+    port.OnRxChar = [&](QObject*, int count) {
+        QByteArray text;
+        port.ReadText(text, count);
+        if (text == "reopen") {
+            const QString closed = messageOf([&] { port.Close(); });
+            const QString opened = messageOf([&] { port.Open(); });
+            m_recorder.add(QStringLiteral("reopened [%1][%2]").arg(closed, opened));
+            return;
+        }
+        m_recorder.add(QString::fromLatin1(text));
+    };
+    QVERIFY(port.Open());
+    QVERIFY(pty.send("reopen"));
+    QTRY_COMPARE(m_recorder.entries(), QStringList{"reopened [][]"});
+    // The reopened port delivers through a new thread.
+    QVERIFY(pty.send("after"));
+    QTRY_COMPARE(m_recorder.entries(), (QStringList{"reopened [][]", "after"}));
+    QVERIFY(line.stops.isEmpty());
+    QVERIFY(recordingApp()->reported.isEmpty());
+}
+
+void TestComThread::ptyModemLinesPolledWithoutLineWait()
+{
+    injected::ModemLinesWithoutWait driver;
+    PtyLine line;
+    QVERIFY(line.pty.isValid());
+    TBComPort& port = line.port;
+    recordAll(port, m_recorder);
+    // The line-wait helper learns that it cannot wait, and ends, before the
+    // device has finished setting up.
+    injected::runNextThreadToEndFirst();
+    QVERIFY(port.Open());
+    // Both changes come from polling: the helper's one wake-up may report
+    // the first of them, never the second.
+    driver.lines = TIOCM_CTS;
+    QTRY_COMPARE(m_recorder.entries(), QStringList{"CTS 1"});
+    driver.lines = 0;
+    QTRY_COMPARE(m_recorder.entries(), (QStringList{"CTS 1", "CTS 0"}));
     QVERIFY(port.Close());
 }
 
