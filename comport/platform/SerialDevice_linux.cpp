@@ -186,8 +186,7 @@ private:
 
 enum class Readiness { Ready, TimedOut, Aborted, Failed };
 
-template <class Duration>
-Deadline deadlineAfter(const std::optional<Duration>& wait)
+template <class Duration> Deadline deadlineAfter(const std::optional<Duration>& wait)
 {
     return wait ? Clock::now() + *wait : noDeadline;
 }
@@ -352,8 +351,6 @@ public:
             m_characterTime = characterTime(baud, Dcb{});
         if (m_hasModemLines)
             startModemWatcher();
-        // Without the helper thread the lines are polled.
-        m_modemPolling = m_hasModemLines && !m_modemWatcher->running();
         return 0;
     }
 
@@ -668,6 +665,11 @@ private:
                     return;
                 }
             });
+        // Without the helper thread the lines are polled. The polling switch
+        // is only ever turned on, here or by the helper: the helper may have
+        // found TIOCMIWAIT missing and turned it on before this line runs.
+        if (!m_modemWatcher->running())
+            m_modemPolling = true;
     }
 
     // The 100 ms poll runs only while a driver without TIOCMIWAIT has modem
