@@ -113,7 +113,9 @@ bool TBComPort::Open()
         m_NotifyWindow = std::make_unique<TNotifyWindow>(this);
     m_EventThread = std::make_unique<TComThread>(this, m_Device);
     m_EventThread->startWaiting(m_EventThreadPriority);
-    return m_Connected;
+    // Not read back: under smNone a handler may already be closing the port
+    // on the event thread.
+    return true;
 }
 
 bool TBComPort::Close()
