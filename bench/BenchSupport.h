@@ -5,6 +5,7 @@
 // process figures read from /proc, and the check of every reply.
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -14,6 +15,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <poll.h>
 #include <random>
 #include <signal.h>
@@ -234,6 +236,25 @@ inline long long cpuNanos(pid_t pid)
     return total;
 }
 
+// Context switches of all current threads, voluntary and not, from
+// /proc/<pid>/task/*/status: each time a thread wakes up and goes back to
+// sleep counts one, so over an idle window this counts the wake-ups.
+inline long long contextSwitches(pid_t pid)
+{
+    long long total = 0;
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    for (const auto& task : std::filesystem::directory_iterator(tasks)) {
+        std::ifstream status(task.path() / "status");
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.starts_with("voluntary_ctxt_switches:") ||
+                line.starts_with("nonvoluntary_ctxt_switches:"))
+                total += std::strtoll(line.c_str() + line.find(':') + 1, nullptr, 10);
+        }
+    }
+    return total;
+}
+
 inline double ticksToSeconds(long ticks)
 {
     return double(ticks) / double(sysconf(_SC_CLK_TCK));
@@ -291,23 +312,26 @@ inline std::vector<std::string> ownLockFiles()
 }
 
 // CPU use of a process over a wall-clock window, as shares of one core:
-// from utime + stime, and from schedstat.
+// from utime + stime, and from schedstat; and its wake-ups per second.
 struct CpuShare
 {
     double fromStat = 0;
     double fromSchedstat = 0;
+    double wakeUpsPerSecond = 0;
 };
 
 inline CpuShare cpuShareOver(pid_t pid, std::chrono::milliseconds window)
 {
     const long ticksBefore = cpuTicks(pid);
     const long long nanosBefore = cpuNanos(pid);
+    const long long switchesBefore = contextSwitches(pid);
     const Clock::time_point start = Clock::now();
     while (Clock::now() - start < window)
         ::poll(nullptr, 0, 100);
     const double wall = microsBetween(start, Clock::now()) / 1e6;
     return {ticksToSeconds(cpuTicks(pid) - ticksBefore) / wall,
-            double(cpuNanos(pid) - nanosBefore) / 1e9 / wall};
+            double(cpuNanos(pid) - nanosBefore) / 1e9 / wall,
+            double(contextSwitches(pid) - switchesBefore) / wall};
 }
 
 // Checks an idle share against 0.1 % of a core; the finer schedstat figure
@@ -319,6 +343,86 @@ inline void checkIdle(Results& results, const std::string& name, const CpuShare&
                          share.fromSchedstat * 100),
                   "< 0.1 %", share.fromStat < 0.001);
 }
+
+// ---- System calls ----
+
+// Counts the system calls of a running process, all its threads, with
+// strace -c -f from construction to stop().
+class SyscallCount
+{
+public:
+    explicit SyscallCount(pid_t traced) : m_traced(traced)
+    {
+        char pattern[] = "/tmp/quartzel-strace-XXXXXX";
+        const int file = mkstemp(pattern);
+        if (file < 0)
+            fail("mkstemp failed");
+        ::close(file);
+        m_output = pattern;
+        const std::string pid = std::to_string(traced);
+        m_strace = fork();
+        if (m_strace < 0)
+            fail("fork failed");
+        if (m_strace == 0) {
+            const int quiet = ::open("/dev/null", O_WRONLY);
+            ::dup2(quiet, 2);
+            ::execlp("strace", "strace", "-c", "-f", "-p", pid.c_str(), "-o", m_output.c_str(),
+                     static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        const Clock::time_point deadline = Clock::now() + std::chrono::seconds(10);
+        while (!allThreadsTraced()) {
+            if (Clock::now() > deadline)
+                fail("strace did not attach within 10 s (is it installed?)");
+            ::usleep(1000); // waiting for another process to attach
+        }
+    }
+    ~SyscallCount() { std::filesystem::remove(m_output); }
+    SyscallCount(const SyscallCount&) = delete;
+    SyscallCount& operator=(const SyscallCount&) = delete;
+
+    // Detaches strace; the calls by name.
+    std::map<std::string, long> stop()
+    {
+        ::kill(m_strace, SIGINT);
+        int status = 0;
+        ::waitpid(m_strace, &status, 0);
+        // Rows: % time, seconds, usecs/call, calls, [errors,] name; then "total".
+        std::map<std::string, long> calls;
+        std::ifstream summary(m_output);
+        std::string line;
+        while (std::getline(summary, line)) {
+            std::istringstream words(line);
+            std::vector<std::string> fields;
+            for (std::string word; words >> word;)
+                fields.push_back(word);
+            if (fields.size() >= 5 && std::isdigit(static_cast<unsigned char>(fields[0][0])) &&
+                fields.back() != "total")
+                calls[fields.back()] += std::strtol(fields[3].c_str(), nullptr, 10);
+        }
+        return calls;
+    }
+
+private:
+    bool allThreadsTraced() const
+    {
+        const std::string tasks = "/proc/" + std::to_string(m_traced) + "/task";
+        for (const auto& task : std::filesystem::directory_iterator(tasks)) {
+            std::ifstream status(task.path() / "status");
+            std::string line;
+            while (std::getline(status, line)) {
+                if (line.starts_with("TracerPid:") &&
+                    std::strtol(line.c_str() + 10, nullptr, 10) == 0)
+                    return false;
+            }
+        }
+        return true;
+    }
+
+    pid_t m_traced = -1;
+    pid_t m_strace = -1;
+    std::string m_output;
+};
 
 // ---- The real program on the slave side of a pty ----
 

@@ -2,11 +2,14 @@
 // "IF;" and waits for each complete reply, in sequence, and checks each
 // reply's bytes. The same client against a minimal single-threaded responder
 // on the same kind of pty gives the floor. Also: the time from fork/exec to
-// the first reply, the idle CPU use while connected, and the resident memory.
+// the first reply; while connected and idle with the lamp out, the CPU use
+// and the wake-ups per second; the program's system calls per query
+// (strace -c -f over a run of its own); and the resident memory.
 //
-// Usage: bench_ifreply [--queries N] [--idle-seconds S] [--label TEXT] [--program PATH]
-//        (defaults 10000 queries, 30 s idle (0: not measured), label "ifreply",
-//        the program built beside this one)
+// Usage: bench_ifreply [--queries N] [--idle-seconds S] [--strace-queries N]
+//                      [--label TEXT] [--program PATH]
+//        (defaults 10000 queries, 30 s idle, 2000 queries under strace (0: not
+//        measured), label "ifreply", the program built beside this one)
 
 #include "BenchSupport.h"
 
@@ -110,12 +113,51 @@ private:
     long m_queries = 0;
 };
 
+// Connected, nothing arriving, the lamp out: no CPU and no wake-up at all.
+void checkIdleConnected(Results& results, const RealProgram& program, long seconds)
+{
+    // The lamp of the last reply goes out within one 250 ms tick.
+    ::poll(nullptr, 0, 500);
+    const CpuShare idle = cpuShareOver(program.pid(), std::chrono::seconds(seconds));
+    results.check(format("idle CPU while connected (%ld s)", seconds),
+                  format("%.4f %% of a core (10 ms ticks: %.3f %%)", idle.fromSchedstat * 100,
+                         idle.fromStat * 100),
+                  "< 0.01 %", idle.fromSchedstat < 0.0001);
+    results.check("idle wake-ups per second (context switches, all threads)",
+                  format("%.2f", idle.wakeUpsPerSecond), "0", idle.wakeUpsPerSecond == 0);
+}
+
+// The program's system calls per query, all threads, under strace -c -f.
+void checkSyscallsPerQuery(Results& results, const RealProgram& program, MasterPty& pty,
+                           long queries)
+{
+    ReplyChecker checker(pty);
+    SyscallCount counting(program.pid());
+    for (long i = 0; i < queries; ++i)
+        checker.roundTrip();
+    const std::map<std::string, long> calls = counting.stop();
+    checker.finish();
+    checkCounts(results, "under strace", checker.counts());
+    long total = 0;
+    std::string byName;
+    for (const auto& [name, count] : calls) {
+        total += count;
+        byName += format("%s%s %.2f", byName.empty() ? "" : ", ", name.c_str(),
+                         double(count) / double(queries));
+    }
+    const double perQuery = double(total) / double(queries);
+    results.check("system calls per query (strace -c -f)", format("%.2f", perQuery), "<= 7",
+                  perQuery <= 7);
+    results.figure("system calls per query, by call", byName);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     const long queries = longOption(argc, argv, "--queries", 10000);
     const long idleSeconds = longOption(argc, argv, "--idle-seconds", 30);
+    const long straceQueries = longOption(argc, argv, "--strace-queries", 2000);
     Results results(textOption(argc, argv, "--label", "ifreply"));
 
     MasterPty pty;
@@ -144,17 +186,21 @@ int main(int argc, char** argv)
     real.report(results, "quartzel");
 
     const double ratio = real.micros().p50 / floor.micros().p50;
-    results.check("p50 quartzel / p50 floor", format("%.2f", ratio), "<= 2.5", ratio <= 2.5);
+    results.check("p50 quartzel / p50 floor", format("%.2f", ratio), "<= 1.5", ratio <= 1.5);
     results.check("quartzel p99", format("%.1f us", real.micros().p99), "< 1000 us",
                   real.micros().p99 < 1000);
     results.figure("p99 quartzel / p99 floor",
                    format("%.2f", real.micros().p99 / floor.micros().p99));
     results.check("quartzel replies per second", format("%.0f", real.repliesPerSecond()), ">= 5000",
                   real.repliesPerSecond() >= 5000);
+    const double rateRatio = real.repliesPerSecond() / floor.repliesPerSecond();
+    results.check("replies per second quartzel / floor", format("%.2f", rateRatio), ">= 0.65",
+                  rateRatio >= 0.65);
 
     if (idleSeconds > 0)
-        checkIdle(results, format("idle CPU while connected (%ld s)", idleSeconds),
-                  cpuShareOver(program.pid(), std::chrono::seconds(idleSeconds)));
+        checkIdleConnected(results, program, idleSeconds);
+    if (straceQueries > 0)
+        checkSyscallsPerQuery(results, program, pty, straceQueries);
     results.figure("VmRSS connected, after the run", format("%ld kB", vmRssKb(program.pid())));
     checkStop(results, program);
     return results.exitCode();

@@ -17,7 +17,7 @@ logs=$build/bench-logs
 # Each benchmark with its arguments for a full run and for a quick one.
 runs=(
     "bench_rxlatency|10000|2000"
-    "bench_ifreply|--queries 10000 --idle-seconds 30|--queries 2000 --idle-seconds 5"
+    "bench_ifreply|--queries 10000 --idle-seconds 30|--queries 2000 --idle-seconds 5 --strace-queries 500"
     "bench_soak|--queries 1000000 --sample-every 100000|--queries 20000 --sample-every 5000"
     "bench_flood|--megabytes 100|--megabytes 10"
     "bench_garbage|--rounds 5000|--rounds 500"
@@ -76,7 +76,7 @@ done
 # waits for a CPU that other work on the machine causes drop out, and what
 # remains is the two responders' own time.
 if command -v chrt >/dev/null; then
-    run_one "chrt -f 10" bench_ifreply --queries "$fifo_queries" --idle-seconds 0 --label "ifreply, SCHED_FIFO"
+    run_one "chrt -f 10" bench_ifreply --queries "$fifo_queries" --idle-seconds 0 --strace-queries 0 --label "ifreply, SCHED_FIFO"
 fi
 echo
 echo "Load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
