@@ -1,3 +1,7 @@
+// Mouse events go through the window system layer, as a real pointer does, so that
+// QGuiApplication::mouseButtons() follows them.
+#define QTEST_QPA_MOUSE_HANDLING
+
 #include "AdvSpin.h"
 #include "AdvSpinText.h"
 
@@ -119,6 +123,7 @@ private slots:
     void cutRefusedWhileEditorDisabled();
     void contextMenuPaste_data();
     void contextMenuPaste();
+    void contextMenuIsNoFocusLoss();
     void inputMethodCommit_data();
     void inputMethodCommit();
     void modifiedKeys_data();
@@ -577,7 +582,7 @@ void TestAdvSpinKeys::windowSwitchIsNoExit()
     QCOMPARE(exits, 0);
     m_panel->window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&m_panel->window));
-    QTRY_VERIFY(edit.hasFocus());
+    QCOMPARE(m_panel->window.focusWidget(), &edit);
     QCOMPARE(enters, 0);
     edit.setText("");
     other.activateWindow();
@@ -687,6 +692,30 @@ void TestAdvSpinKeys::contextMenuPaste()
     QVERIFY(pasted);
     QTEST(edit.text(), "expected");
     QTEST(undoEnabled, "undoEnabled");
+}
+
+// The menu takes the focus for a moment; the edit keeps its empty text and its focus colour.
+void TestAdvSpinKeys::contextMenuIsNoFocusLoss()
+{
+    TAdvSpinEdit& edit = *m_panel->edit;
+    edit.setAllowNullValue(false);
+    edit.setMinValue(1);
+    edit.setMaxValue(9);
+    edit.setNormalColor(colorFromRgb(200, 0, 0));
+    edit.setText("");
+    QString textWhileOpen = "menu never opened";
+    TColor colorWhileOpen = clNone;
+    QTimer::singleShot(0, this, [&] {
+        QWidget* menu = QApplication::activePopupWidget();
+        QVERIFY(menu);
+        textWhileOpen = edit.text();
+        colorWhileOpen = edit.Color();
+        menu->close();
+    });
+    QTest::mouseClick(&edit, Qt::RightButton);
+    QCOMPARE(textWhileOpen, "");
+    QCOMPARE(colorWhileOpen, clWindow);
+    QCOMPARE(m_panel->window.focusWidget(), &edit);
 }
 
 void TestAdvSpinKeys::inputMethodCommit_data()

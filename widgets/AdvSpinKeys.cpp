@@ -419,10 +419,13 @@ void TAdvSpinEdit::focusInEvent(QFocusEvent* event)
 }
 
 // Order on focus loss: the line edit's handling, the empty-text rule, then (only when the focus
-// moved on within the window) the exit correction and OnExit.
+// moved on within the window) the exit correction and OnExit. A popup such as the context menu
+// borrows the focus and gives it back: that is no loss at all.
 void TAdvSpinEdit::focusOutEvent(QFocusEvent* event)
 {
     QLineEdit::focusOutEvent(event);
+    if (event->reason() == Qt::PopupFocusReason)
+        return;
     lookFocusOut();
     resetEmptyText();
     if (leaveControl(event->reason())) {
