@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QInputMethodEvent>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 
@@ -656,9 +657,14 @@ void TestAdvSpinKeys::contextMenuPaste_data()
     QTest::addColumn<bool>("editorEnabled");
     QTest::addColumn<QString>("expected");
     QTest::addColumn<bool>("undoEnabled");
-    QTest::newRow("a number is pasted") << "3" << true << "123" << true;
-    QTest::newRow("letters are refused") << "abc" << true << "12" << true;
-    QTest::newRow("nothing while the editor is disabled") << "3" << false << "12" << false;
+    QTest::addColumn<bool>("shortcutsShown");
+    QTest::newRow("a number is pasted") << "3" << true << "123" << true << true;
+    QTest::newRow("letters are refused") << "abc" << true << "12" << true << true;
+    QTest::newRow("nothing while the editor is disabled") << "3" << false << "12" << false << true;
+    QTest::newRow("letters are refused when menus show no shortcuts")
+        << "abc" << true << "12" << true << false;
+    QTest::newRow("no undo with the editor disabled when menus show no shortcuts")
+        << "3" << false << "12" << false << false;
 }
 
 // The standard menu's Paste goes through the same check as Ctrl+V.
@@ -666,6 +672,10 @@ void TestAdvSpinKeys::contextMenuPaste()
 {
     QFETCH(QString, clip);
     QFETCH(bool, editorEnabled);
+    QFETCH(bool, shortcutsShown);
+    QCoreApplication::setAttribute(Qt::AA_DontShowShortcutsInContextMenus, !shortcutsShown);
+    const auto restore = qScopeGuard(
+        [] { QCoreApplication::setAttribute(Qt::AA_DontShowShortcutsInContextMenus, false); });
     TAdvSpinEdit& edit = *m_panel->edit;
     edit.setText("");
     replay(&edit, "12"); // typed, so that there is something to undo

@@ -215,7 +215,7 @@ private:
     void cutChecked();
     bool acceptInFloat(QChar& key, bool accepted) const;
     bool editable() const;
-    void guardContextMenu(QMenu& menu);
+    QMenu* createContextMenu();
     bool leftPressOnEditItself(Qt::FocusReason reason) const;
     bool enterControl(Qt::FocusReason reason);
     bool leaveControl(Qt::FocusReason reason);
