@@ -222,11 +222,16 @@ void TestAdvSpinKeys::typedCharacters_data()
     QTest::addColumn<int>("expectedCaret");
     QTest::addColumn<int>("beeps");
     QTest::addColumn<QString>("keyPresses");
+    QTest::addColumn<QString>("lock"); // "read-only" or "editor disabled"
     const auto row = [](const char* name, TAdvSpinType kind, const QString& text, int caret,
                         const QString& typed, const QString& expected, int expectedCaret, int beeps,
                         const QString& keyPresses) {
         QTest::newRow(name) << kind << 2 << false << text << caret << false << typed << expected
-                            << expectedCaret << beeps << keyPresses;
+                            << expectedCaret << beeps << keyPresses << QString();
+    };
+    const auto lockedRow = [](const char* name, const char* lock) {
+        QTest::newRow(name) << sptNormal << 0 << true << "12" << 1 << false << "-"
+                            << "12" << 1 << 1 << "" << lock;
     };
     row("integer: a digit is inserted", sptNormal, "12", 2, "7", "127", 3, 0, "7");
     row("integer: a letter beeps", sptNormal, "12", 2, "a", "12", 2, 1, "");
@@ -239,13 +244,15 @@ void TestAdvSpinKeys::typedCharacters_data()
     row("integer: backspace deletes", sptNormal, "12", 2, "\b", "1", 1, 0, "\b");
     QTest::newRow("Signed: minus puts a sign in front")
         << sptNormal << 0 << true << "12" << 1 << false << "-"
-        << "-12" << 2 << 0 << "-";
+        << "-12" << 2 << 0 << "-" << QString();
     QTest::newRow("Signed: minus twice takes it away again")
         << sptNormal << 0 << true << "12" << 2 << false << "--"
-        << "12" << 2 << 0 << "--";
+        << "12" << 2 << 0 << "--" << QString();
     QTest::newRow("Signed: minus with the caret at the front")
         << sptNormal << 0 << true << "12" << 0 << false << "-"
-        << "-12" << 1 << 0 << "-";
+        << "-12" << 1 << 0 << "-" << QString();
+    lockedRow("Signed, read-only: minus beeps and leaves the text", "read-only");
+    lockedRow("Signed, editor disabled: minus beeps and leaves the text", "editor disabled");
     row("hex: nothing typed before the prefix end", sptHex, "0x1F", 0, "a", "0x1F", 0, 1, "");
     row("hex: nothing typed inside the prefix", sptHex, "0x1F", 1, "5", "0x1F", 1, 1, "");
     row("hex: g beeps after the prefix", sptHex, "0x1F", 4, "g", "0x1F", 4, 1, "");
@@ -262,10 +269,10 @@ void TestAdvSpinKeys::typedCharacters_data()
     row("float: digits before the separator", sptFloat, "1.25", 1, "0", "10.25", 2, 0, "0");
     QTest::newRow("float, Precision 0: no separator")
         << sptFloat << 0 << false << "12" << 2 << false << "."
-        << "12" << 2 << 1 << "";
+        << "12" << 2 << 1 << "" << QString();
     QTest::newRow("float, Precision 0: separator over the whole text")
         << sptFloat << 0 << false << "12" << 0 << true << "."
-        << "." << 1 << 0 << ".";
+        << "." << 1 << 0 << "." << QString();
     row("time: a colon beeps when there is one", sptTime, "9:05", 4, ":", "9:05", 4, 1, "");
     row("time: a full stop beeps when there is a colon", sptTime, "9:05", 4, ".", "9:05", 4, 1, "");
     row("time: a full stop enters the colon", sptTime, "", 0, "9.", "9:", 2, 0, "9:");
@@ -282,11 +289,14 @@ void TestAdvSpinKeys::typedCharacters()
     QFETCH(int, caret);
     QFETCH(bool, selectAll);
     QFETCH(QString, typed);
+    QFETCH(QString, lock);
     TAdvSpinEdit& edit = *m_panel->edit;
     edit.setPrecision(precision);
     edit.setSpinType(kind);
     edit.setSigned(isSigned);
     placeCaret(edit, text, caret, selectAll);
+    edit.setReadOnly(lock == "read-only");
+    edit.setEditorEnabled(lock != "editor disabled");
     replay(&edit, typed);
     QTEST(edit.text(), "expected");
     QTEST(edit.caretPosition(), "expectedCaret");

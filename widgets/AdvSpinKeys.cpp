@@ -235,6 +235,11 @@ QString TAdvSpinEdit::characterMessage(QChar character)
     if (character == u'+') {
         character = QChar();
     } else if (character == u'-' && !minusIsDateSeparator) {
+        // A locked edit keeps its sign like any other character it refuses.
+        if (m_signed && !editable()) {
+            MessageBeep();
+            return {};
+        }
         character = QChar();
         toggleSign();
         keyPress(QChar(u'-'));
