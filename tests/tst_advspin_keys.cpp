@@ -817,6 +817,9 @@ void TestAdvSpinKeys::entrySelection_data()
     QTest::newRow("mouse press on the edit selects nothing") << "mouse" << true << true << false;
     QTest::newRow("mouse press with the editor disabled selects all")
         << "mouse" << true << false << true;
+    QTest::newRow("right-button press on the edit selects all") << "right" << true << true << true;
+    QTest::newRow("middle-button press on the edit selects all")
+        << "middle" << true << true << true;
 }
 
 void TestAdvSpinKeys::entrySelection()
@@ -835,17 +838,22 @@ void TestAdvSpinKeys::entrySelection()
         QCOMPARE(sender, &edit);
         ++enters;
     };
+    const Qt::MouseButton button = how == "right"    ? Qt::RightButton
+                                   : how == "middle" ? Qt::MiddleButton
+                                                     : Qt::LeftButton;
+    if (button == Qt::RightButton) // the press opens the context menu
+        QTimer::singleShot(0, this, [] { QApplication::activePopupWidget()->close(); });
     if (how == "tab")
         QTest::keyClick(m_panel->before, Qt::Key_Tab);
     else if (how == "program")
         edit.setFocus();
     else
-        QTest::mousePress(&edit, Qt::LeftButton);
-    QVERIFY(edit.hasFocus());
+        QTest::mousePress(&edit, button);
+    QVERIFY(edit.window()->focusWidget() == &edit);
     QTEST(edit.selectedText() == "123", "selected");
     QCOMPARE(enters, 1);
-    if (how == "mouse")
-        QTest::mouseRelease(&edit, Qt::LeftButton);
+    if (button != Qt::LeftButton || how == "mouse")
+        QTest::mouseRelease(&edit, button);
 }
 
 void TestAdvSpinKeys::autoFocusOnMouseEnter_data()

@@ -216,7 +216,7 @@ private:
     bool acceptInFloat(QChar& key, bool accepted) const;
     bool editable() const;
     QMenu* createContextMenu();
-    bool leftPressOnEditItself(Qt::FocusReason reason) const;
+    bool pressOnEditItself(Qt::FocusReason reason) const;
     bool enterControl(Qt::FocusReason reason);
     bool leaveControl(Qt::FocusReason reason);
     void focusInWithoutBaseSelection(QFocusEvent* event);
@@ -256,7 +256,7 @@ private:
     QString m_lastText; // the text as of the last change signal
     // Set on entry, cleared on exit: a window switch neither leaves nor re-enters the control.
     bool m_isActiveControl{false};
-    // Entry by a mouse press while the editor is disabled: the press must not undo the selection.
+    // Entry by a mouse press that selected the whole text: the press must not undo the selection.
     bool m_keepSelectionOnPress{false};
 
     // --- Appearance (AdvSpinLook.cpp): button pair, layout, colours, flat style, label -------

@@ -418,9 +418,9 @@ QMenu* TAdvSpinEdit::createContextMenu()
 
 // --- focus -----------------------------------------------------------------------------------
 
-// A press of the left button on the edit gives MouseFocusReason; a press on one of the edit's
+// A press of any mouse button on the edit gives MouseFocusReason; a press on one of the edit's
 // own child buttons does too (the focus passes up to the edit), but counts as entry by button.
-bool TAdvSpinEdit::leftPressOnEditItself(Qt::FocusReason reason) const
+bool TAdvSpinEdit::pressOnEditItself(Qt::FocusReason reason) const
 {
     return reason == Qt::MouseFocusReason && childAt(mapFromGlobal(QCursor::pos())) == nullptr;
 }
@@ -458,8 +458,11 @@ bool TAdvSpinEdit::enterControl(Qt::FocusReason reason)
 {
     const bool entered = !(m_isActiveControl && isWindowSwitch(reason));
     m_isActiveControl = true;
-    const bool pressOnEdit = leftPressOnEditItself(reason);
-    if (entered && m_autoSelect && (!pressOnEdit || !m_editorEnabled)) {
+    const bool pressOnEdit = pressOnEditItself(reason);
+    // Only a left press places the caret; a right or middle press on the edit enters it as the
+    // keyboard does.
+    const bool leftPress = pressOnEdit && (QGuiApplication::mouseButtons() & Qt::LeftButton);
+    if (entered && m_autoSelect && (!leftPress || !m_editorEnabled)) {
         selectAll();
         m_keepSelectionOnPress = pressOnEdit;
     }
@@ -547,8 +550,8 @@ void TAdvSpinEdit::correctOnExit()
     }
 }
 
-// The press that gave the focus arrives after the entry; with the editor disabled the entry's
-// selection stays.
+// The press that gave the focus arrives after the entry; where the entry selected the whole
+// text (a press other than the left, or the editor disabled), the selection stays.
 void TAdvSpinEdit::mousePressEvent(QMouseEvent* event)
 {
     QLineEdit::mousePressEvent(event);
