@@ -131,6 +131,8 @@ private slots:
     void modifiedKeys();
     void entrySelection_data();
     void entrySelection();
+    void keysOnTheButtonPair_data();
+    void keysOnTheButtonPair();
     void autoFocusOnMouseEnter_data();
     void autoFocusOnMouseEnter();
     void recordedSequences_data();
@@ -854,6 +856,35 @@ void TestAdvSpinKeys::entrySelection()
     QCOMPARE(enters, 1);
     if (button != Qt::LeftButton || how == "mouse")
         QTest::mouseRelease(&edit, button);
+}
+
+void TestAdvSpinKeys::keysOnTheButtonPair_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("Up clicks the up button") << "<Up>"
+                                             << "6";
+    QTest::newRow("a digit stays on the pair") << "7"
+                                               << "5";
+    QTest::newRow("Backspace stays on the pair") << "<BS>"
+                                                 << "5";
+    QTest::newRow("Page Up stays on the pair") << "<PgUp>"
+                                               << "5";
+}
+
+// The pair takes the focus only when it is a tab stop; then the keys it does not use go nowhere.
+void TestAdvSpinKeys::keysOnTheButtonPair()
+{
+    QFETCH(QString, typed);
+    TAdvSpinEdit& edit = *m_panel->edit;
+    edit.setText("5");
+    TAdvSpinButton* pair = edit.buttonPair();
+    pair->setTabStop(true);
+    pair->setFocus();
+    QVERIFY(pair->hasFocus());
+    replay(pair, typed);
+    QTEST(edit.text(), "expected");
+    QCOMPARE(m_beeps, 0);
 }
 
 void TestAdvSpinKeys::autoFocusOnMouseEnter_data()

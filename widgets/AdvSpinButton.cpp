@@ -573,7 +573,9 @@ void TAdvSpinButton::keyPressEvent(QKeyEvent* event)
         m_downButton->Click();
         break;
     default:
-        QWidget::keyPressEvent(event);
+        // Accepted, so that a key the pair ignores does not travel on to the parent: inside a
+        // spin edit it would type into the edit.
+        event->accept();
         break;
     }
 }

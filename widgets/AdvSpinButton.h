@@ -114,7 +114,8 @@ private:
 // reports clicks (OnUpClick, OnDownClick; Sender is the pair); the stepping
 // belongs to whoever handles them. Pressing a button gives the keyboard focus to
 // FocusControl. While the pair itself holds the focus, Space clicks the focused
-// button and Up / Down click the up / down button. UI thread only.
+// button and Up / Down click the up / down button; it swallows every other key
+// (Tab still moves the focus). UI thread only.
 class TAdvSpinButton : public QWidget
 {
     Q_OBJECT
