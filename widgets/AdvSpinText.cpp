@@ -353,6 +353,7 @@ double readFloat(const QString& text, QChar decimalSeparator, double fallback)
 
 QString formatFloat(double value, int precision, QChar decimalSeparator)
 {
+    precision = std::min(precision, maxPrecision);
     if (precision < 0)
         return generalFormat(value, significantDigitsShort, shortExponentDigits, decimalSeparator);
     if (precision == 0)
@@ -388,7 +389,7 @@ QString formatHex(int value)
     return QStringLiteral("0x") + QString::number(static_cast<std::uint32_t>(value), 16).toUpper();
 }
 
-int addWrapping(int value, int delta)
+int addWrapping(int value, qint64 delta)
 {
     return static_cast<int>(static_cast<std::uint32_t>(value) + static_cast<std::uint32_t>(delta));
 }
@@ -452,6 +453,15 @@ DateField dateFieldAt(const QString& text, int caret, QChar dateSeparator,
 double dateTimeOf(const QDate& date, int msecsOfDay)
 {
     return static_cast<double>(dateTimeEpoch().daysTo(date)) + msecsOfDay / msecsPerDay;
+}
+
+double limitedToDateRange(double dateTime)
+{
+    // A negative date-time carries its time of day as a positive fraction below the whole days.
+    const double lastMsecOfDay = (msecsPerDay - 1.0) / msecsPerDay;
+    static const double first = dateTimeOf(QDate(1, 1, 1)) - lastMsecOfDay;
+    static const double last = dateTimeOf(QDate(9999, 12, 31)) + lastMsecOfDay;
+    return std::clamp(dateTime, first, last);
 }
 
 QDate dateOf(double dateTime)
