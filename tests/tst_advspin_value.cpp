@@ -440,6 +440,12 @@ void TestAdvSpinValue::dateFieldSteps_data()
     QTest::newRow("month first: day up across the month")
         << usEnglish << "1/31/2025" << 4 << true << "2/1/2025";
     QTest::newRow("month first: year up") << usEnglish << "1/31/2025" << 5 << true << "1/31/2026";
+    QTest::newRow("Hungarian year first: day up")
+        << QLocale(QLocale::Hungarian, QLocale::Hungary) << "2024. 05. 07." << 12 << true
+        << "2024. 05. 08.";
+    QTest::newRow("Arabic with direction marks: day up")
+        << QLocale(QLocale::Arabic, QLocale::Egypt) << QString::fromUtf8("7\u200f/5\u200f/2024")
+        << 0 << true << QString::fromUtf8("8\u200f/5\u200f/2024");
 }
 
 void TestAdvSpinValue::dateFieldSteps()
