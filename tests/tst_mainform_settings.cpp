@@ -42,7 +42,7 @@ private:
 void TestMainFormSettings::init()
 {
     m_messages.clear();
-    SetErrorMessageSink([this](const QString& text) { m_messages << text; });
+    SetErrorMessageSink([this](const QString& text, const QString&) { m_messages << text; });
     QVERIFY(m_dir.isValid());
     QDir(m_dir.path()).removeRecursively();
     // Three ports as the kernel lists them: entries with a device link.
