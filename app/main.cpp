@@ -23,7 +23,6 @@ int main(int argc, char* argv[])
     int result = 0;
     {
         TApplication app(argc, argv);
-        TApplication::setApplicationDisplayName(QStringLiteral("Quartzel"));
         substituteDesignFonts();
         TMainFormSetup setup;
         setup.options = processCommandLine();
