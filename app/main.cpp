@@ -19,6 +19,8 @@ void substituteDesignFonts()
 
 int main(int argc, char* argv[])
 {
+    if (const std::optional<int> status = answerWithoutDisplay(argc, argv))
+        return *status;
     LoadThemeApi();
     int result = 0;
     {
