@@ -271,7 +271,10 @@ void TMainForm::applyDefaultSettings()
 void TMainForm::FormClose(QObject* /*Sender*/)
 {
     ComposeFrequency();
-    m_portIndex = ui->cbPort->currentIndex();
+    // A port that only --port put in the list has no place there at the next
+    // start; the stored index stays as it was.
+    if (ui->cbPort->currentIndex() != m_commandLinePortIndex)
+        m_portIndex = ui->cbPort->currentIndex();
     TIniFile file(m_setup.settingsFile);
     writePortSettings(file,
                       PortSettings{m_dialledFrequency, m_portIndex, m_baudRateIndex, m_div4Mode});
@@ -295,10 +298,13 @@ void TMainForm::applyCommandLine()
     QStringList ports;
     for (int i = 0; i < ui->cbPort->count(); ++i)
         ports << ui->cbPort->itemText(i);
+    const int listed = ui->cbPort->count();
     if (const std::optional<int> selected = applyPortOption(ports, m_setup.options)) {
         ui->cbPort->clear();
         ui->cbPort->addItems(ports);
         ui->cbPort->setCurrentIndex(*selected);
+        if (*selected >= listed)
+            m_commandLinePortIndex = *selected;
     }
     if (m_setup.options.connect)
         btnConnectClick(ui->btnConnect);

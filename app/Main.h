@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <exception>
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class MainForm;
@@ -138,6 +139,7 @@ private:
     QString m_frequencyString;
     bool m_div4Mode = false;
     int m_portIndex = 0;
+    std::optional<int> m_commandLinePortIndex; // the entry that --port added to the list
     int m_baudRateIndex = 0;
     TReceiveBuffer m_receiveBuffer;
     bool m_checkingFromCode = false;
