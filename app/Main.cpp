@@ -203,14 +203,18 @@ TAdvSpinEdit* TMainForm::digit(int index) const
 
 void TMainForm::FormCreate(QObject* /*Sender*/)
 {
-    if (m_setup.settingsFile.isEmpty())
-        m_setup.settingsFile = settingsFilePath(QCoreApplication::applicationDirPath(),
-                                                QProcessEnvironment::systemEnvironment());
+    QString startingFile = m_setup.settingsFile;
+    if (m_setup.settingsFile.isEmpty()) {
+        const QString executableDir = QCoreApplication::applicationDirPath();
+        m_setup.settingsFile =
+            settingsFilePath(executableDir, QProcessEnvironment::systemEnvironment());
+        startingFile = startingSettingsFile(m_setup.settingsFile, executableDir);
+    }
     QStringList ports;
     ListSerialPorts(ports, m_setup.portListRoot);
     ui->cbPort->clear();
     ui->cbPort->addItems(ports);
-    readSettings();
+    readSettings(startingFile);
     ShowCTS(false);
     ShowDSR(false);
     ShowRLSD(false);
@@ -220,10 +224,10 @@ void TMainForm::FormCreate(QObject* /*Sender*/)
 
 // ---- Settings ----
 
-void TMainForm::readSettings()
+void TMainForm::readSettings(const QString& fileName)
 {
     uncheckModeButtons();
-    const TIniFile file(m_setup.settingsFile);
+    const TIniFile file(fileName);
     if (file.exists())
         applyStoredSettings(readPortSettings(
             file, PortSettings{m_dialledFrequency, m_portIndex, m_baudRateIndex, m_div4Mode}));
