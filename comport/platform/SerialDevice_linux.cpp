@@ -1,5 +1,6 @@
 #include "SerialDevice_linux.h"
 
+#include "Fd_linux.h"
 #include "InterruptibleThread_linux.h"
 #include "SerialLock_linux.h"
 #include "SerialSpeed_linux.h"
@@ -90,28 +91,7 @@ bool deviceGoneError(int error)
     return error == EIO || error == ENODEV || error == ENXIO;
 }
 
-class Fd
-{
-public:
-    Fd() = default;
-    explicit Fd(int fd) : m_fd(fd) {}
-    Fd(Fd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-    Fd& operator=(Fd&& other) noexcept
-    {
-        std::swap(m_fd, other.m_fd);
-        return *this;
-    }
-    ~Fd()
-    {
-        if (m_fd >= 0)
-            close(m_fd);
-    }
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-
-private:
-    int m_fd = -1;
-};
+using detail::Fd;
 
 void signalEventFd(int fd)
 {
