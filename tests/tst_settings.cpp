@@ -53,8 +53,6 @@ private slots:
     void chooseLocation();
     void locationOnRealDirectories();
     void directoryWritable();
-    void startingFile_data();
-    void startingFile();
 
 private:
     QString iniPath() const { return m_dir->filePath(QStringLiteral("quartzel.ini")); }
@@ -251,31 +249,6 @@ void TestSettings::directoryWritable()
     QVERIFY(QDir(m_dir->path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
     QVERIFY(!isDirectoryWritable(QStringLiteral("/proc")));
     QVERIFY(!isDirectoryWritable(m_dir->filePath(QStringLiteral("missing"))));
-}
-
-void TestSettings::startingFile_data()
-{
-    QTest::addColumn<bool>("userFileExists");
-    QTest::addColumn<bool>("besideFileExists");
-    QTest::addColumn<bool>("readsBeside");
-    QTest::newRow("no own file yet: the one beside the program") << false << true << true;
-    QTest::newRow("own file: it, not the one beside the program") << true << true << false;
-}
-
-void TestSettings::startingFile()
-{
-    QFETCH(bool, userFileExists);
-    QFETCH(bool, besideFileExists);
-    QFETCH(bool, readsBeside);
-    const QString exeDir = m_dir->filePath(QStringLiteral("bin"));
-    const QString userFile = m_dir->filePath(QStringLiteral("quartzel.ini"));
-    QVERIFY(QDir().mkpath(exeDir));
-    if (userFileExists)
-        writeBytes(userFile, "[PORT]\n");
-    if (besideFileExists)
-        writeBytes(exeDir + QStringLiteral("/quartzel.ini"), "[PORT]\n");
-    QCOMPARE(startingSettingsFile(userFile, exeDir),
-             readsBeside ? exeDir + QStringLiteral("/quartzel.ini") : userFile);
 }
 
 QTEST_GUILESS_MAIN(TestSettings)
