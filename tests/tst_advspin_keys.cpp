@@ -862,8 +862,6 @@ void TestAdvSpinKeys::keysOnTheButtonPair_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("Up clicks the up button") << "<Up>"
-                                             << "6";
     QTest::newRow("a digit stays on the pair") << "7"
                                                << "5";
     QTest::newRow("Backspace stays on the pair") << "<BS>"
