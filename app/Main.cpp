@@ -17,6 +17,7 @@
 #include <QWheelEvent>
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <utility>
 
 namespace {
@@ -55,6 +56,13 @@ void setBackground(QWidget* widget, QPalette::ColorRole role)
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Base, QApplication::palette().color(role));
     widget->setPalette(palette);
+}
+
+// The rotation of a notch, whichever axis it arrives on: X11 turns a notch with Alt held into a
+// horizontal one, and tilt wheels and touchpads scroll sideways too.
+int wheelDelta(QPoint angleDelta)
+{
+    return std::abs(angleDelta.x()) > std::abs(angleDelta.y()) ? angleDelta.x() : angleDelta.y();
 }
 
 } // namespace
@@ -203,14 +211,18 @@ TAdvSpinEdit* TMainForm::digit(int index) const
 
 void TMainForm::FormCreate(QObject* /*Sender*/)
 {
-    if (m_setup.settingsFile.isEmpty())
-        m_setup.settingsFile = settingsFilePath(QCoreApplication::applicationDirPath(),
-                                                QProcessEnvironment::systemEnvironment());
+    QString startingFile = m_setup.settingsFile;
+    if (m_setup.settingsFile.isEmpty()) {
+        const QString executableDir = QCoreApplication::applicationDirPath();
+        m_setup.settingsFile =
+            settingsFilePath(executableDir, QProcessEnvironment::systemEnvironment());
+        startingFile = startingSettingsFile(m_setup.settingsFile, executableDir);
+    }
     QStringList ports;
     ListSerialPorts(ports, m_setup.portListRoot);
     ui->cbPort->clear();
     ui->cbPort->addItems(ports);
-    readSettings();
+    readSettings(startingFile);
     ShowCTS(false);
     ShowDSR(false);
     ShowRLSD(false);
@@ -220,10 +232,10 @@ void TMainForm::FormCreate(QObject* /*Sender*/)
 
 // ---- Settings ----
 
-void TMainForm::readSettings()
+void TMainForm::readSettings(const QString& fileName)
 {
     uncheckModeButtons();
-    const TIniFile file(m_setup.settingsFile);
+    const TIniFile file(fileName);
     if (file.exists())
         applyStoredSettings(readPortSettings(
             file, PortSettings{m_dialledFrequency, m_portIndex, m_baudRateIndex, m_div4Mode}));
@@ -271,7 +283,10 @@ void TMainForm::applyDefaultSettings()
 void TMainForm::FormClose(QObject* /*Sender*/)
 {
     ComposeFrequency();
-    m_portIndex = ui->cbPort->currentIndex();
+    // A port that only --port put in the list has no place there at the next
+    // start; the stored index stays as it was.
+    if (ui->cbPort->currentIndex() != m_commandLinePortIndex)
+        m_portIndex = ui->cbPort->currentIndex();
     TIniFile file(m_setup.settingsFile);
     writePortSettings(file,
                       PortSettings{m_dialledFrequency, m_portIndex, m_baudRateIndex, m_div4Mode});
@@ -295,10 +310,13 @@ void TMainForm::applyCommandLine()
     QStringList ports;
     for (int i = 0; i < ui->cbPort->count(); ++i)
         ports << ui->cbPort->itemText(i);
+    const int listed = ui->cbPort->count();
     if (const std::optional<int> selected = applyPortOption(ports, m_setup.options)) {
         ui->cbPort->clear();
         ui->cbPort->addItems(ports);
         ui->cbPort->setCurrentIndex(*selected);
+        if (*selected >= listed)
+            m_commandLinePortIndex = *selected;
     }
     if (m_setup.options.connect)
         btnConnectClick(ui->btnConnect);
@@ -562,7 +580,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
     const auto* wheel = static_cast<QWheelEvent*>(event);
     bool handled = false;
     ReportErrors([&] {
-        FormMouseWheel(this, wheel->modifiers(), wheel->angleDelta().y(),
+        FormMouseWheel(this, wheel->modifiers(), wheelDelta(wheel->angleDelta()),
                        wheel->globalPosition().toPoint(), handled);
     });
     return true;

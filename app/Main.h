@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <exception>
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class MainForm;
@@ -22,7 +23,9 @@ class TBComPort;
 // own; tests give a settings file and a port list of their own.
 struct TMainFormSetup
 {
-    // The settings file; empty: "quartzel.ini" at its usual place.
+    // The settings file, read at start and written at close; empty:
+    // "quartzel.ini" at its usual place (read from beside the program until
+    // the user's own file exists).
     QString settingsFile;
     // The directory listing the serial ports.
     QString portListRoot = QStringLiteral("/sys/class/tty");
@@ -120,7 +123,7 @@ private:
     void wireDigits();
     void wirePortPanel();
     void carry(TAdvSpinEdit* digitControl, TAdvSpinEdit* left);
-    void readSettings();
+    void readSettings(const QString& fileName);
     void applyStoredSettings(const PortSettings& stored);
     void applyDefaultSettings();
     void uncheckModeButtons();
@@ -138,6 +141,7 @@ private:
     QString m_frequencyString;
     bool m_div4Mode = false;
     int m_portIndex = 0;
+    std::optional<int> m_commandLinePortIndex; // the entry that --port added to the list
     int m_baudRateIndex = 0;
     TReceiveBuffer m_receiveBuffer;
     bool m_checkingFromCode = false;

@@ -3,6 +3,7 @@
 #include "IniFile.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryFile>
 
 PortSettings readPortSettings(const TIniFile& file, const PortSettings& current)
@@ -68,4 +69,12 @@ bool isDirectoryWritable(const QString& directory)
 QString settingsFilePath(const QString& executableDir, const QProcessEnvironment& environment)
 {
     return chooseSettingsFilePath(executableDir, isDirectoryWritable(executableDir), environment);
+}
+
+QString startingSettingsFile(const QString& settingsFile, const QString& executableDir)
+{
+    const QString besideProgram = QDir(executableDir).filePath(SettingsFileName);
+    if (QFileInfo::exists(settingsFile) || !QFileInfo::exists(besideProgram))
+        return settingsFile;
+    return besideProgram;
 }
