@@ -340,6 +340,9 @@ std::uint32_t TBComPort::StartWrite(const char* buffer, std::uint32_t count, TIo
     if (!request)
         raise(ComPortMessages::InvalidAsync);
     request->DataCopy = QByteArray(buffer, static_cast<qsizetype>(count));
+    // The transmit-empty event costs a timer per write; only a handler needs it.
+    if (m_Device)
+        m_Device->watchTxEmpty(static_cast<bool>(OnTxEmpty));
     std::uint32_t written = 0;
     if (!m_Device || !m_Device->write(request->DataCopy.constData(), count, written))
         raise(ComPortMessages::WriteError);
@@ -430,10 +433,10 @@ void TBComPort::AbortTransfers()
 
 std::int32_t TBComPort::BytesWaiting()
 {
-    serial::CommStatus status;
-    if (!m_Device || !m_Device->clearError(status))
+    std::uint32_t waiting = 0;
+    if (!m_Device || !m_Device->inputQueue(waiting))
         raise(ComPortMessages::ClearCommErrorFailed);
-    return static_cast<std::int32_t>(status.inQueue);
+    return static_cast<std::int32_t>(waiting);
 }
 
 // Fire operations (run where SyncMethod says)

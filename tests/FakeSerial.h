@@ -161,6 +161,16 @@ public:
         }
         return m_line->call("clearError");
     }
+    // As on the classic comm API, the queue count comes from clearing the
+    // error state.
+    bool inputQueue(std::uint32_t& count) override
+    {
+        serial::CommStatus status;
+        const bool ok = clearError(status);
+        count = status.inQueue;
+        return ok;
+    }
+    void watchTxEmpty(bool) override {}
     bool modemStatus(std::uint32_t& status) override
     {
         status = m_line->get(&FakeLine::modem);

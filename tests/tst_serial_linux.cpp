@@ -316,6 +316,7 @@ private slots:
     void ptyHasNoModemLines_data();
     void ptyHasNoModemLines();
     void clearErrorAndPurgeInput();
+    void countFetchesAheadInOrder();
 
     void waitReportsReceivedBytesOnce();
     void waitReportsArrivalAfterARead();
@@ -875,6 +876,36 @@ void TestSerialLinux::clearErrorAndPurgeInput()
     QVERIFY(m_device->read(buffer, 10, got));
     QCOMPARE(got, 0u);
     QVERIFY(!m_device->purge(0x10)); // no such purge flag
+}
+
+// A wait for events fetches what arrives, up to the receive size; reads take
+// those bytes first, and the counts and a purge include them.
+void TestSerialLinux::countFetchesAheadInOrder()
+{
+    QVERIFY(m_device->setupComm(4, 4));
+    QVERIFY(m_device->setCommMask(ev::RxChar));
+    std::uint32_t events = 0;
+    {
+        auto waiting = backgroundWait(*m_device, events);
+        QVERIFY(m_pty->send("0123456789"));
+        QTRY_VERIFY_WITH_TIMEOUT(waiting.finished(), generousMs);
+    }
+    QCOMPARE(events, ev::RxChar);
+    // The wait fetched what the receive size allows; the tty keeps the rest.
+    std::uint32_t waiting = 0;
+    QVERIFY(m_device->inputQueue(waiting));
+    QCOMPARE(waiting, 10u);
+    QCOMPARE(inQueue(*m_device), 10u);
+    char buffer[6];
+    std::uint32_t got = 0;
+    QVERIFY(m_device->read(buffer, 6, got));
+    QCOMPARE(QByteArray(buffer, got), QByteArray("012345"));
+    QVERIFY(m_device->inputQueue(waiting));
+    QCOMPARE(waiting, 4u);
+    QVERIFY(m_device->purge(purge::RxClear));
+    QCOMPARE(inQueue(*m_device), 0u);
+    QVERIFY(m_device->inputQueue(waiting));
+    QCOMPARE(waiting, 0u);
 }
 
 void TestSerialLinux::waitReportsReceivedBytesOnce()

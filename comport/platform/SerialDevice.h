@@ -24,9 +24,9 @@ struct Dcb
     std::uint32_t flags = 0;
     std::uint16_t XonLim = 0;
     std::uint16_t XoffLim = 0;
-    std::uint8_t ByteSize = 8;  // 5..8
-    std::uint8_t Parity = 0;    // 0 none, 1 odd, 2 even, 3 mark, 4 space
-    std::uint8_t StopBits = 0;  // 0 one, 1 one and a half, 2 two
+    std::uint8_t ByteSize = 8; // 5..8
+    std::uint8_t Parity = 0;   // 0 none, 1 odd, 2 even, 3 mark, 4 space
+    std::uint8_t StopBits = 0; // 0 one, 1 one and a half, 2 two
     char XonChar = 0;
     char XoffChar = 0;
     char ErrorChar = 0;
@@ -134,7 +134,14 @@ public:
     // Writes, bounded by the write time-outs; on time-out succeeds with fewer bytes.
     virtual bool write(const void* buffer, std::uint32_t count, std::uint32_t& written) = 0;
 
+    // Whether a write arms the transmit-empty event (a timer per write, for
+    // a handler that waits for it); on until told otherwise.
+    virtual void watchTxEmpty(bool wanted) = 0;
+
     virtual bool clearError(CommStatus& status) = 0;
+    // The receive-queue count alone, clearing the error state as clearError
+    // does; cheaper where the system can fetch the bytes in the same call.
+    virtual bool inputQueue(std::uint32_t& count) = 0;
     virtual bool modemStatus(std::uint32_t& status) = 0;
     virtual bool escape(Escape function) = 0;
     virtual bool purge(std::uint32_t flags) = 0;

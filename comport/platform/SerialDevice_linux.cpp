@@ -1,6 +1,7 @@
 #include "SerialDevice_linux.h"
 
 #include "Fd_linux.h"
+#include "InputBuffer.h"
 #include "InterruptibleThread_linux.h"
 #include "SerialLock_linux.h"
 #include "SerialSpeed_linux.h"
@@ -119,15 +120,16 @@ void armTimer(int timer, std::chrono::nanoseconds delay, std::chrono::nanosecond
     timerfd_settime(timer, 0, &timing, nullptr);
 }
 
-// Wakes the blocking reads (or writes) that were pending when abort() ran; a
+// Wakes the blocking reads (or writes) that were waiting when wake() ran; a
 // later operation is not affected. Each waiting operation listens on an eventfd
-// of its own, so no shared flag has to be reset by anybody.
-class AbortSignal
+// of its own, so no shared flag has to be reset by anybody, and a wake() with
+// nobody waiting costs no system call.
+class WakeSignal
 {
 public:
     std::uint64_t generation() const { return m_generation; }
 
-    void abort()
+    void wake()
     {
         const std::lock_guard lock(m_mutex);
         ++m_generation;
@@ -138,7 +140,7 @@ public:
     class Listener
     {
     public:
-        explicit Listener(AbortSignal& signal)
+        explicit Listener(WakeSignal& signal)
             : m_signal(signal), m_fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
         {
             const std::lock_guard lock(m_signal.m_mutex);
@@ -154,7 +156,7 @@ public:
         int fd() const { return m_fd.get(); }
 
     private:
-        AbortSignal& m_signal;
+        WakeSignal& m_signal;
         Fd m_fd;
     };
 
@@ -171,16 +173,31 @@ template <class Duration> Deadline deadlineAfter(const std::optional<Duration>& 
     return wait ? Clock::now() + *wait : noDeadline;
 }
 
-// Waits until `fd` is ready for `events`, the deadline passes, or an abort of
-// `signal` newer than `generation` arrives. Failed sets errno.
-Readiness waitReady(int fd, short events, Deadline deadline, AbortSignal& signal,
-                    std::uint64_t generation)
+// What else ends a wait for a descriptor: an abort, and (for reads) bytes
+// that another thread fetched meanwhile; each counts when its generation is
+// newer than the one given.
+struct WaitEnds
 {
-    const AbortSignal::Listener listener(signal);
-    if (listener.fd() < 0)
+    WakeSignal& abort;
+    std::uint64_t abortGeneration;
+    WakeSignal* fetched = nullptr;
+    std::uint64_t fetchedGeneration = 0;
+};
+
+// Waits until `fd` is ready for `events`, the deadline passes, or one of
+// `ends` comes. Failed sets errno.
+Readiness waitReady(int fd, short events, Deadline deadline, const WaitEnds& ends)
+{
+    const WakeSignal::Listener aborts(ends.abort);
+    std::optional<WakeSignal::Listener> fetches;
+    if (ends.fetched)
+        fetches.emplace(*ends.fetched);
+    if (aborts.fd() < 0 || (fetches && fetches->fd() < 0))
         return Readiness::Failed;
-    if (signal.generation() != generation)
+    if (ends.abort.generation() != ends.abortGeneration)
         return Readiness::Aborted;
+    if (ends.fetched && ends.fetched->generation() != ends.fetchedGeneration)
+        return Readiness::Ready;
     for (;;) {
         int timeoutMs = -1;
         if (deadline != noDeadline) {
@@ -190,14 +207,18 @@ Readiness waitReady(int fd, short events, Deadline deadline, AbortSignal& signal
             const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
             timeoutMs = static_cast<int>(std::min<std::int64_t>(ms, INT_MAX));
         }
-        pollfd fds[] = {{fd, events, 0}, {listener.fd(), POLLIN, 0}};
-        if (poll(fds, 2, timeoutMs) < 0) {
+        // A negative descriptor is left out by poll().
+        pollfd fds[] = {
+            {fd, events, 0}, {aborts.fd(), POLLIN, 0}, {fetches ? fetches->fd() : -1, POLLIN, 0}};
+        if (poll(fds, 3, timeoutMs) < 0) {
             if (errno == EINTR)
                 continue;
             return Readiness::Failed;
         }
         if (fds[1].revents != 0)
             return Readiness::Aborted;
+        if (fds[2].revents != 0)
+            return Readiness::Ready;
         if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
             errno = EIO;
             return Readiness::Failed;
@@ -300,8 +321,8 @@ public:
     ~LinuxDevice() override
     {
         requestStop();
-        m_rxAbort.abort();
-        m_txAbort.abort();
+        m_rxAbort.wake();
+        m_txAbort.wake();
         m_modemWatcher.reset();
         // The exclusive flag outlives our descriptor where the tty itself
         // lives on (a pty whose master stays open): the next open would fail.
@@ -429,6 +450,7 @@ public:
         Deadline interval = noDeadline;
         auto* bytes = static_cast<std::uint8_t*>(buffer);
         while (got < count) {
+            const std::uint64_t fetchedBefore = m_rxFetched.generation();
             const ssize_t n = consume(bytes + got, count - got);
             if (n > 0) {
                 got += static_cast<std::uint32_t>(n);
@@ -449,7 +471,8 @@ public:
                 return failed();
             if (plan.returnAtOnce)
                 return true;
-            switch (waitReady(fd(), POLLIN, std::min(total, interval), m_rxAbort, generation)) {
+            const WaitEnds ends{m_rxAbort, generation, &m_rxFetched, fetchedBefore};
+            switch (waitReady(fd(), POLLIN, std::min(total, interval), ends)) {
             case Readiness::Ready:
                 continue;
             case Readiness::TimedOut:
@@ -482,7 +505,7 @@ public:
                 continue;
             if (errno != EAGAIN)
                 return writeEnded(written, failed());
-            switch (waitReady(fd(), POLLOUT, deadline, m_txAbort, generation)) {
+            switch (waitReady(fd(), POLLOUT, deadline, WaitEnds{m_txAbort, generation})) {
             case Readiness::Ready:
                 continue;
             case Readiness::TimedOut:
@@ -497,24 +520,38 @@ public:
         return writeEnded(written, true);
     }
 
+    void watchTxEmpty(bool wanted) override { m_txWatched = wanted; }
+
     bool clearError(CommStatus& status) override
     {
         status = {};
         int inQueue = 0;
         int outQueue = 0;
-        if (ioctl(fd(), FIONREAD, &inQueue) != 0 || ioctl(fd(), TIOCOUTQ, &outQueue) != 0)
-            return failed();
-        status.inQueue = static_cast<std::uint32_t>(inQueue);
-        status.outQueue = static_cast<std::uint32_t>(outQueue);
-        if (m_hasCounters) {
-            const std::lock_guard lock(m_errorMutex);
-            serial_icounter_struct now{};
-            if (ioctl(fd(), TIOCGICOUNT, &now) != 0)
+        {
+            const std::lock_guard lock(m_inputMutex);
+            if (ioctl(fd(), FIONREAD, &inQueue) != 0 || ioctl(fd(), TIOCOUTQ, &outQueue) != 0)
                 return failed();
-            status.errors = detail::errorBits(m_errorBase, now);
-            m_errorBase = now;
+            status.inQueue = static_cast<std::uint32_t>(inQueue + m_pulled.size());
         }
-        return true;
+        status.outQueue = static_cast<std::uint32_t>(outQueue);
+        return clearErrorCounters(status.errors);
+    }
+
+    bool inputQueue(std::uint32_t& count) override
+    {
+        count = 0;
+        {
+            const std::lock_guard lock(m_inputMutex);
+            // While a thread waits for events it fetches every arrival at
+            // once, so the tty holds nothing more than what arrived in the
+            // last instant; otherwise the tty is asked.
+            int kept = 0;
+            if ((!m_fetching || m_ttyMayHoldMore) && ioctl(fd(), FIONREAD, &kept) != 0)
+                return failed();
+            count = static_cast<std::uint32_t>(m_pulled.size() + kept);
+        }
+        std::uint32_t errors = 0;
+        return clearErrorCounters(errors);
     }
 
     bool modemStatus(std::uint32_t& status) override
@@ -550,9 +587,9 @@ public:
             return false;
         }
         if ((flags & purge::TxAbort) != 0)
-            m_txAbort.abort();
+            m_txAbort.wake();
         if ((flags & purge::RxAbort) != 0)
-            m_rxAbort.abort();
+            m_rxAbort.wake();
         // Bytes already handed to the kernel can only be dropped by a flush.
         const bool flushed = ((flags & purge::TxClear) == 0 || tcflush(fd(), TCOFLUSH) == 0) &&
                              ((flags & purge::RxClear) == 0 || flushInput());
@@ -670,7 +707,9 @@ private:
     bool collectEvents(std::uint32_t& occurred)
     {
         epoll_event ready[5];
+        m_fetching = true;
         const int n = epoll_wait(m_epoll.get(), ready, 5, -1);
+        m_fetching = false;
         if (n < 0) {
             if (errno == EINTR)
                 return true;
@@ -710,42 +749,106 @@ private:
         return true;
     }
 
-    // Takes bytes out of the input queue, noting that the queue shrank.
+    // Takes bytes out of the input queue, the ones fetched ahead first,
+    // noting when the system's queue shrank.
     ssize_t consume(std::uint8_t* bytes, std::size_t count)
     {
         const std::lock_guard lock(m_inputMutex);
+        if (const std::size_t fetched = m_pulled.take(bytes, count))
+            return static_cast<ssize_t>(fetched);
         const ssize_t n = ::read(fd(), bytes, count);
         if (n > 0)
             ++m_inputTaken;
+        if ((n >= 0 && std::size_t(n) < count) || (n < 0 && errno == EAGAIN))
+            m_ttyMayHoldMore = false;
         return n;
+    }
+
+    // Fetches what has arrived into m_pulled, as far as the receive size
+    // allows; the byte count, or -1 with errno (EAGAIN: nothing there).
+    // Under m_inputMutex.
+    ssize_t fetchArrived(std::size_t& room)
+    {
+        std::uint8_t* into = m_pulled.room(m_inQueue, room);
+        if (room == 0)
+            return 0;
+        for (;;) {
+            const ssize_t n = ::read(fd(), into, room);
+            if (n > 0) {
+                m_pulled.added(static_cast<std::size_t>(n));
+                ++m_inputTaken;
+            }
+            if (n == 0) {
+                // A hung-up tty reads as end of file.
+                errno = EIO;
+                return -1;
+            }
+            if (n > 0 || errno != EINTR)
+                return n;
+        }
     }
 
     bool flushInput()
     {
         const std::lock_guard lock(m_inputMutex);
         ++m_inputTaken;
+        m_pulled.clear();
+        m_ttyMayHoldMore = false;
         return tcflush(fd(), TCIFLUSH) == 0;
     }
 
-    // The tty wakes its pollers for more than arrivals, and each wake-up is an
-    // edge. An edge after which the queue holds exactly what it held at the
-    // last look, with nothing taken out since, brought no byte.
+    // The error bits since the last look; they count from now on.
+    bool clearErrorCounters(std::uint32_t& errors)
+    {
+        errors = 0;
+        if (!m_hasCounters)
+            return true;
+        const std::lock_guard lock(m_errorMutex);
+        serial_icounter_struct now{};
+        if (ioctl(fd(), TIOCGICOUNT, &now) != 0)
+            return failed();
+        errors = detail::errorBits(m_errorBase, now);
+        m_errorBase = now;
+        return true;
+    }
+
+    // Each edge fetches what arrived into m_pulled, so that the count and the
+    // read that a handler makes need no system call. The tty wakes its
+    // pollers for more than arrivals, and each wake-up is an edge: an edge
+    // that fetched nothing, after which the tty holds exactly what it held at
+    // the last look, with nothing taken out since, brought no byte. (The tty
+    // keeps bytes only while m_pulled is full.)
     std::uint32_t receiveEvents()
     {
-        int waiting = 0;
+        bool fetched = false;
+        int kept = 0;
         std::uint64_t taken = 0;
+        std::size_t queued = 0;
         {
             const std::lock_guard lock(m_inputMutex);
-            if (ioctl(fd(), FIONREAD, &waiting) != 0)
+            std::size_t room = 0;
+            const ssize_t n = fetchArrived(room);
+            if (n < 0 && errno != EAGAIN) {
+                // A device that has gone fails the next wait; anything else
+                // is left to the delivery to find out.
+                failed();
+                return m_gone ? 0 : ev::RxChar;
+            }
+            fetched = n > 0;
+            m_ttyMayHoldMore = n >= 0 && std::size_t(n) == room;
+            if (m_ttyMayHoldMore && ioctl(fd(), FIONREAD, &kept) != 0)
                 return ev::RxChar;
             taken = m_inputTaken;
+            queued = m_pulled.size() + std::size_t(kept);
         }
-        const bool arrived = taken != m_seenInputTaken || waiting != m_seenWaiting;
+        if (fetched)
+            m_rxFetched.wake();
+        const bool arrived = fetched || taken != m_seenInputTaken || kept != m_seenWaiting;
         m_seenInputTaken = taken;
-        m_seenWaiting = waiting;
+        m_seenWaiting = kept;
         if (!arrived)
             return 0;
-        const bool full = std::uint64_t(waiting) * 10 >= std::uint64_t(m_inQueue) * 8;
+        const bool full = std::uint64_t(queued) * 10 >= std::uint64_t(m_inQueue) * 8;
         const bool crossedFull = full && !m_rxFull;
         m_rxFull = full;
         return ev::RxChar | (crossedFull ? ev::Rx80Full : 0);
@@ -755,7 +858,7 @@ private:
     // timer fires when the queue should have drained and looks again.
     bool writeEnded(std::uint32_t written, bool ok)
     {
-        if (written > 0) {
+        if (written > 0 && m_txWatched) {
             m_txPending = true;
             armTxTimer();
         }
@@ -818,6 +921,7 @@ private:
     std::atomic<bool> m_gone = false;
     std::atomic<bool> m_modemPolling = false;
     std::atomic<bool> m_txPending = false;
+    std::atomic<bool> m_txWatched = true;
     std::atomic<std::uint32_t> m_inQueue = defaultInQueue;
     std::atomic<std::chrono::nanoseconds> m_characterTime = characterTime(9600, Dcb{});
 
@@ -827,12 +931,17 @@ private:
     std::mutex m_errorMutex;
     serial_icounter_struct m_errorBase{};
 
-    AbortSignal m_rxAbort;
-    AbortSignal m_txAbort;
+    WakeSignal m_rxAbort;
+    WakeSignal m_txAbort;
+    WakeSignal m_rxFetched; // the waiting thread fetched bytes
 
-    // Counts every removal from the input queue (reads and flushes).
+    // Counts every removal from the system's input queue (reads, fetches
+    // ahead and flushes).
     std::mutex m_inputMutex;
     std::uint64_t m_inputTaken = 0;
+    detail::InputBuffer m_pulled;         // the bytes fetched ahead
+    bool m_ttyMayHoldMore = false;        // the tty kept bytes at the last look
+    std::atomic<bool> m_fetching = false; // a thread waits for events, fetching arrivals
 
     // Owned by the thread in waitEvent.
     serial_icounter_struct m_waitBase{};
