@@ -185,6 +185,7 @@ private slots:
     // With real ptys
     void ptyReceive_data();
     void ptyReceive();
+    void ptyTxEmptyWithHandler();
     void ptyBytesStayWithoutHandler_data();
     void ptyBytesStayWithoutHandler();
     void ptyEmptyQueueRaisesNothing();
@@ -510,6 +511,19 @@ void TestComThread::ptyReceive()
     QTRY_COMPARE(received(), QByteArray("IF;\0\xFFmore", 9));
     const bool onUi = syncMethod != TSyncMethod::smNone;
     QCOMPARE(m_recorder.onUiThread(), QList<bool>(m_recorder.size(), onUi));
+    QVERIFY(port.Close());
+}
+
+// A write arms the transmit-empty event only for a handler, which gets it.
+void TestComThread::ptyTxEmptyWithHandler()
+{
+    PtyLine line;
+    QVERIFY(line.pty.isValid());
+    TBComPort& port = line.port;
+    port.OnTxEmpty = [&](QObject*) { m_recorder.add(QStringLiteral("TxEmpty")); };
+    QVERIFY(port.Open());
+    QCOMPARE(port.WriteText("IF;"), 3);
+    QTRY_COMPARE(m_recorder.entries(), QStringList{"TxEmpty"});
     QVERIFY(port.Close());
 }
 
