@@ -145,11 +145,24 @@ bool TComThread::deliveringHere() const
     return current == this || (current == thread() && m_uiDeliveryDepth > 0);
 }
 
+bool TComThread::deliveryPending() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_handOff == HandOff::Pending;
+}
+
 void TComThread::abandon()
 {
     m_stopRequested = true;
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
     m_abandoned = true;
+    if (QThread::currentThread() != this) {
+        // The event thread may be waiting on the device meanwhile: woken, it
+        // leaves the device and waits for the delivery that is calling us.
+        if (m_device)
+            m_device->requestStop();
+        m_changed.wait(lock, [this] { return m_threadWaiting || m_finished; });
+    }
     m_device.reset();
 }
 
@@ -195,23 +208,26 @@ void TComThread::waitLoop()
             m_hungUp = true;
             break;
         }
-        m_PendingEvents = comport::lineEvents(events);
-        deliver();
+        deliver(comport::lineEvents(events));
     }
+    // A batch still with the user-interface thread is served first.
+    awaitHandOff();
     if (!m_abandoned)
         finishWithDevice(*m_device);
 }
 
-void TComThread::deliver()
+void TComThread::deliver(TLineEvents pending)
 {
     switch (m_syncMethod) {
     case TSyncMethod::smThreadSync:
-        handOffToUiThread();
+        handOffToUiThread(pending);
         return;
     case TSyncMethod::smWindowSync:
+        m_PendingEvents = pending;
         ForwardEvents();
         return;
     case TSyncMethod::smNone:
+        m_PendingEvents = pending;
         DispatchEvents();
         return;
     }
@@ -238,20 +254,40 @@ void TComThread::ForwardEvents()
     }
 }
 
-void TComThread::handOffToUiThread()
+// The event thread does not wait for the handlers here but before it hands
+// over the next batch (and before it ends): meanwhile it can wait for the
+// next event, which saves waking it just to say that a batch was served.
+// One batch is with the user-interface thread at a time.
+void TComThread::handOffToUiThread(TLineEvents pending)
 {
+    awaitHandOff();
     {
         std::lock_guard lock(m_mutex);
+        // A handler that closed the port has taken this thread off it.
+        if (m_abandoned)
+            return;
+        m_PendingEvents = pending;
         m_handOff = HandOff::Pending;
         m_changed.notify_all();
     }
     QCoreApplication::postEvent(this, new QEvent(handOffEventType));
+}
+
+void TComThread::awaitHandOff()
+{
     std::exception_ptr error;
     {
         std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_handOff == HandOff::Done; });
-        m_handOff = HandOff::None;
-        error = std::exchange(m_handlerError, nullptr);
+        if (m_handOff == HandOff::Pending || m_handOff == HandOff::Running) {
+            m_threadWaiting = true;
+            m_changed.notify_all();
+            m_changed.wait(lock, [this] { return m_handOff == HandOff::Done; });
+            m_threadWaiting = false;
+        }
+        if (m_handOff == HandOff::Done) {
+            m_handOff = HandOff::None;
+            error = std::exchange(m_handlerError, nullptr);
+        }
     }
     if (error)
         std::rethrow_exception(error);
@@ -273,12 +309,19 @@ void TComThread::serveHandOff()
         error = std::current_exception();
     }
     --m_uiDeliveryDepth;
+    std::shared_ptr<serial::Device> device;
     {
         std::lock_guard lock(m_mutex);
         m_handlerError = error;
         m_handOff = HandOff::Done;
+        device = m_device;
     }
+    // Nobody waits in the common case, and then this costs nothing.
     m_changed.notify_all();
+    // The exception ends the thread: it is woken from its wait for the next
+    // event to take it.
+    if (error && device)
+        device->requestStop();
 }
 
 bool TComThread::event(QEvent* event)

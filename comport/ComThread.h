@@ -79,6 +79,9 @@ public:
     // The events of the last completed wait; written by the event thread,
     // so read it only from a delivery under smThreadSync or smNone.
     TLineEvents PendingEvents() const { return m_PendingEvents.load(); }
+    // True while a batch handed to the user-interface thread waits there to
+    // be served (smThreadSync).
+    bool deliveryPending() const;
     // True once a wait ended because the device hung up.
     bool hungUp() const { return m_hungUp.load(); }
     // The notify object received a notification: the thread may go on.
@@ -96,10 +99,13 @@ private:
     enum class HandOff { None, Pending, Running, Done };
 
     void waitLoop();
-    void deliver();
+    void deliver(TLineEvents pending);
     void DispatchEvents();
     void ForwardEvents();
-    void handOffToUiThread();
+    void handOffToUiThread(TLineEvents pending);
+    // Waits until the batch handed over last has been served; raises what
+    // its handlers raised.
+    void awaitHandOff();
     void serveHandOff();
     void sendNotification(std::uint32_t maskBit);
     void reportStop(const QString& reason);
@@ -117,16 +123,18 @@ private:
 
     // Everything the two threads hand each other goes through this lock, so
     // that the hand-overs do not depend on Qt's own (which ThreadSanitizer
-    // cannot see). The condition wakes both the event thread (a hand-off was
-    // served, a notification replied) and a thread waiting in stopAndWait (a
-    // delivery to serve, the end of the thread).
-    std::mutex m_mutex;
+    // cannot see). The condition wakes the event thread (a hand-off was
+    // served, a notification replied), a thread waiting in stopAndWait (a
+    // delivery to serve, the end of the thread) and abandon() (the event
+    // thread has left the device).
+    mutable std::mutex m_mutex;
     std::condition_variable m_changed;
-    // Dropped by abandon() under the lock, at a time when the event thread
-    // is blocked in the delivery that called it (or is the caller); the
-    // event thread then takes the lock before it looks at m_abandoned.
+    // Dropped by abandon() under the lock, once the event thread has left
+    // the device to wait for the delivery that called it (or is the caller);
+    // the event thread then takes the lock before it looks at m_abandoned.
     std::shared_ptr<serial::Device> m_device;
     HandOff m_handOff = HandOff::None; // guarded
+    bool m_threadWaiting = false;      // guarded: the event thread awaits a hand-off
     bool m_replyPending = false;       // guarded
     std::exception_ptr m_handlerError; // guarded
     QString m_stopReason;              // guarded

@@ -1,12 +1,11 @@
 #include "Application.h"
 #include "BCPort.h"
+#include "ComThread.h"
 #include "Main.h"
 #include "PtyPair.h"
 #include "ui_Main.h"
 
 #include <QDeadlineTimer>
-#include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QPointer>
 #include <QTemporaryDir>
@@ -14,13 +13,11 @@
 #include <QThread>
 #include <QTimer>
 
-#include <sys/syscall.h>
-
 // The window destroyed while its port is open, as at the end of the program.
-// Closing the port waits for the port's event thread in a local event loop,
-// and that loop runs whatever is due, Timer1's tick included. Timer1 belongs
-// to the window and ticks into its controls, so the port must be closed
-// while the window and its controls are still whole.
+// Closing the port serves the delivery that its event thread has handed over,
+// and that runs the window's handler; nothing else that is due may run then,
+// Timer1's tick included, which would reach controls already destroyed. So
+// the port is closed while the window and its controls are still whole.
 class TestReliabilityShutdown : public QObject
 {
     Q_OBJECT
@@ -35,27 +32,6 @@ private slots:
 private:
     QStringList m_messages;
 };
-
-namespace {
-
-// The port's event thread has received bytes and waits for this thread to
-// take the delivery: it is blocked in a futex, not in its wait for the line.
-bool eventThreadWaitsForDelivery()
-{
-    const QDir tasks(QStringLiteral("/proc/self/task"));
-    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile comm(tasks.filePath(task + QStringLiteral("/comm")));
-        QFile syscall(tasks.filePath(task + QStringLiteral("/syscall")));
-        if (!comm.open(QIODevice::ReadOnly) || !syscall.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray number = syscall.readAll().split(' ').value(0).trimmed();
-        if (comm.readAll().trimmed() == "QThread" && number == QByteArray::number(SYS_futex))
-            return true;
-    }
-    return false;
-}
-
-} // namespace
 
 void TestReliabilityShutdown::init()
 {
@@ -104,10 +80,12 @@ void TestReliabilityShutdown::noTickAfterTheControlsAreGone()
     // This thread serves no event from here on, so the delivery cannot
     // complete before the port closes: closing must serve it from its loop.
     QVERIFY(pty.send(waiting));
+    // The port's event thread has received the bytes and handed them over.
+    const TComThread* eventThread = form->BComPort1()->EventThread();
     QDeadlineTimer deadline(5000);
-    while (!eventThreadWaitsForDelivery() && !deadline.hasExpired())
+    while (!eventThread->deliveryPending() && !deadline.hasExpired())
         QThread::yieldCurrentThread();
-    QVERIFY(eventThreadWaitsForDelivery());
+    QVERIFY(eventThread->deliveryPending());
 
     form.reset();
     QCOMPARE(ticksWithoutControls, 0);
