@@ -4,6 +4,7 @@
 #include "Version.h"
 
 #include <QMessageBox>
+#include <QStyleHints>
 #include <cstdio>
 #include <utility>
 
@@ -56,6 +57,10 @@ ErrorMessage currentExceptionMessage()
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
     setDesktopFileName(QString::fromLatin1(QuartzelAppId));
+    // A blinking caret that no one can see would only wake the program twice
+    // a second.
+    if (!screenCanShowWindows())
+        styleHints()->setCursorFlashTime(0);
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event)

@@ -22,7 +22,7 @@
 
 namespace {
 
-constexpr int timer1Interval = 250; // ms, free-running from start
+constexpr int timer1Interval = 250; // ms, the lamp's grid from start
 constexpr std::array<const char*, 9> defaultDigits{"0", "1", "4", "0", "7", "0", "0", "0", "0"};
 constexpr int defaultBaudRateIndex = 6; // 9600
 constexpr int lastBaudRateIndex = 14;
@@ -49,6 +49,15 @@ QPixmap loadTransparentBitmap(const QString& name)
 void showLamp(QLabel* lamp, bool lit)
 {
     lamp->setPixmap(loadTransparentBitmap(lit ? QStringLiteral("On") : QStringLiteral("Off")));
+}
+
+// Sets the label to prefix + text unless it shows that already.
+void showAfterPrefix(QLabel* label, QLatin1StringView prefix, auto text)
+{
+    const QString shown = label->text();
+    if (shown.size() != prefix.size() + text.size() || !shown.startsWith(prefix) ||
+        !shown.endsWith(text))
+        label->setText(prefix + text);
 }
 
 void setBackground(QWidget* widget, QPalette::ColorRole role)
@@ -105,12 +114,14 @@ void TMainForm::buildFromForm()
         digit(i)->Loaded();
     sizeCaptionsToText();
     m_BComPort1 = new TBComPort(this);
+    // Timer1 sleeps while the lamp is out: lit, the lamp goes out at the next
+    // tick of the grid a free-running timer would keep.
     m_Timer1 = new QTimer(this);
-    m_Timer1->setInterval(timer1Interval);
+    m_Timer1->setSingleShot(true);
+    m_Timer1->setTimerType(Qt::PreciseTimer);
     // The form gives the receive buffer its first text; from then on the
-    // buffer lives here (it keeps NUL bytes, which an edit's text cannot) and
-    // is shown only in status panel 0, so the hidden edit is not updated on
-    // the reply path.
+    // buffer lives here (it keeps NUL bytes) and Edit2 and status panel 0
+    // show it.
     m_receiveBuffer = TReceiveBuffer(ui->Edit2->text().toLatin1());
     setFixedSize(size());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -148,7 +159,7 @@ void TMainForm::wireEvents()
         });
     });
     connect(m_Timer1, &QTimer::timeout, this, [this] { Timer1Timer(m_Timer1); });
-    m_Timer1->start();
+    m_timer1Grid.start();
     // Every wheel event anywhere in the window passes through FormMouseWheel once.
     qApp->installEventFilter(this);
 }
@@ -527,24 +538,56 @@ void TMainForm::BComPort1RxChar(QObject*, int Count)
         Edit2Change(ui->Edit2);
 }
 
+// The hidden controls are brought up to date only where they differ: a
+// laid-out text costs more than the reply itself.
 void TMainForm::showReceiveBuffer()
 {
-    ui->StatusPanel0->setText(QStringLiteral("RX = ") +
-                              QString::fromLatin1(m_receiveBuffer.text()));
+    const QLatin1StringView text(m_receiveBuffer.text());
+    if (ui->Edit2->text() != text)
+        ui->Edit2->setText(text);
+    showAfterPrefix(ui->StatusPanel0, QLatin1StringView("RX = "), text);
 }
 
+void TMainForm::showReply(const QString& reply, bool sent)
+{
+    const QString edit1 = sent ? QString() : reply;
+    if (ui->Edit1->text() != edit1)
+        ui->Edit1->setText(edit1);
+    showAfterPrefix(ui->StatusPanel2, QLatin1StringView("TX = "), reply);
+}
+
+// The reply goes to the line before any control is touched; the controls
+// then show what the steps leave behind: the buffer emptied, the reply in
+// panel 2 (and in Edit1 while not connected), the lamp lit.
 void TMainForm::Edit2Change(QObject*)
 {
-    showReceiveBuffer();
     const std::optional<QString> reply = ReplyToQuery(m_receiveBuffer, m_frequencyString);
-    if (!reply)
+    if (!reply) {
+        showReceiveBuffer();
         return;
-    ui->Edit1->setText(*reply);
-    ui->StatusPanel2->setText(QStringLiteral("TX = ") + ui->Edit1->text());
-    btnSendClick(ui->btnSend);
-    ui->Image5->show();
+    }
+    const bool connected = m_BComPort1->Connected();
+    try {
+        if (connected)
+            m_BComPort1->WriteText(reply->toLatin1());
+    } catch (...) {
+        // As the steps before the send leave them: the query stays, Edit1
+        // keeps the reply, the lamp stays dark.
+        showReceiveBuffer();
+        showReply(*reply, false);
+        throw;
+    }
+    showReply(*reply, connected);
+    lightReplyLamp();
     m_receiveBuffer.clear();
     showReceiveBuffer();
+}
+
+void TMainForm::lightReplyLamp()
+{
+    ui->Image5->show();
+    if (!m_Timer1->isActive())
+        m_Timer1->start(int(timer1Interval - m_timer1Grid.elapsed() % timer1Interval));
 }
 
 void TMainForm::btnSendClick(QObject*)

@@ -4,6 +4,7 @@
 #include "IfResponder.h"
 #include "Settings.h"
 
+#include <QElapsedTimer>
 #include <QPoint>
 #include <QString>
 #include <QWidget>
@@ -132,11 +133,14 @@ private:
     void checkModeButton(QRadioButton* button);
     void showPanelClosed();
     void showReceiveBuffer();
+    void showReply(const QString& reply, bool sent);
+    void lightReplyLamp();
 
     std::unique_ptr<Ui::MainForm> ui;
     TMainFormSetup m_setup;
     TBComPort* m_BComPort1 = nullptr;
     QTimer* m_Timer1 = nullptr;
+    QElapsedTimer m_timer1Grid; // Timer1's ticks fall on multiples of 250 ms from here
     QString m_dialledFrequency;
     QString m_frequencyString;
     bool m_div4Mode = false;

@@ -5,6 +5,7 @@
 #include "PtyPair.h"
 #include "ui_Main.h"
 
+#include <QAbstractEventDispatcher>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -38,6 +39,7 @@ private slots:
     void wheelElsewhere_data();
     void wheelElsewhere();
     void lampLitByReplyAndPutOutByTick();
+    void caretDoesNotBlinkUnseen();
     void unplugIsReportedOnceAndReconnectWorks();
     void connectOptionConnectsAtStart();
 
@@ -136,6 +138,7 @@ void TestFrontPanel::startupAnswersIntoTheHiddenLine()
     QCOMPARE(m_form->form().Edit1->text().toLatin1(), div4Reply);
     QCOMPARE(m_form->form().StatusPanel2->text().toLatin1(), "TX = " + div4Reply);
     QVERIFY(m_form->receiveBuffer().text().isEmpty());
+    QVERIFY(m_form->form().Edit2->text().isEmpty());
     QCOMPARE(m_form->form().StatusPanel0->text(), QStringLiteral("RX = "));
     connectPanel();
     QCOMPARE(m_pty->receive(), QByteArray());
@@ -202,6 +205,9 @@ void TestFrontPanel::chunkSequences()
             replies(sent = replyCounts[i]);
         else
             QTRY_VERIFY(m_form->receiveBuffer().text().endsWith(chunks[i]));
+        const QString buffer = QString::fromLatin1(m_form->receiveBuffer().text());
+        QCOMPARE(m_form->form().Edit2->text(), buffer);
+        QCOMPARE(m_form->form().StatusPanel0->text(), QStringLiteral("RX = ") + buffer);
     }
     QVERIFY(m_pty->send("IF;"));
     QCOMPARE(replies(sent + 1), div4Reply.repeated(sent + 1));
@@ -365,12 +371,31 @@ void TestFrontPanel::lampLitByReplyAndPutOutByTick()
         shows += lamp->isVisible() ? 1 : 0;
     };
     connectPanel();
+    // Out, the lamp needs no timer.
+    QVERIFY(!m_form->Timer1()->isActive());
     QVERIFY(m_pty->send("IF;"));
     QCOMPARE(replies(1), div4Reply);
     QCOMPARE(shows, 1);
+    QVERIFY(m_form->Timer1()->isActive());
     QSignalSpy ticks(m_form->Timer1(), &QTimer::timeout);
     QVERIFY(ticks.wait());
     QVERIFY(!lamp->isVisible());
+    QVERIFY(!m_form->Timer1()->isActive());
+}
+
+// Offscreen no one sees the window: the focused digit's caret does not blink,
+// so nothing wakes the program while the line is quiet.
+void TestFrontPanel::caretDoesNotBlinkUnseen()
+{
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    TAdvSpinEdit* digit = m_form->digit(9);
+    digit->setFocus();
+    QTRY_VERIFY(digit->hasFocus());
+    int timers = 0;
+    for (QObject* part : digit->findChildren<QObject*>())
+        timers += int(QAbstractEventDispatcher::instance()->registeredTimers(part).size());
+    QCOMPARE(timers, 0);
 }
 
 void TestFrontPanel::unplugIsReportedOnceAndReconnectWorks()
@@ -401,5 +426,11 @@ void TestFrontPanel::connectOptionConnectsAtStart()
     QCOMPARE(replies(1), div4Reply);
 }
 
-QTEST_MAIN(TestFrontPanel)
+// The program's own application object, which knows who can see its windows.
+int main(int argc, char** argv)
+{
+    TApplication app(argc, argv);
+    TestFrontPanel test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_frontpanel.moc"
