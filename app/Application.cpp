@@ -4,6 +4,7 @@
 #include "Version.h"
 
 #include <QMessageBox>
+#include <QPixmapCache>
 #include <QStyleHints>
 #include <cstdio>
 #include <utility>
@@ -57,10 +58,13 @@ ErrorMessage currentExceptionMessage()
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
     setDesktopFileName(QString::fromLatin1(QuartzelAppId));
-    // A blinking caret that no one can see would only wake the program twice
-    // a second.
-    if (!screenCanShowWindows())
+    // Where no one can see the window, a blinking caret would only wake the
+    // program twice a second, and the pixmap cache (which speeds up painting
+    // for someone who looks) every 30 s to look for pixmaps to drop.
+    if (!screenCanShowWindows()) {
         styleHints()->setCursorFlashTime(0);
+        QPixmapCache::setCacheLimit(0);
+    }
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event)

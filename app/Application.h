@@ -11,7 +11,9 @@
 inline constexpr QLatin1String ApplicationTitle{"Quartzel"};
 
 // The application object. Every exception that leaves an event handler ends
-// here: its text is shown in a message box and the program goes on.
+// here: its text is shown in a message box and the program goes on. Where no
+// one can see the windows (offscreen, minimal) the caret does not blink, and
+// no pixmap cache is kept, so that an idle program is not woken.
 class TApplication : public QApplication
 {
 public:

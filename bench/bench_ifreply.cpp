@@ -178,12 +178,17 @@ int main(int argc, char** argv)
     LatencyRun floor(floorPty);
     LatencyRun real(pty);
     constexpr long block = 500;
+    long long programNanos = 0;
     for (long done = 0; done < queries; done += block) {
         floor.runBlock(std::min(block, queries - done));
+        const long long before = cpuNanos(program.pid());
         real.runBlock(std::min(block, queries - done));
+        programNanos += cpuNanos(program.pid()) - before;
     }
     floor.report(results, "floor responder");
     real.report(results, "quartzel");
+    results.figure("quartzel CPU per reply, all threads (schedstat)",
+                   format("%.1f us", double(programNanos) / 1000 / double(queries)));
 
     const double ratio = real.micros().p50 / floor.micros().p50;
     results.check("p50 quartzel / p50 floor", format("%.2f", ratio), "<= 1.5", ratio <= 1.5);
