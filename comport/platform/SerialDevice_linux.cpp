@@ -525,13 +525,13 @@ public:
     bool clearError(CommStatus& status) override
     {
         status = {};
-        int inQueue = 0;
         int outQueue = 0;
         {
             const std::lock_guard lock(m_inputMutex);
-            if (ioctl(fd(), FIONREAD, &inQueue) != 0 || ioctl(fd(), TIOCOUTQ, &outQueue) != 0)
+            int kept = 0;
+            if (!ttyKeeps(kept) || ioctl(fd(), TIOCOUTQ, &outQueue) != 0)
                 return failed();
-            status.inQueue = static_cast<std::uint32_t>(inQueue + m_pulled.size());
+            status.inQueue = static_cast<std::uint32_t>(m_pulled.size() + kept);
         }
         status.outQueue = static_cast<std::uint32_t>(outQueue);
         return clearErrorCounters(status.errors);
@@ -542,11 +542,11 @@ public:
         count = 0;
         {
             const std::lock_guard lock(m_inputMutex);
-            // While a thread waits for events it fetches every arrival at
-            // once, so the tty holds nothing more than what arrived in the
-            // last instant; otherwise the tty is asked.
+            // While a thread waits for events after it emptied the tty, it
+            // fetches every arrival at once: the tty holds at most what came
+            // in the last instant, which that thread is about to fetch.
             int kept = 0;
-            if ((!m_fetching || m_ttyMayHoldMore) && ioctl(fd(), FIONREAD, &kept) != 0)
+            if (!(m_fetching && m_ttyDrained) && !ttyKeeps(kept))
                 return failed();
             count = static_cast<std::uint32_t>(m_pulled.size() + kept);
         }
@@ -759,9 +759,19 @@ private:
         const ssize_t n = ::read(fd(), bytes, count);
         if (n > 0)
             ++m_inputTaken;
-        if ((n >= 0 && std::size_t(n) < count) || (n < 0 && errno == EAGAIN))
-            m_ttyMayHoldMore = false;
         return n;
+    }
+
+    // The bytes the tty holds (not yet fetched); a count that includes some
+    // keeps later counts from leaving them out. Under m_inputMutex.
+    bool ttyKeeps(int& kept)
+    {
+        kept = 0;
+        if (ioctl(fd(), FIONREAD, &kept) != 0)
+            return false;
+        if (kept > 0)
+            m_ttyDrained = false;
+        return true;
     }
 
     // Fetches what has arrived into m_pulled, as far as the receive size
@@ -793,8 +803,9 @@ private:
         const std::lock_guard lock(m_inputMutex);
         ++m_inputTaken;
         m_pulled.clear();
-        m_ttyMayHoldMore = false;
-        return tcflush(fd(), TCIFLUSH) == 0;
+        const bool flushed = tcflush(fd(), TCIFLUSH) == 0;
+        m_ttyDrained = flushed;
+        return flushed;
     }
 
     // The error bits since the last look; they count from now on.
@@ -835,8 +846,9 @@ private:
                 return m_gone ? 0 : ev::RxChar;
             }
             fetched = n > 0;
-            m_ttyMayHoldMore = n >= 0 && std::size_t(n) == room;
-            if (m_ttyMayHoldMore && ioctl(fd(), FIONREAD, &kept) != 0)
+            // A fetch that filled the room may have left bytes behind.
+            m_ttyDrained = n < 0 || std::size_t(n) < room;
+            if (!m_ttyDrained && !ttyKeeps(kept))
                 return ev::RxChar;
             taken = m_inputTaken;
             queued = m_pulled.size() + std::size_t(kept);
@@ -940,7 +952,7 @@ private:
     std::mutex m_inputMutex;
     std::uint64_t m_inputTaken = 0;
     detail::InputBuffer m_pulled;         // the bytes fetched ahead
-    bool m_ttyMayHoldMore = false;        // the tty kept bytes at the last look
+    bool m_ttyDrained = false;            // the tty held nothing when last looked at
     std::atomic<bool> m_fetching = false; // a thread waits for events, fetching arrivals
 
     // Owned by the thread in waitEvent.
