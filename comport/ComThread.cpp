@@ -309,10 +309,13 @@ void TComThread::serveHandOff()
         error = std::current_exception();
     }
     --m_uiDeliveryDepth;
+    const bool failed = static_cast<bool>(error);
     std::shared_ptr<serial::Device> device;
     {
         std::lock_guard lock(m_mutex);
-        m_handlerError = error;
+        // Moved, so that the event thread holds the last reference and frees
+        // the exception where it reads it.
+        m_handlerError = std::move(error);
         m_handOff = HandOff::Done;
         device = m_device;
     }
@@ -320,7 +323,7 @@ void TComThread::serveHandOff()
     m_changed.notify_all();
     // The exception ends the thread: it is woken from its wait for the next
     // event to take it.
-    if (error && device)
+    if (failed && device)
         device->requestStop();
 }
 
