@@ -6,10 +6,10 @@
 #include "Convert.h"
 #include "IniFile.h"
 #include "SerialPorts.h"
+#include "TransparentBitmap.h"
 #include "ui_Main.h"
 
 #include <QApplication>
-#include <QBitmap>
 #include <QCloseEvent>
 #include <QProcessEnvironment>
 #include <QScreen>
@@ -35,14 +35,11 @@ std::int64_t floorDiv(std::int64_t a, std::int64_t b)
 }
 
 // A bitmap of the program's own resources, by name. The lamps are drawn
-// transparently: the colour of the bottom-left pixel is the see-through one.
+// transparently.
 QPixmap loadTransparentBitmap(const QString& name)
 {
-    QPixmap pixmap(QStringLiteral(":/bitmaps/") + name);
-    const QImage image = pixmap.toImage();
-    const QRgb transparent = image.pixel(0, image.height() - 1);
-    pixmap.setMask(QBitmap::fromImage(image.createMaskFromColor(transparent, Qt::MaskInColor)));
-    return pixmap;
+    const QImage bitmap(QStringLiteral(":/bitmaps/") + name);
+    return QPixmap::fromImage(transparentBitmap(bitmap, bitmap.rect()));
 }
 
 // The line lamps load the bitmap "On" or "Off" by name.
