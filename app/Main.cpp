@@ -319,6 +319,15 @@ void TMainForm::ComposeFrequency()
                               QString::number(StrToInt(m_frequencyString)));
 }
 
+void TMainForm::SetDialledFrequency(quint32 hertz)
+{
+    const QString digits =
+        QStringLiteral("%1").arg(hertz, FrequencyDigitCount, 10, QLatin1Char('0'));
+    for (int i = 1; i <= FrequencyDigitCount; ++i)
+        digit(i)->setValue(digits[i - 1].digitValue());
+    ComposeFrequency();
+}
+
 void TMainForm::carry(TAdvSpinEdit* digitControl, TAdvSpinEdit* left)
 {
     if (digitControl->Value() == 10) {

@@ -52,6 +52,9 @@ public:
     // string, applying the div4 transform when the "VFO" button (component
     // SDR) is checked. Raises EConvertError on a text that is not an integer.
     void ComposeFrequency();
+    // Dials `hertz` (0..299 999 999) as the operator would: each digit
+    // control gets its digit, then the frequency is composed.
+    void SetDialledFrequency(quint32 hertz);
 
     // The digits' carry handlers: 10 becomes 0 with a carry to the left,
     // -1 becomes 9 with a borrow from the left.

@@ -1,6 +1,7 @@
 #include "Main.h"
 #include "ASXPVS.h"
 #include "Application.h"
+#include "RigctlServer.h"
 #include "TerminationSignals.h"
 
 #include <QFont>
@@ -41,6 +42,7 @@ int main(int argc, char* argv[])
         });
         TMainForm mainForm(setup);
         window = &mainForm;
+        const TRigctlService rigctld(mainForm, setup.options);
         if (!stopRequested || !mainForm.close()) {
             mainForm.show();
             result = TApplication::exec();
