@@ -1,22 +1,52 @@
 #include "Application.h"
 
+#include "IniFile.h"
 #include "Version.h"
 
 #include <QMessageBox>
+#include <cstdio>
 #include <utility>
 
 namespace {
 
-void showMessageBox(const QString& text)
+// Platforms that draw windows no one can see: a modal box there would wait
+// for ever for an operator who is not there.
+bool screenCanShowWindows()
 {
-    QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationDisplayName(),
-                          text);
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}
+
+void reportToOperator(const QString& text, const QString& detail)
+{
+    LogErrorMessage(text, detail);
+    if (screenCanShowWindows())
+        QMessageBox::critical(QApplication::activeWindow(), ApplicationTitle, text);
 }
 
 ErrorMessageSink& errorSink()
 {
-    static ErrorMessageSink sink = showMessageBox;
+    static ErrorMessageSink sink = reportToOperator;
     return sink;
+}
+
+struct ErrorMessage
+{
+    QString text;
+    QString detail;
+};
+
+ErrorMessage currentExceptionMessage()
+{
+    try {
+        throw;
+    } catch (const EIniFileException& e) {
+        return {QString::fromUtf8(e.what()), e.detail()};
+    } catch (const std::exception& e) {
+        return {QString::fromUtf8(e.what()), {}};
+    } catch (...) {
+        return {QStringLiteral("Unknown error"), {}};
+    }
 }
 
 } // namespace
@@ -38,23 +68,35 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
     return false;
 }
 
-void ShowErrorMessage(const QString& text)
+void ShowErrorMessage(const QString& text, const QString& detail)
 {
-    errorSink()(text);
+    errorSink()(text, detail);
 }
 
 void SetErrorMessageSink(ErrorMessageSink sink)
 {
-    errorSink() = sink ? std::move(sink) : ErrorMessageSink(showMessageBox);
+    errorSink() = sink ? std::move(sink) : ErrorMessageSink(reportToOperator);
+}
+
+void LogErrorMessage(const QString& text, const QString& detail)
+{
+    QString line = QCoreApplication::applicationName() + QStringLiteral(": ") + text;
+    if (!detail.isEmpty())
+        line += QStringLiteral(" (") + detail + u')';
+    // One error, one line, whatever the texts hold.
+    line.replace(u'\n', u' ');
+    line += u'\n';
+    std::fputs(line.toLocal8Bit().constData(), stderr);
 }
 
 void ShowCurrentException()
 {
-    try {
-        throw;
-    } catch (const std::exception& e) {
-        ShowErrorMessage(QString::fromUtf8(e.what()));
-    } catch (...) {
-        ShowErrorMessage(QStringLiteral("Unknown error"));
-    }
+    const ErrorMessage message = currentExceptionMessage();
+    ShowErrorMessage(message.text, message.detail);
+}
+
+void LogCurrentException()
+{
+    const ErrorMessage message = currentExceptionMessage();
+    LogErrorMessage(message.text, message.detail);
 }

@@ -1,8 +1,14 @@
 #pragma once
 
 #include <QApplication>
+#include <QLatin1String>
 #include <exception>
 #include <functional>
+
+// The application's title, the caption of its message boxes. It is not made
+// Qt's application display name: Qt would append that to the title bar of
+// every window on X11 and Wayland.
+inline constexpr QLatin1String ApplicationTitle{"Quartzel"};
 
 // The application object. Every exception that leaves an event handler ends
 // here: its text is shown in a message box and the program goes on.
@@ -14,14 +20,23 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
-// The one way the program shows an error to the operator. Tests replace the
-// sink to capture messages instead of opening a modal box.
-using ErrorMessageSink = std::function<void(const QString& text)>;
-void ShowErrorMessage(const QString& text);
+// The one way the program shows an error to the operator: `text` is the
+// message, `detail` what the system said, where known (what was done to
+// which path, and why it failed), or empty. The program's own way writes the
+// error to standard error and, where a screen can show it, in a message box.
+// Tests replace the sink to capture messages instead.
+using ErrorMessageSink = std::function<void(const QString& text, const QString& detail)>;
+void ShowErrorMessage(const QString& text, const QString& detail = {});
 void SetErrorMessageSink(ErrorMessageSink sink);
 
-// Shows the text of the exception in flight (call from a catch block).
+// Writes the error to standard error as one line:
+// "<program>: <text> (<detail>)", or without the parentheses when there is no
+// detail.
+void LogErrorMessage(const QString& text, const QString& detail = {});
+
+// Shows, or only logs, the exception in flight (call from a catch block).
 void ShowCurrentException();
+void LogCurrentException();
 
 // Runs a handler and reports its error, so that it never unwinds through the
 // toolkit's own code that called the handler.

@@ -22,6 +22,22 @@ void printText(std::FILE* stream, QString text)
     std::fputs(text.toLocal8Bit().constData(), stream);
 }
 
+// Prints the help or the version and gives the exit status; nothing for a
+// command line that starts the program or is wrong.
+std::optional<int> printAnswer(const ParsedCommandLine& parsed)
+{
+    switch (parsed.action) {
+    case CommandLineAction::Run:
+    case CommandLineAction::Fail:
+        return std::nullopt;
+    case CommandLineAction::ShowHelp:
+    case CommandLineAction::ShowVersion:
+        printText(stdout, parsed.message);
+        return EXIT_SUCCESS;
+    }
+    std::abort(); // not reached: every action returns above
+}
+
 } // namespace
 
 ParsedCommandLine parseCommandLine(const QStringList& arguments)
@@ -81,21 +97,24 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
     return result;
 }
 
+std::optional<int> answerWithoutDisplay(int argc, char** argv)
+{
+    // A core application opens no display; it only gives the parser the
+    // program's arguments, and is gone before the window's application comes.
+    const QCoreApplication core(argc, argv);
+    return printAnswer(parseCommandLine(QCoreApplication::arguments()));
+}
+
 CommandLineOptions processCommandLine()
 {
     const ParsedCommandLine parsed = parseCommandLine(QCoreApplication::arguments());
-    switch (parsed.action) {
-    case CommandLineAction::Run:
-        return parsed.options;
-    case CommandLineAction::ShowHelp:
-    case CommandLineAction::ShowVersion:
-        printText(stdout, parsed.message);
-        std::exit(EXIT_SUCCESS);
-    case CommandLineAction::Fail:
+    if (const std::optional<int> status = printAnswer(parsed))
+        std::exit(*status);
+    if (parsed.action == CommandLineAction::Fail) {
         printText(stderr, parsed.message + QStringLiteral("\nTry '--help' for more information."));
         std::exit(EXIT_FAILURE);
     }
-    std::abort(); // not reached: every action returns or exits above
+    return parsed.options;
 }
 
 std::optional<int> applyPortOption(QStringList& ports, const CommandLineOptions& options)

@@ -38,6 +38,13 @@ struct ParsedCommandLine
 // QCoreApplication::arguments() gives them). Does not print or exit.
 ParsedCommandLine parseCommandLine(const QStringList& arguments);
 
+// For main(), before the application object exists: answers --help and
+// --version on standard output, so that they need no display, and returns the
+// exit status (0). Returns nothing for any other command line, which is left to
+// processCommandLine() (Qt's own options, such as -platform, are known only
+// once the application object has taken them out).
+std::optional<int> answerWithoutDisplay(int argc, char** argv);
+
 // For main(), after the application object exists: parses its arguments;
 // prints the help or the version to standard output and exits with 0, or
 // prints the error and the help hint to standard error and exits with 1.

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <cerrno>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -98,16 +100,19 @@ QString limitLength(QString value)
     return value;
 }
 
-std::optional<Document> load(const QString& fileName)
+// Nothing when the file exists but cannot be read; `whyNot` then says why.
+std::optional<Document> load(const QString& fileName, QString* whyNot = nullptr)
 {
     QFile file(fileName);
     if (!file.exists())
         return Document{};
-    if (!file.open(QIODevice::ReadOnly))
+    const bool opened = file.open(QIODevice::ReadOnly);
+    const QByteArray content = opened ? file.readAll() : QByteArray();
+    if (!opened || file.error() != QFileDevice::NoError) {
+        if (whyNot)
+            *whyNot = file.errorString();
         return std::nullopt;
-    const QByteArray content = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
+    }
 
     Document doc;
     bool styleKnown = false;
@@ -198,11 +203,23 @@ void insertLines(Document& doc, std::size_t at, const std::vector<QString>& text
                      added.end());
 }
 
+// Raises the write error with what the system said about the step that
+// failed: "<step> <path>: <reason>". Qt's file classes leave the errno of the
+// failing call in place; Qt's own wording stands in where none was set.
+[[noreturn]] void refuse(const QString& fileName, const char* step, const QString& path, int error,
+                         const QString& qtReason)
+{
+    const QString reason = error != 0 ? QString::fromLocal8Bit(std::strerror(error)) : qtReason;
+    throw EIniFileException(fileName,
+                            QStringLiteral("%1 %2: %3").arg(QLatin1String(step), path, reason));
+}
+
 void save(const QString& fileName, const Document& doc)
 {
     const QString directory = QFileInfo(fileName).absolutePath();
+    errno = 0;
     if (!QDir().mkpath(directory))
-        throw EIniFileException(fileName);
+        refuse(fileName, "mkdir", directory, errno, QStringLiteral("cannot be created"));
     QByteArray content;
     for (const RawLine& line : doc.lines)
         content += line.text + line.end;
@@ -212,20 +229,25 @@ void save(const QString& fileName, const Document& doc)
     // in place of the old one. So the whole text goes out in one unbuffered
     // write whose count is checked, and a short one cancels the rename.
     QSaveFile file(fileName);
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw EIniFileException(fileName);
+        refuse(fileName, "open", fileName, errno, file.errorString());
+    errno = 0;
     if (file.write(content) != content.size()) {
+        const int error = errno;
         file.cancelWriting();
-        throw EIniFileException(fileName);
+        refuse(fileName, "write", fileName, error, file.errorString());
     }
+    errno = 0;
     if (!file.commit())
-        throw EIniFileException(fileName);
+        refuse(fileName, "replace", fileName, errno, file.errorString());
 }
 
 } // namespace
 
-EIniFileException::EIniFileException(const QString& path)
-    : std::runtime_error(QStringLiteral("Unable to write to %1").arg(path).toStdString())
+EIniFileException::EIniFileException(const QString& path, const QString& detail)
+    : std::runtime_error(QStringLiteral("Unable to write to %1").arg(path).toStdString()),
+      m_detail(detail)
 {
 }
 
@@ -265,9 +287,11 @@ void TIniFile::writeString(const QString& section, const QString& key, const QSt
 {
     if (!canBeStored(section, key, value))
         throw EIniFileException(m_fileName);
-    std::optional<Document> doc = load(m_fileName);
+    errno = 0;
+    QString whyNot;
+    std::optional<Document> doc = load(m_fileName, &whyNot);
     if (!doc) // rewriting a file that could not be read would lose its lines
-        throw EIniFileException(m_fileName);
+        refuse(m_fileName, "read", m_fileName, errno, whyNot);
 
     const KeyLocation where = locate(*doc, section, key);
     if (where.key) {

@@ -4,11 +4,18 @@
 #include <stdexcept>
 
 // Raised when a private-profile file cannot be written. what() is
-// "Unable to write to <path>" in UTF-8.
+// "Unable to write to <path>" in UTF-8; detail() says what the system refused
+// and why ("open <path>: Permission denied"), or is empty when the text itself
+// cannot be stored.
 class EIniFileException : public std::runtime_error
 {
 public:
-    explicit EIniFileException(const QString& path);
+    explicit EIniFileException(const QString& path, const QString& detail = {});
+
+    const QString& detail() const { return m_detail; }
+
+private:
+    QString m_detail;
 };
 
 // A private-profile (INI) file, read and written one key at a time with the

@@ -203,14 +203,18 @@ TAdvSpinEdit* TMainForm::digit(int index) const
 
 void TMainForm::FormCreate(QObject* /*Sender*/)
 {
-    if (m_setup.settingsFile.isEmpty())
-        m_setup.settingsFile = settingsFilePath(QCoreApplication::applicationDirPath(),
-                                                QProcessEnvironment::systemEnvironment());
+    QString startingFile = m_setup.settingsFile;
+    if (m_setup.settingsFile.isEmpty()) {
+        const QString executableDir = QCoreApplication::applicationDirPath();
+        m_setup.settingsFile =
+            settingsFilePath(executableDir, QProcessEnvironment::systemEnvironment());
+        startingFile = startingSettingsFile(m_setup.settingsFile, executableDir);
+    }
     QStringList ports;
     ListSerialPorts(ports, m_setup.portListRoot);
     ui->cbPort->clear();
     ui->cbPort->addItems(ports);
-    readSettings();
+    readSettings(startingFile);
     ShowCTS(false);
     ShowDSR(false);
     ShowRLSD(false);
@@ -220,10 +224,10 @@ void TMainForm::FormCreate(QObject* /*Sender*/)
 
 // ---- Settings ----
 
-void TMainForm::readSettings()
+void TMainForm::readSettings(const QString& fileName)
 {
     uncheckModeButtons();
-    const TIniFile file(m_setup.settingsFile);
+    const TIniFile file(fileName);
     if (file.exists())
         applyStoredSettings(readPortSettings(
             file, PortSettings{m_dialledFrequency, m_portIndex, m_baudRateIndex, m_div4Mode}));
@@ -271,10 +275,15 @@ void TMainForm::applyDefaultSettings()
 void TMainForm::FormClose(QObject* /*Sender*/)
 {
     ComposeFrequency();
-    m_portIndex = ui->cbPort->currentIndex();
+    // A port that only --port put in the list has no place there at the next
+    // start; the stored index stays as it was.
+    if (ui->cbPort->currentIndex() != m_commandLinePortIndex)
+        m_portIndex = ui->cbPort->currentIndex();
     TIniFile file(m_setup.settingsFile);
     writePortSettings(file,
                       PortSettings{m_dialledFrequency, m_portIndex, m_baudRateIndex, m_div4Mode});
+    if (OnSaveSettings)
+        OnSaveSettings(file);
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)
@@ -295,10 +304,13 @@ void TMainForm::applyCommandLine()
     QStringList ports;
     for (int i = 0; i < ui->cbPort->count(); ++i)
         ports << ui->cbPort->itemText(i);
+    const int listed = ui->cbPort->count();
     if (const std::optional<int> selected = applyPortOption(ports, m_setup.options)) {
         ui->cbPort->clear();
         ui->cbPort->addItems(ports);
         ui->cbPort->setCurrentIndex(*selected);
+        if (*selected >= listed)
+            m_commandLinePortIndex = *selected;
     }
     if (m_setup.options.connect)
         btnConnectClick(ui->btnConnect);

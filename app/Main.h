@@ -8,7 +8,9 @@
 #include <QString>
 #include <QWidget>
 #include <exception>
+#include <functional>
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class MainForm;
@@ -17,12 +19,15 @@ class QRadioButton;
 class QTimer;
 class TAdvSpinEdit;
 class TBComPort;
+class TIniFile;
 
 // Where the window finds its surroundings. The defaults are the program's
 // own; tests give a settings file and a port list of their own.
 struct TMainFormSetup
 {
-    // The settings file; empty: "quartzel.ini" at its usual place.
+    // The settings file, read at start and written at close; empty:
+    // "quartzel.ini" at its usual place (read from beside the program until
+    // the user's own file exists).
     QString settingsFile;
     // The directory listing the serial ports.
     QString portListRoot = QStringLiteral("/sys/class/tty");
@@ -45,8 +50,12 @@ public:
     // is reported and the remaining steps are skipped.
     void FormCreate(QObject* Sender);
     // The window's close handler: composes once more and writes the four
-    // settings. Raises when a write fails; the window then stays open.
+    // settings, then runs OnSaveSettings. Raises when a write fails; the
+    // window then stays open.
     void FormClose(QObject* Sender);
+    // Writes settings kept beside [PORT] into the settings file when the
+    // window closes, after the four; may raise as a write does.
+    std::function<void(TIniFile& file)> OnSaveSettings;
 
     // Reads the nine digits into the dialled frequency and the frequency
     // string, applying the div4 transform when the "VFO" button (component
@@ -123,7 +132,7 @@ private:
     void wireDigits();
     void wirePortPanel();
     void carry(TAdvSpinEdit* digitControl, TAdvSpinEdit* left);
-    void readSettings();
+    void readSettings(const QString& fileName);
     void applyStoredSettings(const PortSettings& stored);
     void applyDefaultSettings();
     void uncheckModeButtons();
@@ -141,6 +150,7 @@ private:
     QString m_frequencyString;
     bool m_div4Mode = false;
     int m_portIndex = 0;
+    std::optional<int> m_commandLinePortIndex; // the entry that --port added to the list
     int m_baudRateIndex = 0;
     TReceiveBuffer m_receiveBuffer;
     bool m_checkingFromCode = false;

@@ -5,23 +5,17 @@
 #include "IniFile.h"
 #include "Main.h"
 
+#include <QCoreApplication>
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <algorithm>
-#include <cstdio>
 
 namespace {
 
 // What one readyRead takes from a client at most; the rest waits in the
 // system's buffers until the answers so far are queued.
 constexpr qint64 ReadChunk = 16 * 1024;
-
-void reportFailure(const QString& text)
-{
-    ShowErrorMessage(text);
-    std::fputs((text + u'\n').toLocal8Bit().constData(), stderr);
-}
 
 } // namespace
 
@@ -142,22 +136,29 @@ void TMainFormRig::setDialFrequency(std::uint32_t hertz)
     m_form.SetDialledFrequency(hertz);
 }
 
-TRigctlService::TRigctlService(TMainForm& form, const CommandLineOptions& options) : m_rig(form)
+// The setting is read where start-up read the other settings, and a new one
+// is written when the window closes, with them: written at once, it could
+// leave a file without [PORT] that the next start would read as 0 Hz.
+TRigctlService::TRigctlService(TMainForm& form, const CommandLineOptions& options)
+    : m_form(form), m_rig(form)
 {
-    TIniFile file(form.settingsFile());
-    RigctldSetting setting = readRigctldSetting(file);
+    RigctldSetting setting = readRigctldSetting(TIniFile(
+        startingSettingsFile(form.settingsFile(), QCoreApplication::applicationDirPath())));
     if (options.rigctld && *options.rigctld != setting) {
         setting = *options.rigctld;
-        ReportErrors([&] { writeRigctldSetting(file, setting); });
+        form.OnSaveSettings = [setting](TIniFile& file) { writeRigctldSetting(file, setting); };
     }
     if (!setting.enabled)
         return;
     m_server = std::make_unique<TRigctlServer>(m_rig);
     if (!m_server->listen(setting)) {
-        reportFailure(QStringLiteral("Cannot serve Hamlib clients on %1: %2")
-                          .arg(formatRigctldSetting(setting), m_server->errorString()));
+        ShowErrorMessage(QStringLiteral("Cannot serve Hamlib clients on %1: %2")
+                             .arg(formatRigctldSetting(setting), m_server->errorString()));
         m_server.reset();
     }
 }
 
-TRigctlService::~TRigctlService() = default;
+TRigctlService::~TRigctlService()
+{
+    m_form.OnSaveSettings = nullptr;
+}

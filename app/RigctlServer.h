@@ -66,9 +66,10 @@ private:
 
 // The listener for the window, as the settings file and the command line
 // ask for it; nothing when it is off (the default) or cannot listen. A
-// setting given on the command line is written to the settings file first.
-// A failure (an unwritable file, an address that cannot be bound) is shown
-// once through ShowErrorMessage; the panel works on without the listener.
+// setting given on the command line is kept: the window writes it with the
+// other settings when it closes. An address that cannot be bound is
+// reported once through ShowErrorMessage; the panel works on without the
+// listener. Must not outlive the window.
 class TRigctlService
 {
 public:
@@ -78,6 +79,7 @@ public:
     const TRigctlServer* server() const { return m_server.get(); }
 
 private:
+    TMainForm& m_form;
     TMainFormRig m_rig;
     std::unique_ptr<TRigctlServer> m_server;
 };

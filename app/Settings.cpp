@@ -3,6 +3,7 @@
 #include "IniFile.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryFile>
 
 PortSettings readPortSettings(const TIniFile& file, const PortSettings& current)
@@ -79,6 +80,14 @@ bool isDirectoryWritable(const QString& directory)
 QString settingsFilePath(const QString& executableDir, const QProcessEnvironment& environment)
 {
     return chooseSettingsFilePath(executableDir, isDirectoryWritable(executableDir), environment);
+}
+
+QString startingSettingsFile(const QString& settingsFile, const QString& executableDir)
+{
+    const QString besideProgram = QDir(executableDir).filePath(SettingsFileName);
+    if (QFileInfo::exists(settingsFile) || !QFileInfo::exists(besideProgram))
+        return settingsFile;
+    return besideProgram;
 }
 
 std::optional<RigctldSetting> parseRigctldSetting(const QString& text)

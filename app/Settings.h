@@ -78,9 +78,7 @@ std::array<QString, FrequencyDigitCount> spreadFrequency(const QString& stored);
 // Where the settings file lives: "quartzel.ini" in the executable's
 // directory when a file can be written there, else in the user's
 // configuration directory, $XDG_CONFIG_HOME/quartzel/ or else
-// $HOME/.config/quartzel/ (an installed program). A file beside an executable
-// in a read-only directory (one left by a run as root) is not used: it could
-// never be saved, and closing the window would fail. Looks at the file system
+// $HOME/.config/quartzel/ (an installed program). Looks at the file system
 // (a probe file, removed at once).
 QString settingsFilePath(const QString& executableDir, const QProcessEnvironment& environment);
 
@@ -91,3 +89,9 @@ QString chooseSettingsFilePath(const QString& executableDir, bool executableDirW
 // True when a file can be created in the directory. Asks the file system
 // itself, since permission bits do not tell it for root or read-only mounts.
 bool isDirectoryWritable(const QString& directory);
+
+// The file that start-up reads: the settings file when it exists, else a
+// "quartzel.ini" beside a program that cannot write there (one an
+// administrator left, say), else the settings file (which does not exist
+// yet). Closing always writes the settings file.
+QString startingSettingsFile(const QString& settingsFile, const QString& executableDir);

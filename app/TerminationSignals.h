@@ -6,8 +6,8 @@
 class QSocketNotifier;
 
 // Turns SIGTERM and SIGINT into a call on the UI thread, so that a program
-// stopped from a terminal or a service manager closes its window the normal
-// way and saves its settings. One instance per process.
+// stopped from a terminal or a service manager saves its settings before it
+// ends. One instance per process.
 class TerminationSignals : public QObject
 {
 public:

@@ -5,6 +5,8 @@
 #include "TerminationSignals.h"
 
 #include <QFont>
+#include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -16,34 +18,54 @@ void substituteDesignFonts()
                                {QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
 }
 
+// A stop request (SIGTERM, SIGINT) saves the settings as closing the window
+// does, but it ends the program in every case: no one may be there to read a
+// message box. A save that fails is logged with the file's path and gives the
+// exit status.
+int saveForStop(TMainForm& window)
+{
+    try {
+        window.FormClose(&window);
+        return EXIT_SUCCESS;
+    } catch (...) {
+        LogCurrentException();
+        return EXIT_FAILURE;
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    if (const std::optional<int> status = answerWithoutDisplay(argc, argv))
+        return *status;
     LoadThemeApi();
     int result = 0;
     {
         TApplication app(argc, argv);
-        TApplication::setApplicationDisplayName(QStringLiteral("Quartzel"));
         substituteDesignFonts();
         TMainFormSetup setup;
         setup.options = processCommandLine();
-        // A stop request can come while the window is still being created
-        // (its creation may show an error box); it is carried out once the
-        // window exists, so the settings are still saved.
+        // A stop request can come while the window is still being created;
+        // each one closes a message box that the creation shows, and the stop
+        // is carried out once the window exists. Once it is, the first request
+        // stops the program and later ones change nothing.
         TMainForm* window = nullptr;
         bool stopRequested = false;
         TerminationSignals stopRequests([&] {
-            stopRequested = true;
-            if (window)
-                window->close();
-            else
+            const bool repeated = std::exchange(stopRequested, true);
+            if (!window)
                 TApplication::closeAllWindows();
+            else if (!repeated)
+                // Leaves every event loop, a message box's too.
+                TApplication::exit(saveForStop(*window));
         });
         TMainForm mainForm(setup);
         window = &mainForm;
         const TRigctlService rigctld(mainForm, setup.options);
-        if (!stopRequested || !mainForm.close()) {
+        if (stopRequested) {
+            result = saveForStop(mainForm);
+        } else {
             mainForm.show();
             result = TApplication::exec();
         }

@@ -59,7 +59,7 @@ int main(int argc, char** argv)
     Results results("unplug");
 
     QStringList messages;
-    SetErrorMessageSink([&messages](const QString& text) { messages << text; });
+    SetErrorMessageSink([&messages](const QString& text, const QString&) { messages << text; });
     QTemporaryDir directory;
     auto pty = std::make_unique<MasterPty>();
     TMainFormSetup setup;

@@ -65,7 +65,7 @@ void TestFrontPanel::init()
 {
     m_messages.clear();
     m_received.clear();
-    SetErrorMessageSink([this](const QString& text) { m_messages << text; });
+    SetErrorMessageSink([this](const QString& text, const QString&) { m_messages << text; });
     m_pty = std::make_unique<PtyPair>();
     QVERIFY(m_pty->isValid());
     CommandLineOptions options;

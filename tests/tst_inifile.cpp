@@ -255,17 +255,23 @@ void TestIniFile::writeNumbers()
 void TestIniFile::writeFailureKeepsOldFile_data()
 {
     QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("detail"); // what the system said; "DIR/" is the test directory
 
     // Root may write anywhere that permission bits forbid, so these cases
     // use places where the file system itself refuses the write.
-    QTest::newRow("the file name is a directory") << QStringLiteral("dir.ini");
-    QTest::newRow("directory in procfs") << QStringLiteral("/proc/quartzel.ini");
-    QTest::newRow("directory below a regular file") << QStringLiteral("plain/quartzel.ini");
+    QTest::newRow("the file name is a directory")
+        << "dir.ini"
+        << "read DIR/dir.ini: file to open is a directory";
+    QTest::newRow("directory in procfs") << "/proc/quartzel.ini"
+                                         << "open /proc/quartzel.ini: No such file or directory";
+    QTest::newRow("directory below a regular file") << "plain/quartzel.ini"
+                                                    << "mkdir DIR/plain: File exists";
 }
 
 void TestIniFile::writeFailureKeepsOldFile()
 {
     QFETCH(QString, target);
+    QFETCH(QString, detail);
     const QByteArray old = "[PORT]\nport=0\n";
     writeBytes(path(), old);
     writeBytes(m_dir->filePath(QStringLiteral("plain")), old);
@@ -280,6 +286,7 @@ void TestIniFile::writeFailureKeepsOldFile()
         QFAIL("no exception");
     } catch (const EIniFileException& e) {
         QCOMPARE(QString::fromUtf8(e.what()), expectedMessage(fileName));
+        QCOMPARE(e.detail(), detail.replace(QStringLiteral("DIR/"), m_dir->path() + u'/'));
     }
     QCOMPARE(readBytes(path()), old);
     QCOMPARE(readBytes(m_dir->filePath(QStringLiteral("plain"))), old);
@@ -294,6 +301,7 @@ void TestIniFile::writeAtFullDiskKeepsOldFile()
     const QByteArray old = "[PORT]\nfrequency=014070000\nport=0\n";
     writeBytes(path(), old);
     QString message;
+    QString detail;
     {
         const FileSizeLimit limit(64);
         QVERIFY(limit.isActive());
@@ -302,9 +310,11 @@ void TestIniFile::writeAtFullDiskKeepsOldFile()
                                          QString(100, u'1'));
         } catch (const EIniFileException& e) {
             message = QString::fromUtf8(e.what());
+            detail = e.detail();
         }
     }
     QCOMPARE(message, expectedMessage(path()));
+    QCOMPARE(detail, QStringLiteral("write %1: File too large").arg(path()));
     QCOMPARE(readBytes(path()), old);
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden),
              QStringList{QStringLiteral("quartzel.ini")});

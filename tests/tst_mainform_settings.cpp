@@ -23,6 +23,8 @@ private slots:
     void storedValues();
     void portOutsideListIsWrittenBackAsMinusOne();
     void portOptionOverridesStoredIndex();
+    void portOptionIsNotSavedAsIndex_data();
+    void portOptionIsNotSavedAsIndex();
     void badStoredFrequencySkipsTheRestOfStartUp();
     void unwritableFileKeepsWindowOpen();
     void conversionErrorAtCloseKeepsWindowOpen();
@@ -42,7 +44,7 @@ private:
 void TestMainFormSettings::init()
 {
     m_messages.clear();
-    SetErrorMessageSink([this](const QString& text) { m_messages << text; });
+    SetErrorMessageSink([this](const QString& text, const QString&) { m_messages << text; });
     QVERIFY(m_dir.isValid());
     QDir(m_dir.path()).removeRecursively();
     // Three ports as the kernel lists them: entries with a device link.
@@ -183,6 +185,34 @@ void TestMainFormSettings::portOptionOverridesStoredIndex()
     QCOMPARE(f.cbPort->currentIndex(), 3);
     QCOMPARE(f.cbPort->currentText(), QStringLiteral("/dev/pts/77"));
     QCOMPARE(f.cbPort->itemText(1), QStringLiteral("ttyS0"));
+}
+
+void TestMainFormSettings::portOptionIsNotSavedAsIndex_data()
+{
+    QTest::addColumn<QByteArray>("file"); // empty: no settings file
+    QTest::addColumn<int>("upKeys");      // the operator's picks in the port list
+    QTest::addColumn<int>("savedIndex");
+    const QByteArray stored = "[PORT]\nfrequency=014070000\nport=2\nBaudRateIndex=6\ndiv4=1\n";
+    QTest::newRow("added port still selected: the stored index stays") << stored << 0 << 2;
+    QTest::newRow("added port, no file: the default index") << QByteArray() << 0 << 0;
+    QTest::newRow("operator picked a listed port: it is saved") << stored << 2 << 1;
+}
+
+void TestMainFormSettings::portOptionIsNotSavedAsIndex()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(int, upKeys);
+    QFETCH(int, savedIndex);
+    if (!file.isEmpty())
+        writeBytes(iniPath(), file);
+    CommandLineOptions options;
+    options.port = QStringLiteral("/dev/pts/77");
+    createForm(options);
+    QComboBox* ports = m_form->form().cbPort;
+    for (int i = 0; i < upKeys; ++i)
+        QTest::keyClick(ports, Qt::Key_Up);
+    QVERIFY(m_form->close());
+    QVERIFY(readBytes(iniPath()).contains("\nport=" + QByteArray::number(savedIndex) + '\n'));
 }
 
 void TestMainFormSettings::badStoredFrequencySkipsTheRestOfStartUp()

@@ -45,7 +45,7 @@ private:
 void TestRegister::init()
 {
     m_messages.clear();
-    SetErrorMessageSink([this](const QString& text) { m_messages << text; });
+    SetErrorMessageSink([this](const QString& text, const QString&) { m_messages << text; });
     TMainFormSetup setup;
     setup.settingsFile = m_dir.filePath(QStringLiteral("quartzel.ini"));
     setup.portListRoot = m_dir.path();

@@ -60,7 +60,7 @@ bool eventThreadWaitsForDelivery()
 void TestReliabilityShutdown::init()
 {
     m_messages.clear();
-    SetErrorMessageSink([this](const QString& text) { m_messages << text; });
+    SetErrorMessageSink([this](const QString& text, const QString&) { m_messages << text; });
 }
 
 void TestReliabilityShutdown::cleanup()

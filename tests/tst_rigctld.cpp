@@ -58,7 +58,7 @@ QByteArray& receive(QTcpSocket& client, QByteArray& received)
 void TestRigctld::init()
 {
     m_messages.clear();
-    SetErrorMessageSink([this](const QString& text) { m_messages << text; });
+    SetErrorMessageSink([this](const QString& text, const QString&) { m_messages << text; });
     TMainFormSetup setup;
     setup.settingsFile = m_dir.filePath(QStringLiteral("quartzel.ini"));
     setup.portListRoot = m_dir.path();
@@ -292,21 +292,23 @@ void TestRigctld::listenFailureIsReportedOnce()
                                          .arg(formatRigctldSetting(setting), reason)});
 }
 
-// The command line's choice goes into a section of its own; a later start
-// without the option listens as stored.
+// The command line's choice is kept when the window closes, in a section
+// of its own after [PORT]; a later start without the option listens as kept.
 void TestRigctld::settingIsKeptBesidePortSection()
 {
     m_service.reset();
     const QString ini = m_dir.filePath(QStringLiteral("quartzel.ini"));
-    const QByteArray portSection = "[PORT]\nfrequency=014070000\nport=0\n";
-    writeBytes(ini, portSection);
+    const QByteArray stored = "[PORT]\nfrequency=014070000\nport=-1\nBaudRateIndex=6\ndiv4=1\n";
+    writeBytes(ini, stored);
     QTcpServer probe;
     QVERIFY(probe.listen(QHostAddress::LocalHost));
     const RigctldSetting setting{true, QStringLiteral("127.0.0.1"), probe.serverPort()};
     probe.close();
     startService(setting);
-    QCOMPARE(readBytes(ini), portSection + "\n[RIGCTLD]\nlisten=" +
-                                 formatRigctldSetting(setting).toLatin1() + "\n");
+    QCOMPARE(readBytes(ini), stored);
+    m_form->FormClose(m_form.get());
+    QCOMPARE(readBytes(ini),
+             stored + "\n[RIGCTLD]\nlisten=" + formatRigctldSetting(setting).toLatin1() + "\n");
     m_service.reset();
     m_service = std::make_unique<TRigctlService>(*m_form, CommandLineOptions{});
     QVERIFY(m_service->server());

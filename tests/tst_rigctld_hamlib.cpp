@@ -26,6 +26,7 @@ private slots:
     void refusedValuesChangeNothing_data();
     void refusedValuesChangeNothing();
     void thirtyTwoClientsAtOnce();
+    void busyPortIsReportedOnce();
 
 private:
     std::unique_ptr<QProcess> startRigctl(const QStringList& commands);
@@ -185,6 +186,31 @@ void TestRigctldHamlib::thirtyTwoClientsAtOnce()
         QVERIFY(client->waitForFinished(60000));
         QCOMPARE(client->readAllStandardOutput(), QByteArray("14070000\n"));
     }
+}
+
+// A second program asked for the same port says so once, on standard error
+// (offscreen, without a message box), and answers the device as usual.
+void TestRigctldHamlib::busyPortIsReportedOnce()
+{
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    QProcess second;
+    second.setProcessEnvironment(m_program.processEnvironment());
+    second.start(m_program.program(),
+                 {QStringLiteral("--port"), pty.slavePath(), QStringLiteral("--connect"),
+                  QStringLiteral("--rigctld"), QStringLiteral("127.0.0.1:%1").arg(m_port)});
+    const QByteArray expected =
+        "quartzel: Cannot serve Hamlib clients on 127.0.0.1:" + QByteArray::number(m_port) +
+        ": The bound address is already in use\n";
+    QByteArray errors;
+    QTRY_VERIFY_WITH_TIMEOUT((errors += second.readAllStandardError()).contains(expected), 30000);
+    QByteArray replies;
+    QTRY_VERIFY((pty.send("IF;"), replies += pty.receive()).contains(replyAtDefaultDial));
+    second.terminate();
+    QVERIFY(second.waitForFinished(30000));
+    errors += second.readAllStandardError();
+    QCOMPARE(errors.count("quartzel: "), 1);
+    QCOMPARE(second.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestRigctldHamlib)

@@ -7,6 +7,8 @@
 #include "platform/SerialLock_linux.h"
 #include "platform/SerialSpeed_linux.h"
 
+#include "TestFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -21,6 +23,7 @@
 #include <functional>
 #include <mutex>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <thread>
@@ -197,7 +200,82 @@ const DeviceCall callsOnHungUpDevice[] = {
     {"setCommMask", [](Device& d) { return d.setCommMask(ev::RxChar); }},
 };
 
+QByteArray pidLock(pid_t pid)
+{
+    return QByteArray::number(pid).rightJustified(10) + '\n';
+}
+
+QByteArray ownLock()
+{
+    return pidLock(getpid());
+}
+
+// A lock of a process that cannot exist: pid_max itself is never a valid pid.
+QByteArray deadProcessLock()
+{
+    return readBytes(QStringLiteral("/proc/sys/kernel/pid_max")).trimmed().rightJustified(10) +
+           '\n';
+}
+
+bool plantFile(const QString& lock, const QByteArray& content)
+{
+    QFile file(lock);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+// Ways another program, or a hostile user, may leave something at a lock's path.
+enum class Planted { File, OldFile, Fifo, Directory, DanglingSymlink, SymlinkToFile };
+
+bool plant(Planted kind, const QString& lock, const QByteArray& content)
+{
+    const QByteArray path = lock.toLocal8Bit();
+    const time_t aMinuteAgo = time(nullptr) - 60;
+    const timespec times[] = {{aMinuteAgo, 0}, {aMinuteAgo, 0}};
+    switch (kind) {
+    case Planted::File:
+        return plantFile(lock, content);
+    case Planted::OldFile:
+        return plantFile(lock, content) && utimensat(AT_FDCWD, path, times, 0) == 0;
+    case Planted::Fifo:
+        return mkfifo(path, 0644) == 0;
+    case Planted::Directory:
+        return mkdir(path, 0755) == 0;
+    case Planted::DanglingSymlink:
+        return symlink("LCK..nowhere", path) == 0;
+    case Planted::SymlinkToFile: // followed, it would lead to a lock that can be replaced
+        return plantFile(lock + ".target", content) && symlink(path + ".target", path) == 0;
+    }
+    return false;
+}
+
+// What is at `path`, found without following or opening it: type, inode and,
+// for a regular file, its text.
+QByteArray lockSnapshot(const QString& path)
+{
+    struct stat info = {};
+    if (lstat(qPrintable(path), &info) != 0)
+        return "<none>";
+    const QByteArray kind =
+        QByteArray::number(info.st_mode) + ' ' + QByteArray::number(info.st_ino);
+    return S_ISREG(info.st_mode) ? kind + ' ' + readBytes(path) : kind;
+}
+
+// TIOCGEXCL of the tty, seen through a descriptor of the test's own; -1 when
+// it cannot be opened (an ordinary user is refused while the flag is set).
+int exclusiveFlag(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    int flag = -1;
+    ioctl(fd, TIOCGEXCL, &flag);
+    ::close(fd);
+    return flag;
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(Planted)
 
 class TestSerialLinux : public QObject
 {
@@ -217,6 +295,8 @@ private slots:
     void reopensAsOrdinaryUser();
     void lockFilesOfOthers_data();
     void lockFilesOfOthers();
+    void staleLockHasOneTaker();
+    void closeLeavesAReplacedLockAlone();
     void systemLockFileLivesWhileOpen();
 
     void speedsAccepted_data();
@@ -362,6 +442,11 @@ void TestSerialLinux::secondOpenIsDenied()
 
     QVERIFY(!detail::openDevice(pty.slavePath(), lockDirectory, error));
     QCOMPARE(error, OpenError::AccessDenied);
+    // The refused open saw our own id in the lock and must have left it be.
+    if (withLockFiles)
+        QCOMPARE(
+            readBytes(QString::fromStdString(detail::lockFilePath(lockDirectory, pty.slavePath()))),
+            ownLock());
 
     first.reset();
     QVERIFY(detail::openDevice(pty.slavePath(), lockDirectory, error));
@@ -396,43 +481,128 @@ void TestSerialLinux::reopensAsOrdinaryUser()
 
 void TestSerialLinux::lockFilesOfOthers_data()
 {
-    QFile pidMax(QStringLiteral("/proc/sys/kernel/pid_max"));
-    QVERIFY(pidMax.open(QIODevice::ReadOnly));
-    const QByteArray deadPid = pidMax.readAll().trimmed(); // never a valid pid
+    const QByteArray deadLock = deadProcessLock();
 
+    QTest::addColumn<Planted>("planted");
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<bool>("opens");
-    QTest::newRow("live process (init)") << QByteArray("         1\n") << false;
-    QTest::newRow("stale lock of a dead process") << deadPid.rightJustified(10) + '\n' << true;
-    QTest::newRow("unreadable lock") << QByteArray("garbage\n") << true;
+    QTest::newRow("FIFO") << Planted::Fifo << QByteArray() << false;
+    QTest::newRow("dangling symlink") << Planted::DanglingSymlink << QByteArray() << false;
+    QTest::newRow("symlink to a dead process's lock")
+        << Planted::SymlinkToFile << deadLock << false;
+    QTest::newRow("directory") << Planted::Directory << QByteArray() << false;
+    QTest::newRow("empty, just created") << Planted::File << QByteArray() << false;
+    QTest::newRow("empty, a minute old") << Planted::OldFile << QByteArray() << true;
+    QTest::newRow("unparsable, just written") << Planted::File << QByteArray("garbage\n") << false;
+    QTest::newRow("unparsable, a minute old")
+        << Planted::OldFile << QByteArray("garbage\n") << true;
+    QTest::newRow("live process (init)") << Planted::File << QByteArray("         1\n") << false;
+    QTest::newRow("stale lock of a dead process") << Planted::File << deadLock << true;
+    QTest::newRow("our own id, port not held here") << Planted::File << ownLock() << true;
 }
 
 void TestSerialLinux::lockFilesOfOthers()
 {
+    QFETCH(Planted, planted);
     QFETCH(QByteArray, content);
     QFETCH(bool, opens);
     Pty pty;
+    const QTemporaryDir lockDirectory;
     const std::string lockFile =
-        detail::lockFilePath(m_scratch.path().toStdString(), pty.slavePath());
+        detail::lockFilePath(lockDirectory.path().toStdString(), pty.slavePath());
     const QString lockName = QString::fromStdString(lockFile);
     QVERIFY(lockName.endsWith(QStringLiteral("/LCK..pts_") +
                               QString::fromStdString(pty.slavePath()).section('/', -1)));
-    QFile file(lockName);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-    file.close();
+    QVERIFY(plant(planted, lockName, content));
+    const QByteArray before = lockSnapshot(lockName);
 
     OpenError error = OpenError::None;
-    auto device = detail::openDevice(pty.slavePath(), m_scratch.path().toStdString(), error);
+    auto device = detail::openDevice(pty.slavePath(), lockDirectory.path().toStdString(), error);
     QCOMPARE(bool(device), opens);
     QCOMPARE(error, opens ? OpenError::None : OpenError::AccessDenied);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray ours = QByteArray::number(getpid()).rightJustified(10) + '\n';
-    QCOMPARE(file.readAll(), opens ? ours : content);
-    file.close();
+    if (opens)
+        QCOMPARE(readBytes(lockName), ownLock());
+    else
+        QCOMPARE(lockSnapshot(lockName), before);
     device.reset();
-    QCOMPARE(QFile::exists(lockName), !opens);
-    QFile::remove(lockName);
+    QCOMPARE(lockSnapshot(lockName), opens ? QByteArray("<none>") : before);
+    // The exclusive flag must not outlive a refused open either.
+    QCOMPARE(exclusiveFlag(pty.slavePath()), 0);
+}
+
+void TestSerialLinux::staleLockHasOneTaker()
+{
+    // Several programs find the same stale lock at the same moment.
+    constexpr int rounds = 200;
+    constexpr int takers = 4;
+    struct Answer
+    {
+        pid_t pid;
+        bool won;
+    };
+    const QTemporaryDir lockDirectory;
+    const std::string lockFile =
+        detail::lockFilePath(lockDirectory.path().toStdString(), "/dev/ttyQuartzelRace");
+    const QString lockName = QString::fromStdString(lockFile);
+    const QByteArray deadLock = deadProcessLock();
+    for (int round = 0; round < rounds; ++round) {
+        QVERIFY(plantFile(lockName, deadLock));
+        int start[2], answers[2], release[2];
+        QVERIFY(pipe(start) == 0 && pipe(answers) == 0 && pipe(release) == 0);
+        std::vector<pid_t> children;
+        for (int i = 0; i < takers; ++i) {
+            const pid_t child = fork();
+            QVERIFY(child >= 0);
+            if (child == 0) {
+                char byte = 0;
+                ::close(start[1]);
+                ::close(release[1]);
+                [[maybe_unused]] ssize_t n = ::read(start[0], &byte, 1); // EOF: go
+                detail::UucpLock lock;
+                const Answer answer{getpid(), lock.acquire(lockFile)};
+                n = ::write(answers[1], &answer, sizeof answer);
+                // A winner stays alive until all have answered, or a late
+                // taker would rightly find its lock stale.
+                n = ::read(release[0], &byte, 1);
+                _exit(0);
+            }
+            children.push_back(child);
+        }
+        for (const int end : {start[0], start[1], answers[1], release[0]})
+            ::close(end);
+        std::vector<pid_t> winners;
+        int answered = 0;
+        for (Answer answer{}; answered < takers; ++answered) {
+            if (::read(answers[0], &answer, sizeof answer) != sizeof answer)
+                break;
+            if (answer.won)
+                winners.push_back(answer.pid);
+        }
+        const QByteArray lockText = readBytes(lockName);
+        ::close(release[1]);
+        ::close(answers[0]);
+        for (const pid_t child : children)
+            waitpid(child, nullptr, 0);
+        QCOMPARE(answered, takers);
+        QCOMPARE(winners.size(), 1u);
+        QCOMPARE(lockText, pidLock(winners.front()));
+    }
+}
+
+void TestSerialLinux::closeLeavesAReplacedLockAlone()
+{
+    Pty pty;
+    const std::string lockDirectory = m_scratch.path().toStdString();
+    const QString lockName =
+        QString::fromStdString(detail::lockFilePath(lockDirectory, pty.slavePath()));
+    OpenError error = OpenError::None;
+    auto device = detail::openDevice(pty.slavePath(), lockDirectory, error);
+    QVERIFY(device);
+    // A program that keeps to no lock scheme puts its own lock in place of ours.
+    QVERIFY(QFile::remove(lockName) && plantFile(lockName, pidLock(1)));
+    device.reset();
+    QCOMPARE(readBytes(lockName), pidLock(1));
+    QVERIFY(QFile::remove(lockName));
 }
 
 void TestSerialLinux::systemLockFileLivesWhileOpen()
@@ -443,7 +613,7 @@ void TestSerialLinux::systemLockFileLivesWhileOpen()
         detail::lockFilePath(detail::defaultLockDirectory, m_pty->slavePath()));
     QFile file(lockName);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), QByteArray::number(getpid()).rightJustified(10) + '\n');
+    QCOMPARE(file.readAll(), ownLock());
     m_device.reset();
     QVERIFY(!QFile::exists(lockName));
 }

@@ -1,5 +1,6 @@
 #include "SerialDevice_linux.h"
 
+#include "Fd_linux.h"
 #include "InterruptibleThread_linux.h"
 #include "SerialLock_linux.h"
 #include "SerialSpeed_linux.h"
@@ -90,28 +91,7 @@ bool deviceGoneError(int error)
     return error == EIO || error == ENODEV || error == ENXIO;
 }
 
-class Fd
-{
-public:
-    Fd() = default;
-    explicit Fd(int fd) : m_fd(fd) {}
-    Fd(Fd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-    Fd& operator=(Fd&& other) noexcept
-    {
-        std::swap(m_fd, other.m_fd);
-        return *this;
-    }
-    ~Fd()
-    {
-        if (m_fd >= 0)
-            close(m_fd);
-    }
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-
-private:
-    int m_fd = -1;
-};
+using detail::Fd;
 
 void signalEventFd(int fd)
 {
@@ -329,9 +309,12 @@ public:
         ioctl(fd(), TIOCNXCL);
     }
 
-    // Returns 0, or the errno of what could not be set up.
+    // Returns 0, or the errno of what could not be set up. TIOCEXCL comes
+    // first, so that the destructor clears it after any later failure.
     int setUp()
     {
+        if (ioctl(fd(), TIOCEXCL) != 0)
+            return errno;
         m_epoll = Fd(epoll_create1(EPOLL_CLOEXEC));
         m_wake = Fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
         m_modemChange = Fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
@@ -955,19 +938,18 @@ std::unique_ptr<Device> openDevice(const std::string& path, const std::string& l
         error = openErrorFromErrno(code);
         return nullptr;
     };
-    const std::string lockFile = lockFilePath(lockDirectory, path);
-    if (lockHeldByLiveProcess(lockFile))
+    // The lock file comes first: opening a serial port raises DTR and RTS,
+    // which must not happen under a program that holds it.
+    UucpLock lock;
+    if (!lock.acquire(lockFilePath(lockDirectory, path)))
         return fail(EBUSY);
     // O_NOCTTY: the port must never become our controlling terminal, or a
     // hang-up would send us SIGHUP.
     Fd tty(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     termios attributes{};
     if (!tty.valid() || tcgetattr(tty.get(), &attributes) != 0 ||
-        flock(tty.get(), LOCK_EX | LOCK_NB) != 0 || ioctl(tty.get(), TIOCEXCL) != 0)
+        flock(tty.get(), LOCK_EX | LOCK_NB) != 0)
         return fail(errno);
-    UucpLock lock;
-    if (!lock.acquire(lockFile))
-        return fail(EBUSY);
     auto device = std::make_unique<LinuxDevice>(std::move(tty), std::move(lock));
     if (const int problem = device->setUp())
         return fail(problem);

@@ -3,6 +3,8 @@
 // UUCP lock files ("LCK.." + device name in HDB format), the convention that
 // minicom and other terminal programs use to keep off a port that is in use.
 
+#include "Fd_linux.h"
+
 #include <string>
 
 namespace serial::detail {
@@ -14,11 +16,7 @@ inline constexpr const char* defaultLockDirectory = "/var/lock";
 // as '_' ("/dev/pts/3" -> "<dir>/LCK..pts_3"). Empty when `directory` is empty.
 std::string lockFilePath(const std::string& directory, const std::string& devicePath);
 
-// True when `lockFile` names a process that is still alive. A lock of a dead
-// process (or an unreadable one) is stale and is removed here.
-bool lockHeldByLiveProcess(const std::string& lockFile);
-
-// Our own lock file: created by acquire(), removed by the destructor.
+// Our own lock file: taken by acquire(), removed by the destructor.
 class UucpLock
 {
 public:
@@ -27,12 +25,17 @@ public:
     UucpLock& operator=(UucpLock&&) = delete;
     ~UucpLock();
 
-    // Creates `lockFile` holding our process id. Returns false only when another
-    // program created it first; a directory we cannot write is skipped quietly.
+    // Makes `lockFile` a lock holding our process id, in place of a stale one
+    // if need be. Returns false when another program holds the lock or is
+    // taking it right now, and when the path is anything but a regular file.
+    // A lock directory we cannot write to is skipped quietly. Never blocks;
+    // safe to call from several threads.
     bool acquire(const std::string& lockFile);
 
 private:
     std::string m_path;
+    // Held open so that its inode number stays ours for the check at release.
+    Fd m_file;
 };
 
 } // namespace serial::detail

@@ -38,4 +38,8 @@ dpkg-deb -f "$deb" Depends | grep -Eq 'libqt6widgets6 \(>= 6\.[0-9]' ||
 dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\.\//, "", $6); print $6 }' | LC_ALL=C sort |
     expect_file_list "the package"
 
+# Anyone may redistribute the package only if it says under which licence.
+licence_tags=$(lintian --no-tag-display-limit "$deb" 2>/dev/null | grep -Ei 'copyright|licen[cs]e' || true)
+[ -z "$licence_tags" ] || fail "lintian reports licence problems: $licence_tags"
+
 echo "package contents: all checks passed"
