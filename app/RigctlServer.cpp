@@ -94,6 +94,9 @@ void TRigctlServer::serve(QTcpSocket* client)
             return;
         }
     }
+    // The answers go out now, ahead of the repaints that a new dial has
+    // queued; else they would wait for those.
+    client->flush();
 }
 
 // Queues an answer. A client that leaves more than MaxQueuedBytes unread
