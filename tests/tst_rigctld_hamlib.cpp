@@ -29,6 +29,7 @@ private slots:
     void busyPortIsReportedOnce();
 
 private:
+    void startOn(QProcess& program, const PtyPair& pty);
     std::unique_ptr<QProcess> startRigctl(const QStringList& commands);
     QByteArray rigctl(const QStringList& commands);
     QByteArray ifReply();
@@ -80,12 +81,19 @@ void TestRigctldHamlib::init()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     m_program.setProcessEnvironment(environment);
-    m_program.start(program,
-                    {QStringLiteral("--port"), m_pty->slavePath(), QStringLiteral("--connect"),
-                     QStringLiteral("--rigctld"), QStringLiteral("127.0.0.1:%1").arg(m_port)});
-    QVERIFY(m_program.waitForStarted());
+    m_program.setProgram(program);
+    startOn(m_program, *m_pty);
     // It listens once the window is up and connected.
     QTRY_VERIFY_WITH_TIMEOUT(accepts(m_port), 30000);
+}
+
+// The program on the pty, connected, serving Hamlib clients on m_port.
+void TestRigctldHamlib::startOn(QProcess& program, const PtyPair& pty)
+{
+    program.setArguments({QStringLiteral("--port"), pty.slavePath(), QStringLiteral("--connect"),
+                          QStringLiteral("--rigctld"), QStringLiteral("127.0.0.1:%1").arg(m_port)});
+    program.start();
+    QVERIFY(program.waitForStarted());
 }
 
 void TestRigctldHamlib::cleanup()
@@ -196,9 +204,8 @@ void TestRigctldHamlib::busyPortIsReportedOnce()
     QVERIFY(pty.isValid());
     QProcess second;
     second.setProcessEnvironment(m_program.processEnvironment());
-    second.start(m_program.program(),
-                 {QStringLiteral("--port"), pty.slavePath(), QStringLiteral("--connect"),
-                  QStringLiteral("--rigctld"), QStringLiteral("127.0.0.1:%1").arg(m_port)});
+    second.setProgram(m_program.program());
+    startOn(second, pty);
     const QByteArray expected =
         "quartzel: Cannot serve Hamlib clients on 127.0.0.1:" + QByteArray::number(m_port) +
         ": The bound address is already in use\n";
