@@ -17,6 +17,7 @@
 #include <QWheelEvent>
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <utility>
 
 namespace {
@@ -55,6 +56,13 @@ void setBackground(QWidget* widget, QPalette::ColorRole role)
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Base, QApplication::palette().color(role));
     widget->setPalette(palette);
+}
+
+// The rotation of a notch, whichever axis it arrives on: X11 turns a notch with Alt held into a
+// horizontal one, and tilt wheels and touchpads scroll sideways too.
+int wheelDelta(QPoint angleDelta)
+{
+    return std::abs(angleDelta.x()) > std::abs(angleDelta.y()) ? angleDelta.x() : angleDelta.y();
 }
 
 } // namespace
@@ -583,7 +591,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
     const auto* wheel = static_cast<QWheelEvent*>(event);
     bool handled = false;
     ReportErrors([&] {
-        FormMouseWheel(this, wheel->modifiers(), wheel->angleDelta().y(),
+        FormMouseWheel(this, wheel->modifiers(), wheelDelta(wheel->angleDelta()),
                        wheel->globalPosition().toPoint(), handled);
     });
     return true;
