@@ -175,10 +175,12 @@ Request parseRequest(QByteArrayView line)
         line = trimmed(line.sliced(1));
     }
     if (line.startsWith('\\')) {
-        request.arguments = words(line.sliced(1));
         request.longName = true;
-        if (!request.arguments.isEmpty())
+        // The name follows the backslash at once; "\ set_freq" names nothing.
+        if (line.size() > 1 && !isBlank(line[1])) {
+            request.arguments = words(line.sliced(1));
             request.name = request.arguments.takeFirst();
+        }
     } else if (!line.isEmpty()) {
         request.name = line.first(1).toByteArray();
         request.arguments = words(line.sliced(1));
