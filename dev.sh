@@ -11,7 +11,8 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 build="$here/build"
 
 packages=(cmake ninja-build g++ qt6-base-dev libxkbcommon-dev fonts-liberation2
-          desktop-file-utils appstream dpkg-dev lintian xvfb xauth xdotool x11-utils)
+          desktop-file-utils appstream dpkg-dev lintian xvfb xauth xdotool x11-utils
+          libhamlib-utils)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then

@@ -53,8 +53,16 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         QStringLiteral("port"));
     const QCommandLineOption connectOption(QStringLiteral("connect"),
                                            QStringLiteral("Connect when start-up is complete."));
+    const QCommandLineOption rigctldOption(
+        QStringLiteral("rigctld"),
+        QStringLiteral("Let programs that use Hamlib (model 2, NET rigctl) read and set the "
+                       "frequency over TCP on [<address>:]<port>, address 127.0.0.1 unless "
+                       "given (rigctld's usual port is 4532); 'off' stops it. Kept in "
+                       "quartzel.ini."),
+        QStringLiteral("[address:]port"));
     parser.addOption(portOption);
     parser.addOption(connectOption);
+    parser.addOption(rigctldOption);
 
     if (!parser.parse(arguments))
         return {CommandLineAction::Fail, {}, parser.errorText()};
@@ -78,6 +86,14 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         result.options.port = port;
     }
     result.options.connect = parser.isSet(connectOption);
+    if (parser.isSet(rigctldOption)) {
+        result.options.rigctld = parseRigctldSetting(parser.value(rigctldOption));
+        if (!result.options.rigctld)
+            return {CommandLineAction::Fail,
+                    {},
+                    QStringLiteral("Option 'rigctld' needs [address:]port with a port from 1 to "
+                                   "65535, or 'off'.")};
+    }
     return result;
 }
 

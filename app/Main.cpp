@@ -287,6 +287,8 @@ void TMainForm::FormClose(QObject* /*Sender*/)
     TIniFile file(m_setup.settingsFile);
     writePortSettings(file,
                       PortSettings{m_dialledFrequency, m_portIndex, m_baudRateIndex, m_div4Mode});
+    if (OnSaveSettings)
+        OnSaveSettings(file);
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)
@@ -332,6 +334,15 @@ void TMainForm::ComposeFrequency()
         m_frequencyString = Div4FrequencyString(m_frequencyString);
     ui->StatusPanel1->setText(QStringLiteral("Ftx = ") +
                               QString::number(StrToInt(m_frequencyString)));
+}
+
+void TMainForm::SetDialledFrequency(quint32 hertz)
+{
+    const QString digits =
+        QStringLiteral("%1").arg(hertz, FrequencyDigitCount, 10, QLatin1Char('0'));
+    for (int i = 1; i <= FrequencyDigitCount; ++i)
+        digit(i)->setValue(digits[i - 1].digitValue());
+    ComposeFrequency();
 }
 
 void TMainForm::carry(TAdvSpinEdit* digitControl, TAdvSpinEdit* left)

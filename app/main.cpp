@@ -1,6 +1,7 @@
 #include "Main.h"
 #include "ASXPVS.h"
 #include "Application.h"
+#include "RigctlServer.h"
 #include "TerminationSignals.h"
 
 #include <QFont>
@@ -61,6 +62,7 @@ int main(int argc, char* argv[])
         });
         TMainForm mainForm(setup);
         window = &mainForm;
+        const TRigctlService rigctld(mainForm, setup.options);
         if (stopRequested) {
             result = saveForStop(mainForm);
         } else {
