@@ -2,6 +2,7 @@
 #include "ASXPVS.h"
 #include "Application.h"
 #include "TerminationSignals.h"
+#include "Translations.h"
 
 #include <QFont>
 #include <cstdlib>
@@ -42,6 +43,7 @@ int main(int argc, char* argv[])
     int result = 0;
     {
         TApplication app(argc, argv);
+        installTranslations(app);
         substituteDesignFonts();
         TMainFormSetup setup;
         setup.options = processCommandLine();
