@@ -6,15 +6,13 @@
 
 namespace {
 
-QString languageSuffix(MessageLanguage language)
+// The first of the user's languages decides.
+QString languageSuffix(const QLocale& locale)
 {
-    switch (language) {
-    case MessageLanguage::English:
-        return QStringLiteral("en");
-    case MessageLanguage::Russian:
-        return QStringLiteral("ru");
-    }
-    return QStringLiteral("en");
+    const QStringList languages = locale.uiLanguages();
+    const bool russian =
+        !languages.isEmpty() && QLocale(languages.first()).language() == QLocale::Russian;
+    return russian ? QStringLiteral("ru") : QStringLiteral("en");
 }
 
 void install(QCoreApplication& application, const QString& file, const QString& directory)
@@ -28,17 +26,9 @@ void install(QCoreApplication& application, const QString& file, const QString& 
 
 } // namespace
 
-MessageLanguage messageLanguage(const QLocale& locale)
-{
-    const QStringList languages = locale.uiLanguages();
-    if (!languages.isEmpty() && QLocale(languages.first()).language() == QLocale::Russian)
-        return MessageLanguage::Russian;
-    return MessageLanguage::English;
-}
-
 void installTranslations(QCoreApplication& application, const QLocale& locale)
 {
-    const QString suffix = languageSuffix(messageLanguage(locale));
+    const QString suffix = languageSuffix(locale);
     install(application, QStringLiteral("quartzel_") + suffix, QStringLiteral(":/i18n"));
     install(application, QStringLiteral("qtbase_") + suffix,
             QLibraryInfo::path(QLibraryInfo::TranslationsPath));

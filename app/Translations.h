@@ -10,11 +10,9 @@ class QCoreApplication;
 // translates them. Texts the program adds in English (the command line's help
 // and errors) are translated into Russian. The window's captions stay as the
 // form gives them in every language.
-enum class MessageLanguage { English, Russian };
-MessageLanguage messageLanguage(const QLocale& locale = QLocale::system());
-
-// Installs, on `application`, the program's own translation for `locale`
-// (compiled in) and Qt's for its standard texts (dialog buttons, the command
-// line's help), from Qt's translations directory where it is installed. Call
-// once, before any text is shown.
+//
+// Installs, on `application`, the program's own translation for the language
+// of `locale` (compiled in) and Qt's for its standard texts (dialog buttons,
+// the command line's help), from Qt's translations directory where it is
+// installed. Call once, before any text is shown.
 void installTranslations(QCoreApplication& application, const QLocale& locale = QLocale::system());
