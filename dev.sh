@@ -14,7 +14,8 @@ build="$here/build"
 # translations; qt6-translations-l10n Qt's own texts in Russian.
 packages=(cmake ninja-build g++ qt6-base-dev libxkbcommon-dev fonts-liberation2
           qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
-          desktop-file-utils appstream dpkg-dev lintian xvfb xauth xdotool x11-utils)
+          desktop-file-utils appstream dpkg-dev lintian xvfb xauth xdotool x11-utils
+          libhamlib-utils)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then

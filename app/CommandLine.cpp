@@ -56,8 +56,17 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
     const QCommandLineOption connectOption(
         QStringLiteral("connect"),
         QCoreApplication::translate("CommandLine", "Connect when start-up is complete."));
+    const QCommandLineOption rigctldOption(
+        QStringLiteral("rigctld"),
+        QCoreApplication::translate(
+            "CommandLine",
+            "Let programs that use Hamlib (model 2, NET rigctl) read and set the frequency over "
+            "TCP on [<address>:]<port>, address 127.0.0.1 unless given (rigctld's usual port is "
+            "4532); 'off' stops it. Kept in quartzel.ini."),
+        QStringLiteral("[address:]port"));
     parser.addOption(portOption);
     parser.addOption(connectOption);
+    parser.addOption(rigctldOption);
 
     if (!parser.parse(arguments))
         return {CommandLineAction::Fail, {}, parser.errorText()};
@@ -82,6 +91,15 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         result.options.port = port;
     }
     result.options.connect = parser.isSet(connectOption);
+    if (parser.isSet(rigctldOption)) {
+        result.options.rigctld = parseRigctldSetting(parser.value(rigctldOption));
+        if (!result.options.rigctld)
+            return {CommandLineAction::Fail,
+                    {},
+                    QCoreApplication::translate("CommandLine",
+                                                "Option 'rigctld' needs [address:]port with a "
+                                                "port from 1 to 65535, or 'off'.")};
+    }
     return result;
 }
 

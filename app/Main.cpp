@@ -18,6 +18,7 @@
 #include <QWheelEvent>
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <utility>
 
 namespace {
@@ -56,6 +57,13 @@ void setBackground(QWidget* widget, QPalette::ColorRole role)
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Base, QApplication::palette().color(role));
     widget->setPalette(palette);
+}
+
+// The rotation of a notch, whichever axis it arrives on: X11 turns a notch with Alt held into a
+// horizontal one, and tilt wheels and touchpads scroll sideways too.
+int wheelDelta(QPoint angleDelta)
+{
+    return std::abs(angleDelta.x()) > std::abs(angleDelta.y()) ? angleDelta.x() : angleDelta.y();
 }
 
 } // namespace
@@ -283,6 +291,8 @@ void TMainForm::FormClose(QObject* /*Sender*/)
     TIniFile file(m_setup.settingsFile);
     writePortSettings(file,
                       PortSettings{m_dialledFrequency, m_portIndex, m_baudRateIndex, m_div4Mode});
+    if (OnSaveSettings)
+        OnSaveSettings(file);
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)
@@ -328,6 +338,15 @@ void TMainForm::ComposeFrequency()
         m_frequencyString = Div4FrequencyString(m_frequencyString);
     ui->StatusPanel1->setText(QStringLiteral("Ftx = ") +
                               QString::number(StrToInt(m_frequencyString)));
+}
+
+void TMainForm::SetDialledFrequency(quint32 hertz)
+{
+    const QString digits =
+        QStringLiteral("%1").arg(hertz, FrequencyDigitCount, 10, QLatin1Char('0'));
+    for (int i = 1; i <= FrequencyDigitCount; ++i)
+        digit(i)->setValue(digits[i - 1].digitValue());
+    ComposeFrequency();
 }
 
 void TMainForm::carry(TAdvSpinEdit* digitControl, TAdvSpinEdit* left)
@@ -573,7 +592,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
     const auto* wheel = static_cast<QWheelEvent*>(event);
     bool handled = false;
     ReportErrors([&] {
-        FormMouseWheel(this, wheel->modifiers(), wheel->angleDelta().y(),
+        FormMouseWheel(this, wheel->modifiers(), wheelDelta(wheel->angleDelta()),
                        wheel->globalPosition().toPoint(), handled);
     });
     return true;

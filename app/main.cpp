@@ -1,6 +1,7 @@
 #include "Main.h"
 #include "ASXPVS.h"
 #include "Application.h"
+#include "RigctlServer.h"
 #include "TerminationSignals.h"
 #include "Translations.h"
 
@@ -63,6 +64,7 @@ int main(int argc, char* argv[])
         });
         TMainForm mainForm(setup);
         window = &mainForm;
+        const TRigctlService rigctld(mainForm, setup.options);
         if (stopRequested) {
             result = saveForStop(mainForm);
         } else {

@@ -27,6 +27,14 @@
         <source>Try &apos;--help&apos; for more information.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Let programs that use Hamlib (model 2, NET rigctl) read and set the frequency over TCP on [&lt;address&gt;:]&lt;port&gt;, address 127.0.0.1 unless given (rigctld&apos;s usual port is 4532); &apos;off&apos; stops it. Kept in quartzel.ini.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Option &apos;rigctld&apos; needs [address:]port with a port from 1 to 65535, or &apos;off&apos;.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>EComPort</name>
@@ -107,6 +115,17 @@
     <name>TApplication</name>
     <message>
         <source>Unknown error</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TRigctlServer</name>
+    <message>
+        <source>&apos;%1&apos; is not an IP address</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cannot serve Hamlib clients on %1: %2</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -27,6 +27,14 @@
         <source>Try &apos;--help&apos; for more information.</source>
         <translation>Подробнее см. «--help».</translation>
     </message>
+    <message>
+        <source>Let programs that use Hamlib (model 2, NET rigctl) read and set the frequency over TCP on [&lt;address&gt;:]&lt;port&gt;, address 127.0.0.1 unless given (rigctld&apos;s usual port is 4532); &apos;off&apos; stops it. Kept in quartzel.ini.</source>
+        <translation>Дать программам, работающим через Hamlib (модель 2, NET rigctl), читать и задавать частоту по TCP на [&lt;address&gt;:]&lt;port&gt;; без адреса — 127.0.0.1 (обычный порт rigctld — 4532); «off» отключает. Сохраняется в quartzel.ini.</translation>
+    </message>
+    <message>
+        <source>Option &apos;rigctld&apos; needs [address:]port with a port from 1 to 65535, or &apos;off&apos;.</source>
+        <translation>Параметру «rigctld» нужно [address:]port с портом от 1 до 65535 или «off».</translation>
+    </message>
 </context>
 <context>
     <name>EComPort</name>
@@ -108,6 +116,17 @@
     <message>
         <source>Unknown error</source>
         <translation>Неизвестная ошибка</translation>
+    </message>
+</context>
+<context>
+    <name>TRigctlServer</name>
+    <message>
+        <source>&apos;%1&apos; is not an IP address</source>
+        <translation>«%1» — не IP-адрес</translation>
+    </message>
+    <message>
+        <source>Cannot serve Hamlib clients on %1: %2</source>
+        <translation>Не удаётся обслуживать клиентов Hamlib на %1: %2</translation>
     </message>
 </context>
 </TS>

@@ -1,3 +1,7 @@
+// Mouse events go through the window system layer, as a real pointer does, so that
+// QGuiApplication::mouseButtons() follows them.
+#define QTEST_QPA_MOUSE_HANDLING
+
 #include "AdvSpin.h"
 #include "AdvSpinText.h"
 
@@ -6,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QInputMethodEvent>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 
@@ -119,12 +124,15 @@ private slots:
     void cutRefusedWhileEditorDisabled();
     void contextMenuPaste_data();
     void contextMenuPaste();
+    void contextMenuIsNoFocusLoss();
     void inputMethodCommit_data();
     void inputMethodCommit();
     void modifiedKeys_data();
     void modifiedKeys();
     void entrySelection_data();
     void entrySelection();
+    void keysOnTheButtonPair_data();
+    void keysOnTheButtonPair();
     void autoFocusOnMouseEnter_data();
     void autoFocusOnMouseEnter();
     void recordedSequences_data();
@@ -216,11 +224,16 @@ void TestAdvSpinKeys::typedCharacters_data()
     QTest::addColumn<int>("expectedCaret");
     QTest::addColumn<int>("beeps");
     QTest::addColumn<QString>("keyPresses");
+    QTest::addColumn<QString>("lock"); // "read-only" or "editor disabled"
     const auto row = [](const char* name, TAdvSpinType kind, const QString& text, int caret,
                         const QString& typed, const QString& expected, int expectedCaret, int beeps,
                         const QString& keyPresses) {
         QTest::newRow(name) << kind << 2 << false << text << caret << false << typed << expected
-                            << expectedCaret << beeps << keyPresses;
+                            << expectedCaret << beeps << keyPresses << QString();
+    };
+    const auto lockedRow = [](const char* name, const char* lock) {
+        QTest::newRow(name) << sptNormal << 0 << true << "12" << 1 << false << "-"
+                            << "12" << 1 << 1 << "" << lock;
     };
     row("integer: a digit is inserted", sptNormal, "12", 2, "7", "127", 3, 0, "7");
     row("integer: a letter beeps", sptNormal, "12", 2, "a", "12", 2, 1, "");
@@ -233,13 +246,15 @@ void TestAdvSpinKeys::typedCharacters_data()
     row("integer: backspace deletes", sptNormal, "12", 2, "\b", "1", 1, 0, "\b");
     QTest::newRow("Signed: minus puts a sign in front")
         << sptNormal << 0 << true << "12" << 1 << false << "-"
-        << "-12" << 2 << 0 << "-";
+        << "-12" << 2 << 0 << "-" << QString();
     QTest::newRow("Signed: minus twice takes it away again")
         << sptNormal << 0 << true << "12" << 2 << false << "--"
-        << "12" << 2 << 0 << "--";
+        << "12" << 2 << 0 << "--" << QString();
     QTest::newRow("Signed: minus with the caret at the front")
         << sptNormal << 0 << true << "12" << 0 << false << "-"
-        << "-12" << 1 << 0 << "-";
+        << "-12" << 1 << 0 << "-" << QString();
+    lockedRow("Signed, read-only: minus beeps and leaves the text", "read-only");
+    lockedRow("Signed, editor disabled: minus beeps and leaves the text", "editor disabled");
     row("hex: nothing typed before the prefix end", sptHex, "0x1F", 0, "a", "0x1F", 0, 1, "");
     row("hex: nothing typed inside the prefix", sptHex, "0x1F", 1, "5", "0x1F", 1, 1, "");
     row("hex: g beeps after the prefix", sptHex, "0x1F", 4, "g", "0x1F", 4, 1, "");
@@ -256,10 +271,10 @@ void TestAdvSpinKeys::typedCharacters_data()
     row("float: digits before the separator", sptFloat, "1.25", 1, "0", "10.25", 2, 0, "0");
     QTest::newRow("float, Precision 0: no separator")
         << sptFloat << 0 << false << "12" << 2 << false << "."
-        << "12" << 2 << 1 << "";
+        << "12" << 2 << 1 << "" << QString();
     QTest::newRow("float, Precision 0: separator over the whole text")
         << sptFloat << 0 << false << "12" << 0 << true << "."
-        << "." << 1 << 0 << ".";
+        << "." << 1 << 0 << "." << QString();
     row("time: a colon beeps when there is one", sptTime, "9:05", 4, ":", "9:05", 4, 1, "");
     row("time: a full stop beeps when there is a colon", sptTime, "9:05", 4, ".", "9:05", 4, 1, "");
     row("time: a full stop enters the colon", sptTime, "", 0, "9.", "9:", 2, 0, "9:");
@@ -276,11 +291,14 @@ void TestAdvSpinKeys::typedCharacters()
     QFETCH(int, caret);
     QFETCH(bool, selectAll);
     QFETCH(QString, typed);
+    QFETCH(QString, lock);
     TAdvSpinEdit& edit = *m_panel->edit;
     edit.setPrecision(precision);
     edit.setSpinType(kind);
     edit.setSigned(isSigned);
     placeCaret(edit, text, caret, selectAll);
+    edit.setReadOnly(lock == "read-only");
+    edit.setEditorEnabled(lock != "editor disabled");
     replay(&edit, typed);
     QTEST(edit.text(), "expected");
     QTEST(edit.caretPosition(), "expectedCaret");
@@ -577,7 +595,7 @@ void TestAdvSpinKeys::windowSwitchIsNoExit()
     QCOMPARE(exits, 0);
     m_panel->window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&m_panel->window));
-    QTRY_VERIFY(edit.hasFocus());
+    QCOMPARE(m_panel->window.focusWidget(), &edit);
     QCOMPARE(enters, 0);
     edit.setText("");
     other.activateWindow();
@@ -651,9 +669,14 @@ void TestAdvSpinKeys::contextMenuPaste_data()
     QTest::addColumn<bool>("editorEnabled");
     QTest::addColumn<QString>("expected");
     QTest::addColumn<bool>("undoEnabled");
-    QTest::newRow("a number is pasted") << "3" << true << "123" << true;
-    QTest::newRow("letters are refused") << "abc" << true << "12" << true;
-    QTest::newRow("nothing while the editor is disabled") << "3" << false << "12" << false;
+    QTest::addColumn<bool>("shortcutsShown");
+    QTest::newRow("a number is pasted") << "3" << true << "123" << true << true;
+    QTest::newRow("letters are refused") << "abc" << true << "12" << true << true;
+    QTest::newRow("nothing while the editor is disabled") << "3" << false << "12" << false << true;
+    QTest::newRow("letters are refused when menus show no shortcuts")
+        << "abc" << true << "12" << true << false;
+    QTest::newRow("no undo with the editor disabled when menus show no shortcuts")
+        << "3" << false << "12" << false << false;
 }
 
 // The standard menu's Paste goes through the same check as Ctrl+V.
@@ -661,6 +684,10 @@ void TestAdvSpinKeys::contextMenuPaste()
 {
     QFETCH(QString, clip);
     QFETCH(bool, editorEnabled);
+    QFETCH(bool, shortcutsShown);
+    QCoreApplication::setAttribute(Qt::AA_DontShowShortcutsInContextMenus, !shortcutsShown);
+    const auto restore = qScopeGuard(
+        [] { QCoreApplication::setAttribute(Qt::AA_DontShowShortcutsInContextMenus, false); });
     TAdvSpinEdit& edit = *m_panel->edit;
     edit.setText("");
     replay(&edit, "12"); // typed, so that there is something to undo
@@ -687,6 +714,30 @@ void TestAdvSpinKeys::contextMenuPaste()
     QVERIFY(pasted);
     QTEST(edit.text(), "expected");
     QTEST(undoEnabled, "undoEnabled");
+}
+
+// The menu takes the focus for a moment; the edit keeps its empty text and its focus colour.
+void TestAdvSpinKeys::contextMenuIsNoFocusLoss()
+{
+    TAdvSpinEdit& edit = *m_panel->edit;
+    edit.setAllowNullValue(false);
+    edit.setMinValue(1);
+    edit.setMaxValue(9);
+    edit.setNormalColor(colorFromRgb(200, 0, 0));
+    edit.setText("");
+    QString textWhileOpen = "menu never opened";
+    TColor colorWhileOpen = clNone;
+    QTimer::singleShot(0, this, [&] {
+        QWidget* menu = QApplication::activePopupWidget();
+        QVERIFY(menu);
+        textWhileOpen = edit.text();
+        colorWhileOpen = edit.Color();
+        menu->close();
+    });
+    QTest::mouseClick(&edit, Qt::RightButton);
+    QCOMPARE(textWhileOpen, "");
+    QCOMPARE(colorWhileOpen, clWindow);
+    QCOMPARE(m_panel->window.focusWidget(), &edit);
 }
 
 void TestAdvSpinKeys::inputMethodCommit_data()
@@ -768,6 +819,9 @@ void TestAdvSpinKeys::entrySelection_data()
     QTest::newRow("mouse press on the edit selects nothing") << "mouse" << true << true << false;
     QTest::newRow("mouse press with the editor disabled selects all")
         << "mouse" << true << false << true;
+    QTest::newRow("right-button press on the edit selects all") << "right" << true << true << true;
+    QTest::newRow("middle-button press on the edit selects all")
+        << "middle" << true << true << true;
 }
 
 void TestAdvSpinKeys::entrySelection()
@@ -786,17 +840,49 @@ void TestAdvSpinKeys::entrySelection()
         QCOMPARE(sender, &edit);
         ++enters;
     };
+    const Qt::MouseButton button = how == "right"    ? Qt::RightButton
+                                   : how == "middle" ? Qt::MiddleButton
+                                                     : Qt::LeftButton;
+    if (button == Qt::RightButton) // the press opens the context menu
+        QTimer::singleShot(0, this, [] { QApplication::activePopupWidget()->close(); });
     if (how == "tab")
         QTest::keyClick(m_panel->before, Qt::Key_Tab);
     else if (how == "program")
         edit.setFocus();
     else
-        QTest::mousePress(&edit, Qt::LeftButton);
-    QVERIFY(edit.hasFocus());
+        QTest::mousePress(&edit, button);
+    QVERIFY(edit.window()->focusWidget() == &edit);
     QTEST(edit.selectedText() == "123", "selected");
     QCOMPARE(enters, 1);
-    if (how == "mouse")
-        QTest::mouseRelease(&edit, Qt::LeftButton);
+    if (button != Qt::LeftButton || how == "mouse")
+        QTest::mouseRelease(&edit, button);
+}
+
+void TestAdvSpinKeys::keysOnTheButtonPair_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("a digit stays on the pair") << "7"
+                                               << "5";
+    QTest::newRow("Backspace stays on the pair") << "<BS>"
+                                                 << "5";
+    QTest::newRow("Page Up stays on the pair") << "<PgUp>"
+                                               << "5";
+}
+
+// The pair takes the focus only when it is a tab stop; then the keys it does not use go nowhere.
+void TestAdvSpinKeys::keysOnTheButtonPair()
+{
+    QFETCH(QString, typed);
+    TAdvSpinEdit& edit = *m_panel->edit;
+    edit.setText("5");
+    TAdvSpinButton* pair = edit.buttonPair();
+    pair->setTabStop(true);
+    pair->setFocus();
+    QVERIFY(pair->hasFocus());
+    replay(pair, typed);
+    QTEST(edit.text(), "expected");
+    QCOMPARE(m_beeps, 0);
 }
 
 void TestAdvSpinKeys::autoFocusOnMouseEnter_data()

@@ -55,6 +55,7 @@ private slots:
     void formatDate();
     void parseDate_data();
     void parseDate();
+    void shortDateReadsBackInEveryLocale();
     void dateFieldAt_data();
     void dateFieldAt();
     void addMonths_data();
@@ -90,6 +91,9 @@ void TestAdvSpinText::localeFormatOf_data()
     QTest::newRow("fi_FI: dotted time")
         << QLocale(QLocale::Finnish, QLocale::Finland) << QChar(u',') << QChar(u'\u00a0')
         << QChar(u'.') << QChar(u'.') << QString("d.M.yyyy");
+    QTest::newRow("ar_EG: the date separator is the slash, not the direction mark")
+        << QLocale(QLocale::Arabic, QLocale::Egypt) << QChar(u'\u066b') << QChar(u'\u066c')
+        << QChar(u'/') << QChar(u':') << QString::fromUtf8("d\u200f/M\u200f/yyyy");
 }
 
 void TestAdvSpinText::localeFormatOf()
@@ -440,6 +444,41 @@ void TestAdvSpinText::parseDate_data()
                                      << "d/M/yyyy" << slash << false << QDate();
     QTest::newRow("year 0") << "1/1/0"
                             << "d/M/yyyy" << slash << false << QDate();
+    const QChar dot(u'.');
+    QTest::newRow("Hungarian as written") << "2024. 05. 07."
+                                          << "yyyy. MM. dd." << dot << true << QDate(2024, 5, 7);
+    QTest::newRow("Bulgarian as written, with the year word")
+        << QString::fromUtf8("7.05.2024 г.") << QString::fromUtf8("d.MM.yyyy 'г'.") << dot << true
+        << QDate(2024, 5, 7);
+    QTest::newRow("Arabic as written, with right-to-left marks")
+        << QString::fromUtf8("7\u200f/5\u200f/2024") << QString::fromUtf8("d\u200f/M\u200f/yyyy")
+        << slash << true << QDate(2024, 5, 7);
+    QTest::newRow("different separators as written")
+        << "07/05 2024"
+        << "dd/MM yyyy" << slash << true << QDate(2024, 5, 7);
+}
+
+// Every locale's short date text, as the edit writes it, must read back as the same date.
+void TestAdvSpinText::shortDateReadsBackInEveryLocale()
+{
+    const QList<QDate> dates{QDate(1, 1, 1), QDate(1899, 12, 30), QDate(2024, 5, 7),
+                             QDate(2026, 12, 31), QDate(9999, 12, 31)};
+    QStringList unreadable;
+    const QList<QLocale> locales =
+        QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory);
+    QVERIFY(locales.size() > 100);
+    for (const QLocale& locale : locales) {
+        const LocaleFormat format = advspin::localeFormatOf(locale);
+        for (const QDate& date : dates) {
+            const QString text =
+                advspin::formatDate(advspin::dateTimeOf(date), format.shortDateFormat);
+            const std::optional<double> read =
+                advspin::parseDate(text, format.shortDateFormat, format.dateSeparator);
+            if (!read || dateOf(*read) != date)
+                unreadable << locale.name() + u' ' + format.shortDateFormat + u' ' + text;
+        }
+    }
+    QCOMPARE(unreadable, QStringList());
 }
 
 void TestAdvSpinText::parseDate()

@@ -5,6 +5,8 @@
 #include <QDate>
 #include <QTest>
 
+#include <cmath>
+#include <limits>
 #include <memory>
 
 using namespace advspin;
@@ -75,6 +77,9 @@ private slots:
     void spinTypeChange_data();
     void spinTypeChange();
     void precisionReformats();
+    void unsafeValues_data();
+    void unsafeValues();
+    void precisionIsLimited();
     void showSecondsOnlyInTimeKind();
     void loadingPassesValuesThrough();
     void loadedAppliesStoredValuesWithoutOnChange_data();
@@ -435,6 +440,12 @@ void TestAdvSpinValue::dateFieldSteps_data()
     QTest::newRow("month first: day up across the month")
         << usEnglish << "1/31/2025" << 4 << true << "2/1/2025";
     QTest::newRow("month first: year up") << usEnglish << "1/31/2025" << 5 << true << "1/31/2026";
+    QTest::newRow("Hungarian year first: day up")
+        << QLocale(QLocale::Hungarian, QLocale::Hungary) << "2024. 05. 07." << 12 << true
+        << "2024. 05. 08.";
+    QTest::newRow("Arabic with direction marks: day up")
+        << QLocale(QLocale::Arabic, QLocale::Egypt) << QString::fromUtf8("7\u200f/5\u200f/2024")
+        << 0 << true << QString::fromUtf8("8\u200f/5\u200f/2024");
 }
 
 void TestAdvSpinValue::dateFieldSteps()
@@ -645,6 +656,64 @@ void TestAdvSpinValue::precisionReformats()
     QCOMPARE(edit.text(), "1.25");
     edit.setPrecision(1);
     QCOMPARE(edit.text(), "1.3");
+}
+
+void TestAdvSpinValue::unsafeValues_data()
+{
+    QTest::addColumn<TAdvSpinType>("kind");
+    QTest::addColumn<QString>("write");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("expected");
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    QTest::newRow("hex step down by Increment INT_MIN wraps like the hex digits")
+        << sptHex << "Increment" << double(std::numeric_limits<int>::min()) << "0x80000001";
+    QTest::newRow("NaN as a date is refused") << sptDate << "DateValue" << nan << "12/8/2026";
+    QTest::newRow("1e300 as a date is limited to the last day of 9999")
+        << sptDate << "DateValue" << 1e300 << "12/31/9999";
+    QTest::newRow("-1e300 as a date is limited to the first day of year 1")
+        << sptDate << "DateValue" << -1e300 << "1/1/0001";
+    QTest::newRow("NaN as a time is refused") << sptTime << "TimeValue" << nan << "9:05:00";
+}
+
+// Values that no text can show: each is refused or limited to what the text can show, and the
+// edit reads back what it shows.
+void TestAdvSpinValue::unsafeValues()
+{
+    QFETCH(TAdvSpinType, kind);
+    QFETCH(QString, write);
+    QFETCH(double, value);
+    TAdvSpinEdit edit;
+    edit.setSpinType(kind);
+    if (kind == sptDate)
+        edit.setDateValue(dateTimeOf(QDate(2026, 12, 8)));
+    else if (kind == sptTime)
+        edit.setTimeValue(timeOfDay(9, 5, 0));
+    else
+        edit.setHexValue(1);
+    if (write == "Increment") {
+        edit.setIncrement(static_cast<int>(value));
+        edit.DownClick(nullptr);
+    } else if (write == "DateValue") {
+        edit.setDateValue(value);
+    } else {
+        edit.setTimeValue(value);
+    }
+    QTEST(edit.text(), "expected");
+    QVERIFY(std::isfinite(edit.DateValue()));
+    QVERIFY(std::isfinite(edit.TimeValue()));
+}
+
+// Decimals past the last digit a double can hold only pad the text with zeros; a Precision near
+// INT_MAX must not ask for gigabytes of them.
+void TestAdvSpinValue::precisionIsLimited()
+{
+    TAdvSpinEdit edit;
+    edit.setText("1.5");
+    edit.setPrecision(std::numeric_limits<int>::max());
+    QCOMPARE(edit.Precision(), maxPrecision);
+    edit.setSpinType(sptFloat);
+    QCOMPARE(edit.text(), "1.5" + QString(maxPrecision - 1, u'0'));
+    QCOMPARE(edit.FloatValue(), 1.5);
 }
 
 void TestAdvSpinValue::showSecondsOnlyInTimeKind()

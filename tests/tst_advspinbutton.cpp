@@ -1,7 +1,13 @@
+// Mouse events go through the window system layer, as a real pointer does, so that
+// QGuiApplication::mouseButtons() follows them.
+#define QTEST_QPA_MOUSE_HANDLING
+
 #include "AdvSpinButton.h"
 
 #include <QCursor>
+#include <QDialog>
 #include <QLineEdit>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -58,6 +64,8 @@ private slots:
     void draggingBackResumes();
     void failingRepeatedClickStopsTimer();
     void disablingWhileHeldEndsPress();
+    void repeatEndsWhenTheReleaseIsLost_data();
+    void repeatEndsWhenTheReleaseIsLost();
     void adjustButtons_data();
     void adjustButtons();
     void directionRoutesClicks_data();
@@ -175,7 +183,9 @@ void TestAdvSpinButton::heldWithoutClicking()
     QTest::mouseMove(down, at);
     QVERIFY(!down->isPressed());
     QSignalSpy ticks(down->AutoRepeatTimer(), &QTimer::timeout);
-    QTRY_VERIFY(ticks.count() >= 2);
+    // Without the left button there is nothing to repeat: the first tick ends the timer.
+    QTRY_VERIFY(ticks.count() >= (mouseButton == Qt::LeftButton ? 2 : 1));
+    QCOMPARE(down->AutoRepeatTimer()->isActive(), mouseButton == Qt::LeftButton);
     QTest::mouseRelease(down, mouseButton, {}, at);
     QCOMPARE(f.clicks, QString());
 }
@@ -238,6 +248,47 @@ void TestAdvSpinButton::disablingWhileHeldEndsPress()
     QTest::mouseRelease(up, Qt::LeftButton, {}, up->rect().center());
     f.pair->setEnabled(true);
     QVERIFY(!up->AutoRepeatTimer()->isActive());
+    QCOMPARE(f.clicks, QString());
+}
+
+void TestAdvSpinButton::repeatEndsWhenTheReleaseIsLost_data()
+{
+    QTest::addColumn<QString>("thief");
+    QTest::newRow("a popup takes the release") << "popup";
+    QTest::newRow("a modal dialog blocks the window while the button is held") << "modal";
+    QTest::newRow("the window is hidden while the button is held") << "hide";
+}
+
+// A held button whose release goes elsewhere must not step on forever.
+void TestAdvSpinButton::repeatEndsWhenTheReleaseIsLost()
+{
+    QFETCH(QString, thief);
+    PairFixture f;
+    QVERIFY(f.show());
+    auto* up = f.pair->UpButton();
+    QMenu popup;
+    popup.addAction(QStringLiteral("item"));
+    QDialog modal;
+    modal.setWindowModality(Qt::ApplicationModal);
+
+    QTest::mousePress(up, Qt::LeftButton, {}, up->rect().center());
+    if (thief == "popup") {
+        popup.popup(f.window.mapToGlobal(QPoint(0, 0)));
+        QTest::mouseRelease(up, Qt::LeftButton, {}, up->rect().center());
+        QVERIFY(!(QGuiApplication::mouseButtons() & Qt::LeftButton));
+    } else if (thief == "modal") {
+        modal.show();
+    } else {
+        f.window.hide();
+    }
+    QTRY_VERIFY(!up->AutoRepeatTimer()->isActive());
+    QVERIFY(!up->isPressed());
+    QCOMPARE(f.clicks, QString());
+
+    popup.close();
+    modal.close();
+    QVERIFY(f.show());
+    QTest::mouseRelease(up, Qt::LeftButton, {}, up->rect().center());
     QCOMPARE(f.clicks, QString());
 }
 

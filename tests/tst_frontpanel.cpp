@@ -46,7 +46,8 @@ private:
     void connectPanel();
     QByteArray replies(int count);
     QString dialled() const;
-    void wheelAt(QWidget* widget, QPoint local, int delta);
+    void wheelAt(QWidget* widget, QPoint local, QPoint angle,
+                 Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 
     QTemporaryDir m_dir;
     std::unique_ptr<PtyPair> m_pty;
@@ -119,13 +120,14 @@ QString TestFrontPanel::dialled() const
     return result;
 }
 
-void TestFrontPanel::wheelAt(QWidget* widget, QPoint local, int delta)
+void TestFrontPanel::wheelAt(QWidget* widget, QPoint local, QPoint angle,
+                             Qt::KeyboardModifiers modifiers)
 {
     const QPoint global = widget->mapToGlobal(local);
     QWidget* target = QApplication::widgetAt(global);
     QVERIFY(target);
-    QWheelEvent event(target->mapFromGlobal(global), global, QPoint(), QPoint(0, delta),
-                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QWheelEvent event(target->mapFromGlobal(global), global, QPoint(), angle, Qt::NoButton,
+                      modifiers, Qt::NoScrollPhase, false);
     QApplication::sendEvent(target, &event);
 }
 
@@ -220,7 +222,7 @@ void TestFrontPanel::staleFrequencyUntilWheel()
     m_form->digit(9)->StepUp(); // a keyboard-style step: no composition
     QVERIFY(m_pty->send("IF;"));
     QCOMPARE(replies(1), plainReply);
-    wheelAt(m_form->form().Label11, QPoint(2, 2), 0); // a wheel event anywhere composes
+    wheelAt(m_form->form().Label11, QPoint(2, 2), QPoint()); // a wheel event anywhere composes
     QVERIFY(m_pty->send("IF;"));
     QCOMPARE(replies(2), plainReply + "IF00014070001" + tail);
 }
@@ -291,24 +293,34 @@ void TestFrontPanel::openErrorIsReportedAndPanelStaysClosed()
 void TestFrontPanel::wheelOverDigit_data()
 {
     QTest::addColumn<int>("index");
-    QTest::addColumn<int>("delta");
+    QTest::addColumn<QPoint>("angle");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
     QTest::addColumn<QString>("after");
+    const Qt::KeyboardModifiers none;
     const QStringList up{"114070000", "024070000", "015070000", "014170000", "014080000",
                          "014071000", "014070100", "014070010", "014070001"};
     for (int i = 1; i <= 9; ++i)
-        QTest::addRow("notch up over digit %d", i) << i << 120 << up[i - 1];
-    QTest::newRow("notch down over the hertz digit borrows") << 9 << -120 << "014069999";
-    QTest::newRow("small touchpad step still steps once") << 9 << 15 << "014070001";
+        QTest::addRow("notch up over digit %d", i) << i << QPoint(0, 120) << none << up[i - 1];
+    QTest::newRow("notch down over the hertz digit borrows")
+        << 9 << QPoint(0, -120) << none << "014069999";
+    QTest::newRow("small touchpad step still steps once")
+        << 9 << QPoint(0, 15) << none << "014070001";
+    // X11 turns a notch with Alt held into a horizontal one.
+    QTest::newRow("Alt + notch up arrives horizontal and steps up")
+        << 9 << QPoint(120, 0) << Qt::KeyboardModifiers(Qt::AltModifier) << "014070001";
+    QTest::newRow("Alt + notch down arrives horizontal and steps down")
+        << 8 << QPoint(-120, 0) << Qt::KeyboardModifiers(Qt::AltModifier) << "014069990";
 }
 
 void TestFrontPanel::wheelOverDigit()
 {
     QFETCH(int, index);
-    QFETCH(int, delta);
+    QFETCH(QPoint, angle);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
     QFETCH(QString, after);
     QTest::mouseClick(m_form->form().VFO, Qt::LeftButton);
     TAdvSpinEdit* d = m_form->digit(index);
-    wheelAt(d, QPoint(10, d->height() / 2), delta);
+    wheelAt(d, QPoint(10, d->height() / 2), angle, modifiers);
     QCOMPARE(dialled(), after);
     QVERIFY(d->hasFocus());
     QCOMPARE(m_form->frequencyString(), after);
@@ -333,9 +345,9 @@ void TestFrontPanel::wheelElsewhere()
     m_form->digit(9)->setText(QStringLiteral("5")); // a change that has not been composed
     if (place == QLatin1String("AdvSpinEdit1.buttons")) {
         TAdvSpinEdit* first = m_form->digit(1);
-        wheelAt(first, QPoint(first->width() - 6, first->height() / 2), 120);
+        wheelAt(first, QPoint(first->width() - 6, first->height() / 2), QPoint(0, 120));
     } else {
-        wheelAt(m_form->findChild<QWidget*>(place), QPoint(3, 3), 120);
+        wheelAt(m_form->findChild<QWidget*>(place), QPoint(3, 3), QPoint(0, 120));
     }
     const QString expected =
         stepsDigit == 2 ? QStringLiteral("024070005") : QStringLiteral("014070005");

@@ -208,7 +208,7 @@ void TestHeadless::answersWithoutDisplay_data()
         << "ru_RU.UTF-8"
         << "--help"
         << "Использование: "
-        << "--connect      Подключиться, когда запуск завершён.";
+        << "Подключиться, когда запуск завершён.";
     QTest::newRow("--version names the program") << "C.UTF-8"
                                                  << "--version"
                                                  << "Quartzel "

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QScopedValueRollback>
 
+#include <cmath>
+
 using namespace advspin;
 
 namespace {
@@ -81,12 +83,15 @@ double TAdvSpinEdit::DateValue() const
     return date ? *date + timeFractionOf(m_storedDate) : m_minDateValue;
 }
 
+// A NaN has no date and is refused; any other value is limited to the dates the text can show.
 void TAdvSpinEdit::setDateValue(double value)
 {
-    m_storedDate = value;
+    if (std::isnan(value))
+        return;
+    m_storedDate = limitedToDateRange(value);
     if (m_loading)
         return;
-    m_storedDate = ClampDateValue(value);
+    m_storedDate = limitedToDateRange(ClampDateValue(value));
     const int caret = caretPosition();
     replaceText(formatDate(m_storedDate, localeFormat().shortDateFormat));
     setCursorPosition(caret);
@@ -104,12 +109,15 @@ double TAdvSpinEdit::TimeValue() const
     return time ? *time + wholeDaysOf(m_storedTime) : 0.0;
 }
 
+// The same date-time rules as for dates.
 void TAdvSpinEdit::setTimeValue(double value)
 {
-    m_storedTime = value;
+    if (std::isnan(value))
+        return;
+    m_storedTime = limitedToDateRange(value);
     if (m_loading)
         return;
-    m_storedTime = ClampDateValue(value);
+    m_storedTime = limitedToDateRange(ClampDateValue(value));
     const int caret = caretPosition();
     replaceText(formatTime(m_storedTime, localeFormat().timeSeparator, m_showSeconds));
     setCursorPosition(caret);
@@ -182,6 +190,7 @@ void TAdvSpinEdit::reapplySpinType()
 
 void TAdvSpinEdit::setPrecision(int value)
 {
+    value = std::min(value, maxPrecision);
     if (value == m_precision)
         return;
     m_precision = value;
@@ -351,7 +360,8 @@ void TAdvSpinEdit::stepByKind(int direction, int caret)
         stepTimeField(direction, caret);
         break;
     case sptHex:
-        setHexValue(addWrapping(HexValue(), direction * m_increment));
+        // In 64 bits, so that stepping down by an Increment of INT_MIN does not overflow.
+        setHexValue(addWrapping(HexValue(), qint64{direction} * m_increment));
         break;
     }
 }

@@ -74,10 +74,12 @@ public:
     double FloatValue() const;
     void setFloatValue(double value);
     // Date from the short date text plus the stored time of day; now while the text is "0" or
-    // empty, MinDateValue when it does not convert.
+    // empty, MinDateValue when it does not convert. The setter refuses a NaN and limits any other
+    // value to the years 1..9999.
     double DateValue() const;
     void setDateValue(double value);
-    // Time of day from the text plus the stored whole days; 0.0 when blank or unconvertible.
+    // Time of day from the text plus the stored whole days; 0.0 when blank or unconvertible. The
+    // setter refuses and limits values as the date setter does.
     double TimeValue() const;
     void setTimeValue(double value);
     // Hex value of the text after its "0x" prefix. The setter does not clamp; a text longer than
@@ -118,7 +120,8 @@ public:
     // Writing the kind reformats the text in the new kind without raising OnChange.
     TAdvSpinType SpinType() const { return m_spinType; }
     void setSpinType(TAdvSpinType value);
-    // Decimals of the float text: < 0 short general format, 0 general, > 0 fixed.
+    // Decimals of the float text: < 0 short general format, 0 general, > 0 fixed; at most
+    // maxPrecision (338, beyond which a double has no digits).
     int Precision() const { return m_precision; }
     void setPrecision(int value);
     // Only takes effect while SpinType is sptTime.
@@ -215,8 +218,8 @@ private:
     void cutChecked();
     bool acceptInFloat(QChar& key, bool accepted) const;
     bool editable() const;
-    void guardContextMenu(QMenu& menu);
-    bool leftPressOnEditItself(Qt::FocusReason reason) const;
+    QMenu* createContextMenu();
+    bool pressOnEditItself(Qt::FocusReason reason) const;
     bool enterControl(Qt::FocusReason reason);
     bool leaveControl(Qt::FocusReason reason);
     void focusInWithoutBaseSelection(QFocusEvent* event);
@@ -256,7 +259,7 @@ private:
     QString m_lastText; // the text as of the last change signal
     // Set on entry, cleared on exit: a window switch neither leaves nor re-enters the control.
     bool m_isActiveControl{false};
-    // Entry by a mouse press while the editor is disabled: the press must not undo the selection.
+    // Entry by a mouse press that selected the whole text: the press must not undo the selection.
     bool m_keepSelectionOnPress{false};
 
     // --- Appearance (AdvSpinLook.cpp): button pair, layout, colours, flat style, label -------

@@ -2,6 +2,7 @@
 
 #include "ASXPVS.h"
 
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -229,15 +230,36 @@ void TAdvTimerSpeedButton::changeEvent(QEvent* event)
     // A disabled widget gets no release, so a press it holds would never end
     // and its timer would click on once the button is enabled again.
     if (event->type() == QEvent::EnabledChange && !isEnabled()) {
-        dropPress();
-        stopRepeatTimer();
+        abandonPress();
     }
     QWidget::changeEvent(event);
+}
+
+// A hidden button, or one in a window that a modal window blocks, gets no
+// release either.
+void TAdvTimerSpeedButton::hideEvent(QHideEvent* event)
+{
+    abandonPress();
+    QWidget::hideEvent(event);
+}
+
+bool TAdvTimerSpeedButton::event(QEvent* event)
+{
+    if (event->type() == QEvent::WindowBlocked) {
+        abandonPress();
+    }
+    return QWidget::event(event);
 }
 
 void TAdvTimerSpeedButton::RepeatTick()
 {
     m_repeatTimer->setInterval(repeatIntervalMs);
+    // A popup or another window may have taken the release: once the left
+    // button is up, no release will come here.
+    if (!(QGuiApplication::mouseButtons() & Qt::LeftButton)) {
+        abandonPress();
+        return;
+    }
     if (!m_pressed || !m_holdsMouse) {
         return;
     }
@@ -264,6 +286,12 @@ void TAdvTimerSpeedButton::stopRepeatTimer()
     if (m_repeatTimer) {
         m_repeatTimer->stop();
     }
+}
+
+void TAdvTimerSpeedButton::abandonPress()
+{
+    dropPress();
+    stopRepeatTimer();
 }
 
 void TAdvTimerSpeedButton::dropPress()
@@ -545,7 +573,9 @@ void TAdvSpinButton::keyPressEvent(QKeyEvent* event)
         m_downButton->Click();
         break;
     default:
-        QWidget::keyPressEvent(event);
+        // Accepted, so that a key the pair ignores does not travel on to the parent: inside a
+        // spin edit it would type into the edit.
+        event->accept();
         break;
     }
 }

@@ -25,7 +25,9 @@ enum class TButtonArrow { baLeft, baRight, baUp, baDown };
 // pressed state with the mouse held; releasing over it raises OnClick. With
 // AutoRepeat a press (of any mouse button) starts AutoRepeatTimer: the first
 // tick comes after 400 ms, then one every 100 ms, and each tick clicks while the
-// button is pressed and holds the mouse. UI thread only.
+// button is pressed and holds the mouse. The press and its repeat end without a
+// release once the left button is up at a tick, or when the button is disabled,
+// hidden or blocked by a modal window. UI thread only.
 class TAdvTimerSpeedButton : public QWidget
 {
     Q_OBJECT
@@ -68,12 +70,14 @@ public:
     void Click();
 
 protected:
+    bool event(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
     // One tick of AutoRepeatTimer. An exception from the click stops the timer
@@ -83,6 +87,7 @@ protected:
 private:
     void startRepeatTimer();
     void stopRepeatTimer();
+    void abandonPress();
     void dropPress();
     void invalidateParent();
     bool themedDrawing() const;
@@ -109,7 +114,8 @@ private:
 // reports clicks (OnUpClick, OnDownClick; Sender is the pair); the stepping
 // belongs to whoever handles them. Pressing a button gives the keyboard focus to
 // FocusControl. While the pair itself holds the focus, Space clicks the focused
-// button and Up / Down click the up / down button. UI thread only.
+// button and Up / Down click the up / down button; it swallows every other key
+// (Tab still moves the focus). UI thread only.
 class TAdvSpinButton : public QWidget
 {
     Q_OBJECT

@@ -11,6 +11,7 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QStyleHints>
 
 using namespace advspin;
 
@@ -86,9 +87,12 @@ bool isWindowSwitch(Qt::FocusReason reason)
     return reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
 }
 
-QString menuText(const QString& caption, QKeySequence::StandardKey key)
+// A menu caption with its shortcut, where the application shows shortcuts in context menus.
+QString menuCaption(const QString& caption, QKeySequence::StandardKey key)
 {
-    return caption + u'\t' + QKeySequence(key).toString(QKeySequence::NativeText);
+    const bool shown = !QCoreApplication::testAttribute(Qt::AA_DontShowShortcutsInContextMenus) &&
+                       QGuiApplication::styleHints()->showShortcutsInContextMenus();
+    return shown ? caption + u'\t' + QKeySequence(key).toString(QKeySequence::NativeText) : caption;
 }
 
 } // namespace
@@ -231,6 +235,11 @@ QString TAdvSpinEdit::characterMessage(QChar character)
     if (character == u'+') {
         character = QChar();
     } else if (character == u'-' && !minusIsDateSeparator) {
+        // A locked edit keeps its sign like any other character it refuses.
+        if (m_signed && !editable()) {
+            MessageBeep();
+            return {};
+        }
         character = QChar();
         toggleSign();
         keyPress(QChar(u'-'));
@@ -373,37 +382,45 @@ void TAdvSpinEdit::cutChecked()
 
 void TAdvSpinEdit::contextMenuEvent(QContextMenuEvent* event)
 {
-    const std::unique_ptr<QMenu> menu(createStandardContextMenu());
-    guardContextMenu(*menu);
+    const std::unique_ptr<QMenu> menu(createContextMenu());
     menu->exec(event->globalPos());
 }
 
-// The standard menu's paste and cut go through the same guards as the keys, and nothing in it
-// may change the text while the editor is disabled.
-void TAdvSpinEdit::guardContextMenu(QMenu& menu)
+// The line edit's standard entries, built here so that each entry is an action of our own, bound
+// to the guarded operation whatever its caption says (captions vary with the translation and with
+// whether shortcuts are shown). Nothing that changes the text is offered to a locked edit.
+QMenu* TAdvSpinEdit::createContextMenu()
 {
-    for (QAction* action : menu.actions()) {
-        const QString caption = action->text();
-        if (caption == menuText(QLineEdit::tr("&Paste"), QKeySequence::Paste)) {
-            disconnect(action, &QAction::triggered, nullptr, nullptr);
-            connect(action, &QAction::triggered, this, &TAdvSpinEdit::pasteChecked);
-        } else if (caption == menuText(QLineEdit::tr("Cu&t"), QKeySequence::Cut)) {
-            disconnect(action, &QAction::triggered, nullptr, nullptr);
-            connect(action, &QAction::triggered, this, &TAdvSpinEdit::cutChecked);
-        }
-        const bool changesText = caption == menuText(QLineEdit::tr("&Undo"), QKeySequence::Undo) ||
-                                 caption == menuText(QLineEdit::tr("&Redo"), QKeySequence::Redo) ||
-                                 caption == QLineEdit::tr("Delete");
-        if (changesText && !m_editorEnabled)
-            action->setEnabled(false);
-    }
+    auto* menu = new QMenu(this);
+    const bool changeable = editable();
+    const bool selected = hasSelectedText();
+    const auto add = [this, menu](const QString& caption, bool enabled, auto slot) {
+        QAction* action = menu->addAction(caption);
+        action->setEnabled(enabled);
+        connect(action, &QAction::triggered, this, slot);
+    };
+    add(menuCaption(QLineEdit::tr("&Undo"), QKeySequence::Undo), changeable && isUndoAvailable(),
+        &QLineEdit::undo);
+    add(menuCaption(QLineEdit::tr("&Redo"), QKeySequence::Redo), changeable && isRedoAvailable(),
+        &QLineEdit::redo);
+    menu->addSeparator();
+    add(menuCaption(QLineEdit::tr("Cu&t"), QKeySequence::Cut), changeable && selected,
+        &TAdvSpinEdit::cutChecked);
+    add(menuCaption(QLineEdit::tr("&Copy"), QKeySequence::Copy), selected, &QLineEdit::copy);
+    add(menuCaption(QLineEdit::tr("&Paste"), QKeySequence::Paste),
+        changeable && !QGuiApplication::clipboard()->text().isEmpty(), &TAdvSpinEdit::pasteChecked);
+    add(QLineEdit::tr("Delete"), changeable && selected, &QLineEdit::del);
+    menu->addSeparator();
+    add(menuCaption(QLineEdit::tr("Select All"), QKeySequence::SelectAll),
+        !text().isEmpty() && selectedText() != text(), &QLineEdit::selectAll);
+    return menu;
 }
 
 // --- focus -----------------------------------------------------------------------------------
 
-// A press of the left button on the edit gives MouseFocusReason; a press on one of the edit's
+// A press of any mouse button on the edit gives MouseFocusReason; a press on one of the edit's
 // own child buttons does too (the focus passes up to the edit), but counts as entry by button.
-bool TAdvSpinEdit::leftPressOnEditItself(Qt::FocusReason reason) const
+bool TAdvSpinEdit::pressOnEditItself(Qt::FocusReason reason) const
 {
     return reason == Qt::MouseFocusReason && childAt(mapFromGlobal(QCursor::pos())) == nullptr;
 }
@@ -419,10 +436,13 @@ void TAdvSpinEdit::focusInEvent(QFocusEvent* event)
 }
 
 // Order on focus loss: the line edit's handling, the empty-text rule, then (only when the focus
-// moved on within the window) the exit correction and OnExit.
+// moved on within the window) the exit correction and OnExit. A popup such as the context menu
+// borrows the focus and gives it back: that is no loss at all.
 void TAdvSpinEdit::focusOutEvent(QFocusEvent* event)
 {
     QLineEdit::focusOutEvent(event);
+    if (event->reason() == Qt::PopupFocusReason)
+        return;
     lookFocusOut();
     resetEmptyText();
     if (leaveControl(event->reason())) {
@@ -438,8 +458,11 @@ bool TAdvSpinEdit::enterControl(Qt::FocusReason reason)
 {
     const bool entered = !(m_isActiveControl && isWindowSwitch(reason));
     m_isActiveControl = true;
-    const bool pressOnEdit = leftPressOnEditItself(reason);
-    if (entered && m_autoSelect && (!pressOnEdit || !m_editorEnabled)) {
+    const bool pressOnEdit = pressOnEditItself(reason);
+    // Only a left press places the caret; a right or middle press on the edit enters it as the
+    // keyboard does.
+    const bool leftPress = pressOnEdit && (QGuiApplication::mouseButtons() & Qt::LeftButton);
+    if (entered && m_autoSelect && (!leftPress || !m_editorEnabled)) {
         selectAll();
         m_keepSelectionOnPress = pressOnEdit;
     }
@@ -527,8 +550,8 @@ void TAdvSpinEdit::correctOnExit()
     }
 }
 
-// The press that gave the focus arrives after the entry; with the editor disabled the entry's
-// selection stays.
+// The press that gave the focus arrives after the entry; where the entry selected the whole
+// text (a press other than the left, or the editor disabled), the selection stays.
 void TAdvSpinEdit::mousePressEvent(QMouseEvent* event)
 {
     QLineEdit::mousePressEvent(event);

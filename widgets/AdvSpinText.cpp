@@ -1,6 +1,7 @@
 #include "AdvSpinText.h"
 
 #include "Convert.h"
+#include "DatePattern.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -58,14 +59,16 @@ QString trimmedText(const QString& text)
     return text.mid(first, last - first);
 }
 
-// The first character that is not a letter after a letter: the separator of a pattern.
+// The first character that is not a letter after a letter: the separator of a pattern. Quotes
+// and invisible format marks (Arabic dates put a right-to-left mark before each "/") are passed
+// over: they are not what a user types between the fields.
 QChar patternSeparator(const QString& pattern, QChar fallback)
 {
     bool seenLetter = false;
     for (const QChar c : pattern) {
         if (isAsciiLetter(c))
             seenLetter = true;
-        else if (seenLetter && c != u'\'')
+        else if (seenLetter && c != u'\'' && c.category() != QChar::Other_Format)
             return c;
     }
     return fallback;
@@ -353,6 +356,7 @@ double readFloat(const QString& text, QChar decimalSeparator, double fallback)
 
 QString formatFloat(double value, int precision, QChar decimalSeparator)
 {
+    precision = std::min(precision, maxPrecision);
     if (precision < 0)
         return generalFormat(value, significantDigitsShort, shortExponentDigits, decimalSeparator);
     if (precision == 0)
@@ -388,7 +392,7 @@ QString formatHex(int value)
     return QStringLiteral("0x") + QString::number(static_cast<std::uint32_t>(value), 16).toUpper();
 }
 
-int addWrapping(int value, int delta)
+int addWrapping(int value, qint64 delta)
 {
     return static_cast<int>(static_cast<std::uint32_t>(value) + static_cast<std::uint32_t>(delta));
 }
@@ -421,11 +425,12 @@ std::array<DateField, 3> dateFieldOrder(const QString& shortDateFormat)
 {
     std::array<DateField, 3> order{DateField::Day, DateField::Month, DateField::Year};
     std::size_t found = 0;
-    for (const QChar c : shortDateFormat) {
-        const std::optional<DateField> field = c == u'd'   ? std::optional(DateField::Day)
-                                               : c == u'M' ? std::optional(DateField::Month)
-                                               : c == u'y' ? std::optional(DateField::Year)
-                                                           : std::nullopt;
+    for (const DatePatternToken& token : datePatternTokens(shortDateFormat)) {
+        const std::optional<DateField> field =
+            token.field == u'd'   ? std::optional(DateField::Day)
+            : token.field == u'M' ? std::optional(DateField::Month)
+            : token.field == u'y' ? std::optional(DateField::Year)
+                                  : std::nullopt;
         if (!field ||
             std::find(order.begin(), order.begin() + found, *field) != order.begin() + found)
             continue;
@@ -454,6 +459,15 @@ double dateTimeOf(const QDate& date, int msecsOfDay)
     return static_cast<double>(dateTimeEpoch().daysTo(date)) + msecsOfDay / msecsPerDay;
 }
 
+double limitedToDateRange(double dateTime)
+{
+    // A negative date-time carries its time of day as a positive fraction below the whole days.
+    const double lastMsecOfDay = (msecsPerDay - 1.0) / msecsPerDay;
+    static const double first = dateTimeOf(QDate(1, 1, 1)) - lastMsecOfDay;
+    static const double last = dateTimeOf(QDate(9999, 12, 31)) + lastMsecOfDay;
+    return std::clamp(dateTime, first, last);
+}
+
 QDate dateOf(double dateTime)
 {
     return dateTimeEpoch().addDays(static_cast<qint64>(wholeDaysOf(dateTime)));
@@ -478,15 +492,16 @@ double wholeDaysOf(double dateTime)
 std::optional<double> parseDate(const QString& text, const QString& shortDateFormat,
                                 QChar dateSeparator)
 {
-    const QStringList fields = trimmedText(text).split(dateSeparator);
-    if (fields.size() != 3)
+    const std::optional<std::array<QString, 3>> fields =
+        dateDigitRuns(trimmedText(text), shortDateFormat, dateSeparator);
+    if (!fields)
         return std::nullopt;
     const std::array<DateField, 3> order = dateFieldOrder(shortDateFormat);
     int day = 0;
     int month = 0;
     int year = 0;
     for (std::size_t i = 0; i < order.size(); ++i) {
-        const std::optional<int> value = fieldValue(fields[static_cast<qsizetype>(i)], 10000);
+        const std::optional<int> value = fieldValue((*fields)[i], 10000);
         if (!value)
             return std::nullopt;
         switch (order[i]) {
@@ -510,23 +525,20 @@ std::optional<double> parseDate(const QString& text, const QString& shortDateFor
 QString formatDate(double dateTime, const QString& shortDateFormat)
 {
     const QDate date = dateOf(dateTime);
+    const auto padded = [](int value, qsizetype width) {
+        return QString::number(value).rightJustified(width, u'0');
+    };
     QString text;
-    for (qsizetype i = 0; i < shortDateFormat.size();) {
-        const QChar c = shortDateFormat[i];
-        qsizetype run = 1;
-        while (i + run < shortDateFormat.size() && shortDateFormat[i + run] == c)
-            ++run;
-        const int width = run >= 2 ? 2 : 1;
-        if (c == u'd')
-            text += QString::number(date.day()).rightJustified(width, u'0');
-        else if (c == u'M')
-            text += QString::number(date.month()).rightJustified(width, u'0');
-        else if (c == u'y')
-            text += run <= 2 ? QString::number(date.year() % 100).rightJustified(2, u'0')
-                             : QString::number(date.year()).rightJustified(4, u'0');
-        else if (c != u'\'')
-            text += QString(run, c);
-        i += run;
+    for (const DatePatternToken& token : datePatternTokens(shortDateFormat)) {
+        const qsizetype width = std::min<qsizetype>(token.run, 2);
+        if (token.field == u'd')
+            text += padded(date.day(), width);
+        else if (token.field == u'M')
+            text += padded(date.month(), width);
+        else if (token.field == u'y')
+            text += token.run <= 2 ? padded(date.year() % 100, 2) : padded(date.year(), 4);
+        else
+            text += token.literal;
     }
     return text;
 }

@@ -49,6 +49,9 @@ int clampInteger(int value, int minValue, int maxValue);
 std::optional<double> parseFloat(const QString& text, QChar decimalSeparator);
 // The value of a float text: 0.0 when blank, the fallback when it does not convert.
 double readFloat(const QString& text, QChar decimalSeparator, double fallback);
+// The most decimals a float text has: the 15 significant digits of the smallest double
+// (4.9E-324) end at the 338th decimal, so more would only add zeros.
+constexpr int maxPrecision = 338;
 // The float text by precision: < 0 general with 4 significant digits (exponent of at least four
 // digits), 0 general with 15 significant digits, > 0 fixed with that many decimals.
 QString formatFloat(double value, int precision, QChar decimalSeparator);
@@ -64,7 +67,7 @@ int parseHex(const QString& text);
 // "0x" and upper-case digits without leading zeros; negative values as 32-bit two's complement.
 QString formatHex(int value);
 // value + delta with 32-bit wrap-around, as the hex digits show it.
-int addWrapping(int value, int delta);
+int addWrapping(int value, qint64 delta);
 
 // --- the smart step -------------------------------------------------------------------------
 
@@ -96,6 +99,9 @@ DateField dateFieldAt(const QString& text, int caret, QChar dateSeparator,
                       const QString& shortDateFormat);
 
 double dateTimeOf(const QDate& date, int msecsOfDay = 0);
+// The date-time limited to the days a date text can show, 1 January 0001 to 31 December 9999
+// (a NaN stays NaN).
+double limitedToDateRange(double dateTime);
 QDate dateOf(double dateTime);
 double currentDateTime();
 // The signed fraction of the day and the whole days (truncated toward zero).
