@@ -7,7 +7,7 @@
 #include <QTemporaryFile>
 #include <QTest>
 
-enum class Failure { MissingDevice, RegularFile, ParityOnPty, WriteAfterHangUp };
+enum class Failure { RegularFile, ParityOnPty, WriteAfterHangUp };
 Q_DECLARE_METATYPE(Failure)
 
 // The port object on real pseudo-terminals through the Linux device layer.
@@ -198,9 +198,6 @@ void TestBCPortPty::failureDetail_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("detail"); // PATH stands for the port's path
 
-    QTest::newRow("ENOENT: the device does not exist")
-        << Failure::MissingDevice << message(ComPortMessages::NoSuchPort)
-        << "open PATH: No such file or directory";
     QTest::newRow("ENOTTY: a plain file opens, but is no serial port")
         << Failure::RegularFile << message(ComPortMessages::SetupCommFailed)
         << "tcgetattr PATH: Inappropriate ioctl for device (not a serial port)";
@@ -218,10 +215,6 @@ namespace {
 void provoke(Failure failure, TBComPort& port, PtyPair& pty, const QString& plainFile)
 {
     switch (failure) {
-    case Failure::MissingDevice:
-        port.setPort(QStringLiteral("/dev/quartzel-no-such-tty"));
-        port.Open();
-        return;
     case Failure::RegularFile:
         port.setPort(plainFile);
         port.Open();
