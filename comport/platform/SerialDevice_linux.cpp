@@ -863,9 +863,9 @@ private:
         return events;
     }
 
+    const std::string m_path; // as opened, for what is reported
     // Destroyed in reverse: the watcher first, the tty (HUPCL drops DTR and
     // RTS, the flock goes with it) before the lock file.
-    const std::string m_path;
     detail::UucpLock m_lock;
     Fd m_tty;
     Fd m_epoll;

@@ -16,7 +16,7 @@ trees="$root/build-sanitize"
 all_tests=(tst_convert tst_advspin_text tst_advspin_value tst_advspin_keys tst_bcport
            tst_serialports tst_inifile tst_settings tst_commandline tst_register tst_ifresponder
            tst_terminationsignals tst_serial_linux tst_bcport_pty tst_comthread tst_frontpanel
-           tst_rigctld)
+           tst_rigctld tst_translations)
 threaded_tests=(tst_serial_linux tst_bcport tst_bcport_pty tst_comthread tst_frontpanel)
 
 # Configures a clang build tree with the given sanitizers and builds the tests.
