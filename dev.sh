@@ -10,7 +10,10 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 build="$here/build"
 
+# qt6-tools-dev brings CMake's LinguistTools (lupdate, lrelease) for the
+# translations; qt6-translations-l10n Qt's own texts in Russian.
 packages=(cmake ninja-build g++ qt6-base-dev libxkbcommon-dev fonts-liberation2
+          qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
           desktop-file-utils appstream dpkg-dev lintian xvfb xauth xdotool x11-utils
           libhamlib-utils)
 

@@ -3,6 +3,7 @@
 #include "AdvSpin.h"
 #include "Application.h"
 #include "BCPort.h"
+#include "ComDiagnostics.h"
 #include "Convert.h"
 #include "IniFile.h"
 #include "SerialPorts.h"
@@ -507,7 +508,7 @@ void TMainForm::BComPort1EventsStopped(QObject*, const QString& reason)
 {
     if (m_BComPort1->Close())
         showPanelClosed();
-    ShowErrorMessage(reason);
+    ShowErrorMessage(comport::translatedMessage(reason));
 }
 
 void TMainForm::ShowCTS(bool lit)

@@ -37,7 +37,8 @@ bool TRigctlServer::listen(const RigctldSetting& setting)
 {
     QHostAddress address;
     if (!address.setAddress(setting.address)) {
-        m_addressError = QStringLiteral("'%1' is not an IP address").arg(setting.address);
+        m_addressError = QCoreApplication::translate("TRigctlServer", "'%1' is not an IP address")
+                             .arg(setting.address);
         return false;
     }
     m_addressError.clear();
@@ -155,8 +156,9 @@ TRigctlService::TRigctlService(TMainForm& form, const CommandLineOptions& option
         return;
     m_server = std::make_unique<TRigctlServer>(m_rig);
     if (!m_server->listen(setting)) {
-        ShowErrorMessage(QStringLiteral("Cannot serve Hamlib clients on %1: %2")
-                             .arg(formatRigctldSetting(setting), m_server->errorString()));
+        ShowErrorMessage(
+            QCoreApplication::translate("TRigctlServer", "Cannot serve Hamlib clients on %1: %2")
+                .arg(formatRigctldSetting(setting), m_server->errorString()));
         m_server.reset();
     }
 }

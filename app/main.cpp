@@ -3,6 +3,7 @@
 #include "Application.h"
 #include "RigctlServer.h"
 #include "TerminationSignals.h"
+#include "Translations.h"
 
 #include <QFont>
 #include <cstdlib>
@@ -43,6 +44,7 @@ int main(int argc, char* argv[])
     int result = 0;
     {
         TApplication app(argc, argv);
+        installTranslations(app);
         substituteDesignFonts();
         TMainFormSetup setup;
         setup.options = processCommandLine();

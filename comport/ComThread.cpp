@@ -52,7 +52,7 @@ QString reasonOf(const std::exception_ptr& error)
     } catch (const std::exception& e) {
         return QString::fromUtf8(e.what());
     } catch (...) {
-        return QStringLiteral("Обработка событий порта прервана");
+        return QString::fromUtf8(ComPortMessages::EventsInterrupted);
     }
 }
 

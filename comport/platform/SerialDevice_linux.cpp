@@ -4,12 +4,15 @@
 #include "InterruptibleThread_linux.h"
 #include "SerialLock_linux.h"
 #include "SerialSpeed_linux.h"
+#include "SystemError.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <fcntl.h>
+#include <grp.h>
 #include <linux/serial.h>
 #include <mutex>
 #include <poll.h>
@@ -17,6 +20,7 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/timerfd.h>
 #include <termios.h>
 #include <unistd.h>
@@ -89,6 +93,39 @@ bool unsupportedRequest(int error)
 bool deviceGoneError(int error)
 {
     return error == EIO || error == ENODEV || error == ENXIO;
+}
+
+// Debian gives serial devices to the group dialout; a user outside it may
+// not open them.
+bool ownedByDialout(const std::string& path)
+{
+    struct stat info
+    {
+    };
+    if (stat(path.c_str(), &info) != 0)
+        return false;
+    std::vector<char> buffer(4096);
+    group entry{};
+    group* found = nullptr;
+    while (getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &found) == ERANGE &&
+           buffer.size() < (std::size_t(1) << 20))
+        buffer.resize(buffer.size() * 2);
+    return found && std::strcmp(found->gr_name, "dialout") == 0;
+}
+
+FailureHint openFailureHint(const std::string& path, int error)
+{
+    return error == EACCES && ownedByDialout(path) ? FailureHint::NotInDialoutGroup
+                                                   : FailureHint::None;
+}
+
+// "9600 bit/s 8N1": the rate and the frame as terminal programs write them.
+std::string describe(const Dcb& dcb)
+{
+    constexpr const char* parities[] = {"N", "O", "E", "M", "S"};
+    constexpr const char* stopBits[] = {"1", "1.5", "2"};
+    return std::to_string(dcb.BaudRate) + " bit/s " + std::to_string(dcb.ByteSize) +
+           parities[dcb.Parity] + stopBits[dcb.StopBits];
 }
 
 using detail::Fd;
@@ -166,8 +203,7 @@ private:
 
 enum class Readiness { Ready, TimedOut, Aborted, Failed };
 
-template <class Duration>
-Deadline deadlineAfter(const std::optional<Duration>& wait)
+template <class Duration> Deadline deadlineAfter(const std::optional<Duration>& wait)
 {
     return wait ? Clock::now() + *wait : noDeadline;
 }
@@ -296,7 +332,10 @@ enum class Source : std::uint32_t { Tty, Wake, Modem, TxTimer, PollTimer };
 class LinuxDevice final : public Device
 {
 public:
-    LinuxDevice(Fd tty, detail::UucpLock lock) : m_lock(std::move(lock)), m_tty(std::move(tty)) {}
+    LinuxDevice(Fd tty, detail::UucpLock lock, std::string path)
+        : m_path(std::move(path)), m_lock(std::move(lock)), m_tty(std::move(tty))
+    {
+    }
 
     ~LinuxDevice() override
     {
@@ -307,14 +346,16 @@ public:
         // The exclusive flag outlives our descriptor where the tty itself
         // lives on (a pty whose master stays open): the next open would fail.
         ioctl(fd(), TIOCNXCL);
+        if (changesLogged())
+            reportChange(m_path, "closed");
     }
 
-    // Returns 0, or the errno of what could not be set up. TIOCEXCL comes
-    // first, so that the destructor clears it after any later failure.
+    // Returns 0, or the errno of what could not be set up (reported). TIOCEXCL
+    // comes first, so that the destructor clears it after any later failure.
     int setUp()
     {
         if (ioctl(fd(), TIOCEXCL) != 0)
-            return errno;
+            return setUpFailed("ioctl TIOCEXCL");
         m_epoll = Fd(epoll_create1(EPOLL_CLOEXEC));
         m_wake = Fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
         m_modemChange = Fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
@@ -322,13 +363,13 @@ public:
         m_pollTimer = Fd(timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK));
         if (!m_epoll.valid() || !m_wake.valid() || !m_modemChange.valid() || !m_txTimer.valid() ||
             !m_pollTimer.valid())
-            return errno;
+            return setUpFailed("eventfd/timerfd");
         // Edge-triggered: one event per arrival and none while the bytes sit
         // unread, like the receive event of the classic comm API.
         if (!watch(m_tty, Source::Tty, EPOLLIN | EPOLLET) || !watch(m_wake, Source::Wake) ||
             !watch(m_modemChange, Source::Modem) || !watch(m_txTimer, Source::TxTimer) ||
             !watch(m_pollTimer, Source::PollTimer))
-            return errno;
+            return setUpFailed("epoll_ctl");
         probeLines();
         std::uint32_t baud = 0;
         if (detail::lineSpeed(fd(), baud))
@@ -353,23 +394,26 @@ public:
     {
         if (!validDcb(dcb)) {
             errno = EINVAL;
-            return false;
+            return failed("line settings", FailureHint::SettingsRefused);
         }
         termios previous{};
         std::uint32_t previousSpeed = 0;
-        if (tcgetattr(fd(), &previous) != 0 || !detail::lineSpeed(fd(), previousSpeed))
-            return failed();
+        if (tcgetattr(fd(), &previous) != 0)
+            return failed("tcgetattr");
+        if (!detail::lineSpeed(fd(), previousSpeed))
+            return failed("ioctl TCGETS2");
         termios wanted = previous;
         applyFrame(wanted, dcb);
         if (!applyLineSettings(wanted, dcb.BaudRate)) {
-            const int error = errno;
+            // Back to what the device had; the failure is reported already.
             tcsetattr(fd(), TCSANOW, &previous);
             std::uint32_t restored = 0;
             detail::setLineSpeed(fd(), previousSpeed, restored);
-            errno = error;
-            return failed();
+            return false;
         }
         m_characterTime = characterTime(dcb.BaudRate, dcb);
+        if (changesLogged())
+            reportChange(m_path, "line settings " + describe(dcb));
         const auto lineOn = [&dcb](unsigned shift) {
             return ((dcb.flags >> shift) & dcbFlag::lineControlMask) == dcbFlag::lineEnabled;
         };
@@ -444,12 +488,12 @@ public:
             if (n == 0) {
                 // A hung-up tty reads as end of file; bytes still queued are lost.
                 errno = EIO;
-                return failed();
+                return failed("read");
             }
             if (errno == EINTR)
                 continue;
             if (errno != EAGAIN)
-                return failed();
+                return failed("read");
             if (plan.returnAtOnce)
                 return true;
             switch (waitReady(fd(), POLLIN, std::min(total, interval), m_rxAbort, generation)) {
@@ -458,9 +502,10 @@ public:
             case Readiness::TimedOut:
                 return true;
             case Readiness::Aborted:
-                return false;
+                errno = ECANCELED;
+                return failed("read");
             case Readiness::Failed:
-                return failed();
+                return failed("read");
             }
         }
         return true;
@@ -484,7 +529,7 @@ public:
             else if (errno == EINTR)
                 continue;
             if (errno != EAGAIN)
-                return writeEnded(written, failed());
+                return writeEnded(written, failed("write"));
             switch (waitReady(fd(), POLLOUT, deadline, m_txAbort, generation)) {
             case Readiness::Ready:
                 continue;
@@ -492,9 +537,10 @@ public:
                 // Completes the write with fewer bytes, which is a success.
                 return writeEnded(written, true);
             case Readiness::Aborted:
-                return writeEnded(written, false);
+                errno = ECANCELED;
+                return writeEnded(written, failed("write"));
             case Readiness::Failed:
-                return writeEnded(written, failed());
+                return writeEnded(written, failed("write"));
             }
         }
         return writeEnded(written, true);
@@ -505,15 +551,17 @@ public:
         status = {};
         int inQueue = 0;
         int outQueue = 0;
-        if (ioctl(fd(), FIONREAD, &inQueue) != 0 || ioctl(fd(), TIOCOUTQ, &outQueue) != 0)
-            return failed();
+        if (ioctl(fd(), FIONREAD, &inQueue) != 0)
+            return failed("ioctl FIONREAD");
+        if (ioctl(fd(), TIOCOUTQ, &outQueue) != 0)
+            return failed("ioctl TIOCOUTQ");
         status.inQueue = static_cast<std::uint32_t>(inQueue);
         status.outQueue = static_cast<std::uint32_t>(outQueue);
         if (m_hasCounters) {
             const std::lock_guard lock(m_errorMutex);
             serial_icounter_struct now{};
             if (ioctl(fd(), TIOCGICOUNT, &now) != 0)
-                return failed();
+                return failed("ioctl TIOCGICOUNT");
             status.errors = detail::errorBits(m_errorBase, now);
             m_errorBase = now;
         }
@@ -525,7 +573,7 @@ public:
         status = 0;
         int lines = 0;
         if (ioctl(fd(), TIOCMGET, &lines) != 0)
-            return unsupportedRequest(errno) || failed();
+            return unsupportedRequest(errno) || failed("ioctl TIOCMGET");
         status = detail::modemStatusBits(lines);
         return true;
     }
@@ -543,14 +591,14 @@ public:
             return switchLine(TIOCM_DTR, false);
         }
         errno = EINVAL;
-        return false;
+        return failed("escape");
     }
 
     bool purge(std::uint32_t flags) override
     {
         if ((flags & ~purgeFlags) != 0) {
             errno = EINVAL;
-            return false;
+            return failed("purge");
         }
         if ((flags & purge::TxAbort) != 0)
             m_txAbort.abort();
@@ -559,7 +607,7 @@ public:
         // Bytes already handed to the kernel can only be dropped by a flush.
         const bool flushed = ((flags & purge::TxClear) == 0 || tcflush(fd(), TCOFLUSH) == 0) &&
                              ((flags & purge::RxClear) == 0 || flushInput());
-        return flushed ? alive() : failed();
+        return flushed ? alive() : failed("tcflush");
     }
 
     std::intptr_t nativeHandle() const override { return fd(); }
@@ -575,19 +623,27 @@ private:
         return epoll_ctl(m_epoll.get(), EPOLL_CTL_ADD, source.get(), &event) == 0;
     }
 
-    // Reports a failed call, and remembers a device that has gone so that
-    // every later wait fails at once.
-    bool failed()
+    // Reports the call that failed with errno, and remembers a device that
+    // has gone so that every later wait fails at once.
+    bool failed(const char* call, FailureHint hint = FailureHint::None)
     {
         if (deviceGoneError(errno))
             m_gone = true;
+        reportFailure({call, m_path, errno, hint});
         return false;
+    }
+
+    int setUpFailed(const char* call)
+    {
+        const int error = errno;
+        failed(call);
+        return error;
     }
 
     bool alive()
     {
         int waiting = 0;
-        return ioctl(fd(), FIONREAD, &waiting) == 0 || failed();
+        return ioctl(fd(), FIONREAD, &waiting) == 0 || failed("ioctl FIONREAD");
     }
 
     CommTimeouts timeouts()
@@ -601,25 +657,32 @@ private:
         // The termios2 speed goes last: the glibc call above keeps the old rate.
         std::uint32_t achieved = 0;
         termios actual{};
-        if (tcsetattr(fd(), TCSANOW, &wanted) != 0 || !detail::setLineSpeed(fd(), baud, achieved) ||
-            tcgetattr(fd(), &actual) != 0)
-            return false;
+        if (tcsetattr(fd(), TCSANOW, &wanted) != 0)
+            return failed("tcsetattr");
+        if (!detail::setLineSpeed(fd(), baud, achieved))
+            return failed("ioctl TCSETS2");
+        if (tcgetattr(fd(), &actual) != 0)
+            return failed("tcgetattr");
         // tcsetattr succeeds when any part was taken; a pty, for one, forces
         // 8 bits without parity. A frame or rate the driver changed is refused.
-        if ((actual.c_cflag & frameFlags) != (wanted.c_cflag & frameFlags) ||
-            !detail::speedWithinTolerance(baud, achieved)) {
-            errno = EINVAL;
-            return false;
-        }
+        errno = EINVAL;
+        if ((actual.c_cflag & frameFlags) != (wanted.c_cflag & frameFlags))
+            return failed("tcsetattr", FailureHint::SettingsRefused);
+        if (!detail::speedWithinTolerance(baud, achieved))
+            return failed("ioctl TCSETS2", FailureHint::SettingsRefused);
         return true;
     }
 
     bool switchLine(int line, bool on)
     {
-        if (ioctl(fd(), on ? TIOCMBIS : TIOCMBIC, &line) == 0)
+        if (ioctl(fd(), on ? TIOCMBIS : TIOCMBIC, &line) == 0) {
+            if (changesLogged())
+                reportChange(m_path, std::string(line == TIOCM_DTR ? "DTR" : "RTS") +
+                                         (on ? " on" : " off"));
             return true;
+        }
         // No modem lines (a pty): the switch has nothing to act on.
-        return unsupportedRequest(errno) || failed();
+        return unsupportedRequest(errno) || failed(on ? "ioctl TIOCMBIS" : "ioctl TIOCMBIC");
     }
 
     void probeLines()
@@ -647,6 +710,8 @@ private:
                     if (unsupportedRequest(errno)) {
                         m_modemPolling = true;
                         signalEventFd(m_modemChange.get());
+                    } else {
+                        reportFailure({"ioctl TIOCMIWAIT", m_path, errno});
                     }
                     return;
                 }
@@ -673,7 +738,7 @@ private:
             if (errno == EINTR)
                 return true;
             m_gone = true;
-            return false;
+            return failed("epoll_wait");
         }
         bool lineActivity = false;
         for (int i = 0; i < n; ++i) {
@@ -681,8 +746,9 @@ private:
             case Source::Tty:
                 if ((ready[i].events & (EPOLLHUP | EPOLLERR)) != 0) {
                     epoll_ctl(m_epoll.get(), EPOLL_CTL_DEL, fd(), nullptr);
-                    m_gone = true;
-                    return false;
+                    // A hung-up tty: every later call on it gives EIO.
+                    errno = EIO;
+                    return failed("epoll_wait");
                 }
                 occurred |= receiveEvents();
                 break;
@@ -797,6 +863,7 @@ private:
         return events;
     }
 
+    const std::string m_path; // as opened, for what is reported
     // Destroyed in reverse: the watcher first, the tty (HUPCL drops DTR and
     // RTS, the flock goes with it) before the lock file.
     detail::UucpLock m_lock;
@@ -934,25 +1001,38 @@ std::unique_ptr<Device> openDevice(const std::string& path, const std::string& l
                                    OpenError& error)
 {
     error = OpenError::None;
-    const auto fail = [&error](int code) -> std::unique_ptr<Device> {
+    const auto fail = [&](const char* call, const std::string& on, int code,
+                          FailureHint hint = FailureHint::None) -> std::unique_ptr<Device> {
+        reportFailure({call, on, code, hint});
         error = openErrorFromErrno(code);
         return nullptr;
     };
     // The lock file comes first: opening a serial port raises DTR and RTS,
     // which must not happen under a program that holds it.
     UucpLock lock;
-    if (!lock.acquire(lockFilePath(lockDirectory, path)))
-        return fail(EBUSY);
+    const std::string lockFile = lockFilePath(lockDirectory, path);
+    if (!lock.acquire(lockFile))
+        return fail("lock", lockFile, EBUSY);
     // O_NOCTTY: the port must never become our controlling terminal, or a
     // hang-up would send us SIGHUP.
     Fd tty(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!tty.valid()) {
+        const int code = errno;
+        return fail("open", path, code, openFailureHint(path, code));
+    }
     termios attributes{};
-    if (!tty.valid() || tcgetattr(tty.get(), &attributes) != 0 ||
-        flock(tty.get(), LOCK_EX | LOCK_NB) != 0)
-        return fail(errno);
-    auto device = std::make_unique<LinuxDevice>(std::move(tty), std::move(lock));
-    if (const int problem = device->setUp())
-        return fail(problem);
+    if (tcgetattr(tty.get(), &attributes) != 0)
+        return fail("tcgetattr", path, errno,
+                    errno == ENOTTY ? FailureHint::NotASerialPort : FailureHint::None);
+    if (flock(tty.get(), LOCK_EX | LOCK_NB) != 0)
+        return fail("flock", path, errno);
+    auto device = std::make_unique<LinuxDevice>(std::move(tty), std::move(lock), path);
+    if (const int problem = device->setUp()) {
+        error = openErrorFromErrno(problem);
+        return nullptr;
+    }
+    if (changesLogged())
+        reportChange(path, "opened");
     return device;
 }
 
