@@ -10,8 +10,12 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 build="$here/build"
 
+# qt6-tools-dev brings CMake's LinguistTools (lupdate, lrelease) for the
+# translations; qt6-translations-l10n Qt's own texts in Russian.
 packages=(cmake ninja-build g++ qt6-base-dev libxkbcommon-dev fonts-liberation2
-          desktop-file-utils appstream dpkg-dev lintian xvfb xauth xdotool x11-utils)
+          qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
+          desktop-file-utils appstream dpkg-dev lintian xvfb xauth xdotool x11-utils
+          libhamlib-utils)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then

@@ -1,5 +1,7 @@
 #include "Application.h"
 
+#include "BCPort.h"
+#include "ComDiagnostics.h"
 #include "IniFile.h"
 #include "Version.h"
 
@@ -22,8 +24,11 @@ bool screenCanShowWindows()
 void reportToOperator(const QString& text, const QString& detail)
 {
     LogErrorMessage(text, detail);
-    if (screenCanShowWindows())
-        QMessageBox::critical(QApplication::activeWindow(), ApplicationTitle, text);
+    if (screenCanShowWindows()) {
+        const std::unique_ptr<QMessageBox> box =
+            newErrorMessageBox(text, detail, QApplication::activeWindow());
+        box->exec();
+    }
 }
 
 ErrorMessageSink& errorSink()
@@ -42,12 +47,14 @@ ErrorMessage currentExceptionMessage()
 {
     try {
         throw;
+    } catch (const EComPort& e) {
+        return {comport::translatedMessage(QString::fromUtf8(e.what())), e.detail()};
     } catch (const EIniFileException& e) {
         return {QString::fromUtf8(e.what()), e.detail()};
     } catch (const std::exception& e) {
         return {QString::fromUtf8(e.what()), {}};
     } catch (...) {
-        return {QStringLiteral("Unknown error"), {}};
+        return {QCoreApplication::translate("TApplication", "Unknown error"), {}};
     }
 }
 
@@ -75,6 +82,15 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
         ShowCurrentException();
     }
     return false;
+}
+
+std::unique_ptr<QMessageBox> newErrorMessageBox(const QString& text, const QString& detail,
+                                                QWidget* parent)
+{
+    auto box = std::make_unique<QMessageBox>(QMessageBox::Critical, ApplicationTitle, text,
+                                             QMessageBox::Ok, parent);
+    box->setDetailedText(detail);
+    return box;
 }
 
 void ShowErrorMessage(const QString& text, const QString& detail)

@@ -4,6 +4,9 @@
 #include <QLatin1String>
 #include <exception>
 #include <functional>
+#include <memory>
+
+class QMessageBox;
 
 // The application's title, the caption of its message boxes. It is not made
 // Qt's application display name: Qt would append that to the title bar of
@@ -30,6 +33,11 @@ public:
 using ErrorMessageSink = std::function<void(const QString& text, const QString& detail)>;
 void ShowErrorMessage(const QString& text, const QString& detail = {});
 void SetErrorMessageSink(ErrorMessageSink sink);
+
+// The message box of an error: `text`, and `detail` (when there is one) as
+// the box's detailed text, behind its "Show Details..." button.
+std::unique_ptr<QMessageBox> newErrorMessageBox(const QString& text, const QString& detail,
+                                                QWidget* parent = nullptr);
 
 // Writes the error to standard error as one line:
 // "<program>: <text> (<detail>)", or without the parentheses when there is no

@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "Translations.h"
 #include "Version.h"
 
 #include <QCommandLineOption>
@@ -43,18 +44,29 @@ std::optional<int> printAnswer(const ParsedCommandLine& parsed)
 ParsedCommandLine parseCommandLine(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Front panel for an Si570 synthesizer."));
+    parser.setApplicationDescription(
+        QCoreApplication::translate("CommandLine", "Front panel for an Si570 synthesizer."));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
     const QCommandLineOption portOption(
         QStringLiteral("port"),
-        QStringLiteral("Add <port> (a name such as ttyUSB0, or a device path) to the port "
-                       "list and select it."),
+        QCoreApplication::translate("CommandLine", "Add <port> (a name such as ttyUSB0, or a "
+                                                   "device path) to the port list and select it."),
         QStringLiteral("port"));
-    const QCommandLineOption connectOption(QStringLiteral("connect"),
-                                           QStringLiteral("Connect when start-up is complete."));
+    const QCommandLineOption connectOption(
+        QStringLiteral("connect"),
+        QCoreApplication::translate("CommandLine", "Connect when start-up is complete."));
+    const QCommandLineOption rigctldOption(
+        QStringLiteral("rigctld"),
+        QCoreApplication::translate(
+            "CommandLine",
+            "Let programs that use Hamlib (model 2, NET rigctl) read and set the frequency over "
+            "TCP on [<address>:]<port>, address 127.0.0.1 unless given (rigctld's usual port is "
+            "4532); 'off' stops it. Kept in quartzel.ini."),
+        QStringLiteral("[address:]port"));
     parser.addOption(portOption);
     parser.addOption(connectOption);
+    parser.addOption(rigctldOption);
 
     if (!parser.parse(arguments))
         return {CommandLineAction::Fail, {}, parser.errorText()};
@@ -65,19 +77,29 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
     if (parser.isSet(versionOption))
         return {CommandLineAction::ShowVersion, {}, versionText()};
     if (!parser.positionalArguments().isEmpty())
-        return {
-            CommandLineAction::Fail,
-            {},
-            QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first())};
+        return {CommandLineAction::Fail,
+                {},
+                QCoreApplication::translate("CommandLine", "Unexpected argument '%1'.")
+                    .arg(parser.positionalArguments().first())};
     ParsedCommandLine result;
     if (parser.isSet(portOption)) {
         const QString port = parser.value(portOption);
         if (port.isEmpty())
-            return {
-                CommandLineAction::Fail, {}, QStringLiteral("Option 'port' needs a port name.")};
+            return {CommandLineAction::Fail,
+                    {},
+                    QCoreApplication::translate("CommandLine", "Option 'port' needs a port name.")};
         result.options.port = port;
     }
     result.options.connect = parser.isSet(connectOption);
+    if (parser.isSet(rigctldOption)) {
+        result.options.rigctld = parseRigctldSetting(parser.value(rigctldOption));
+        if (!result.options.rigctld)
+            return {CommandLineAction::Fail,
+                    {},
+                    QCoreApplication::translate("CommandLine",
+                                                "Option 'rigctld' needs [address:]port with a "
+                                                "port from 1 to 65535, or 'off'.")};
+    }
     return result;
 }
 
@@ -85,7 +107,8 @@ std::optional<int> answerWithoutDisplay(int argc, char** argv)
 {
     // A core application opens no display; it only gives the parser the
     // program's arguments, and is gone before the window's application comes.
-    const QCoreApplication core(argc, argv);
+    QCoreApplication core(argc, argv);
+    installTranslations(core);
     return printAnswer(parseCommandLine(QCoreApplication::arguments()));
 }
 
@@ -95,7 +118,9 @@ CommandLineOptions processCommandLine()
     if (const std::optional<int> status = printAnswer(parsed))
         std::exit(*status);
     if (parsed.action == CommandLineAction::Fail) {
-        printText(stderr, parsed.message + QStringLiteral("\nTry '--help' for more information."));
+        printText(stderr, parsed.message + u'\n' +
+                              QCoreApplication::translate("CommandLine",
+                                                          "Try '--help' for more information."));
         std::exit(EXIT_FAILURE);
     }
     return parsed.options;

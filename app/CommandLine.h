@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Settings.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -13,6 +15,9 @@ struct CommandLineOptions
     std::optional<QString> port;
     // --connect: press Connect once start-up is complete.
     bool connect = false;
+    // --rigctld [ADDRESS:]PORT or "off": the listener for Hamlib's network
+    // rig protocol, in place of the stored setting (and kept from now on).
+    std::optional<RigctldSetting> rigctld;
 };
 
 enum class CommandLineAction {

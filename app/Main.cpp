@@ -3,13 +3,14 @@
 #include "AdvSpin.h"
 #include "Application.h"
 #include "BCPort.h"
+#include "ComDiagnostics.h"
 #include "Convert.h"
 #include "IniFile.h"
 #include "SerialPorts.h"
+#include "TransparentBitmap.h"
 #include "ui_Main.h"
 
 #include <QApplication>
-#include <QBitmap>
 #include <QCloseEvent>
 #include <QProcessEnvironment>
 #include <QScreen>
@@ -35,14 +36,11 @@ std::int64_t floorDiv(std::int64_t a, std::int64_t b)
 }
 
 // A bitmap of the program's own resources, by name. The lamps are drawn
-// transparently: the colour of the bottom-left pixel is the see-through one.
+// transparently.
 QPixmap loadTransparentBitmap(const QString& name)
 {
-    QPixmap pixmap(QStringLiteral(":/bitmaps/") + name);
-    const QImage image = pixmap.toImage();
-    const QRgb transparent = image.pixel(0, image.height() - 1);
-    pixmap.setMask(QBitmap::fromImage(image.createMaskFromColor(transparent, Qt::MaskInColor)));
-    return pixmap;
+    const QImage bitmap(QStringLiteral(":/bitmaps/") + name);
+    return QPixmap::fromImage(transparentBitmap(bitmap, bitmap.rect()));
 }
 
 // The line lamps load the bitmap "On" or "Off" by name.
@@ -301,6 +299,8 @@ void TMainForm::FormClose(QObject* /*Sender*/)
     TIniFile file(m_setup.settingsFile);
     writePortSettings(file,
                       PortSettings{m_dialledFrequency, m_portIndex, m_baudRateIndex, m_div4Mode});
+    if (OnSaveSettings)
+        OnSaveSettings(file);
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)
@@ -346,6 +346,15 @@ void TMainForm::ComposeFrequency()
         m_frequencyString = Div4FrequencyString(m_frequencyString);
     ui->StatusPanel1->setText(QStringLiteral("Ftx = ") +
                               QString::number(StrToInt(m_frequencyString)));
+}
+
+void TMainForm::SetDialledFrequency(quint32 hertz)
+{
+    const QString digits =
+        QStringLiteral("%1").arg(hertz, FrequencyDigitCount, 10, QLatin1Char('0'));
+    for (int i = 1; i <= FrequencyDigitCount; ++i)
+        digit(i)->setValue(digits[i - 1].digitValue());
+    ComposeFrequency();
 }
 
 void TMainForm::carry(TAdvSpinEdit* digitControl, TAdvSpinEdit* left)
@@ -510,7 +519,7 @@ void TMainForm::BComPort1EventsStopped(QObject*, const QString& reason)
 {
     if (m_BComPort1->Close())
         showPanelClosed();
-    ShowErrorMessage(reason);
+    ShowErrorMessage(comport::translatedMessage(reason));
 }
 
 void TMainForm::ShowCTS(bool lit)

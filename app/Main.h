@@ -9,6 +9,7 @@
 #include <QString>
 #include <QWidget>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -19,6 +20,7 @@ class QRadioButton;
 class QTimer;
 class TAdvSpinEdit;
 class TBComPort;
+class TIniFile;
 
 // Where the window finds its surroundings. The defaults are the program's
 // own; tests give a settings file and a port list of their own.
@@ -49,13 +51,20 @@ public:
     // is reported and the remaining steps are skipped.
     void FormCreate(QObject* Sender);
     // The window's close handler: composes once more and writes the four
-    // settings. Raises when a write fails; the window then stays open.
+    // settings, then runs OnSaveSettings. Raises when a write fails; the
+    // window then stays open.
     void FormClose(QObject* Sender);
+    // Writes settings kept beside [PORT] into the settings file when the
+    // window closes, after the four; may raise as a write does.
+    std::function<void(TIniFile& file)> OnSaveSettings;
 
     // Reads the nine digits into the dialled frequency and the frequency
     // string, applying the div4 transform when the "VFO" button (component
     // SDR) is checked. Raises EConvertError on a text that is not an integer.
     void ComposeFrequency();
+    // Dials `hertz` (0..299 999 999) as the operator would: each digit
+    // control gets its digit, then the frequency is composed.
+    void SetDialledFrequency(quint32 hertz);
 
     // The digits' carry handlers: 10 becomes 0 with a carry to the left,
     // -1 becomes 9 with a borrow from the left.

@@ -37,6 +37,17 @@ std::array<QString, FrequencyDigitCount> spreadFrequency(const QString& stored)
 
 namespace {
 
+constexpr QLatin1String RigctldOff{"off"};
+
+std::optional<quint16> portNumber(const QString& text)
+{
+    bool ok = false;
+    const uint port = text.toUInt(&ok);
+    if (!ok || port < 1 || port > 65535 || text.startsWith(u'+'))
+        return std::nullopt;
+    return static_cast<quint16>(port);
+}
+
 QString userConfigDir(const QProcessEnvironment& environment)
 {
     // Relative values of XDG_CONFIG_HOME are invalid and are ignored.
@@ -77,4 +88,51 @@ QString startingSettingsFile(const QString& settingsFile, const QString& executa
     if (QFileInfo::exists(settingsFile) || !QFileInfo::exists(besideProgram))
         return settingsFile;
     return besideProgram;
+}
+
+std::optional<RigctldSetting> parseRigctldSetting(const QString& text)
+{
+    if (text == RigctldOff)
+        return RigctldSetting{};
+    RigctldSetting setting;
+    setting.enabled = true;
+    QString portText = text;
+    const qsizetype colon = text.lastIndexOf(u':');
+    if (colon >= 0) {
+        setting.address = text.first(colon);
+        portText = text.sliced(colon + 1);
+        if (setting.address.startsWith(u'[') && setting.address.endsWith(u']'))
+            setting.address = setting.address.sliced(1, setting.address.size() - 2);
+        else if (setting.address.contains(u':'))
+            return std::nullopt; // an IPv6 address needs its brackets
+        if (setting.address.isEmpty())
+            return std::nullopt;
+    }
+    const std::optional<quint16> port = portNumber(portText);
+    if (!port)
+        return std::nullopt;
+    setting.port = *port;
+    return setting;
+}
+
+QString formatRigctldSetting(const RigctldSetting& setting)
+{
+    if (!setting.enabled)
+        return RigctldOff;
+    const QString address =
+        setting.address.contains(u':') ? u'[' + setting.address + u']' : setting.address;
+    return address + u':' + QString::number(setting.port);
+}
+
+RigctldSetting readRigctldSetting(const TIniFile& file)
+{
+    using namespace SettingsKey;
+    return parseRigctldSetting(file.readString(RigctldSection, RigctldListen, RigctldOff))
+        .value_or(RigctldSetting{});
+}
+
+void writeRigctldSetting(TIniFile& file, const RigctldSetting& setting)
+{
+    using namespace SettingsKey;
+    file.writeString(RigctldSection, RigctldListen, formatRigctldSetting(setting));
 }

@@ -4,6 +4,7 @@
 #include <QProcessEnvironment>
 #include <QString>
 #include <array>
+#include <optional>
 
 class TIniFile;
 
@@ -29,6 +30,34 @@ inline constexpr QLatin1String Div4{"div4"};
 } // namespace SettingsKey
 
 inline constexpr QLatin1String SettingsFileName{"quartzel.ini"};
+
+// Where the listener for Hamlib's network rig protocol (rigctld's) listens.
+// Off unless asked; kept in a section of its own, beside [PORT].
+struct RigctldSetting
+{
+    bool enabled = false;
+    QString address = QStringLiteral("127.0.0.1"); // an IP address: loopback unless named
+    quint16 port = 4532;                           // rigctld's usual port
+
+    bool operator==(const RigctldSetting&) const = default;
+};
+
+namespace SettingsKey {
+inline constexpr QLatin1String RigctldSection{"RIGCTLD"};
+inline constexpr QLatin1String RigctldListen{"listen"};
+} // namespace SettingsKey
+
+// "[ADDRESS:]PORT" with a port from 1 to 65535 ("4532", "0.0.0.0:4532",
+// "[::1]:4532"; an IPv6 address in brackets), or "off". Nothing for any
+// other text. Whether the address exists shows only when listening.
+std::optional<RigctldSetting> parseRigctldSetting(const QString& text);
+// The text parseRigctldSetting reads back: "127.0.0.1:4532" or "off".
+QString formatRigctldSetting(const RigctldSetting& setting);
+
+// The stored setting; off when the key is missing or unreadable.
+RigctldSetting readRigctldSetting(const TIniFile& file);
+// Raises EIniFileException when the file cannot be written.
+void writeRigctldSetting(TIniFile& file, const RigctldSetting& setting);
 
 // Reads the four settings; each key that is missing or unreadable keeps the
 // value it has in `current`.

@@ -1,7 +1,9 @@
 #include "Main.h"
 #include "ASXPVS.h"
 #include "Application.h"
+#include "RigctlServer.h"
 #include "TerminationSignals.h"
+#include "Translations.h"
 
 #include <QFont>
 #include <cstdlib>
@@ -42,6 +44,7 @@ int main(int argc, char* argv[])
     int result = 0;
     {
         TApplication app(argc, argv);
+        installTranslations(app);
         substituteDesignFonts();
         TMainFormSetup setup;
         setup.options = processCommandLine();
@@ -61,6 +64,7 @@ int main(int argc, char* argv[])
         });
         TMainForm mainForm(setup);
         window = &mainForm;
+        const TRigctlService rigctld(mainForm, setup.options);
         if (stopRequested) {
             result = saveForStop(mainForm);
         } else {

@@ -431,7 +431,8 @@ private:
 class RealProgram
 {
 public:
-    RealProgram(const std::string& executable, const std::string& port)
+    RealProgram(const std::string& executable, const std::string& port,
+                const std::vector<std::string>& moreArguments = {})
     {
         char pattern[] = "/tmp/quartzel-bench-XXXXXX";
         if (!mkdtemp(pattern))
@@ -449,8 +450,11 @@ public:
             ::dup2(out, 1);
             ::dup2(out, 2);
             ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-            ::execl(copy.c_str(), copy.c_str(), "--port", port.c_str(), "--connect",
-                    static_cast<char*>(nullptr));
+            std::vector<const char*> arguments{copy.c_str(), "--port", port.c_str(), "--connect"};
+            for (const std::string& argument : moreArguments)
+                arguments.push_back(argument.c_str());
+            arguments.push_back(nullptr);
+            ::execv(copy.c_str(), const_cast<char* const*>(arguments.data()));
             ::_exit(127);
         }
     }

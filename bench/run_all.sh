@@ -22,6 +22,7 @@ runs=(
     "bench_flood|--megabytes 100|--megabytes 10"
     "bench_garbage|--rounds 5000|--rounds 500"
     "bench_stall||"
+    "bench_rigctld|--requests 2000|--requests 500"
     "bench_unplug|--cycles 100|--cycles 10"
     "bench_portnames||"
 )

@@ -23,11 +23,18 @@ if(QUARTZEL_FUZZ)
   list(APPEND quartzel_instrumentation -fsanitize=fuzzer-no-link)
 endif()
 
+# NO_THREAD_SANITIZER leaves a target uninstrumented in a ThreadSanitizer
+# build (see tests/CMakeLists.txt for the one that needs it).
 function(quartzel_target_defaults target)
+  cmake_parse_arguments(D "NO_THREAD_SANITIZER" "" "" ${ARGN})
+  set(instrumentation ${quartzel_instrumentation})
+  if(D_NO_THREAD_SANITIZER AND "thread" IN_LIST QUARTZEL_SANITIZE)
+    set(instrumentation "")
+  endif()
   target_compile_options(${target} PRIVATE
     -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor
-    -Woverloaded-virtual -Wimplicit-fallthrough ${quartzel_instrumentation})
-  target_link_options(${target} PRIVATE ${quartzel_instrumentation})
+    -Woverloaded-virtual -Wimplicit-fallthrough ${instrumentation})
+  target_link_options(${target} PRIVATE ${instrumentation})
   if(QUARTZEL_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()

@@ -1,5 +1,6 @@
 #include "BCPort.h"
 
+#include "ComDiagnostics.h"
 #include "ComMapping.h"
 #include "ComThread.h"
 #include "platform/SerialDevice.h"
@@ -9,6 +10,12 @@ namespace {
 [[noreturn]] void raise(const char* message)
 {
     throw EComPort(message);
+}
+
+// For a device call that failed: the system's reason goes with the message.
+[[noreturn]] void raiseFailure(const char* message)
+{
+    throw EComPort(message, comport::takeFailureDetail());
 }
 
 template <typename T> bool storeIfChanged(T& field, T value)
@@ -206,9 +213,9 @@ void TBComPort::OpenDevice()
         return;
     switch (error) {
     case serial::OpenError::NotFound:
-        raise(ComPortMessages::NoSuchPort);
+        raiseFailure(ComPortMessages::NoSuchPort);
     case serial::OpenError::AccessDenied:
-        raise(ComPortMessages::PortInUse);
+        raiseFailure(ComPortMessages::PortInUse);
     case serial::OpenError::None:
     case serial::OpenError::Other:
         // Left without a device: the first apply step fails and Open rolls back.
@@ -229,7 +236,7 @@ void TBComPort::ApplyBufferSizes()
         return;
     if (!m_Device || !m_Device->setupComm(static_cast<std::uint32_t>(m_InBufSize),
                                           static_cast<std::uint32_t>(m_OutBufSize)))
-        raise(ComPortMessages::SetupCommFailed);
+        raiseFailure(ComPortMessages::SetupCommFailed);
 }
 
 void TBComPort::ApplyLineSettings()
@@ -238,8 +245,10 @@ void TBComPort::ApplyLineSettings()
         return;
     const std::optional<serial::Dcb> dcb =
         comport::lineSettings(m_BaudRate, m_ByteSize, m_Parity, m_StopBits);
-    if (!dcb || !m_Device || !m_Device->setCommState(*dcb))
+    if (!dcb)
         raise(ComPortMessages::SetCommStateFailed);
+    if (!m_Device || !m_Device->setCommState(*dcb))
+        raiseFailure(ComPortMessages::SetCommStateFailed);
 }
 
 void TBComPort::ApplyTimeoutSettings()
@@ -250,7 +259,7 @@ void TBComPort::ApplyTimeoutSettings()
         m_Timeouts.ReadInterval(), m_Timeouts.ReadTotalMultiplier(), m_Timeouts.ReadTotalConstant(),
         m_Timeouts.WriteTotalMultiplier(), m_Timeouts.WriteTotalConstant());
     if (!m_Device || !m_Device->setCommTimeouts(timeouts))
-        raise(ComPortMessages::SetCommTimeoutsFailed);
+        raiseFailure(ComPortMessages::SetCommTimeoutsFailed);
 }
 
 void TBComPort::ApplyAllSettings()
@@ -345,7 +354,7 @@ std::uint32_t TBComPort::StartWrite(const char* buffer, std::uint32_t count, TIo
         m_Device->watchTxEmpty(static_cast<bool>(OnTxEmpty));
     std::uint32_t written = 0;
     if (!m_Device || !m_Device->write(request->DataCopy.constData(), count, written))
-        raise(ComPortMessages::WriteError);
+        raiseFailure(ComPortMessages::WriteError);
     request->Transferred = written;
     return written;
 }
@@ -363,7 +372,7 @@ std::uint32_t TBComPort::StartRead(char* buffer, std::uint32_t count, TIoRequest
         raise(ComPortMessages::InvalidAsync);
     std::uint32_t got = 0;
     if (!m_Device || !m_Device->read(buffer, count, got))
-        raise(ComPortMessages::ReadError);
+        raiseFailure(ComPortMessages::ReadError);
     request->Transferred = got;
     return got;
 }
@@ -409,33 +418,33 @@ TModemLines TBComPort::ModemState()
 {
     std::uint32_t status = 0;
     if (!m_Device || !m_Device->modemStatus(status))
-        raise(ComPortMessages::ModemStatusFailed);
+        raiseFailure(ComPortMessages::ModemStatusFailed);
     return comport::modemLines(status);
 }
 
 void TBComPort::SetDTR(bool on)
 {
     if (!m_Device || !m_Device->escape(on ? serial::Escape::SetDtr : serial::Escape::ClrDtr))
-        raise(ComPortMessages::EscapeFailed);
+        raiseFailure(ComPortMessages::EscapeFailed);
 }
 
 void TBComPort::SetRTS(bool on)
 {
     if (!m_Device || !m_Device->escape(on ? serial::Escape::SetRts : serial::Escape::ClrRts))
-        raise(ComPortMessages::EscapeFailed);
+        raiseFailure(ComPortMessages::EscapeFailed);
 }
 
 void TBComPort::AbortTransfers()
 {
     if (!m_Device || !m_Device->purge(serial::purge::TxAbort | serial::purge::RxAbort))
-        raise(ComPortMessages::PurgeCommFailed);
+        raiseFailure(ComPortMessages::PurgeCommFailed);
 }
 
 std::int32_t TBComPort::BytesWaiting()
 {
     std::uint32_t waiting = 0;
     if (!m_Device || !m_Device->inputQueue(waiting))
-        raise(ComPortMessages::ClearCommErrorFailed);
+        raiseFailure(ComPortMessages::ClearCommErrorFailed);
     return static_cast<std::int32_t>(waiting);
 }
 
@@ -446,7 +455,7 @@ void TBComPort::FireError()
     // Always cleared, also without a handler: this resets the device's error state.
     serial::CommStatus status;
     if (!m_Device || !m_Device->clearError(status))
-        raise(ComPortMessages::ClearCommErrorFailed);
+        raiseFailure(ComPortMessages::ClearCommErrorFailed);
     const TComErrors errors = comport::comErrors(status.errors, m_Parity);
     if (errors && OnError)
         OnError(this, errors);

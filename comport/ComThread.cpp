@@ -37,9 +37,6 @@ const QEvent::Type notifyEventType = static_cast<QEvent::Type>(QEvent::registerE
 // in the thread's own state, where a waiting Close finds it too.
 const QEvent::Type handOffEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
 
-// Why delivery ended, when the cause carries no text of its own.
-constexpr const char* deliveryInterrupted = "Обработка событий порта прервана";
-
 class TNotifyMessage : public QEvent
 {
 public:
@@ -57,7 +54,7 @@ QString reasonOf(const std::exception_ptr& error)
     } catch (const std::exception& e) {
         return QString::fromUtf8(e.what());
     } catch (...) {
-        return QString::fromUtf8(deliveryInterrupted);
+        return QString::fromUtf8(ComPortMessages::EventsInterrupted);
     }
 }
 
@@ -121,7 +118,7 @@ void TComThread::startWaiting(QThread::Priority priority)
     // QThread tells of a thread it could not create only by leaving it
     // neither running nor finished.
     if (!isRunning() && !isFinished()) {
-        reportStop(QString::fromUtf8(deliveryInterrupted));
+        reportStop(QString::fromUtf8(ComPortMessages::EventsInterrupted));
         finish();
     }
 }

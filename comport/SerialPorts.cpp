@@ -1,6 +1,7 @@
 #include "SerialPorts.h"
 
 #include "BCPort.h"
+#include "ComDiagnostics.h"
 #include "platform/PortList.h"
 
 #include <QCollator>
@@ -21,7 +22,7 @@ void ListSerialPorts(QStringList& target, const QString& sysClassTty)
 {
     std::vector<std::string> found;
     if (!serial::listPortNames(QFile::encodeName(sysClassTty).toStdString(), found))
-        throw EComPort(ComPortMessages::RegistryError);
+        throw EComPort(ComPortMessages::RegistryError, comport::takeFailureDetail());
     QStringList names;
     names.reserve(static_cast<qsizetype>(found.size()));
     for (const std::string& name : found)

@@ -3,7 +3,12 @@
 #include "ComThread.h"
 #include "PtyPair.h"
 
+#include <QLoggingCategory>
+#include <QTemporaryFile>
 #include <QTest>
+
+enum class Failure { RegularFile, ParityOnPty, WriteAfterHangUp };
+Q_DECLARE_METATYPE(Failure)
 
 // The port object on real pseudo-terminals through the Linux device layer.
 class TestBCPortPty : public QObject
@@ -28,7 +33,23 @@ private slots:
     void closedPortRaises();
     void ptyHasNoModemLines();
     void closeAfterHangUp();
+    void failureDetail_data();
+    void failureDetail();
+    void serialLog_data();
+    void serialLog();
 };
+
+namespace {
+
+QStringList logged;
+
+void recordSerialLog(QtMsgType, const QMessageLogContext& context, const QString& text)
+{
+    if (QLatin1String(context.category) == QLatin1String("quartzel.serial"))
+        logged << text;
+}
+
+} // namespace
 
 void TestBCPortPty::init()
 {
@@ -169,6 +190,97 @@ void TestBCPortPty::closeAfterHangUp()
     m_port->setPort(again.slavePath());
     QVERIFY(m_port->Open());
     QVERIFY(m_port->Close());
+}
+
+void TestBCPortPty::failureDetail_data()
+{
+    QTest::addColumn<Failure>("failure");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("detail"); // PATH stands for the port's path
+
+    QTest::newRow("ENOTTY: a plain file opens, but is no serial port")
+        << Failure::RegularFile << message(ComPortMessages::SetupCommFailed)
+        << "tcgetattr PATH: Inappropriate ioctl for device (not a serial port)";
+    QTest::newRow("parity on a pty, which keeps 8N1: the driver refused")
+        << Failure::ParityOnPty << message(ComPortMessages::SetCommStateFailed)
+        << "tcsetattr PATH: Invalid argument (the device does not take these line settings)";
+    QTest::newRow("EIO: a write after the line hung up")
+        << Failure::WriteAfterHangUp << message(ComPortMessages::WriteError)
+        << "write PATH: Input/output error";
+}
+
+namespace {
+
+// Brings about `failure` on `port`, whose line is `pty`.
+void provoke(Failure failure, TBComPort& port, PtyPair& pty, const QString& plainFile)
+{
+    switch (failure) {
+    case Failure::RegularFile:
+        port.setPort(plainFile);
+        port.Open();
+        return;
+    case Failure::ParityOnPty:
+        port.Open();
+        port.setParity(TParity::paEven);
+        return;
+    case Failure::WriteAfterHangUp:
+        port.Open();
+        pty.closeMaster();
+        port.WriteText("IF;");
+        return;
+    }
+}
+
+} // namespace
+
+// The message stays the fixed text; what the system said goes with it.
+void TestBCPortPty::failureDetail()
+{
+    QFETCH(Failure, failure);
+    QFETCH(QString, message);
+    QFETCH(QString, detail);
+    QTemporaryFile plainFile;
+    QVERIFY(plainFile.open());
+    try {
+        provoke(failure, *m_port, *m_pty, plainFile.fileName());
+        QFAIL("no error raised");
+    } catch (const EComPort& e) {
+        QCOMPARE(QString::fromUtf8(e.what()), message);
+        QCOMPARE(e.detail(), detail.replace(QStringLiteral("PATH"), m_port->Port()));
+    }
+}
+
+void TestBCPortPty::serialLog_data()
+{
+    QTest::addColumn<QString>("rules");
+    QTest::addColumn<QStringList>("expected"); // PTY stands for the line's path
+
+    QTest::newRow("off by default") << QString() << QStringList();
+    QTest::newRow("quartzel.serial.debug=true: open, line settings, close, failed call")
+        << "quartzel.serial.debug=true"
+        << QStringList{"PTY: opened", "PTY: line settings 9600 bit/s 8N1", "PTY: closed",
+                       "open /dev/quartzel-no-such-tty failed: errno 2 (No such file or "
+                       "directory)"};
+}
+
+void TestBCPortPty::serialLog()
+{
+    QFETCH(QString, rules);
+    QFETCH(QStringList, expected);
+    logged.clear();
+    QLoggingCategory::setFilterRules(rules);
+    const QtMessageHandler previous = qInstallMessageHandler(recordSerialLog);
+
+    const bool opened = m_port->Open();
+    const bool closed = m_port->Close();
+    m_port->setPort(QStringLiteral("/dev/quartzel-no-such-tty"));
+    const QString failure = messageOf([&] { m_port->Open(); });
+
+    qInstallMessageHandler(previous);
+    QLoggingCategory::setFilterRules(QString());
+    QVERIFY(opened && closed);
+    QCOMPARE(failure, message(ComPortMessages::NoSuchPort));
+    QCOMPARE(logged, expected.replaceInStrings(QStringLiteral("PTY"), m_pty->slavePath()));
 }
 
 QTEST_GUILESS_MAIN(TestBCPortPty)

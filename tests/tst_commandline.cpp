@@ -16,6 +16,8 @@ private slots:
     void helpAndVersionTexts();
     void applyPortOption_data();
     void applyPortOption();
+    void rigctldOption_data();
+    void rigctldOption();
 };
 
 void TestCommandLine::parse_data()
@@ -79,7 +81,8 @@ void TestCommandLine::helpAndVersionTexts()
                 .hasMatch());
 
     const ParsedCommandLine help = parseCommandLine({"quartzel", "--help"});
-    for (const char* option : {"--port <port>", "--connect", "--help", "--version"})
+    for (const char* option :
+         {"--port <port>", "--connect", "--rigctld <[address:]port>", "--help", "--version"})
         QVERIFY2(help.message.contains(QLatin1String(option)), option);
 
     const ParsedCommandLine unknown = parseCommandLine({"quartzel", "--baud"});
@@ -115,6 +118,38 @@ void TestCommandLine::applyPortOption()
     const std::optional<int> index = ::applyPortOption(ports, options);
     QCOMPARE(ports, expectedPorts);
     QCOMPARE(index.value_or(-2), selected);
+}
+
+void TestCommandLine::rigctldOption_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("setting"); // as formatted; null: refused
+
+    QTest::newRow("port alone: loopback") << "4532"
+                                          << "127.0.0.1:4532";
+    QTest::newRow("address and port") << "0.0.0.0:4534"
+                                      << "0.0.0.0:4534";
+    QTest::newRow("IPv6 address in brackets") << "[::1]:4532"
+                                              << "[::1]:4532";
+    QTest::newRow("off") << "off"
+                         << "off";
+    QTest::newRow("port 0") << "0" << QString();
+    QTest::newRow("port above 65535") << "65536" << QString();
+    QTest::newRow("no port") << "127.0.0.1:" << QString();
+    QTest::newRow("empty address") << ":4532" << QString();
+    QTest::newRow("IPv6 address without brackets") << "::1:4532" << QString();
+    QTest::newRow("not a port") << "rig" << QString();
+}
+
+void TestCommandLine::rigctldOption()
+{
+    QFETCH(QString, value);
+    QFETCH(QString, setting);
+    const ParsedCommandLine parsed = parseCommandLine({"quartzel", "--rigctld", value});
+    QCOMPARE(parsed.action, setting.isNull() ? CommandLineAction::Fail : CommandLineAction::Run);
+    QCOMPARE(parsed.options.rigctld.has_value(), !setting.isNull());
+    if (parsed.options.rigctld)
+        QCOMPARE(formatRigctldSetting(*parsed.options.rigctld), setting);
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

@@ -6,10 +6,25 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
+#include <clocale>
 #include <csignal>
+#include <cstring>
+#include <fcntl.h>
 #include <grp.h>
 #include <memory>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+// Who may open the line the program is told to use.
+enum class LineAccess {
+    Free,            // the program's user
+    NoPermission,    // nobody (mode 000)
+    DialoutGroup,    // root and the group dialout, as Debian has serial devices
+    HeldExclusively, // the test, which set TIOCEXCL on it
+};
+Q_DECLARE_METATYPE(LineAccess)
 
 // The program itself, run as on a machine without a screen: what it says on
 // standard error, how signals end it, and its help without any display.
@@ -29,10 +44,14 @@ private slots:
 private:
     QString path(const QString& relative) const { return m_dir->filePath(relative); }
     QStringList errorLines();
+    void setLanguage(const QString& language);
+    void runUnprivileged();
+    void prepareLine(LineAccess access, const QString& slavePath);
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QProcess m_program;
     QByteArray m_stderr;
+    int m_lineHolder = -1;
 };
 
 namespace {
@@ -55,6 +74,18 @@ bool catchesSignal(qint64 pid, int signal)
 void setMode(const QString& path, QFile::Permissions permissions)
 {
     QVERIFY(QFile::setPermissions(path, permissions));
+}
+
+// The system's words for `code` as the program run with LANG=`language`
+// writes them: in English where that locale is not installed.
+QString systemReason(const QString& language, int code)
+{
+    locale_t locale = newlocale(LC_ALL_MASK, language.toLatin1().constData(), locale_t{});
+    if (!locale)
+        locale = newlocale(LC_ALL_MASK, "C", locale_t{});
+    const QString reason = QString::fromUtf8(strerror_l(code, locale));
+    freelocale(locale);
+    return reason;
 }
 
 constexpr QFile::Permissions readExecute = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
@@ -88,6 +119,8 @@ void TestHeadless::init()
 
 void TestHeadless::cleanup()
 {
+    if (m_lineHolder >= 0)
+        ::close(std::exchange(m_lineHolder, -1));
     m_program.kill(); // after a failed check
     m_program.waitForFinished(finishBound);
     for (const char* sub : {"bin", "config/quartzel"})
@@ -106,21 +139,90 @@ QStringList TestHeadless::errorLines()
     return lines;
 }
 
+// The language is the user's, as LANG gives it; nothing else may override it.
+void TestHeadless::setLanguage(const QString& language)
+{
+    QProcessEnvironment env = m_program.processEnvironment();
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANGUAGE"})
+        env.remove(QLatin1String(name));
+    env.insert(QStringLiteral("LANG"), language);
+    m_program.setProcessEnvironment(env);
+}
+
+// Root may write and open anything: the program runs as a user without
+// privileges, who owns its runtime directory and its settings.
+void TestHeadless::runUnprivileged()
+{
+    if (::geteuid() != 0)
+        return;
+    for (const char* owned : {"run", "config/quartzel", "config/quartzel/quartzel.ini"})
+        QCOMPARE(::chown(path(QLatin1String(owned)).toLocal8Bit().constData(), unprivileged,
+                         unprivileged),
+                 0);
+    m_program.setChildProcessModifier([] {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(unprivileged) != 0 ||
+            ::setuid(unprivileged) != 0)
+            ::_exit(126);
+    });
+}
+
+void TestHeadless::prepareLine(LineAccess access, const QString& slavePath)
+{
+    const QByteArray line = slavePath.toLocal8Bit();
+    const uid_t owner = ::geteuid() == 0 ? unprivileged : ::geteuid();
+    switch (access) {
+    case LineAccess::Free:
+        QCOMPARE(::chown(line.constData(), owner, gid_t(-1)), 0);
+        return;
+    case LineAccess::NoPermission:
+        QCOMPARE(::chmod(line.constData(), 0), 0);
+        return;
+    case LineAccess::DialoutGroup: {
+        const group* dialout = ::getgrnam("dialout");
+        if (!dialout || ::geteuid() != 0)
+            QSKIP("needs root and the group dialout");
+        QCOMPARE(::chown(line.constData(), 0, dialout->gr_gid), 0);
+        QCOMPARE(::chmod(line.constData(), 0660), 0);
+        return;
+    }
+    case LineAccess::HeldExclusively:
+        QCOMPARE(::chown(line.constData(), owner, gid_t(-1)), 0);
+        m_lineHolder = ::open(line.constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        QVERIFY(m_lineHolder >= 0);
+        QCOMPARE(::ioctl(m_lineHolder, TIOCEXCL), 0);
+        return;
+    }
+}
+
 void TestHeadless::answersWithoutDisplay_data()
 {
+    QTest::addColumn<QString>("language");
     QTest::addColumn<QString>("option");
     QTest::addColumn<QString>("answerStart");
-    QTest::newRow("--help lists the options") << "--help"
-                                              << "Usage: ";
-    QTest::newRow("--version names the program") << "--version"
-                                                 << "Quartzel ";
+    QTest::addColumn<QString>("answerHas");
+    QTest::newRow("--help lists the options") << "en_US.UTF-8"
+                                              << "--help"
+                                              << "Usage: "
+                                              << "Front panel for an Si570 synthesizer.";
+    QTest::newRow("--help in a Russian locale: Qt's texts and ours in Russian")
+        << "ru_RU.UTF-8"
+        << "--help"
+        << "Использование: "
+        << "Подключиться, когда запуск завершён.";
+    QTest::newRow("--version names the program") << "C.UTF-8"
+                                                 << "--version"
+                                                 << "Quartzel "
+                                                 << "";
 }
 
 // As over plain ssh: no display of any kind, and no platform named.
 void TestHeadless::answersWithoutDisplay()
 {
+    QFETCH(QString, language);
     QFETCH(QString, option);
     QFETCH(QString, answerStart);
+    QFETCH(QString, answerHas);
+    setLanguage(language);
     QProcessEnvironment env = m_program.processEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         env.remove(QLatin1String(name));
@@ -131,30 +233,62 @@ void TestHeadless::answersWithoutDisplay()
     QCOMPARE(m_program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(QString::fromUtf8(m_program.readAllStandardError()), QString());
     QCOMPARE(m_program.exitCode(), 0);
-    QVERIFY(QString::fromUtf8(m_program.readAllStandardOutput()).startsWith(answerStart));
+    const QString answer = QString::fromUtf8(m_program.readAllStandardOutput());
+    QVERIFY(answer.startsWith(answerStart));
+    QVERIFY(answer.contains(answerHas));
 }
 
 void TestHeadless::endsOnSignal_data()
 {
+    QTest::addColumn<QString>("language");
     QTest::addColumn<QStringList>("arguments"); // "PTY" stands for a pty's path
+    QTest::addColumn<LineAccess>("line");
     QTest::addColumn<bool>("readOnlySettings");
     QTest::addColumn<int>("signal");
+    // "PTY" as above, "INI" the settings path, "%ENOENT%" and "%EACCES%" the
+    // system's words in the row's language.
     QTest::addColumn<QStringList>("linesBeforeSignal");
-    QTest::addColumn<QStringList>("linesAfterSignal"); // "INI" stands for the settings path
+    QTest::addColumn<QStringList>("linesAfterSignal");
     QTest::addColumn<int>("exitCode");
 
     const QStringList none;
-    QTest::newRow("failed Connect: one line, then runs on until SIGTERM")
-        << QStringList{"--port", "/dev/ttyNOPE", "--connect"} << false << SIGTERM
-        << QStringList{"quartzel: Попытка открыть несуществующий COM-порт"} << none << 0;
-    QTest::newRow("responder on a pty, read-only settings: SIGINT logs the file and fails")
-        << QStringList{"--port", "PTY", "--connect"} << true << SIGINT << none
-        << QStringList{"quartzel: Unable to write to INI (open INI: Permission denied)"} << 1;
+    const QStringList noSuchPort{"--port", "/dev/ttyNOPE", "--connect"};
+    const QStringList onPty{"--port", "PTY", "--connect"};
+    QTest::newRow("Russian: failed Connect, the message as written, then runs on until SIGTERM")
+        << "ru_RU.UTF-8" << noSuchPort << LineAccess::Free << false << SIGTERM
+        << QStringList{"quartzel: Попытка открыть несуществующий COM-порт "
+                       "(open /dev/ttyNOPE: %ENOENT%)"}
+        << none << 0;
+    QTest::newRow("English: the same error in English")
+        << "en_US.UTF-8" << noSuchPort << LineAccess::Free << false << SIGTERM
+        << QStringList{"quartzel: Attempt to open a COM port that does not exist "
+                       "(open /dev/ttyNOPE: No such file or directory)"}
+        << none << 0;
+    QTest::newRow("Russian: responder, read-only settings: SIGINT logs the file (in English)")
+        << "ru_RU.UTF-8" << onPty << LineAccess::Free << true << SIGINT << none
+        << QStringList{"quartzel: Unable to write to INI (open INI: %EACCES%)"} << 1;
+    QTest::newRow("EACCES on a device of group dialout: the hint")
+        << "en_US.UTF-8" << onPty << LineAccess::DialoutGroup << false << SIGTERM
+        << QStringList{"quartzel: Port is in use by another program "
+                       "(open PTY: Permission denied (you are not in the dialout group?))"}
+        << none << 0;
+    QTest::newRow("EACCES on a device of another group: no hint")
+        << "en_US.UTF-8" << onPty << LineAccess::NoPermission << false << SIGTERM
+        << QStringList{"quartzel: Port is in use by another program "
+                       "(open PTY: Permission denied)"}
+        << none << 0;
+    QTest::newRow("EBUSY: another program holds the line")
+        << "en_US.UTF-8" << onPty << LineAccess::HeldExclusively << false << SIGTERM
+        << QStringList{"quartzel: Port is in use by another program "
+                       "(open PTY: Device or resource busy)"}
+        << none << 0;
 }
 
 void TestHeadless::endsOnSignal()
 {
+    QFETCH(QString, language);
     QFETCH(QStringList, arguments);
+    QFETCH(LineAccess, line);
     QFETCH(bool, readOnlySettings);
     QFETCH(int, signal);
     QFETCH(QStringList, linesBeforeSignal);
@@ -163,33 +297,30 @@ void TestHeadless::endsOnSignal()
 
     PtyPair pty;
     QVERIFY(pty.isValid());
-    arguments.replaceInStrings(QStringLiteral("PTY"), pty.slavePath());
     const QString ini = path(QStringLiteral("config/quartzel/quartzel.ini"));
-    linesAfterSignal.replaceInStrings(QStringLiteral("INI"), ini);
+    for (QStringList* list : {&arguments, &linesBeforeSignal, &linesAfterSignal}) {
+        list->replaceInStrings(QStringLiteral("PTY"), pty.slavePath());
+        list->replaceInStrings(QStringLiteral("INI"), ini);
+        list->replaceInStrings(QStringLiteral("%ENOENT%"), systemReason(language, ENOENT));
+        list->replaceInStrings(QStringLiteral("%EACCES%"), systemReason(language, EACCES));
+    }
+    setLanguage(language);
     const QByteArray stored = "[PORT]\nfrequency=007050000\nport=0\nBaudRateIndex=3\ndiv4=0\n";
     writeBytes(ini, stored);
     if (readOnlySettings) {
         setMode(ini, readOnly);
         setMode(path(QStringLiteral("config/quartzel")), readExecute);
-        // Root may write anywhere: the program runs as a user without
-        // privileges, who owns its runtime directory and the line.
-        if (::geteuid() == 0) {
-            for (const QString& owned : {path(QStringLiteral("run")), pty.slavePath()})
-                QCOMPARE(::chown(owned.toLocal8Bit().constData(), unprivileged, unprivileged), 0);
-            m_program.setChildProcessModifier([] {
-                if (::setgroups(0, nullptr) != 0 || ::setgid(unprivileged) != 0 ||
-                    ::setuid(unprivileged) != 0)
-                    ::_exit(126);
-            });
-        }
     }
+    if (readOnlySettings || line != LineAccess::Free)
+        runUnprivileged();
+    prepareLine(line, pty.slavePath());
 
     m_program.setArguments(arguments);
     m_program.start();
     QVERIFY(m_program.waitForStarted(finishBound));
     QTRY_VERIFY(catchesSignal(m_program.processId(), signal));
     QTRY_COMPARE(errorLines(), linesBeforeSignal);
-    if (arguments.contains(pty.slavePath())) {
+    if (line == LineAccess::Free && arguments.contains(pty.slavePath())) {
         // The device polls. Until the port is open, what it sends is lost or
         // echoed by the pty's default line settings.
         QByteArray replies;

@@ -184,6 +184,9 @@ void TestSerialPorts::unreadableDirectory()
     } catch (const EComPort& e) {
         QCOMPARE(QString::fromUtf8(e.what()),
                  QStringLiteral("Ошибка обращения к системному реестру"));
+        // The reason names the directory that could not be read.
+        QVERIFY2(e.detail().startsWith(QStringLiteral("opendir %1: ").arg(m_dir->filePath(path))),
+                 qPrintable(e.detail()));
     }
     QCOMPARE(target, before);
 }

@@ -42,6 +42,8 @@ private slots:
 
     void readPortSettings_data();
     void readPortSettings();
+    void readRigctldSetting_data();
+    void readRigctldSetting();
     void writeOrder_data();
     void writeOrder();
     void writeStopsAtFirstFailure();
@@ -105,6 +107,25 @@ void TestSettings::readPortSettings()
     QCOMPARE(read.port, expected.port);
     QCOMPARE(read.baudRateIndex, expected.baudRateIndex);
     QCOMPARE(read.div4, expected.div4);
+}
+
+void TestSettings::readRigctldSetting_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("setting");
+
+    QTest::newRow("no key: off") << QByteArray("[PORT]\nport=1\n") << "off";
+    QTest::newRow("stored address")
+        << QByteArray("[rigctld]\nLISTEN=0.0.0.0:4534\n") << "0.0.0.0:4534";
+    QTest::newRow("unreadable: off") << QByteArray("[RIGCTLD]\nlisten=4532x\n") << "off";
+}
+
+void TestSettings::readRigctldSetting()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, setting);
+    writeBytes(iniPath(), content);
+    QCOMPARE(formatRigctldSetting(::readRigctldSetting(TIniFile(iniPath()))), setting);
 }
 
 void TestSettings::writeOrder_data()

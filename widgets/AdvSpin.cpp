@@ -271,34 +271,12 @@ void TAdvSpinEdit::textChangedHandler()
 
 void TAdvSpinEdit::StepUp()
 {
-    smartStepBy(+1);
+    stepBy(+1, StepSize::Digit);
 }
 
 void TAdvSpinEdit::StepDown()
 {
-    smartStepBy(-1);
-}
-
-void TAdvSpinEdit::smartStepBy(int direction)
-{
-    const SmartStep step = smartStep(text(), caretPosition(), localeFormat().decimalSeparator);
-    switch (m_spinType) {
-    case sptNormal:
-        if (step.kind != SmartStepKind::Fraction) {
-            const double size = step.kind == SmartStepKind::Plain ? m_increment : step.size;
-            setValue(addSaturated(Value(), direction * size));
-        }
-        break;
-    case sptFloat: {
-        const double size = step.kind == SmartStepKind::Plain ? m_incrementFloat : step.size;
-        setFloatValue(FloatValue() + direction * size);
-        break;
-    }
-    case sptDate:
-    case sptTime:
-    case sptHex:
-        break;
-    }
+    stepBy(-1, StepSize::Digit);
 }
 
 void TAdvSpinEdit::UpClick(QObject* /*Sender*/)
@@ -325,7 +303,7 @@ void TAdvSpinEdit::buttonStep(int direction)
     if (isReadOnly())
         MessageBeep();
     else
-        stepByKind(direction, caret);
+        stepBy(direction, StepSize::Click);
     const QString after = text();
     const bool hadMinus = before.contains(u'-');
     const bool hasMinus = after.contains(u'-');
@@ -338,32 +316,50 @@ void TAdvSpinEdit::buttonStep(int direction)
         setModified(true);
 }
 
-void TAdvSpinEdit::stepByKind(int direction, int caret)
+// Every step ends here, whatever started it: the program, a button, an arrow or a page key.
+// The date, time and hex kinds step only on a click; the number kinds by the size below.
+void TAdvSpinEdit::stepBy(int direction, StepSize size)
 {
     switch (m_spinType) {
     case sptNormal:
-        if (m_incrementSmart)
-            smartStepBy(direction);
-        else
-            setValue(addSaturated(Value(), static_cast<double>(direction) * m_increment));
+        if (const std::optional<double> step = numberStep(size))
+            setValue(addSaturated(Value(), direction * *step));
         break;
     case sptFloat:
-        if (m_incrementSmart)
-            smartStepBy(direction);
-        else
-            setFloatValue(FloatValue() + direction * m_incrementFloat);
+        if (const std::optional<double> step = numberStep(size))
+            setFloatValue(FloatValue() + direction * *step);
         break;
     case sptDate:
-        stepDateField(direction, caret);
+        if (size == StepSize::Click)
+            stepDateField(direction, caretPosition());
         break;
     case sptTime:
-        stepTimeField(direction, caret);
+        if (size == StepSize::Click)
+            stepTimeField(direction, caretPosition());
         break;
     case sptHex:
         // In 64 bits, so that stepping down by an Increment of INT_MIN does not overflow.
-        setHexValue(addWrapping(HexValue(), qint64{direction} * m_increment));
+        if (size == StepSize::Click)
+            setHexValue(addWrapping(HexValue(), qint64{direction} * m_increment));
         break;
     }
+}
+
+// One step of the integer or float kind: a click steps by the increment, or by the digit left of
+// the caret when IncrementSmart is set; a digit at the front (or after a minus) steps by the
+// increment too. An integer has no fraction digit to step.
+std::optional<double> TAdvSpinEdit::numberStep(StepSize size) const
+{
+    const bool isFloat = m_spinType == sptFloat;
+    const double increment = isFloat ? m_incrementFloat : m_increment;
+    if (size == StepSize::Page)
+        return isFloat ? m_incrementFloatPage : m_incrementPage;
+    if (size == StepSize::Click && !m_incrementSmart)
+        return increment;
+    const SmartStep step = smartStep(text(), caretPosition(), localeFormat().decimalSeparator);
+    if (step.kind == SmartStepKind::Fraction && !isFloat)
+        return std::nullopt;
+    return step.kind == SmartStepKind::Plain ? increment : step.size;
 }
 
 void TAdvSpinEdit::stepDateField(int direction, int caret)

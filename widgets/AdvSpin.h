@@ -12,6 +12,7 @@
 class QMenu;
 
 #include <functional>
+#include <optional>
 
 // The kind of value a spin edit holds.
 enum TAdvSpinType { sptNormal, sptFloat, sptDate, sptTime, sptHex };
@@ -51,8 +52,33 @@ class TAdvSpinEdit : public QLineEdit
     Q_PROPERTY(bool AutoSelect READ AutoSelect WRITE setAutoSelect)
     Q_PROPERTY(int Precision READ Precision WRITE setPrecision)
     Q_PROPERTY(bool ShowSeconds READ ShowSeconds WRITE setShowSeconds)
+    Q_PROPERTY(uint Color READ Color WRITE setColor)
+    Q_PROPERTY(uint FocusColor READ FocusColor WRITE setFocusColor)
+    Q_PROPERTY(TEditAlign EditAlign READ EditAlign WRITE setEditAlign)
+    Q_PROPERTY(bool SpinFlat READ SpinFlat WRITE setSpinFlat)
+    Q_PROPERTY(bool SpinTransparent READ SpinTransparent WRITE setSpinTransparent)
+    Q_PROPERTY(bool Flat READ Flat WRITE setFlat)
+    Q_PROPERTY(QString Version READ Version WRITE setVersion)
 
 public:
+    enum class TEditAlign { eaLeft, eaRight, eaCenter };
+    Q_ENUM(TEditAlign)
+    enum class TLabelPosition {
+        lpLeftTop,
+        lpLeftCenter,
+        lpLeftBottom,
+        lpTopLeft,
+        lpBottomLeft,
+        lpLeftTopLeft,
+        lpLeftCenterLeft,
+        lpLeftBottomLeft,
+        lpTopCenter,
+        lpBottomCenter
+    };
+    Q_ENUM(TLabelPosition)
+    enum class TBorderStyle { bsNone, bsSingle };
+    Q_ENUM(TBorderStyle)
+
     // While one of these exists, newly constructed spin edits start in the loading state: clamps
     // pass values through and the date, time and hex setters only store. Each such edit then
     // needs Loaded() once its stored properties are set.
@@ -66,6 +92,7 @@ public:
     };
 
     explicit TAdvSpinEdit(QWidget* parent = nullptr);
+    ~TAdvSpinEdit() override;
 
     // Integer value of the text: 0 when blank, MinValue when the text is not an integer.
     int Value() const;
@@ -179,118 +206,7 @@ public:
     // Focus moved from the edit to another control of the same window, after range correction.
     std::function<void(QObject* Sender)> OnExit;
 
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
-    void inputMethodEvent(QInputMethodEvent* event) override;
-    void focusInEvent(QFocusEvent* event) override;
-    void focusOutEvent(QFocusEvent* event) override;
-    void enterEvent(QEnterEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void contextMenuEvent(QContextMenuEvent* event) override;
-
-private:
-    void replaceText(const QString& text);
-    void setCaretAndSelection(int caret, int length);
-    void textChangedHandler();
-    void smartStepBy(int direction);
-    void buttonStep(int direction);
-    void stepByKind(int direction, int caret);
-    void stepDateField(int direction, int caret);
-    void stepTimeField(int direction, int caret);
-    double timeStepAt(int caret) const;
-    void reapplySpinType();
-    // The appearance's part of the end of loading: normal colour, flat style, bounds and label.
-    void applyLoadedLook();
-
-    // Keyboard, clipboard and focus (AdvSpinKeys.cpp).
-    void keyDown(int& key, Qt::KeyboardModifiers shift);
-    void pageStep(int direction);
-    void arrowStep(int direction);
-    void postKeyToSelf(int key, Qt::KeyboardModifiers modifiers);
-    bool handleShortcut(QKeyEvent* event);
-    QString characterMessage(QChar character);
-    QChar keyPress(QChar character);
-    void toggleSign();
-    void forwardKey(QKeyEvent* event, int key, const QString& text);
-    void pasteChecked();
-    void pasteCheckedFrom(QClipboard::Mode mode);
-    void cutChecked();
-    bool acceptInFloat(QChar& key, bool accepted) const;
-    bool editable() const;
-    QMenu* createContextMenu();
-    bool pressOnEditItself(Qt::FocusReason reason) const;
-    bool enterControl(Qt::FocusReason reason);
-    bool leaveControl(Qt::FocusReason reason);
-    void focusInWithoutBaseSelection(QFocusEvent* event);
-    void resetEmptyText();
-    void correctOnExit();
-
-    inline static int s_formLoadingDepth = 0;
-
-    int m_minValue{0};
-    int m_maxValue{0};
-    double m_minFloatValue{0.0};
-    double m_maxFloatValue{0.0};
-    double m_minDateValue{0.0};
-    double m_maxDateValue{0.0};
-    double m_storedDate{0.0};
-    double m_storedTime{0.0};
-    int m_storedHex{0};
-    int m_increment{1};
-    double m_incrementFloat{0.1};
-    int m_incrementPage{10};
-    double m_incrementFloatPage{1.0};
-    bool m_incrementSmart{false};
-    bool m_editorEnabled{true};
-    TAdvSpinType m_spinType{sptNormal};
-    int m_precision{0};
-    bool m_returnIsTab{false};
-    bool m_autoFocus{false};
-    bool m_autoSelect{true};
-    int m_incrementHours{1};
-    int m_incrementMinutes{1};
-    bool m_showSeconds{true};
-    bool m_signed{false};
-    bool m_allowNullValue{true};
-    bool m_loading{false};
-    bool m_loadGuard{false};
-    bool m_changeDetached{false};
-    QString m_lastText; // the text as of the last change signal
-    // Set on entry, cleared on exit: a window switch neither leaves nor re-enters the control.
-    bool m_isActiveControl{false};
-    // Entry by a mouse press that selected the whole text: the press must not undo the selection.
-    bool m_keepSelectionOnPress{false};
-
     // --- Appearance (AdvSpinLook.cpp): button pair, layout, colours, flat style, label -------
-    Q_PROPERTY(uint Color READ Color WRITE setColor)
-    Q_PROPERTY(uint FocusColor READ FocusColor WRITE setFocusColor)
-    Q_PROPERTY(TEditAlign EditAlign READ EditAlign WRITE setEditAlign)
-    Q_PROPERTY(bool SpinFlat READ SpinFlat WRITE setSpinFlat)
-    Q_PROPERTY(bool SpinTransparent READ SpinTransparent WRITE setSpinTransparent)
-    Q_PROPERTY(bool Flat READ Flat WRITE setFlat)
-    Q_PROPERTY(QString Version READ Version WRITE setVersion)
-
-public:
-    enum class TEditAlign { eaLeft, eaRight, eaCenter };
-    Q_ENUM(TEditAlign)
-    enum class TLabelPosition {
-        lpLeftTop,
-        lpLeftCenter,
-        lpLeftBottom,
-        lpTopLeft,
-        lpBottomLeft,
-        lpLeftTopLeft,
-        lpLeftCenterLeft,
-        lpLeftBottomLeft,
-        lpTopCenter,
-        lpBottomCenter
-    };
-    Q_ENUM(TLabelPosition)
-    enum class TBorderStyle { bsNone, bsSingle };
-    Q_ENUM(TBorderStyle)
-
-    ~TAdvSpinEdit() override;
 
     // The up/down pair at the right edge (15 x 17 at construction); its clicks step the value.
     TAdvSpinButton* buttonPair() const { return m_buttonPair; }
@@ -364,12 +280,97 @@ public:
     void setVisible(bool visible) override;
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
+    void replaceText(const QString& text);
+    void setCaretAndSelection(int caret, int length);
+    void textChangedHandler();
+    // What one step moves by: the digit left of the caret (StepUp, StepDown, smart keys), one
+    // click of a button or arrow key, or one page key.
+    enum class StepSize { Digit, Click, Page };
+    void stepBy(int direction, StepSize size);
+    std::optional<double> numberStep(StepSize size) const;
+    void buttonStep(int direction);
+    void stepDateField(int direction, int caret);
+    void stepTimeField(int direction, int caret);
+    double timeStepAt(int caret) const;
+    void reapplySpinType();
+    // The appearance's part of the end of loading: normal colour, flat style, bounds and label.
+    void applyLoadedLook();
+
+    // Keyboard, clipboard and focus (AdvSpinKeys.cpp).
+    void keyDown(int& key, Qt::KeyboardModifiers shift);
+    void pageStep(int direction);
+    void arrowStep(int direction);
+    bool smartKeyStep() const;
+    void postKeyToSelf(int key, Qt::KeyboardModifiers modifiers);
+    bool handleShortcut(QKeyEvent* event);
+    QString characterMessage(QChar character);
+    QChar keyPress(QChar character);
+    void toggleSign();
+    void forwardKey(QKeyEvent* event, int key, const QString& text);
+    void pasteChecked();
+    void pasteCheckedFrom(QClipboard::Mode mode);
+    void cutChecked();
+    bool acceptInFloat(QChar& key, bool accepted) const;
+    bool editable() const;
+    QMenu* createContextMenu();
+    bool pressOnEditItself(Qt::FocusReason reason) const;
+    bool enterControl(Qt::FocusReason reason);
+    bool leaveControl(Qt::FocusReason reason);
+    void focusInWithoutBaseSelection(QFocusEvent* event);
+    void resetEmptyText();
+    void correctOnExit();
+
+    inline static int s_formLoadingDepth = 0;
+
+    int m_minValue{0};
+    int m_maxValue{0};
+    double m_minFloatValue{0.0};
+    double m_maxFloatValue{0.0};
+    double m_minDateValue{0.0};
+    double m_maxDateValue{0.0};
+    double m_storedDate{0.0};
+    double m_storedTime{0.0};
+    int m_storedHex{0};
+    int m_increment{1};
+    double m_incrementFloat{0.1};
+    int m_incrementPage{10};
+    double m_incrementFloatPage{1.0};
+    bool m_incrementSmart{false};
+    bool m_editorEnabled{true};
+    TAdvSpinType m_spinType{sptNormal};
+    int m_precision{0};
+    bool m_returnIsTab{false};
+    bool m_autoFocus{false};
+    bool m_autoSelect{true};
+    int m_incrementHours{1};
+    int m_incrementMinutes{1};
+    bool m_showSeconds{true};
+    bool m_signed{false};
+    bool m_allowNullValue{true};
+    bool m_loading{false};
+    bool m_loadGuard{false};
+    bool m_changeDetached{false};
+    QString m_lastText; // the text as of the last change signal
+    // Set on entry, cleared on exit: a window switch neither leaves nor re-enters the control.
+    bool m_isActiveControl{false};
+    // Entry by a mouse press that selected the whole text: the press must not undo the selection.
+    bool m_keepSelectionOnPress{false};
+
+    // --- Appearance ---------------------------------------------------------------------------
     void createButtonPair();
     void applyColor();
     void adoptPaletteColor();

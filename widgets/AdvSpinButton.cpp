@@ -1,6 +1,7 @@
 #include "AdvSpinButton.h"
 
 #include "ASXPVS.h"
+#include "TransparentBitmap.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -48,23 +49,6 @@ int themePart(TButtonArrow arrow)
         return spinPartDownHorizontal;
     }
     return spinPartUp;
-}
-
-// One image of a glyph strip, with the strip's bottom-left colour made transparent.
-QImage glyphImage(const QImage& glyph, int numGlyphs, int index)
-{
-    const QRgb transparent = glyph.pixel(0, glyph.height() - 1) & RGB_MASK;
-    const int width = glyph.width() / numGlyphs;
-    QImage image =
-        glyph.copy(index * width, 0, width, glyph.height()).convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            if ((image.pixel(x, y) & RGB_MASK) == transparent) {
-                image.setPixel(x, y, qRgba(0, 0, 0, 0));
-            }
-        }
-    }
-    return image;
 }
 
 // The opaque pixels of an image in one colour, for the embossed disabled look.
@@ -383,7 +367,9 @@ void TAdvTimerSpeedButton::paintGlyph(QPainter& painter) const
     } else if (m_pressed && m_numGlyphs > pressedGlyphIndex) {
         index = pressedGlyphIndex;
     }
-    const QImage image = glyphImage(m_glyph, m_numGlyphs, index);
+    const int glyphWidth = m_glyph.width() / m_numGlyphs;
+    const QImage image =
+        transparentBitmap(m_glyph, QRect(index * glyphWidth, 0, glyphWidth, m_glyph.height()));
     const int shift = m_pressed ? 1 : 0;
     const QPoint at((width() - image.width() + 1) / 2 + shift,
                     (height() - image.height() + 1) / 2 + shift);

@@ -167,33 +167,26 @@ void TAdvSpinEdit::keyDown(int& key, Qt::KeyboardModifiers shift)
 // Page keys step the digit left of the caret when smart, otherwise by the page increments.
 void TAdvSpinEdit::pageStep(int direction)
 {
-    if (m_incrementSmart && selectionLength() == 0) {
-        smartStepBy(direction);
-        return;
-    }
-    switch (m_spinType) {
-    case sptNormal:
-        setValue(addSaturated(Value(), static_cast<double>(direction) * m_incrementPage));
-        break;
-    case sptFloat:
-        setFloatValue(FloatValue() + direction * m_incrementFloatPage);
-        break;
-    case sptDate:
-    case sptTime:
-    case sptHex:
-        break;
-    }
+    stepBy(direction, smartKeyStep() ? StepSize::Digit : StepSize::Page);
 }
 
+// Arrow keys step the digit left of the caret when smart and the kind is a number, otherwise
+// they click the buttons.
 void TAdvSpinEdit::arrowStep(int direction)
 {
-    const bool smartKind = m_spinType == sptNormal || m_spinType == sptFloat;
-    if (m_incrementSmart && selectionLength() == 0 && smartKind)
-        smartStepBy(direction);
+    const bool numberKind = m_spinType == sptNormal || m_spinType == sptFloat;
+    if (smartKeyStep() && numberKind)
+        stepBy(direction, StepSize::Digit);
     else if (direction > 0)
         UpClick(this);
     else
         DownClick(this);
+}
+
+// A selection turns a smart key step into an ordinary one.
+bool TAdvSpinEdit::smartKeyStep() const
+{
+    return m_incrementSmart && selectionLength() == 0;
 }
 
 // Posted, so that it takes effect after the current key has been processed completely.

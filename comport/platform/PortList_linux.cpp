@@ -1,5 +1,7 @@
 #include "PortList.h"
 
+#include "SystemError.h"
+
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -49,16 +51,20 @@ bool isUnknownUart(int dirFd, const std::string& entry)
 bool listPortNames(const std::string& root, std::vector<std::string>& names)
 {
     const std::unique_ptr<DIR, DirCloser> dir(opendir(root.c_str()));
-    if (!dir)
+    if (!dir) {
+        reportFailure({"opendir", root, errno});
         return false;
+    }
     const int dirFd = dirfd(dir.get());
     std::vector<std::string> found;
     for (;;) {
         errno = 0;
         const dirent* entry = readdir(dir.get());
         if (!entry) {
-            if (errno != 0)
+            if (errno != 0) {
+                reportFailure({"readdir", root, errno});
                 return false;
+            }
             break;
         }
         const std::string name = entry->d_name;

@@ -5,12 +5,15 @@
 #include "InterruptibleThread_linux.h"
 #include "SerialLock_linux.h"
 #include "SerialSpeed_linux.h"
+#include "SystemError.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <fcntl.h>
+#include <grp.h>
 #include <linux/serial.h>
 #include <mutex>
 #include <poll.h>
@@ -18,6 +21,7 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/timerfd.h>
 #include <termios.h>
 #include <unistd.h>
@@ -90,6 +94,39 @@ bool unsupportedRequest(int error)
 bool deviceGoneError(int error)
 {
     return error == EIO || error == ENODEV || error == ENXIO;
+}
+
+// Debian gives serial devices to the group dialout; a user outside it may
+// not open them.
+bool ownedByDialout(const std::string& path)
+{
+    struct stat info
+    {
+    };
+    if (stat(path.c_str(), &info) != 0)
+        return false;
+    std::vector<char> buffer(4096);
+    group entry{};
+    group* found = nullptr;
+    while (getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &found) == ERANGE &&
+           buffer.size() < (std::size_t(1) << 20))
+        buffer.resize(buffer.size() * 2);
+    return found && std::strcmp(found->gr_name, "dialout") == 0;
+}
+
+FailureHint openFailureHint(const std::string& path, int error)
+{
+    return error == EACCES && ownedByDialout(path) ? FailureHint::NotInDialoutGroup
+                                                   : FailureHint::None;
+}
+
+// "9600 bit/s 8N1": the rate and the frame as terminal programs write them.
+std::string describe(const Dcb& dcb)
+{
+    constexpr const char* parities[] = {"N", "O", "E", "M", "S"};
+    constexpr const char* stopBits[] = {"1", "1.5", "2"};
+    return std::to_string(dcb.BaudRate) + " bit/s " + std::to_string(dcb.ByteSize) +
+           parities[dcb.Parity] + stopBits[dcb.StopBits];
 }
 
 using detail::Fd;
@@ -316,7 +353,10 @@ enum class Source : std::uint32_t { Tty, Wake, Modem, TxTimer, PollTimer };
 class LinuxDevice final : public Device
 {
 public:
-    LinuxDevice(Fd tty, detail::UucpLock lock) : m_lock(std::move(lock)), m_tty(std::move(tty)) {}
+    LinuxDevice(Fd tty, detail::UucpLock lock, std::string path)
+        : m_path(std::move(path)), m_lock(std::move(lock)), m_tty(std::move(tty))
+    {
+    }
 
     ~LinuxDevice() override
     {
@@ -327,14 +367,16 @@ public:
         // The exclusive flag outlives our descriptor where the tty itself
         // lives on (a pty whose master stays open): the next open would fail.
         ioctl(fd(), TIOCNXCL);
+        if (changesLogged())
+            reportChange(m_path, "closed");
     }
 
-    // Returns 0, or the errno of what could not be set up. TIOCEXCL comes
-    // first, so that the destructor clears it after any later failure.
+    // Returns 0, or the errno of what could not be set up (reported). TIOCEXCL
+    // comes first, so that the destructor clears it after any later failure.
     int setUp()
     {
         if (ioctl(fd(), TIOCEXCL) != 0)
-            return errno;
+            return setUpFailed("ioctl TIOCEXCL");
         m_epoll = Fd(epoll_create1(EPOLL_CLOEXEC));
         m_wake = Fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
         m_modemChange = Fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
@@ -342,13 +384,13 @@ public:
         m_pollTimer = Fd(timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK));
         if (!m_epoll.valid() || !m_wake.valid() || !m_modemChange.valid() || !m_txTimer.valid() ||
             !m_pollTimer.valid())
-            return errno;
+            return setUpFailed("eventfd/timerfd");
         // Edge-triggered: one event per arrival and none while the bytes sit
         // unread, like the receive event of the classic comm API.
         if (!watch(m_tty, Source::Tty, EPOLLIN | EPOLLET) || !watch(m_wake, Source::Wake) ||
             !watch(m_modemChange, Source::Modem) || !watch(m_txTimer, Source::TxTimer) ||
             !watch(m_pollTimer, Source::PollTimer))
-            return errno;
+            return setUpFailed("epoll_ctl");
         probeLines();
         std::uint32_t baud = 0;
         if (detail::lineSpeed(fd(), baud))
@@ -371,23 +413,26 @@ public:
     {
         if (!validDcb(dcb)) {
             errno = EINVAL;
-            return false;
+            return failed("line settings", FailureHint::SettingsRefused);
         }
         termios previous{};
         std::uint32_t previousSpeed = 0;
-        if (tcgetattr(fd(), &previous) != 0 || !detail::lineSpeed(fd(), previousSpeed))
-            return failed();
+        if (tcgetattr(fd(), &previous) != 0)
+            return failed("tcgetattr");
+        if (!detail::lineSpeed(fd(), previousSpeed))
+            return failed("ioctl TCGETS2");
         termios wanted = previous;
         applyFrame(wanted, dcb);
         if (!applyLineSettings(wanted, dcb.BaudRate)) {
-            const int error = errno;
+            // Back to what the device had; the failure is reported already.
             tcsetattr(fd(), TCSANOW, &previous);
             std::uint32_t restored = 0;
             detail::setLineSpeed(fd(), previousSpeed, restored);
-            errno = error;
-            return failed();
+            return false;
         }
         m_characterTime = characterTime(dcb.BaudRate, dcb);
+        if (changesLogged())
+            reportChange(m_path, "line settings " + describe(dcb));
         const auto lineOn = [&dcb](unsigned shift) {
             return ((dcb.flags >> shift) & dcbFlag::lineControlMask) == dcbFlag::lineEnabled;
         };
@@ -463,12 +508,12 @@ public:
             if (n == 0) {
                 // A hung-up tty reads as end of file; bytes still queued are lost.
                 errno = EIO;
-                return failed();
+                return failed("read");
             }
             if (errno == EINTR)
                 continue;
             if (errno != EAGAIN)
-                return failed();
+                return failed("read");
             if (plan.returnAtOnce)
                 return true;
             const WaitEnds ends{m_rxAbort, generation, &m_rxFetched, fetchedBefore};
@@ -478,9 +523,10 @@ public:
             case Readiness::TimedOut:
                 return true;
             case Readiness::Aborted:
-                return false;
+                errno = ECANCELED;
+                return failed("read");
             case Readiness::Failed:
-                return failed();
+                return failed("read");
             }
         }
         return true;
@@ -504,7 +550,7 @@ public:
             else if (errno == EINTR)
                 continue;
             if (errno != EAGAIN)
-                return writeEnded(written, failed());
+                return writeEnded(written, failed("write"));
             switch (waitReady(fd(), POLLOUT, deadline, WaitEnds{m_txAbort, generation})) {
             case Readiness::Ready:
                 continue;
@@ -512,9 +558,10 @@ public:
                 // Completes the write with fewer bytes, which is a success.
                 return writeEnded(written, true);
             case Readiness::Aborted:
-                return writeEnded(written, false);
+                errno = ECANCELED;
+                return writeEnded(written, failed("write"));
             case Readiness::Failed:
-                return writeEnded(written, failed());
+                return writeEnded(written, failed("write"));
             }
         }
         return writeEnded(written, true);
@@ -529,8 +576,10 @@ public:
         {
             const std::lock_guard lock(m_inputMutex);
             int kept = 0;
-            if (!ttyKeeps(kept) || ioctl(fd(), TIOCOUTQ, &outQueue) != 0)
-                return failed();
+            if (!ttyKeeps(kept))
+                return failed("ioctl FIONREAD");
+            if (ioctl(fd(), TIOCOUTQ, &outQueue) != 0)
+                return failed("ioctl TIOCOUTQ");
             status.inQueue = static_cast<std::uint32_t>(m_pulled.size() + kept);
         }
         status.outQueue = static_cast<std::uint32_t>(outQueue);
@@ -547,7 +596,7 @@ public:
             // in the last instant, which that thread is about to fetch.
             int kept = 0;
             if (!(m_fetching && m_ttyDrained) && !ttyKeeps(kept))
-                return failed();
+                return failed("ioctl FIONREAD");
             count = static_cast<std::uint32_t>(m_pulled.size() + kept);
         }
         std::uint32_t errors = 0;
@@ -559,7 +608,7 @@ public:
         status = 0;
         int lines = 0;
         if (ioctl(fd(), TIOCMGET, &lines) != 0)
-            return unsupportedRequest(errno) || failed();
+            return unsupportedRequest(errno) || failed("ioctl TIOCMGET");
         status = detail::modemStatusBits(lines);
         return true;
     }
@@ -577,14 +626,14 @@ public:
             return switchLine(TIOCM_DTR, false);
         }
         errno = EINVAL;
-        return false;
+        return failed("escape");
     }
 
     bool purge(std::uint32_t flags) override
     {
         if ((flags & ~purgeFlags) != 0) {
             errno = EINVAL;
-            return false;
+            return failed("purge");
         }
         if ((flags & purge::TxAbort) != 0)
             m_txAbort.wake();
@@ -593,7 +642,7 @@ public:
         // Bytes already handed to the kernel can only be dropped by a flush.
         const bool flushed = ((flags & purge::TxClear) == 0 || tcflush(fd(), TCOFLUSH) == 0) &&
                              ((flags & purge::RxClear) == 0 || flushInput());
-        return flushed ? alive() : failed();
+        return flushed ? alive() : failed("tcflush");
     }
 
     std::intptr_t nativeHandle() const override { return fd(); }
@@ -609,19 +658,27 @@ private:
         return epoll_ctl(m_epoll.get(), EPOLL_CTL_ADD, source.get(), &event) == 0;
     }
 
-    // Reports a failed call, and remembers a device that has gone so that
-    // every later wait fails at once.
-    bool failed()
+    // Reports the call that failed with errno, and remembers a device that
+    // has gone so that every later wait fails at once.
+    bool failed(const char* call, FailureHint hint = FailureHint::None)
     {
         if (deviceGoneError(errno))
             m_gone = true;
+        reportFailure({call, m_path, errno, hint});
         return false;
+    }
+
+    int setUpFailed(const char* call)
+    {
+        const int error = errno;
+        failed(call);
+        return error;
     }
 
     bool alive()
     {
         int waiting = 0;
-        return ioctl(fd(), FIONREAD, &waiting) == 0 || failed();
+        return ioctl(fd(), FIONREAD, &waiting) == 0 || failed("ioctl FIONREAD");
     }
 
     CommTimeouts timeouts()
@@ -635,25 +692,32 @@ private:
         // The termios2 speed goes last: the glibc call above keeps the old rate.
         std::uint32_t achieved = 0;
         termios actual{};
-        if (tcsetattr(fd(), TCSANOW, &wanted) != 0 || !detail::setLineSpeed(fd(), baud, achieved) ||
-            tcgetattr(fd(), &actual) != 0)
-            return false;
+        if (tcsetattr(fd(), TCSANOW, &wanted) != 0)
+            return failed("tcsetattr");
+        if (!detail::setLineSpeed(fd(), baud, achieved))
+            return failed("ioctl TCSETS2");
+        if (tcgetattr(fd(), &actual) != 0)
+            return failed("tcgetattr");
         // tcsetattr succeeds when any part was taken; a pty, for one, forces
         // 8 bits without parity. A frame or rate the driver changed is refused.
-        if ((actual.c_cflag & frameFlags) != (wanted.c_cflag & frameFlags) ||
-            !detail::speedWithinTolerance(baud, achieved)) {
-            errno = EINVAL;
-            return false;
-        }
+        errno = EINVAL;
+        if ((actual.c_cflag & frameFlags) != (wanted.c_cflag & frameFlags))
+            return failed("tcsetattr", FailureHint::SettingsRefused);
+        if (!detail::speedWithinTolerance(baud, achieved))
+            return failed("ioctl TCSETS2", FailureHint::SettingsRefused);
         return true;
     }
 
     bool switchLine(int line, bool on)
     {
-        if (ioctl(fd(), on ? TIOCMBIS : TIOCMBIC, &line) == 0)
+        if (ioctl(fd(), on ? TIOCMBIS : TIOCMBIC, &line) == 0) {
+            if (changesLogged())
+                reportChange(m_path, std::string(line == TIOCM_DTR ? "DTR" : "RTS") +
+                                         (on ? " on" : " off"));
             return true;
+        }
         // No modem lines (a pty): the switch has nothing to act on.
-        return unsupportedRequest(errno) || failed();
+        return unsupportedRequest(errno) || failed(on ? "ioctl TIOCMBIS" : "ioctl TIOCMBIC");
     }
 
     void probeLines()
@@ -681,6 +745,8 @@ private:
                     if (unsupportedRequest(errno)) {
                         m_modemPolling = true;
                         signalEventFd(m_modemChange.get());
+                    } else {
+                        reportFailure({"ioctl TIOCMIWAIT", m_path, errno});
                     }
                     return;
                 }
@@ -714,7 +780,7 @@ private:
             if (errno == EINTR)
                 return true;
             m_gone = true;
-            return false;
+            return failed("epoll_wait");
         }
         bool lineActivity = false;
         for (int i = 0; i < n; ++i) {
@@ -722,8 +788,9 @@ private:
             case Source::Tty:
                 if ((ready[i].events & (EPOLLHUP | EPOLLERR)) != 0) {
                     epoll_ctl(m_epoll.get(), EPOLL_CTL_DEL, fd(), nullptr);
-                    m_gone = true;
-                    return false;
+                    // A hung-up tty: every later call on it gives EIO.
+                    errno = EIO;
+                    return failed("epoll_wait");
                 }
                 occurred |= receiveEvents();
                 break;
@@ -817,7 +884,7 @@ private:
         const std::lock_guard lock(m_errorMutex);
         serial_icounter_struct now{};
         if (ioctl(fd(), TIOCGICOUNT, &now) != 0)
-            return failed();
+            return failed("ioctl TIOCGICOUNT");
         errors = detail::errorBits(m_errorBase, now);
         m_errorBase = now;
         return true;
@@ -842,7 +909,7 @@ private:
             if (n < 0 && errno != EAGAIN) {
                 // A device that has gone fails the next wait; anything else
                 // is left to the delivery to find out.
-                failed();
+                failed("read");
                 return m_gone ? 0 : ev::RxChar;
             }
             fetched = n > 0;
@@ -914,6 +981,7 @@ private:
         return events;
     }
 
+    const std::string m_path; // as opened, for what is reported
     // Destroyed in reverse: the watcher first, the tty (HUPCL drops DTR and
     // RTS, the flock goes with it) before the lock file.
     detail::UucpLock m_lock;
@@ -1057,25 +1125,38 @@ std::unique_ptr<Device> openDevice(const std::string& path, const std::string& l
                                    OpenError& error)
 {
     error = OpenError::None;
-    const auto fail = [&error](int code) -> std::unique_ptr<Device> {
+    const auto fail = [&](const char* call, const std::string& on, int code,
+                          FailureHint hint = FailureHint::None) -> std::unique_ptr<Device> {
+        reportFailure({call, on, code, hint});
         error = openErrorFromErrno(code);
         return nullptr;
     };
     // The lock file comes first: opening a serial port raises DTR and RTS,
     // which must not happen under a program that holds it.
     UucpLock lock;
-    if (!lock.acquire(lockFilePath(lockDirectory, path)))
-        return fail(EBUSY);
+    const std::string lockFile = lockFilePath(lockDirectory, path);
+    if (!lock.acquire(lockFile))
+        return fail("lock", lockFile, EBUSY);
     // O_NOCTTY: the port must never become our controlling terminal, or a
     // hang-up would send us SIGHUP.
     Fd tty(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!tty.valid()) {
+        const int code = errno;
+        return fail("open", path, code, openFailureHint(path, code));
+    }
     termios attributes{};
-    if (!tty.valid() || tcgetattr(tty.get(), &attributes) != 0 ||
-        flock(tty.get(), LOCK_EX | LOCK_NB) != 0)
-        return fail(errno);
-    auto device = std::make_unique<LinuxDevice>(std::move(tty), std::move(lock));
-    if (const int problem = device->setUp())
-        return fail(problem);
+    if (tcgetattr(tty.get(), &attributes) != 0)
+        return fail("tcgetattr", path, errno,
+                    errno == ENOTTY ? FailureHint::NotASerialPort : FailureHint::None);
+    if (flock(tty.get(), LOCK_EX | LOCK_NB) != 0)
+        return fail("flock", path, errno);
+    auto device = std::make_unique<LinuxDevice>(std::move(tty), std::move(lock), path);
+    if (const int problem = device->setUp()) {
+        error = openErrorFromErrno(problem);
+        return nullptr;
+    }
+    if (changesLogged())
+        reportChange(path, "opened");
     return device;
 }
 

@@ -11,10 +11,11 @@ make_scratch_dir
 cp "$1" "$scratch/quartzel"
 
 # Starts the program, prints the title and class of its window once it is
-# shown, and closes it. Runs inside xvfb-run, whose /bin/sh does not pass
-# exported bash functions on, so it is a script of its own.
+# shown, and closes it; the program's own messages go to the file $2. Runs
+# inside xvfb-run, whose /bin/sh does not pass exported bash functions on, so
+# it is a script of its own.
 show_window='
-    "$1" >/dev/null 2>&1 &
+    "$1" >/dev/null 2>"$2" &
     pid=$!
     id=$(timeout 60 xdotool search --sync --onlyvisible --pid "$pid" --name . | head -n 1) || true
     [ -n "$id" ] && xprop -id "$id" _NET_WM_NAME WM_CLASS
@@ -24,11 +25,13 @@ show_window='
 
 # The virtual display is the only one: no other platform or display may be chosen.
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
-published=$(xvfb-run -a -s "-screen 0 1024x768x24" bash -c "$show_window" show_window "$scratch/quartzel") || true
+published=$(xvfb-run -a -s "-screen 0 1024x768x24" bash -c "$show_window" show_window "$scratch/quartzel" "$scratch/messages") || true
 expected='_NET_WM_NAME(UTF8_STRING) = "Quartzel (by Orlenk)"
 WM_CLASS(STRING) = "quartzel", "quartzel"'
 [ "$published" = "$expected" ] || fail "the window publishes
 $published
 instead of
-$expected"
+$expected
+and the program said:
+$(cat "$scratch/messages")"
 echo "window title: as designed"

@@ -18,7 +18,7 @@ tree="$root/build-sanitize/fuzz"
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_settings_file fuzz_receive fuzz_spin_text)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_settings_file fuzz_receive fuzz_spin_text fuzz_rigctl)
 
 "$root/dev.sh" install clang libclang-rt-14-dev llvm-14
 cmake -S "$root" -B "$tree" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -28,7 +28,8 @@ expect_field Architecture "$(dpkg --print-architecture)"
 
 # Names only, without version constraints and alternatives' bars.
 depends=$(dpkg-deb -f "$deb" Depends | tr ',|' '\n\n' | sed 's/(.*)//; s/[[:space:]]//g' | sed '/^$/d')
-for needed in libqt6core6 libqt6gui6 libqt6widgets6 qt6-qpa-plugins fonts-liberation2 libc6 libstdc++6; do
+for needed in libqt6core6 libqt6gui6 libqt6network6 libqt6widgets6 qt6-qpa-plugins \
+              fonts-liberation2 qt6-translations-l10n libc6 libstdc++6; do
     grep -qx "$needed" <<<"$depends" || fail "Depends lacks $needed: $(dpkg-deb -f "$deb" Depends)"
 done
 # The Qt libraries come with the lowest version the binary was linked against.

@@ -3,6 +3,11 @@
 // records what the spin buttons draw, so tests can load it with QLibrary.
 #include <cstdint>
 
+// The loader's rectangle (ASXPVS.h), only passed through. The entry points
+// keep the exact types the loader calls them with: a call through a pointer
+// of another function type is undefined.
+struct ThemeRect;
+
 namespace {
 
 constexpr int partCount = 5;
@@ -58,7 +63,8 @@ std::int32_t CloseThemeData(void*)
     return 0;
 }
 
-std::int32_t DrawThemeBackground(void*, void*, int part, int state, const void*, const void*)
+std::int32_t DrawThemeBackground(void*, void*, int part, int state, const ThemeRect*,
+                                 const ThemeRect*)
 {
     if (part > 0 && part < partCount) {
         lastState[part] = state;

@@ -1,0 +1,82 @@
+#pragma once
+
+// Hamlib's network rig protocol: the text commands that rigctld serves and
+// that Hamlib's "NET rigctl" rig (model 2) sends, answered for a rig that is
+// nothing but a frequency dial. No sockets here: the server feeds the lines
+// in and sends the answers out, so tests and the fuzz target drive it alone.
+//
+// Each command is one line: a letter ("f", "F 7074000") or a backslash and
+// the long name ("\get_freq", "\set_freq 7074000"), then its arguments. A
+// line that starts with another punctuation character asks for the extended
+// response form, with that character between the records ('+' means a line
+// end): "+f" is answered "get_freq:\nFrequency: 7074000\nRPRT 0\n".
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <cstdint>
+#include <optional>
+
+// What the protocol reads and changes: the dial. UI thread only.
+class TRigctlRig
+{
+public:
+    virtual ~TRigctlRig() = default;
+    // The dialled frequency in hertz; nothing when the dial holds no number.
+    virtual std::optional<std::uint32_t> dialFrequency() const = 0;
+    // Dials `hertz` (0..RigctlHighestFrequency).
+    virtual void setDialFrequency(std::uint32_t hertz) = 0;
+};
+
+inline constexpr std::uint32_t RigctlHighestFrequency = 299'999'999;
+
+// Hamlib's result codes, as "RPRT <code>" carries them.
+enum class RigctlResult : int {
+    Ok = 0,
+    InvalidArgument = -1,     // RIG_EINVAL: not a value the command takes
+    NotImplemented = -4,      // RIG_ENIMPL: no such command
+    ProtocolError = -8,       // RIG_EPROTO: the line breaks the protocol's limits
+    Rejected = -9,            // RIG_ERJCTED: the dial holds no frequency
+    FeatureNotAvailable = -11 // RIG_ENAVAIL: the panel has no such feature
+};
+
+struct TRigctlAnswer
+{
+    QByteArray text;         // the bytes to send; empty for a blank or comment line
+    bool closeAfter = false; // the client said goodbye ("q")
+};
+
+// Answers one command line, given without its line end (a CR before it is
+// allowed). Anything may come in; the dial changes only on a valid set_freq.
+TRigctlAnswer answerRigctlLine(QByteArrayView line, TRigctlRig& rig);
+
+// The answer to a client that broke the limits of TRigctlLineReader, sent
+// before it is disconnected.
+QByteArray rigctlProtocolErrorAnswer();
+
+// The frequency of a set_freq argument: decimal digits with an optional
+// fraction ("7074000", "7074000.000000"), rounded to whole hertz, half up.
+// Nothing for anything else, and for a result above RigctlHighestFrequency.
+std::optional<std::uint32_t> parseRigctlFrequency(QByteArrayView text);
+
+// Splits what a client sends into lines and keeps it to the protocol's
+// limits: a line holds at most MaxLineLength bytes before its LF, and only
+// printable ASCII, tabs and CR. What is buffered never exceeds the bytes
+// appended since the last complete line was taken, plus one line.
+class TRigctlLineReader
+{
+public:
+    static constexpr qsizetype MaxLineLength = 1024;
+
+    enum class Verdict { Ok, LineTooLong, NotText };
+
+    // Takes received bytes up to the first one that breaks a limit; the
+    // lines completed before it can still be taken.
+    Verdict append(QByteArrayView bytes);
+    // The next complete line without its LF, or nothing.
+    std::optional<QByteArray> takeLine();
+
+private:
+    QByteArray m_buffer;
+    qsizetype m_start = 0;      // where the next line begins in m_buffer
+    qsizetype m_lineLength = 0; // bytes of the unfinished line
+};

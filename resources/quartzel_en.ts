@@ -1,0 +1,132 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US">
+<context>
+    <name>CommandLine</name>
+    <message>
+        <source>Front panel for an Si570 synthesizer.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add &lt;port&gt; (a name such as ttyUSB0, or a device path) to the port list and select it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Connect when start-up is complete.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Unexpected argument &apos;%1&apos;.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Option &apos;port&apos; needs a port name.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Try &apos;--help&apos; for more information.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Let programs that use Hamlib (model 2, NET rigctl) read and set the frequency over TCP on [&lt;address&gt;:]&lt;port&gt;, address 127.0.0.1 unless given (rigctld&apos;s usual port is 4532); &apos;off&apos; stops it. Kept in quartzel.ini.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Option &apos;rigctld&apos; needs [address:]port with a port from 1 to 65535, or &apos;off&apos;.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>EComPort</name>
+    <message>
+        <source>Попытка открыть несуществующий COM-порт</source>
+        <translation>Attempt to open a COM port that does not exist</translation>
+    </message>
+    <message>
+        <source>Порт занят другой программой</source>
+        <translation>Port is in use by another program</translation>
+    </message>
+    <message>
+        <source>Ошибка записи в порт</source>
+        <translation>Error writing to the port</translation>
+    </message>
+    <message>
+        <source>Ошибка чтения из порта</source>
+        <translation>Error reading from the port</translation>
+    </message>
+    <message>
+        <source>Недопустимый параметр Async</source>
+        <translation>Invalid Async parameter</translation>
+    </message>
+    <message>
+        <source>Ошибка функции PurgeComm</source>
+        <translation>PurgeComm failed</translation>
+    </message>
+    <message>
+        <source>Ошибка функции SetCommState</source>
+        <translation>SetCommState failed</translation>
+    </message>
+    <message>
+        <source>Ошибка функции SetCommTimeouts</source>
+        <translation>SetCommTimeouts failed</translation>
+    </message>
+    <message>
+        <source>Ошибка функции SetupComm</source>
+        <translation>SetupComm failed</translation>
+    </message>
+    <message>
+        <source>Ошибка функции ClearCommError</source>
+        <translation>ClearCommError failed</translation>
+    </message>
+    <message>
+        <source>Ошибка функции GetCommModemStatus</source>
+        <translation>GetCommModemStatus failed</translation>
+    </message>
+    <message>
+        <source>Ошибка функции EscapeCommFunction</source>
+        <translation>EscapeCommFunction failed</translation>
+    </message>
+    <message>
+        <source>Нельзя менять свойство, пока порт открыт</source>
+        <translation>The property cannot be changed while the port is open</translation>
+    </message>
+    <message>
+        <source>Ошибка обращения к системному реестру</source>
+        <translation>Error accessing the system registry</translation>
+    </message>
+    <message>
+        <source>Обработка событий порта прервана</source>
+        <translation>Port event handling was interrupted</translation>
+    </message>
+    <message>
+        <source>you are not in the dialout group?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>not a serial port</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the device does not take these line settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TApplication</name>
+    <message>
+        <source>Unknown error</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TRigctlServer</name>
+    <message>
+        <source>&apos;%1&apos; is not an IP address</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cannot serve Hamlib clients on %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+</TS>

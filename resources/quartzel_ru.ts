@@ -1,0 +1,132 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="ru_RU">
+<context>
+    <name>CommandLine</name>
+    <message>
+        <source>Front panel for an Si570 synthesizer.</source>
+        <translation>Передняя панель синтезатора Si570.</translation>
+    </message>
+    <message>
+        <source>Add &lt;port&gt; (a name such as ttyUSB0, or a device path) to the port list and select it.</source>
+        <translation>Добавить &lt;port&gt; (имя, например ttyUSB0, или путь к устройству) в список портов и выбрать его.</translation>
+    </message>
+    <message>
+        <source>Connect when start-up is complete.</source>
+        <translation>Подключиться, когда запуск завершён.</translation>
+    </message>
+    <message>
+        <source>Unexpected argument &apos;%1&apos;.</source>
+        <translation>Неожиданный аргумент «%1».</translation>
+    </message>
+    <message>
+        <source>Option &apos;port&apos; needs a port name.</source>
+        <translation>Параметру «port» нужно имя порта.</translation>
+    </message>
+    <message>
+        <source>Try &apos;--help&apos; for more information.</source>
+        <translation>Подробнее см. «--help».</translation>
+    </message>
+    <message>
+        <source>Let programs that use Hamlib (model 2, NET rigctl) read and set the frequency over TCP on [&lt;address&gt;:]&lt;port&gt;, address 127.0.0.1 unless given (rigctld&apos;s usual port is 4532); &apos;off&apos; stops it. Kept in quartzel.ini.</source>
+        <translation>Дать программам, работающим через Hamlib (модель 2, NET rigctl), читать и задавать частоту по TCP на [&lt;address&gt;:]&lt;port&gt;; без адреса — 127.0.0.1 (обычный порт rigctld — 4532); «off» отключает. Сохраняется в quartzel.ini.</translation>
+    </message>
+    <message>
+        <source>Option &apos;rigctld&apos; needs [address:]port with a port from 1 to 65535, or &apos;off&apos;.</source>
+        <translation>Параметру «rigctld» нужно [address:]port с портом от 1 до 65535 или «off».</translation>
+    </message>
+</context>
+<context>
+    <name>EComPort</name>
+    <message>
+        <source>Попытка открыть несуществующий COM-порт</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Порт занят другой программой</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ошибка записи в порт</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ошибка чтения из порта</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Недопустимый параметр Async</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ошибка функции PurgeComm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ошибка функции SetCommState</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ошибка функции SetCommTimeouts</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ошибка функции SetupComm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ошибка функции ClearCommError</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ошибка функции GetCommModemStatus</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ошибка функции EscapeCommFunction</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Нельзя менять свойство, пока порт открыт</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ошибка обращения к системному реестру</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Обработка событий порта прервана</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>you are not in the dialout group?</source>
+        <translation>вы не в группе dialout?</translation>
+    </message>
+    <message>
+        <source>not a serial port</source>
+        <translation>это не последовательный порт</translation>
+    </message>
+    <message>
+        <source>the device does not take these line settings</source>
+        <translation>устройство не принимает эти параметры линии</translation>
+    </message>
+</context>
+<context>
+    <name>TApplication</name>
+    <message>
+        <source>Unknown error</source>
+        <translation>Неизвестная ошибка</translation>
+    </message>
+</context>
+<context>
+    <name>TRigctlServer</name>
+    <message>
+        <source>&apos;%1&apos; is not an IP address</source>
+        <translation>«%1» — не IP-адрес</translation>
+    </message>
+    <message>
+        <source>Cannot serve Hamlib clients on %1: %2</source>
+        <translation>Не удаётся обслуживать клиентов Hamlib на %1: %2</translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,320 @@
+#include "Application.h"
+#include "IniFile.h"
+#include "Main.h"
+#include "RigctlServer.h"
+#include "TestFiles.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+#include <vector>
+
+// Hamlib's network rig protocol served for the real main window, over real
+// TCP connections on the loopback interface.
+class TestRigctld : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void commands_data();
+    void commands();
+    void dumpState();
+    void limits_data();
+    void limits();
+    void manyClientsAndTheLimit();
+    void clientThatDoesNotReadIsDropped();
+    void listenFailureIsReportedOnce_data();
+    void listenFailureIsReportedOnce();
+    void settingIsKeptBesidePortSection();
+
+private:
+    void startService(const RigctldSetting& setting);
+    std::unique_ptr<QTcpSocket> connectClient();
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<TMainForm> m_form;
+    std::unique_ptr<TRigctlService> m_service;
+    QStringList m_messages;
+};
+
+namespace {
+
+const RigctldSetting anyFreePort{true, QStringLiteral("127.0.0.1"), 0};
+
+// Everything the client has received by now, added to `received`.
+QByteArray& receive(QTcpSocket& client, QByteArray& received)
+{
+    received += client.readAll();
+    return received;
+}
+
+} // namespace
+
+void TestRigctld::init()
+{
+    m_messages.clear();
+    SetErrorMessageSink([this](const QString& text, const QString&) { m_messages << text; });
+    TMainFormSetup setup;
+    setup.settingsFile = m_dir.filePath(QStringLiteral("quartzel.ini"));
+    setup.portListRoot = m_dir.path();
+    m_form = std::make_unique<TMainForm>(setup); // defaults: 014 070 000 Hz
+    startService(anyFreePort);
+}
+
+void TestRigctld::cleanup()
+{
+    m_service.reset();
+    m_form.reset();
+    QFile::remove(m_dir.filePath(QStringLiteral("quartzel.ini")));
+    SetErrorMessageSink(nullptr);
+}
+
+void TestRigctld::startService(const RigctldSetting& setting)
+{
+    m_service.reset();
+    CommandLineOptions options;
+    options.rigctld = setting;
+    m_service = std::make_unique<TRigctlService>(*m_form, options);
+}
+
+std::unique_ptr<QTcpSocket> TestRigctld::connectClient()
+{
+    auto client = std::make_unique<QTcpSocket>();
+    client->connectToHost(QHostAddress::LocalHost, m_service->server()->serverPort());
+    // The event loop runs meanwhile, so that the server can take it.
+    if (!QTest::qWaitFor([&] { return client->state() == QAbstractSocket::ConnectedState; }))
+        qWarning("a client did not connect");
+    return client;
+}
+
+void TestRigctld::commands_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QString>("dialAfter");
+    QTest::addColumn<bool>("closes");
+
+    const QString start = QStringLiteral("014070000");
+    const QString set = QStringLiteral("007074000");
+    const auto row = [](const char* name, const QByteArray& request, const QByteArray& answer,
+                        const QString& dial, bool closes = false) {
+        QTest::newRow(name) << request << answer << dial << closes;
+    };
+    row("f: the dialled digits, not the div4 output", "f\n", "14070000\n", start);
+    row("\\get_freq", "\\get_freq\n", "14070000\n", start);
+    row("F", "F 7074000\n", "RPRT 0\n", set);
+    row("\\set_freq as Hamlib's client sends it", "\\set_freq 7074000.000000\n", "RPRT 0\n", set);
+    row("F rounds .5 up", "F 7073999.5\n", "RPRT 0\n", set);
+    row("F rounds .49 down", "F 7074000.49\n", "RPRT 0\n", set);
+    row("F 0", "F 0\n", "RPRT 0\n", "000000000");
+    row("F top of the range", "F 299999999\n", "RPRT 0\n", "299999999");
+    row("F above the range", "F 300000000\n", "RPRT -1\n", start);
+    row("F rounding above the range", "F 299999999.5\n", "RPRT -1\n", start);
+    row("F negative", "F -7074000\n", "RPRT -1\n", start);
+    row("F not a number", "F 7O74000\n", "RPRT -1\n", start);
+    row("F with an exponent", "F 7e6\n", "RPRT -1\n", start);
+    row("F with trailing letters", "F 7074000Hz\n", "RPRT -1\n", start);
+    row("F without a value", "F\n", "RPRT -1\n", start);
+    row("F with two values", "F 7074000 1\n", "RPRT -1\n", start);
+    row("v", "v\n", "VFOA\n", start);
+    row("\\get_vfo", "\\get_vfo\n", "VFOA\n", start);
+    row("V to our VFO", "V VFOA\n", "RPRT 0\n", start);
+    row("\\set_vfo VFOB is refused", "\\set_vfo VFOB\n", "RPRT -11\n", start);
+    row("V to no VFO", "V VFOZ\n", "RPRT -1\n", start);
+    row("s", "s\n", "0\nVFOA\n", start);
+    row("\\get_split_vfo", "\\get_split_vfo\n", "0\nVFOA\n", start);
+    row("S off", "S 0 VFOA\n", "RPRT 0\n", start);
+    row("\\set_split_vfo on is refused", "\\set_split_vfo 1 VFOB\n", "RPRT -11\n", start);
+    row("m", "m\n", "USB\n2400\n", start);
+    row("\\get_mode", "\\get_mode\n", "USB\n2400\n", start);
+    row("M to the fixed mode", "M USB 0\n", "RPRT 0\n", start);
+    row("\\set_mode LSB is refused", "\\set_mode LSB 2400\n", "RPRT -11\n", start);
+    row("M with a bad passband", "M USB wide\n", "RPRT -1\n", start);
+    row("t", "t\n", "0\n", start);
+    row("\\get_ptt", "\\get_ptt\n", "0\n", start);
+    row("T receive", "T 0\n", "RPRT 0\n", start);
+    row("\\set_ptt transmit is refused", "\\set_ptt 1\n", "RPRT -11\n", start);
+    row("\\chk_vfo", "\\chk_vfo\n", "0\n", start);
+    row("\\get_powerstat", "\\get_powerstat\n", "1\n", start);
+    // rigctld 4.5 adds "RPRT 0", which its own client then takes for the
+    // answer to the next command.
+    row("\\get_lock_mode: one line", "\\get_lock_mode\n", "0\n", start);
+    row("q", "q\n", "RPRT 0\n", start, true);
+    row("+f", "+f\n", "get_freq:\nFrequency: 14070000\nRPRT 0\n", start);
+    row(";\\get_freq", ";\\get_freq\n", "get_freq:;Frequency: 14070000;RPRT 0\n", start);
+    row("+F", "+F 7074000\n", "set_freq: 7074000\nRPRT 0\n", set);
+    row("|\\set_freq refused", "|\\set_freq abc\n", "set_freq: abc|RPRT -1\n", start);
+    row("+m", "+m\n", "get_mode:\nMode: USB\nPassband: 2400\nRPRT 0\n", start);
+    row("+s", "+s\n", "get_split_vfo:\nSplit: 0\nTX VFO: VFOA\nRPRT 0\n", start);
+    row(",t", ",t\n", "get_ptt:,PTT: 0,RPRT 0\n", start);
+    row("+v", "+v\n", "get_vfo:\nVFO: VFOA\nRPRT 0\n", start);
+    row("+V refused", "+V VFOB\n", "set_vfo: VFOB\nRPRT -11\n", start);
+    row("+\\get_powerstat", "+\\get_powerstat\n", "get_powerstat:\nPower Status: 1\nRPRT 0\n",
+        start);
+    row("+\\chk_vfo", "+\\chk_vfo\n", "ChkVFO: 0\n", start);
+    row("+q", "+q\n", "RPRT 0\n", start, true);
+    row("unknown letter", "x\n", "RPRT -4\n", start);
+    row("unknown long name", "\\set_level AF 1\n", "RPRT -4\n", start);
+    row("blank line and blanks around a command", "\n \t f \r\n", "14070000\n", start);
+    row("comment", "# tune\nf\n", "14070000\n", start);
+}
+
+void TestRigctld::commands()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, answer);
+    QFETCH(QString, dialAfter);
+    QFETCH(bool, closes);
+    const std::unique_ptr<QTcpSocket> client = connectClient();
+    client->write(request);
+    QByteArray received;
+    QTRY_COMPARE(receive(*client, received), answer);
+    QCOMPARE(m_form->dialledFrequency(), dialAfter); // the digits as composed
+    if (closes)
+        QTRY_COMPARE(client->state(), QAbstractSocket::UnconnectedState);
+    else
+        QCOMPARE(client->state(), QAbstractSocket::ConnectedState);
+}
+
+// What Hamlib 4.5's client parses: one receive range 0..299 999 999 Hz,
+// and the settings up to "done".
+void TestRigctld::dumpState()
+{
+    const std::unique_ptr<QTcpSocket> client = connectClient();
+    client->write("\\dump_state\n+\\dump_state\n");
+    QByteArray received;
+    QTRY_VERIFY(receive(*client, received).endsWith("done\nRPRT 0\n"));
+    const QList<QByteArray> lines = received.split('\n');
+    QCOMPARE(lines.mid(0, 5),
+             (QList<QByteArray>{"1", "1", "0", "0.000000 299999999.000000 0x4 -1 -1 0x1 0x0",
+                                "0 0 0 0 0 0 0"}));
+    const qsizetype plainEnd = received.indexOf("done\n") + 5;
+    QCOMPARE(received.sliced(plainEnd), "dump_state:\n" + received.first(plainEnd) + "RPRT 0\n");
+}
+
+void TestRigctld::limits_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<bool>("closes");
+
+    const QByteArray longest(TRigctlLineReader::MaxLineLength, 'x');
+    QTest::newRow("line of 1024 bytes") << longest + "\n" << QByteArray("RPRT -4\n") << false;
+    QTest::newRow("line of 1025 bytes") << longest + "x\n" << QByteArray("RPRT -8\n") << true;
+    QTest::newRow("line without end past 1024 bytes")
+        << QByteArray(100000, ' ') << QByteArray("RPRT -8\n") << true;
+    QTest::newRow("NUL") << QByteArray("f\0\n", 3) << QByteArray("RPRT -8\n") << true;
+    QTest::newRow("byte above 127 in F")
+        << QByteArray("F 7074000\xb0\n") << QByteArray("RPRT -8\n") << true;
+    QTest::newRow("lines before a bad byte are answered")
+        << QByteArray("f\n\x1b") << QByteArray("14070000\nRPRT -8\n") << true;
+}
+
+// A client that breaks the limits is answered and disconnected; another
+// client is served as before, and the dial stays.
+void TestRigctld::limits()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, answer);
+    QFETCH(bool, closes);
+    const std::unique_ptr<QTcpSocket> bystander = connectClient();
+    const std::unique_ptr<QTcpSocket> client = connectClient();
+    client->write(request);
+    QByteArray received;
+    QTRY_COMPARE(receive(*client, received), answer);
+    if (closes)
+        QTRY_COMPARE(client->state(), QAbstractSocket::UnconnectedState);
+    bystander->write("f\n");
+    QByteArray answered;
+    QTRY_COMPARE(receive(*bystander, answered), QByteArray("14070000\n"));
+    QCOMPARE(m_form->dialledFrequency(), QStringLiteral("014070000"));
+}
+
+void TestRigctld::manyClientsAndTheLimit()
+{
+    std::vector<std::unique_ptr<QTcpSocket>> clients;
+    for (int i = 0; i < TRigctlServer::MaxClients; ++i)
+        clients.push_back(connectClient());
+    QTRY_COMPARE(m_service->server()->clientCount(), TRigctlServer::MaxClients);
+    const std::unique_ptr<QTcpSocket> oneTooMany = connectClient();
+    QTRY_COMPARE(oneTooMany->state(), QAbstractSocket::UnconnectedState);
+    std::vector<QByteArray> received(clients.size());
+    for (const auto& client : clients)
+        client->write("f\n");
+    for (std::size_t i = 0; i < clients.size(); ++i)
+        QTRY_COMPARE(receive(*clients[i], received[i]), QByteArray("14070000\n"));
+}
+
+// Its answers pile up in the system's buffers, then in the server's queue
+// until the cap; then it is dropped and others go on.
+void TestRigctld::clientThatDoesNotReadIsDropped()
+{
+    const std::unique_ptr<QTcpSocket> client = connectClient();
+    client->setReadBufferSize(1);
+    QByteArray requests;
+    for (int i = 0; i < 100000; ++i)
+        requests += "\\dump_state\n"; // some 50 MB of answers
+    client->write(requests);
+    QTRY_COMPARE_WITH_TIMEOUT(m_service->server()->clientCount(), 0, 30000);
+    const std::unique_ptr<QTcpSocket> next = connectClient();
+    next->write("f\n");
+    QByteArray received;
+    QTRY_COMPARE(receive(*next, received), QByteArray("14070000\n"));
+}
+
+void TestRigctld::listenFailureIsReportedOnce_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("port in use") << "127.0.0.1"
+                                 << "The bound address is already in use";
+    QTest::newRow("not an address") << "127.0.0.256"
+                                    << "'127.0.0.256' is not an IP address";
+    QTest::newRow("no such address here") << "192.0.2.1"
+                                          << "The address is not available";
+}
+
+void TestRigctld::listenFailureIsReportedOnce()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, reason);
+    const RigctldSetting setting{true, address, m_service->server()->serverPort()};
+    CommandLineOptions options;
+    options.rigctld = setting;
+    const TRigctlService second(*m_form, options);
+    QCOMPARE(second.server(), nullptr);
+    QCOMPARE(m_messages, QStringList{QStringLiteral("Cannot serve Hamlib clients on %1: %2")
+                                         .arg(formatRigctldSetting(setting), reason)});
+}
+
+// The command line's choice is kept when the window closes, in a section
+// of its own after [PORT]; a later start without the option listens as kept.
+void TestRigctld::settingIsKeptBesidePortSection()
+{
+    m_service.reset();
+    const QString ini = m_dir.filePath(QStringLiteral("quartzel.ini"));
+    const QByteArray stored = "[PORT]\nfrequency=014070000\nport=-1\nBaudRateIndex=6\ndiv4=1\n";
+    writeBytes(ini, stored);
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost));
+    const RigctldSetting setting{true, QStringLiteral("127.0.0.1"), probe.serverPort()};
+    probe.close();
+    startService(setting);
+    QCOMPARE(readBytes(ini), stored);
+    m_form->FormClose(m_form.get());
+    QCOMPARE(readBytes(ini),
+             stored + "\n[RIGCTLD]\nlisten=" + formatRigctldSetting(setting).toLatin1() + "\n");
+    m_service.reset();
+    m_service = std::make_unique<TRigctlService>(*m_form, CommandLineOptions{});
+    QVERIFY(m_service->server());
+    QCOMPARE(m_service->server()->serverPort(), setting.port);
+    QCOMPARE(m_messages, QStringList());
+}
+
+QTEST_MAIN(TestRigctld)
+#include "tst_rigctld.moc"
