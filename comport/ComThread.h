@@ -47,6 +47,9 @@ private:
 // SyncMethod. Created by Open, freed by Close; it ends on its own when the
 // device hangs up or (smThreadSync, smNone) a handler raises. A batch taken
 // from the device is always delivered whole, also when Close starts meanwhile.
+// Under smThreadSync the thread hands a batch over and goes back to waiting
+// for the device; it waits for the batch to have been served before it hands
+// over the next one, so handlers still run one at a time and in order.
 class TComThread : public QThread
 {
 public:
