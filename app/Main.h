@@ -30,8 +30,8 @@ struct TMainFormSetup
     // "quartzel.ini" at its usual place (read from beside the program until
     // the user's own file exists).
     QString settingsFile;
-    // The directory listing the serial ports.
-    QString portListRoot = QStringLiteral("/sys/class/tty");
+    // Where the serial ports are listed; empty: the system's list.
+    QString portListRoot;
     CommandLineOptions options;
 };
 

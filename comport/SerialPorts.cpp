@@ -18,10 +18,10 @@ void sortPortNames(QStringList& names)
     });
 }
 
-void ListSerialPorts(QStringList& target, const QString& sysClassTty)
+void ListSerialPorts(QStringList& target, const QString& root)
 {
     std::vector<std::string> found;
-    if (!serial::listPortNames(QFile::encodeName(sysClassTty).toStdString(), found))
+    if (!serial::listPortNames(QFile::encodeName(root).toStdString(), found))
         throw EComPort(ComPortMessages::RegistryError, comport::takeFailureDetail());
     QStringList names;
     names.reserve(static_cast<qsizetype>(found.size()));

@@ -8,8 +8,8 @@
 namespace serial {
 
 // Fills `names` with the port names found under `root` (on Linux the sysfs
-// tty class directory), in no particular order. Returns false, leaving
-// `names` untouched, when the list cannot be read.
+// tty class directory; empty: the system's own), in no particular order.
+// Returns false, leaving `names` untouched, when the list cannot be read.
 bool listPortNames(const std::string& root, std::vector<std::string>& names);
 
 } // namespace serial

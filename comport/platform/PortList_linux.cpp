@@ -14,6 +14,9 @@ namespace serial {
 
 namespace {
 
+// Where the kernel lists every tty.
+constexpr const char* systemRoot = "/sys/class/tty";
+
 struct DirCloser
 {
     void operator()(DIR* dir) const { closedir(dir); }
@@ -48,8 +51,9 @@ bool isUnknownUart(int dirFd, const std::string& entry)
 
 } // namespace
 
-bool listPortNames(const std::string& root, std::vector<std::string>& names)
+bool listPortNames(const std::string& listRoot, std::vector<std::string>& names)
 {
+    const std::string root = listRoot.empty() ? systemRoot : listRoot;
     const std::unique_ptr<DIR, DirCloser> dir(opendir(root.c_str()));
     if (!dir) {
         reportFailure({"opendir", root, errno});
