@@ -208,6 +208,7 @@ void TBComPort::eventsStopped(const QString& reason)
 void TBComPort::OpenDevice()
 {
     serial::OpenError error = serial::OpenError::None;
+    comport::forgetFailure();
     m_Device = m_Opener->open(serial::devicePath(m_Port.toStdString()), error);
     if (m_Device)
         return;
@@ -218,7 +219,9 @@ void TBComPort::OpenDevice()
         raiseFailure(ComPortMessages::PortInUse);
     case serial::OpenError::None:
     case serial::OpenError::Other:
-        // Left without a device: the first apply step fails and Open rolls back.
+        // Left without a device: the first apply step fails, with this reason,
+        // and Open rolls back.
+        m_openFailure = comport::takeFailureDetail();
         return;
     }
 }
@@ -226,6 +229,16 @@ void TBComPort::OpenDevice()
 void TBComPort::CloseDevice()
 {
     m_Device.reset();
+    m_openFailure.clear();
+}
+
+template <typename Call> void TBComPort::requireDevice(const char* message, Call call)
+{
+    if (!m_Device)
+        throw EComPort(message, m_openFailure);
+    comport::forgetFailure();
+    if (!call(*m_Device))
+        raiseFailure(message);
 }
 
 // Applying settings
@@ -234,9 +247,10 @@ void TBComPort::ApplyBufferSizes()
 {
     if (!m_Connected)
         return;
-    if (!m_Device || !m_Device->setupComm(static_cast<std::uint32_t>(m_InBufSize),
-                                          static_cast<std::uint32_t>(m_OutBufSize)))
-        raiseFailure(ComPortMessages::SetupCommFailed);
+    requireDevice(ComPortMessages::SetupCommFailed, [this](serial::Device& device) {
+        return device.setupComm(static_cast<std::uint32_t>(m_InBufSize),
+                                static_cast<std::uint32_t>(m_OutBufSize));
+    });
 }
 
 void TBComPort::ApplyLineSettings()
@@ -247,8 +261,8 @@ void TBComPort::ApplyLineSettings()
         comport::lineSettings(m_BaudRate, m_ByteSize, m_Parity, m_StopBits);
     if (!dcb)
         raise(ComPortMessages::SetCommStateFailed);
-    if (!m_Device || !m_Device->setCommState(*dcb))
-        raiseFailure(ComPortMessages::SetCommStateFailed);
+    requireDevice(ComPortMessages::SetCommStateFailed,
+                  [&dcb](serial::Device& device) { return device.setCommState(*dcb); });
 }
 
 void TBComPort::ApplyTimeoutSettings()
@@ -258,8 +272,8 @@ void TBComPort::ApplyTimeoutSettings()
     const serial::CommTimeouts timeouts = comport::commTimeouts(
         m_Timeouts.ReadInterval(), m_Timeouts.ReadTotalMultiplier(), m_Timeouts.ReadTotalConstant(),
         m_Timeouts.WriteTotalMultiplier(), m_Timeouts.WriteTotalConstant());
-    if (!m_Device || !m_Device->setCommTimeouts(timeouts))
-        raiseFailure(ComPortMessages::SetCommTimeoutsFailed);
+    requireDevice(ComPortMessages::SetCommTimeoutsFailed,
+                  [&timeouts](serial::Device& device) { return device.setCommTimeouts(timeouts); });
 }
 
 void TBComPort::ApplyAllSettings()
@@ -349,12 +363,12 @@ std::uint32_t TBComPort::StartWrite(const char* buffer, std::uint32_t count, TIo
     if (!request)
         raise(ComPortMessages::InvalidAsync);
     request->DataCopy = QByteArray(buffer, static_cast<qsizetype>(count));
-    // The transmit-empty event costs a timer per write; only a handler needs it.
-    if (m_Device)
-        m_Device->watchTxEmpty(static_cast<bool>(OnTxEmpty));
     std::uint32_t written = 0;
-    if (!m_Device || !m_Device->write(request->DataCopy.constData(), count, written))
-        raiseFailure(ComPortMessages::WriteError);
+    requireDevice(ComPortMessages::WriteError, [&](serial::Device& device) {
+        // The transmit-empty event costs a timer per write; only a handler needs it.
+        device.watchTxEmpty(static_cast<bool>(OnTxEmpty));
+        return device.write(request->DataCopy.constData(), count, written);
+    });
     request->Transferred = written;
     return written;
 }
@@ -371,8 +385,8 @@ std::uint32_t TBComPort::StartRead(char* buffer, std::uint32_t count, TIoRequest
     if (!request)
         raise(ComPortMessages::InvalidAsync);
     std::uint32_t got = 0;
-    if (!m_Device || !m_Device->read(buffer, count, got))
-        raiseFailure(ComPortMessages::ReadError);
+    requireDevice(ComPortMessages::ReadError,
+                  [&](serial::Device& device) { return device.read(buffer, count, got); });
     request->Transferred = got;
     return got;
 }
@@ -417,34 +431,39 @@ std::int32_t TBComPort::ReadText(QByteArray& text, std::int32_t Count)
 TModemLines TBComPort::ModemState()
 {
     std::uint32_t status = 0;
-    if (!m_Device || !m_Device->modemStatus(status))
-        raiseFailure(ComPortMessages::ModemStatusFailed);
+    requireDevice(ComPortMessages::ModemStatusFailed,
+                  [&status](serial::Device& device) { return device.modemStatus(status); });
     return comport::modemLines(status);
+}
+
+void TBComPort::escape(serial::Escape function)
+{
+    requireDevice(ComPortMessages::EscapeFailed,
+                  [function](serial::Device& device) { return device.escape(function); });
 }
 
 void TBComPort::SetDTR(bool on)
 {
-    if (!m_Device || !m_Device->escape(on ? serial::Escape::SetDtr : serial::Escape::ClrDtr))
-        raiseFailure(ComPortMessages::EscapeFailed);
+    escape(on ? serial::Escape::SetDtr : serial::Escape::ClrDtr);
 }
 
 void TBComPort::SetRTS(bool on)
 {
-    if (!m_Device || !m_Device->escape(on ? serial::Escape::SetRts : serial::Escape::ClrRts))
-        raiseFailure(ComPortMessages::EscapeFailed);
+    escape(on ? serial::Escape::SetRts : serial::Escape::ClrRts);
 }
 
 void TBComPort::AbortTransfers()
 {
-    if (!m_Device || !m_Device->purge(serial::purge::TxAbort | serial::purge::RxAbort))
-        raiseFailure(ComPortMessages::PurgeCommFailed);
+    requireDevice(ComPortMessages::PurgeCommFailed, [](serial::Device& device) {
+        return device.purge(serial::purge::TxAbort | serial::purge::RxAbort);
+    });
 }
 
 std::int32_t TBComPort::BytesWaiting()
 {
     std::uint32_t waiting = 0;
-    if (!m_Device || !m_Device->inputQueue(waiting))
-        raiseFailure(ComPortMessages::ClearCommErrorFailed);
+    requireDevice(ComPortMessages::ClearCommErrorFailed,
+                  [&waiting](serial::Device& device) { return device.inputQueue(waiting); });
     return static_cast<std::int32_t>(waiting);
 }
 
@@ -454,8 +473,8 @@ void TBComPort::FireError()
 {
     // Always cleared, also without a handler: this resets the device's error state.
     serial::CommStatus status;
-    if (!m_Device || !m_Device->clearError(status))
-        raiseFailure(ComPortMessages::ClearCommErrorFailed);
+    requireDevice(ComPortMessages::ClearCommErrorFailed,
+                  [&status](serial::Device& device) { return device.clearError(status); });
     const TComErrors errors = comport::comErrors(status.errors, m_Parity);
     if (errors && OnError)
         OnError(this, errors);

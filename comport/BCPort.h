@@ -16,6 +16,7 @@
 namespace serial {
 class Device;
 class Opener;
+enum class Escape;
 } // namespace serial
 
 // The serial port component's error. what() is exactly one of the fixed
@@ -265,6 +266,12 @@ private:
     void eventsStopped(const QString& reason);
     void fireSignal(const TComSignalEvent& handler, TModemLine line);
     void fireNotify(const TNotifyEvent& handler);
+    void escape(serial::Escape function);
+    // Makes one call on the device, `call(device)`, and raises `message` with
+    // the system's reason for that call when it returns false. Without a
+    // device the call fails too: with no reason on a closed port, with the
+    // reason the device could not be opened within Open.
+    template <typename Call> void requireDevice(const char* message, Call call);
 
     serial::Opener* m_Opener = nullptr;
     TBaudRate m_BaudRate = TBaudRate::br9600;
@@ -282,5 +289,7 @@ private:
     TSyncMethod m_SyncMethod = TSyncMethod::smThreadSync;
     TComTimeouts m_Timeouts{this};
     std::unique_ptr<TNotifyWindow> m_NotifyWindow;
+    // Why the device could not be opened, while Open goes on without one.
+    QString m_openFailure;
     int m_threadWaits = 0; // Close calls waiting for the event thread, nested in each other
 };

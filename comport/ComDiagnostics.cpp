@@ -60,6 +60,11 @@ void reportChange(const std::string& path, const std::string& change)
 
 namespace comport {
 
+void forgetFailure()
+{
+    lastFailure.reset();
+}
+
 QString takeFailureDetail()
 {
     if (!lastFailure)

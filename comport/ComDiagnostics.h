@@ -13,6 +13,11 @@ Q_DECLARE_LOGGING_CATEGORY(lcSerial)
 
 namespace comport {
 
+// Forgets what the platform reported on this thread so far. Called before a
+// call whose failure is raised, so that the error carries the reason of that
+// call and never one left by an earlier call whose failure nobody raised.
+void forgetFailure();
+
 // The last failure the platform reported on this thread, as the detail of the
 // error raised for it: "<call> <path>: <system's reason>", with a hint where
 // the system's words are not enough ("open /dev/ttyUSB0: Permission denied

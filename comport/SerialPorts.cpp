@@ -21,6 +21,7 @@ void sortPortNames(QStringList& names)
 void ListSerialPorts(QStringList& target, const QString& root)
 {
     std::vector<std::string> found;
+    comport::forgetFailure();
     if (!serial::listPortNames(QFile::encodeName(root).toStdString(), found))
         throw EComPort(ComPortMessages::RegistryError, comport::takeFailureDetail());
     QStringList names;

@@ -7,7 +7,7 @@
 #include <QTemporaryFile>
 #include <QTest>
 
-enum class Failure { RegularFile, ParityOnPty, WriteAfterHangUp };
+enum class Failure { RegularFile, ParityOnPty, WriteAfterHangUp, WriteAfterCloseInHandler };
 Q_DECLARE_METATYPE(Failure)
 
 // The port object on real pseudo-terminals through the Linux device layer.
@@ -207,6 +207,10 @@ void TestBCPortPty::failureDetail_data()
     QTest::newRow("EIO: a write after the line hung up")
         << Failure::WriteAfterHangUp << message(ComPortMessages::WriteError)
         << "write PATH: Input/output error";
+    // The closing steps' own failures on the hung-up line are not looked at;
+    // none of them belongs to the later write.
+    QTest::newRow("a write on the port a handler closed after a hang-up: no detail")
+        << Failure::WriteAfterCloseInHandler << message(ComPortMessages::WriteError) << "";
 }
 
 namespace {
@@ -226,6 +230,16 @@ void provoke(Failure failure, TBComPort& port, PtyPair& pty, const QString& plai
     case Failure::WriteAfterHangUp:
         port.Open();
         pty.closeMaster();
+        port.WriteText("IF;");
+        return;
+    case Failure::WriteAfterCloseInHandler:
+        port.OnRxChar = [&](QObject*, std::int32_t) {
+            pty.closeMaster();
+            port.Close();
+        };
+        port.Open();
+        pty.send("IF;");
+        QTRY_VERIFY(!port.Connected());
         port.WriteText("IF;");
         return;
     }
