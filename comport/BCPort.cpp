@@ -37,49 +37,49 @@ std::int32_t evenBufferSize(std::int32_t value)
 
 void TComTimeouts::setValue(std::int32_t& field, std::int32_t value)
 {
-    if (storeIfChanged(field, value) && m_ComPort)
-        m_ComPort->ApplyTimeoutSettings();
+    if (storeIfChanged(field, value) && m_comPort)
+        m_comPort->ApplyTimeoutSettings();
 }
 
 void TComTimeouts::setReadInterval(std::int32_t value)
 {
-    setValue(m_ReadInterval, value);
+    setValue(m_readInterval, value);
 }
 
 void TComTimeouts::setReadTotalMultiplier(std::int32_t value)
 {
-    setValue(m_ReadTotalMultiplier, value);
+    setValue(m_readTotalMultiplier, value);
 }
 
 void TComTimeouts::setReadTotalConstant(std::int32_t value)
 {
-    setValue(m_ReadTotalConstant, value);
+    setValue(m_readTotalConstant, value);
 }
 
 void TComTimeouts::setWriteTotalMultiplier(std::int32_t value)
 {
-    setValue(m_WriteTotalMultiplier, value);
+    setValue(m_writeTotalMultiplier, value);
 }
 
 void TComTimeouts::setWriteTotalConstant(std::int32_t value)
 {
-    setValue(m_WriteTotalConstant, value);
+    setValue(m_writeTotalConstant, value);
 }
 
 void TComTimeouts::Assign(const TComTimeouts& Source)
 {
-    m_ReadInterval = Source.m_ReadInterval;
-    m_ReadTotalMultiplier = Source.m_ReadTotalMultiplier;
-    m_ReadTotalConstant = Source.m_ReadTotalConstant;
-    m_WriteTotalMultiplier = Source.m_WriteTotalMultiplier;
-    m_WriteTotalConstant = Source.m_WriteTotalConstant;
+    m_readInterval = Source.m_readInterval;
+    m_readTotalMultiplier = Source.m_readTotalMultiplier;
+    m_readTotalConstant = Source.m_readTotalConstant;
+    m_writeTotalMultiplier = Source.m_writeTotalMultiplier;
+    m_writeTotalConstant = Source.m_writeTotalConstant;
 }
 
 // TBComPort: life, opening and closing
 
 TBComPort::TBComPort(QObject* owner) : TBComPort(owner, serial::systemOpener()) {}
 
-TBComPort::TBComPort(QObject* owner, serial::Opener& opener) : QObject(owner), m_Opener(&opener) {}
+TBComPort::TBComPort(QObject* owner, serial::Opener& opener) : QObject(owner), m_opener(&opener) {}
 
 TBComPort::~TBComPort()
 {
@@ -95,31 +95,38 @@ TBComPort::~TBComPort()
 
 QObject* TBComPort::NotifyWindow() const
 {
-    return m_NotifyWindow.get();
+    return m_notifyWindow.get();
 }
 
 std::intptr_t TBComPort::Handle() const
 {
-    return m_Device ? m_Device->nativeHandle() : -1;
+    return m_device ? m_device->nativeHandle() : -1;
 }
 
 bool TBComPort::Open()
 {
-    if (m_Connected)
+    if (m_connected)
         return true;
     OpenDevice();
-    m_Connected = true;
+    m_connected = true;
     try {
         ApplyAllSettings();
     } catch (...) {
         CloseDevice();
-        m_Connected = false;
+        m_connected = false;
         throw;
     }
-    if (m_SyncMethod == TSyncMethod::smWindowSync)
-        m_NotifyWindow = std::make_unique<TNotifyWindow>(this);
-    m_EventThread = std::make_unique<TComThread>(this, m_Device);
-    m_EventThread->startWaiting(m_EventThreadPriority);
+    if (m_syncMethod == TSyncMethod::smWindowSync)
+        m_notifyWindow = std::make_unique<TNotifyWindow>(
+            this, [this](std::uint32_t eventMaskBit) { PortWindowProc(eventMaskBit); });
+    TComThread::Delivery delivery{m_syncMethod,
+                                  m_watchedEvents,
+                                  thread(),
+                                  m_notifyWindow.get(),
+                                  [this](TLineEvent event) { fireEvent(event); },
+                                  [this](const QString& reason) { eventsStopped(reason); }};
+    m_eventThread = std::make_unique<TComThread>(std::move(delivery), m_device);
+    m_eventThread->startWaiting(m_eventThreadPriority);
     // Not read back: under smNone a handler may already be closing the port
     // on the event thread.
     return true;
@@ -127,14 +134,14 @@ bool TBComPort::Open()
 
 bool TBComPort::Close()
 {
-    if (!m_Connected)
+    if (!m_connected)
         return true;
     lowerLinesAndAbort();
     if (!stopEventThread())
-        return !m_Connected;
+        return !m_connected;
     closeNotifyWindow();
     CloseDevice();
-    m_Connected = false;
+    m_connected = false;
     return true;
 }
 
@@ -154,15 +161,15 @@ void TBComPort::lowerLinesAndAbort()
 
 bool TBComPort::deviceGone() const
 {
-    if (m_EventThread && m_EventThread->hungUp())
+    if (m_eventThread && m_eventThread->hungUp())
         return true;
     serial::CommStatus status;
-    return !m_Device || !m_Device->clearError(status);
+    return !m_device || !m_device->clearError(status);
 }
 
 bool TBComPort::stopEventThread()
 {
-    TComThread* const thread = m_EventThread.get();
+    TComThread* const thread = m_eventThread.get();
     if (!thread)
         return true;
     if (thread->deliveringHere()) {
@@ -172,9 +179,9 @@ bool TBComPort::stopEventThread()
         // would have ended with are done here, so that the device is
         // released when Close returns.
         thread->abandon();
-        m_EventThread.release();
-        if (m_Device)
-            TComThread::finishWithDevice(*m_Device);
+        m_eventThread.release();
+        if (m_device)
+            TComThread::finishWithDevice(*m_device);
         return true;
     }
     ++m_threadWaits;
@@ -183,20 +190,20 @@ bool TBComPort::stopEventThread()
     // A handler that ran during the wait may have closed the port (and
     // opened it again), or an outer Close waits for the same thread: that
     // Close does the rest.
-    if (m_EventThread.get() != thread || m_threadWaits > 0)
+    if (m_eventThread.get() != thread || m_threadWaits > 0)
         return false;
-    m_EventThread.reset();
+    m_eventThread.reset();
     return true;
 }
 
 void TBComPort::closeNotifyWindow()
 {
-    if (!m_NotifyWindow)
+    if (!m_notifyWindow)
         return;
     // Close may run inside one of the window's own notifications, so the
     // window goes later; cut off from the port, it delivers nothing more.
-    m_NotifyWindow->detach();
-    m_NotifyWindow.release()->deleteLater();
+    m_notifyWindow->detach();
+    m_notifyWindow.release()->deleteLater();
 }
 
 void TBComPort::eventsStopped(const QString& reason)
@@ -209,8 +216,8 @@ void TBComPort::OpenDevice()
 {
     serial::OpenError error = serial::OpenError::None;
     comport::forgetFailure();
-    m_Device = m_Opener->open(serial::devicePath(m_Port.toStdString()), error);
-    if (m_Device)
+    m_device = m_opener->open(serial::devicePath(m_port.toStdString()), error);
+    if (m_device)
         return;
     switch (error) {
     case serial::OpenError::NotFound:
@@ -228,16 +235,16 @@ void TBComPort::OpenDevice()
 
 void TBComPort::CloseDevice()
 {
-    m_Device.reset();
+    m_device.reset();
     m_openFailure.clear();
 }
 
 template <typename Call> void TBComPort::requireDevice(const char* message, Call call)
 {
-    if (!m_Device)
+    if (!m_device)
         throw EComPort(message, m_openFailure);
     comport::forgetFailure();
-    if (!call(*m_Device))
+    if (!call(*m_device))
         raiseFailure(message);
 }
 
@@ -245,20 +252,20 @@ template <typename Call> void TBComPort::requireDevice(const char* message, Call
 
 void TBComPort::ApplyBufferSizes()
 {
-    if (!m_Connected)
+    if (!m_connected)
         return;
     requireDevice(ComPortMessages::SetupCommFailed, [this](serial::Device& device) {
-        return device.setupComm(static_cast<std::uint32_t>(m_InBufSize),
-                                static_cast<std::uint32_t>(m_OutBufSize));
+        return device.setupComm(static_cast<std::uint32_t>(m_inBufSize),
+                                static_cast<std::uint32_t>(m_outBufSize));
     });
 }
 
 void TBComPort::ApplyLineSettings()
 {
-    if (!m_Connected)
+    if (!m_connected)
         return;
     const std::optional<serial::Dcb> dcb =
-        comport::lineSettings(m_BaudRate, m_ByteSize, m_Parity, m_StopBits);
+        comport::lineSettings(m_baudRate, m_byteSize, m_parity, m_stopBits);
     if (!dcb)
         raise(ComPortMessages::SetCommStateFailed);
     requireDevice(ComPortMessages::SetCommStateFailed,
@@ -267,11 +274,11 @@ void TBComPort::ApplyLineSettings()
 
 void TBComPort::ApplyTimeoutSettings()
 {
-    if (!m_Connected)
+    if (!m_connected)
         return;
     const serial::CommTimeouts timeouts = comport::commTimeouts(
-        m_Timeouts.ReadInterval(), m_Timeouts.ReadTotalMultiplier(), m_Timeouts.ReadTotalConstant(),
-        m_Timeouts.WriteTotalMultiplier(), m_Timeouts.WriteTotalConstant());
+        m_timeouts.ReadInterval(), m_timeouts.ReadTotalMultiplier(), m_timeouts.ReadTotalConstant(),
+        m_timeouts.WriteTotalMultiplier(), m_timeouts.WriteTotalConstant());
     requireDevice(ComPortMessages::SetCommTimeoutsFailed,
                   [&timeouts](serial::Device& device) { return device.setCommTimeouts(timeouts); });
 }
@@ -287,67 +294,67 @@ void TBComPort::ApplyAllSettings()
 
 void TBComPort::setBaudRate(TBaudRate value)
 {
-    if (storeIfChanged(m_BaudRate, value))
+    if (storeIfChanged(m_baudRate, value))
         ApplyLineSettings();
 }
 
 void TBComPort::setByteSize(TByteSize value)
 {
-    if (storeIfChanged(m_ByteSize, value))
+    if (storeIfChanged(m_byteSize, value))
         ApplyLineSettings();
 }
 
 void TBComPort::setParity(TParity value)
 {
-    if (storeIfChanged(m_Parity, value))
+    if (storeIfChanged(m_parity, value))
         ApplyLineSettings();
 }
 
 void TBComPort::setStopBits(TStopBits value)
 {
-    if (storeIfChanged(m_StopBits, value))
+    if (storeIfChanged(m_stopBits, value))
         ApplyLineSettings();
 }
 
 void TBComPort::setInBufSize(std::int32_t value)
 {
-    if (value == m_InBufSize)
+    if (value == m_inBufSize)
         return;
-    m_InBufSize = evenBufferSize(value);
+    m_inBufSize = evenBufferSize(value);
     ApplyBufferSizes();
 }
 
 void TBComPort::setOutBufSize(std::int32_t value)
 {
-    if (value == m_OutBufSize)
+    if (value == m_outBufSize)
         return;
-    m_OutBufSize = evenBufferSize(value);
+    m_outBufSize = evenBufferSize(value);
     ApplyBufferSizes();
 }
 
 void TBComPort::raiseIfOpen() const
 {
-    if (m_Connected)
+    if (m_connected)
         raise(ComPortMessages::PropertyWhileOpen);
 }
 
 void TBComPort::setPort(const QString& value)
 {
     raiseIfOpen();
-    m_Port = value;
+    m_port = value;
 }
 
 void TBComPort::setSyncMethod(TSyncMethod value)
 {
-    if (value == m_SyncMethod)
+    if (value == m_syncMethod)
         return;
     raiseIfOpen();
-    m_SyncMethod = value;
+    m_syncMethod = value;
 }
 
 void TBComPort::setTimeouts(const TComTimeouts& value)
 {
-    m_Timeouts.Assign(value);
+    m_timeouts.Assign(value);
     ApplyTimeoutSettings();
 }
 
@@ -467,7 +474,51 @@ std::int32_t TBComPort::BytesWaiting()
     return static_cast<std::int32_t>(waiting);
 }
 
-// Fire operations (run where SyncMethod says)
+// Dispatch (runs where SyncMethod says)
+
+void TBComPort::fireEvent(TLineEvent event)
+{
+    switch (event) {
+    case TLineEvent::evError:
+        FireError();
+        return;
+    case TLineEvent::evRxChar:
+        FireRxChar();
+        return;
+    case TLineEvent::evTxEmpty:
+        FireTxEmpty();
+        return;
+    case TLineEvent::evRing:
+        FireRing();
+        return;
+    case TLineEvent::evCTS:
+        FireCTSChange();
+        return;
+    case TLineEvent::evDSR:
+        FireDSRChange();
+        return;
+    case TLineEvent::evRLSD:
+        FireRLSDChange();
+        return;
+    case TLineEvent::evRx80Full:
+        FireRx80Full();
+        return;
+    }
+}
+
+void TBComPort::PortWindowProc(std::uint32_t eventMaskBit)
+{
+    // Release the event thread before the handler runs, as a sent message
+    // replied at once would.
+    if (m_eventThread)
+        m_eventThread->replyMessage();
+    if (!m_connected)
+        return;
+    for (const TLineEvent event : comport::deliveryOrder) {
+        if (comport::eventMask(event) == eventMaskBit)
+            fireEvent(event);
+    }
+}
 
 void TBComPort::FireError()
 {
@@ -475,7 +526,7 @@ void TBComPort::FireError()
     serial::CommStatus status;
     requireDevice(ComPortMessages::ClearCommErrorFailed,
                   [&status](serial::Device& device) { return device.clearError(status); });
-    const TComErrors errors = comport::comErrors(status.errors, m_Parity);
+    const TComErrors errors = comport::comErrors(status.errors, m_parity);
     if (errors && OnError)
         OnError(this, errors);
 }

@@ -82,16 +82,16 @@ class TNotifyWindow;
 class TComTimeouts
 {
 public:
-    explicit TComTimeouts(TBComPort* ComPort = nullptr) : m_ComPort(ComPort) {}
+    explicit TComTimeouts(TBComPort* ComPort = nullptr) : m_comPort(ComPort) {}
     TComTimeouts(const TComTimeouts&) = delete;
     TComTimeouts& operator=(const TComTimeouts&) = delete;
 
-    TBComPort* ComPort() const { return m_ComPort; }
-    std::int32_t ReadInterval() const { return m_ReadInterval; }
-    std::int32_t ReadTotalMultiplier() const { return m_ReadTotalMultiplier; }
-    std::int32_t ReadTotalConstant() const { return m_ReadTotalConstant; }
-    std::int32_t WriteTotalMultiplier() const { return m_WriteTotalMultiplier; }
-    std::int32_t WriteTotalConstant() const { return m_WriteTotalConstant; }
+    TBComPort* ComPort() const { return m_comPort; }
+    std::int32_t ReadInterval() const { return m_readInterval; }
+    std::int32_t ReadTotalMultiplier() const { return m_readTotalMultiplier; }
+    std::int32_t ReadTotalConstant() const { return m_readTotalConstant; }
+    std::int32_t WriteTotalMultiplier() const { return m_writeTotalMultiplier; }
+    std::int32_t WriteTotalConstant() const { return m_writeTotalConstant; }
 
     void setReadInterval(std::int32_t value);
     void setReadTotalMultiplier(std::int32_t value);
@@ -105,12 +105,12 @@ public:
 private:
     void setValue(std::int32_t& field, std::int32_t value);
 
-    TBComPort* m_ComPort = nullptr;
-    std::int32_t m_ReadInterval = -1;
-    std::int32_t m_ReadTotalMultiplier = 0;
-    std::int32_t m_ReadTotalConstant = 0;
-    std::int32_t m_WriteTotalMultiplier = 100;
-    std::int32_t m_WriteTotalConstant = 1000;
+    TBComPort* m_comPort = nullptr;
+    std::int32_t m_readInterval = -1;
+    std::int32_t m_readTotalMultiplier = 0;
+    std::int32_t m_readTotalConstant = 0;
+    std::int32_t m_writeTotalMultiplier = 100;
+    std::int32_t m_writeTotalConstant = 1000;
 };
 
 // One read or write: the private copy of the bytes written and the count
@@ -160,22 +160,22 @@ public:
     // If a handler that ran during the wait closed the port itself, that
     // Close did the work; this one returns whether the port is closed now.
     bool Close();
-    bool Connected() const { return m_Connected; }
+    bool Connected() const { return m_connected; }
 
-    TBaudRate BaudRate() const { return m_BaudRate; }
-    TByteSize ByteSize() const { return m_ByteSize; }
-    std::int32_t InBufSize() const { return m_InBufSize; }
-    std::int32_t OutBufSize() const { return m_OutBufSize; }
-    TParity Parity() const { return m_Parity; }
-    QString Port() const { return m_Port; }
-    TStopBits StopBits() const { return m_StopBits; }
-    TSyncMethod SyncMethod() const { return m_SyncMethod; }
-    TComTimeouts& Timeouts() { return m_Timeouts; }
-    const TComTimeouts& Timeouts() const { return m_Timeouts; }
-    QThread::Priority EventThreadPriority() const { return m_EventThreadPriority; }
-    TLineEvents WatchedEvents() const { return m_WatchedEvents; }
+    TBaudRate BaudRate() const { return m_baudRate; }
+    TByteSize ByteSize() const { return m_byteSize; }
+    std::int32_t InBufSize() const { return m_inBufSize; }
+    std::int32_t OutBufSize() const { return m_outBufSize; }
+    TParity Parity() const { return m_parity; }
+    QString Port() const { return m_port; }
+    TStopBits StopBits() const { return m_stopBits; }
+    TSyncMethod SyncMethod() const { return m_syncMethod; }
+    TComTimeouts& Timeouts() { return m_timeouts; }
+    const TComTimeouts& Timeouts() const { return m_timeouts; }
+    QThread::Priority EventThreadPriority() const { return m_eventThreadPriority; }
+    TLineEvents WatchedEvents() const { return m_watchedEvents; }
     // The event thread; exists exactly while the port is open.
-    TComThread* EventThread() const { return m_EventThread.get(); }
+    TComThread* EventThread() const { return m_eventThread.get(); }
     // The hidden notify object; exists while open with smWindowSync.
     QObject* NotifyWindow() const;
     // The device's native handle (a file descriptor); -1 while closed.
@@ -256,14 +256,14 @@ public:
     TEventsStoppedEvent OnEventsStopped;
 
 private:
-    friend class TComThread;
-
     void raiseIfOpen() const;
     bool stopEventThread();
     void closeNotifyWindow();
     void lowerLinesAndAbort();
     bool deviceGone() const;
     void eventsStopped(const QString& reason);
+    // Runs the Fire operation of `event`.
+    void fireEvent(TLineEvent event);
     void fireSignal(const TComSignalEvent& handler, TModemLine line);
     void fireNotify(const TNotifyEvent& handler);
     void escape(serial::Escape function);
@@ -273,22 +273,22 @@ private:
     // reason the device could not be opened within Open.
     template <typename Call> void requireDevice(const char* message, Call call);
 
-    serial::Opener* m_Opener = nullptr;
-    TBaudRate m_BaudRate = TBaudRate::br9600;
-    TByteSize m_ByteSize = TByteSize::bs8;
-    bool m_Connected = false;
-    QThread::Priority m_EventThreadPriority = QThread::NormalPriority;
-    TLineEvents m_WatchedEvents = allLineEvents;
-    std::unique_ptr<TComThread> m_EventThread;
-    std::shared_ptr<serial::Device> m_Device;
-    std::int32_t m_InBufSize = 2048;
-    std::int32_t m_OutBufSize = 2048;
-    TParity m_Parity = TParity::paNone;
-    QString m_Port = QStringLiteral("COM2");
-    TStopBits m_StopBits = TStopBits::sb1;
-    TSyncMethod m_SyncMethod = TSyncMethod::smThreadSync;
-    TComTimeouts m_Timeouts{this};
-    std::unique_ptr<TNotifyWindow> m_NotifyWindow;
+    serial::Opener* m_opener = nullptr;
+    TBaudRate m_baudRate = TBaudRate::br9600;
+    TByteSize m_byteSize = TByteSize::bs8;
+    bool m_connected = false;
+    QThread::Priority m_eventThreadPriority = QThread::NormalPriority;
+    TLineEvents m_watchedEvents = allLineEvents;
+    std::unique_ptr<TComThread> m_eventThread;
+    std::shared_ptr<serial::Device> m_device;
+    std::int32_t m_inBufSize = 2048;
+    std::int32_t m_outBufSize = 2048;
+    TParity m_parity = TParity::paNone;
+    QString m_port = QStringLiteral("COM2");
+    TStopBits m_stopBits = TStopBits::sb1;
+    TSyncMethod m_syncMethod = TSyncMethod::smThreadSync;
+    TComTimeouts m_timeouts = TComTimeouts(this);
+    std::unique_ptr<TNotifyWindow> m_notifyWindow;
     // Why the device could not be opened, while Open goes on without one.
     QString m_openFailure;
     int m_threadWaits = 0; // Close calls waiting for the event thread, nested in each other

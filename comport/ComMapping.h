@@ -6,6 +6,7 @@
 #include "ComTypes.h"
 #include "platform/SerialDevice.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 
@@ -30,6 +31,14 @@ serial::CommTimeouts commTimeouts(std::int32_t readInterval, std::int32_t readTo
 // Mask bits that no line event stands for are ignored.
 std::uint32_t eventMask(TLineEvents events);
 TLineEvents lineEvents(std::uint32_t mask);
+
+// The order in which the events of one batch are delivered: the line error
+// first, so that its device state is cleared before the receive count is
+// queried.
+inline constexpr std::array<TLineEvent, 8> deliveryOrder{
+    TLineEvent::evError, TLineEvent::evRxChar, TLineEvent::evTxEmpty, TLineEvent::evRing,
+    TLineEvent::evCTS,   TLineEvent::evDSR,    TLineEvent::evRLSD,    TLineEvent::evRx80Full,
+};
 
 // The device's error bits as a TComErrors set. A parity error counts only
 // when the port uses parity: with paNone the bit is noise of the line.

@@ -6,31 +6,10 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <array>
 #include <exception>
 #include <utility>
 
 namespace {
-
-// One row of the delivery order: the line error first, so that its device
-// state is cleared before the receive count is queried.
-struct DispatchStep
-{
-    TLineEvent event;
-    std::uint32_t maskBit;
-    void (TBComPort::*fire)();
-};
-
-constexpr std::array<DispatchStep, 8> dispatchTable{{
-    {TLineEvent::evError, serial::ev::Err, &TBComPort::FireError},
-    {TLineEvent::evRxChar, serial::ev::RxChar, &TBComPort::FireRxChar},
-    {TLineEvent::evTxEmpty, serial::ev::TxEmpty, &TBComPort::FireTxEmpty},
-    {TLineEvent::evRing, serial::ev::Ring, &TBComPort::FireRing},
-    {TLineEvent::evCTS, serial::ev::Cts, &TBComPort::FireCTSChange},
-    {TLineEvent::evDSR, serial::ev::Dsr, &TBComPort::FireDSRChange},
-    {TLineEvent::evRLSD, serial::ev::Rlsd, &TBComPort::FireRLSDChange},
-    {TLineEvent::evRx80Full, serial::ev::Rx80Full, &TBComPort::FireRx80Full},
-}};
 
 const QEvent::Type notifyEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
 // Wakes the user-interface thread for a hand-off; the hand-off itself waits
@@ -60,7 +39,10 @@ QString reasonOf(const std::exception_ptr& error)
 
 } // namespace
 
-TNotifyWindow::TNotifyWindow(TBComPort* port) : QObject(port), m_port(port) {}
+TNotifyWindow::TNotifyWindow(QObject* owner, WindowProc windowProc)
+    : QObject(owner), m_windowProc(std::move(windowProc))
+{
+}
 
 void TNotifyWindow::postNotification(std::uint32_t maskBit)
 {
@@ -76,35 +58,20 @@ bool TNotifyWindow::event(QEvent* event)
 {
     if (event->type() != notifyEventType)
         return QObject::event(event);
-    if (m_port)
-        m_port->PortWindowProc(static_cast<TNotifyMessage*>(event)->maskBit());
+    if (m_windowProc)
+        m_windowProc(static_cast<TNotifyMessage*>(event)->maskBit());
     return true;
 }
 
-void TBComPort::PortWindowProc(std::uint32_t eventMaskBit)
-{
-    // Release the event thread before the handler runs, as a sent message
-    // replied at once would.
-    if (m_EventThread)
-        m_EventThread->replyMessage();
-    if (!m_Connected)
-        return;
-    for (const DispatchStep& step : dispatchTable) {
-        if (step.maskBit == eventMaskBit)
-            (this->*step.fire)();
-    }
-}
-
-TComThread::TComThread(TBComPort* ComPort, std::shared_ptr<serial::Device> device)
-    : m_ComPort(ComPort), m_syncMethod(ComPort->SyncMethod()),
-      m_notifyWindow(ComPort->m_NotifyWindow.get()), m_device(std::move(device))
+TComThread::TComThread(Delivery delivery, std::shared_ptr<serial::Device> device)
+    : m_delivery(std::move(delivery)), m_device(std::move(device))
 {
     // Open may run on the event thread of the port's previous opening (from
     // a handler under smNone); the object still belongs to the port's thread,
     // which serves its hand-offs.
-    moveToThread(ComPort->thread());
+    moveToThread(m_delivery.portThread);
     // The result is not examined: a device that refuses the mask fails its wait.
-    m_device->setCommMask(comport::eventMask(ComPort->WatchedEvents()));
+    m_device->setCommMask(comport::eventMask(m_delivery.watchedEvents));
 }
 
 TComThread::~TComThread()
@@ -133,7 +100,6 @@ void TComThread::StopThread()
     }
     if (device)
         device->requestStop();
-    QThread::yieldCurrentThread();
 }
 
 bool TComThread::deliveringHere() const
@@ -215,16 +181,16 @@ void TComThread::waitLoop()
 
 void TComThread::deliver(TLineEvents pending)
 {
-    switch (m_syncMethod) {
+    switch (m_delivery.syncMethod) {
     case TSyncMethod::smThreadSync:
         handOffToUiThread(pending);
         return;
     case TSyncMethod::smWindowSync:
-        m_PendingEvents = pending;
+        m_pendingEvents = pending;
         ForwardEvents();
         return;
     case TSyncMethod::smNone:
-        m_PendingEvents = pending;
+        m_pendingEvents = pending;
         DispatchEvents();
         return;
     }
@@ -232,22 +198,22 @@ void TComThread::deliver(TLineEvents pending)
 
 void TComThread::DispatchEvents()
 {
-    const TLineEvents pending = m_PendingEvents.load();
-    for (const DispatchStep& step : dispatchTable) {
+    const TLineEvents pending = m_pendingEvents.load();
+    for (const TLineEvent event : comport::deliveryOrder) {
         // A handler that closed the port has taken this thread off it.
         if (m_abandoned)
             return;
-        if (pending.testFlag(step.event))
-            (m_ComPort->*step.fire)();
+        if (pending.testFlag(event))
+            m_delivery.fire(event);
     }
 }
 
 void TComThread::ForwardEvents()
 {
-    const TLineEvents pending = m_PendingEvents.load();
-    for (const DispatchStep& step : dispatchTable) {
-        if (pending.testFlag(step.event))
-            sendNotification(step.maskBit);
+    const TLineEvents pending = m_pendingEvents.load();
+    for (const TLineEvent event : comport::deliveryOrder) {
+        if (pending.testFlag(event))
+            sendNotification(comport::eventMask(event));
     }
 }
 
@@ -263,7 +229,7 @@ void TComThread::handOffToUiThread(TLineEvents pending)
         // A handler that closed the port has taken this thread off it.
         if (m_abandoned)
             return;
-        m_PendingEvents = pending;
+        m_pendingEvents = pending;
         m_handOff = HandOff::Pending;
         m_changed.notify_all();
     }
@@ -338,16 +304,15 @@ void TComThread::sendNotification(std::uint32_t maskBit)
     m_replyPending = true;
     // Posted under the lock, so that a waiting Close that sees the flag
     // finds the message queued.
-    m_notifyWindow->postNotification(maskBit);
+    m_delivery.notifyWindow->postNotification(maskBit);
     m_changed.notify_all();
     m_changed.wait(lock, [this] { return !m_replyPending; });
 }
 
 void TComThread::reportStop(const QString& reason)
 {
-    // The reason goes over under the lock rather than inside the queued
-    // functor, whose hand-over happens inside Qt where ThreadSanitizer
-    // cannot see it.
+    // Handed over under m_mutex, as everything the two threads share; the
+    // queued call only says that it is there.
     {
         std::lock_guard lock(m_mutex);
         m_stopReason = reason;
@@ -362,7 +327,7 @@ void TComThread::reportStop(const QString& reason)
             }
             // Once Close has begun, the port is closing anyway.
             if (!m_stopRequested)
-                m_ComPort->eventsStopped(stopReason);
+                m_delivery.stopped(stopReason);
         },
         Qt::QueuedConnection);
 }
@@ -395,9 +360,9 @@ void TComThread::stopAndWait()
             lock.unlock();
             serveHandOff();
             lock.lock();
-        } else if (serving && m_replyPending && m_notifyWindow) {
+        } else if (serving && m_replyPending && m_delivery.notifyWindow) {
             lock.unlock();
-            m_notifyWindow->deliverQueued();
+            m_delivery.notifyWindow->deliverQueued();
             lock.lock();
         } else {
             m_changed.wait(lock);

@@ -13,33 +13,34 @@
 #include <memory>
 #include <mutex>
 
-class TBComPort;
 namespace serial {
 class Device;
 }
 
 // The hidden notify object of smWindowSync: lives on the user-interface
-// thread and hands each notification the event thread posts to the port's
-// PortWindowProc. An exception from a handler leaves event() so that the
-// application's notify() reports it.
+// thread and hands each notification the event thread posts to its window
+// procedure (the port's PortWindowProc). An exception from a handler leaves
+// event() so that the application's notify() reports it.
 class TNotifyWindow : public QObject
 {
 public:
-    // A child of the port, so that it goes with the port at the latest.
-    explicit TNotifyWindow(TBComPort* port);
+    using WindowProc = std::function<void(std::uint32_t eventMaskBit)>;
+
+    // A child of `owner` (the port), so that it goes with the port at the latest.
+    TNotifyWindow(QObject* owner, WindowProc windowProc);
 
     // Posts one notification for the event with the device mask bit `maskBit`.
     void postNotification(std::uint32_t maskBit);
     // Delivers the notifications that are still queued, here and now.
     void deliverQueued();
-    // Cuts the link to the port: queued notifications are dropped unseen.
-    void detach() { m_port = nullptr; }
+    // Cuts the link to the window procedure: queued notifications are dropped unseen.
+    void detach() { m_windowProc = nullptr; }
 
 protected:
     bool event(QEvent* event) override;
 
 private:
-    TBComPort* m_port = nullptr;
+    WindowProc m_windowProc;
 };
 
 // The event thread of an open TBComPort: asks the device for the port's
@@ -53,9 +54,27 @@ private:
 class TComThread : public QThread
 {
 public:
+    // What the thread delivers and where to; given by the port that opens it.
+    struct Delivery
+    {
+        TSyncMethod syncMethod = TSyncMethod::smThreadSync;
+        // The events asked of the device.
+        TLineEvents watchedEvents;
+        // The port's thread, where hand-offs and notifications are served.
+        QThread* portThread = nullptr;
+        // Where the notifications of smWindowSync go.
+        TNotifyWindow* notifyWindow = nullptr;
+        // Runs the port's Fire operation for one event: on the port's thread
+        // under smThreadSync, on this thread under smNone.
+        std::function<void(TLineEvent event)> fire;
+        // Runs on the port's thread when delivery has ended on its own, with
+        // the reason; not once the thread has been told to stop.
+        std::function<void(const QString& reason)> stopped;
+    };
+
     // Sets the device's event mask; start() lets the thread run. The QObject
     // lives on the port's thread, wherever Open was called from.
-    TComThread(TBComPort* ComPort, std::shared_ptr<serial::Device> device);
+    TComThread(Delivery delivery, std::shared_ptr<serial::Device> device);
     // Stops the thread and waits for it, as stopAndWait() does.
     ~TComThread() override;
 
@@ -81,7 +100,7 @@ public:
 
     // The events of the last completed wait; written by the event thread,
     // so read it only from a delivery under smThreadSync or smNone.
-    TLineEvents PendingEvents() const { return m_PendingEvents.load(); }
+    TLineEvents PendingEvents() const { return m_pendingEvents.load(); }
     // True while a batch handed to the user-interface thread waits there to
     // be served (smThreadSync).
     bool deliveryPending() const;
@@ -114,22 +133,22 @@ private:
     void reportStop(const QString& reason);
     void finish();
 
-    TBComPort* const m_ComPort;
-    const TSyncMethod m_syncMethod;
-    TNotifyWindow* const m_notifyWindow;
+    const Delivery m_delivery;
     // Atomic because a delivery under smThreadSync reads it on the
     // user-interface thread.
-    std::atomic<TLineEvents> m_PendingEvents;
-    std::atomic<bool> m_stopRequested{false};
-    std::atomic<bool> m_abandoned{false};
-    std::atomic<bool> m_hungUp{false};
+    std::atomic<TLineEvents> m_pendingEvents = TLineEvents();
+    std::atomic<bool> m_stopRequested = false;
+    std::atomic<bool> m_abandoned = false;
+    std::atomic<bool> m_hungUp = false;
 
-    // Everything the two threads hand each other goes through this lock, so
-    // that the hand-overs do not depend on Qt's own (which ThreadSanitizer
-    // cannot see). The condition wakes the event thread (a hand-off was
-    // served, a notification replied), a thread waiting in stopAndWait (a
-    // delivery to serve, the end of the thread) and abandon() (the event
-    // thread has left the device).
+    // Orders everything the two threads hand each other: a batch and the
+    // state of its hand-off, a handler's exception, a pending notification's
+    // reply, the stop reason and the end of the thread. Qt's event queue
+    // only wakes the other side; the one value it carries is the mask bit of
+    // a notification (TNotifyWindow), ordered by the queue's own lock. The
+    // condition wakes the event thread (a hand-off was served, a notification
+    // replied), a thread waiting in stopAndWait (a delivery to serve, the end
+    // of the thread) and abandon() (the event thread has left the device).
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     // Dropped by abandon() under the lock, once the event thread has left

@@ -33,7 +33,7 @@ private:
     Body m_body;
     std::atomic<bool> m_stopping = false;
     bool m_started = false;
-    pthread_t m_thread{};
+    pthread_t m_thread = {};
 };
 
 } // namespace serial::detail

@@ -1009,7 +1009,7 @@ private:
     CommTimeouts m_timeouts;
 
     std::mutex m_errorMutex;
-    serial_icounter_struct m_errorBase{};
+    serial_icounter_struct m_errorBase = {};
 
     WakeSignal m_rxAbort;
     WakeSignal m_txAbort;
@@ -1024,7 +1024,7 @@ private:
     std::atomic<bool> m_fetching = false; // a thread waits for events, fetching arrivals
 
     // Owned by the thread in waitEvent.
-    serial_icounter_struct m_waitBase{};
+    serial_icounter_struct m_waitBase = {};
     int m_waitModemLines = 0;
     bool m_pollArmed = false;
     bool m_rxFull = false;
