@@ -1,7 +1,9 @@
 #pragma once
 
-// A file descriptor that is closed with its owner.
+// A file descriptor that is closed with its owner, and the few calls made on
+// the eventfds and timerfds that wake a waiting thread.
 
+#include <chrono>
 #include <unistd.h>
 #include <utility>
 
@@ -29,5 +31,15 @@ public:
 private:
     int m_fd = -1;
 };
+
+// Makes the eventfd `fd` readable.
+void signalEventFd(int fd);
+
+// Empties an eventfd or a timerfd (both non-blocking) so that it stops being readable.
+void drain(int fd);
+
+// Arms `timer` to expire after `delay` and then every `period`; a zero
+// `delay` disarms it.
+void armTimer(int timer, std::chrono::nanoseconds delay, std::chrono::nanoseconds period = {});
 
 } // namespace serial::detail

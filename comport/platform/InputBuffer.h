@@ -2,8 +2,8 @@
 
 // Bytes taken out of the operating system's receive queue ahead of a read:
 // a count of what is waiting can fetch it in the same call, and the read that
-// follows is then served from here. No OS types and no locking: the device
-// guards it.
+// follows is then served from here. No OS types and no locking: the receive
+// queue (ReceiveQueue_linux.h) guards it.
 
 #include <cstddef>
 #include <cstdint>

@@ -1,12 +1,15 @@
 #pragma once
 
-// Linux internals of the serial device that the tests reach directly.
+// Linux internals of the serial device that the tests reach directly, with
+// the pure mappings they test (SerialMapping_linux.h).
 
+#include "Fd_linux.h"
 #include "SerialDevice.h"
+#include "SerialLock_linux.h"
+#include "SerialMapping_linux.h"
 
-#include <chrono>
-#include <linux/serial.h>
-#include <optional>
+#include <memory>
+#include <string>
 
 namespace serial::detail {
 
@@ -15,33 +18,9 @@ namespace serial::detail {
 std::unique_ptr<Device> openDevice(const std::string& path, const std::string& lockDirectory,
                                    OpenError& error);
 
-// How a read of `count` bytes waits under the given time-outs.
-struct ReadPlan
-{
-    bool returnAtOnce = false;                         // take what is there, never wait
-    bool returnOnFirstBytes = false;                   // wait for the first byte only, then return
-    std::optional<std::chrono::milliseconds> total;    // from the start of the read
-    std::optional<std::chrono::milliseconds> interval; // between two bytes
-};
-ReadPlan readPlan(const CommTimeouts& timeouts, std::uint32_t count);
-
-// The write deadline of `count` bytes from now; none when both write values are 0.
-std::optional<std::chrono::milliseconds> writeLimit(const CommTimeouts& timeouts,
-                                                    std::uint32_t count);
-
-// True when the rate a driver made is within 3 % of the one asked for.
-bool speedWithinTolerance(std::uint32_t wanted, std::uint32_t achieved);
-
-// ms:: bits of the TIOCM_* line bits of TIOCMGET.
-std::uint32_t modemStatusBits(int lines);
-
-// ev:: bits for the TIOCM_* line bits that differ between two looks.
-std::uint32_t lineChangeEvents(int before, int after);
-
-// ev:: bits (line changes, errors, breaks) for two TIOCGICOUNT snapshots.
-std::uint32_t counterEvents(const serial_icounter_struct& was, const serial_icounter_struct& now);
-
-// ce:: bits for two TIOCGICOUNT snapshots.
-std::uint32_t errorBits(const serial_icounter_struct& was, const serial_icounter_struct& now);
+// The device on a tty that openDevice has opened, checked and locked; it
+// takes over both. Null, with the errno of what failed in `problem`
+// (reported), when its event wait cannot be set up.
+std::unique_ptr<Device> makeDevice(Fd tty, UucpLock lock, const std::string& path, int& problem);
 
 } // namespace serial::detail

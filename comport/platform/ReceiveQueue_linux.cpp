@@ -1,0 +1,122 @@
+#include "ReceiveQueue_linux.h"
+
+#include "SerialDevice.h"
+
+#include <cerrno>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace serial::detail {
+
+ssize_t ReceiveQueue::take(std::uint8_t* bytes, std::size_t count)
+{
+    const std::lock_guard lock(m_mutex);
+    if (const std::size_t fetched = m_pulled.take(bytes, count))
+        return static_cast<ssize_t>(fetched);
+    const ssize_t n = ::read(m_tty, bytes, count);
+    if (n > 0)
+        ++m_taken;
+    return n;
+}
+
+bool ReceiveQueue::count(std::uint32_t& waiting, bool askTty)
+{
+    waiting = 0;
+    const std::lock_guard lock(m_mutex);
+    int kept = 0;
+    if ((askTty || !(m_fetching && m_ttyDrained)) && !ttyKeeps(kept))
+        return false;
+    waiting = static_cast<std::uint32_t>(m_pulled.size() + kept);
+    return true;
+}
+
+bool ReceiveQueue::flush()
+{
+    const std::lock_guard lock(m_mutex);
+    ++m_taken;
+    m_pulled.clear();
+    const bool flushed = tcflush(m_tty, TCIFLUSH) == 0;
+    m_ttyDrained = flushed;
+    return flushed;
+}
+
+// The bytes the tty holds (not yet fetched); a count that includes some
+// keeps later counts from leaving them out. Under m_mutex.
+bool ReceiveQueue::ttyKeeps(int& kept)
+{
+    kept = 0;
+    if (ioctl(m_tty, FIONREAD, &kept) != 0)
+        return false;
+    if (kept > 0)
+        m_ttyDrained = false;
+    return true;
+}
+
+// Fetches what has arrived into m_pulled, as far as the receive size
+// allows; the byte count, or -1 with errno (EAGAIN: nothing there).
+// Under m_mutex.
+ssize_t ReceiveQueue::fetchArrived(std::size_t& room)
+{
+    std::uint8_t* into = m_pulled.room(m_size, room);
+    if (room == 0)
+        return 0;
+    for (;;) {
+        const ssize_t n = ::read(m_tty, into, room);
+        if (n > 0) {
+            m_pulled.added(static_cast<std::size_t>(n));
+            ++m_taken;
+        }
+        if (n == 0) {
+            // A hung-up tty reads as end of file.
+            errno = EIO;
+            return -1;
+        }
+        if (n > 0 || errno != EINTR)
+            return n;
+    }
+}
+
+// The tty wakes its pollers for more than arrivals, and each wake-up is an
+// edge: an edge that fetched nothing, after which the tty holds exactly what
+// it held at the last look, with nothing taken out since, brought no byte.
+// (The tty keeps bytes only while m_pulled is full.)
+bool ReceiveQueue::arrivals(std::uint32_t& events)
+{
+    events = 0;
+    bool fetched = false;
+    int kept = 0;
+    std::uint64_t taken = 0;
+    std::size_t queued = 0;
+    {
+        const std::lock_guard lock(m_mutex);
+        std::size_t room = 0;
+        const ssize_t n = fetchArrived(room);
+        if (n < 0 && errno != EAGAIN)
+            return false;
+        fetched = n > 0;
+        // A fetch that filled the room may have left bytes behind.
+        m_ttyDrained = n < 0 || std::size_t(n) < room;
+        if (!m_ttyDrained && !ttyKeeps(kept)) {
+            // Left to the delivery's count to find out.
+            events = ev::RxChar;
+            return true;
+        }
+        taken = m_taken;
+        queued = m_pulled.size() + std::size_t(kept);
+    }
+    if (fetched)
+        m_fetched.wake();
+    const bool arrived = fetched || taken != m_seenTaken || kept != m_seenKept;
+    m_seenTaken = taken;
+    m_seenKept = kept;
+    if (!arrived)
+        return true;
+    const bool full = std::uint64_t(queued) * 10 >= std::uint64_t(m_size) * 8;
+    const bool crossedFull = full && !m_full;
+    m_full = full;
+    events = ev::RxChar | (crossedFull ? ev::Rx80Full : 0);
+    return true;
+}
+
+} // namespace serial::detail

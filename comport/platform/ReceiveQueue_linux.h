@@ -1,0 +1,77 @@
+#pragma once
+
+// The receive side of an open tty: the bytes the thread that waits for events
+// fetched ahead of a read, and the tty's own queue behind them, counted and
+// read as one queue. Fetching on each arrival lets the count and the read that
+// a handler makes go without a system call. Any thread; it guards itself.
+// Calls that fail return false (or -1) with errno set and report nothing:
+// the device does.
+
+#include "InputBuffer.h"
+#include "WakeSignal_linux.h"
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <sys/types.h>
+
+namespace serial::detail {
+
+class ReceiveQueue
+{
+public:
+    // `tty` stays the caller's.
+    explicit ReceiveQueue(int tty) : m_tty(tty) {}
+
+    // The receive size in bytes: the most that is fetched ahead, and what
+    // the 80 % event is counted against.
+    void setSize(std::uint32_t bytes) { m_size = bytes; }
+
+    // Moves up to `count` bytes into `bytes`, the fetched ones first. As
+    // read(2): the count, 0 when the tty has hung up, -1 with errno (EAGAIN:
+    // nothing there).
+    ssize_t take(std::uint8_t* bytes, std::size_t count);
+
+    // The bytes waiting. `askTty` false spares asking the tty while the
+    // thread that waits for events has emptied it: that thread fetches every
+    // arrival at once, so the tty holds at most what came in the last
+    // instant, which it is about to fetch.
+    bool count(std::uint32_t& waiting, bool askTty);
+
+    // Drops every byte waiting, fetched or not.
+    bool flush();
+
+    // Woken whenever bytes are fetched, for the reads that wait for them.
+    WakeSignal& fetched() { return m_fetched; }
+
+    // The thread that waits for events: on while it waits.
+    void setFetching(bool on) { m_fetching = on; }
+    // The thread that waits for events, on each edge of the tty: fetches
+    // what arrived and gives the receive events it brought (ev::RxChar, and
+    // ev::Rx80Full when the queue has just reached 80 % of the receive size),
+    // none when it brought no byte. False when the tty could not be read.
+    bool arrivals(std::uint32_t& events);
+
+private:
+    bool ttyKeeps(int& kept);
+    ssize_t fetchArrived(std::size_t& room);
+
+    const int m_tty;
+    std::atomic<std::uint32_t> m_size = 4096;
+    std::atomic<bool> m_fetching = false;
+    WakeSignal m_fetched;
+
+    // Guards what follows.
+    std::mutex m_mutex;
+    // Counts every removal from the tty's queue (reads, fetches ahead and flushes).
+    std::uint64_t m_taken = 0;
+    InputBuffer m_pulled;      // the bytes fetched ahead
+    bool m_ttyDrained = false; // the tty held nothing when last looked at
+
+    // The thread that waits for events only.
+    int m_seenKept = 0;
+    std::uint64_t m_seenTaken = 0;
+    bool m_full = false;
+};
+
+} // namespace serial::detail

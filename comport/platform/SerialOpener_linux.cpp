@@ -1,0 +1,133 @@
+// Opening a serial device on Linux: the checks and locks before the tty
+// becomes a Device, and the one place where errno becomes the reason an open
+// failed.
+
+#include "SerialDevice_linux.h"
+
+#include "SystemError.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <vector>
+
+namespace serial {
+
+namespace {
+
+OpenError openErrorFromErrno(int error)
+{
+    static_assert(EWOULDBLOCK == EAGAIN);
+    switch (error) {
+    case ENOENT:
+    case ENXIO:
+    case ENODEV:
+        return OpenError::NotFound;
+    case EBUSY:
+    case EAGAIN:
+    case EACCES:
+    case EPERM:
+        return OpenError::AccessDenied;
+    default:
+        return OpenError::Other;
+    }
+}
+
+// Debian gives serial devices to the group dialout; a user outside it may
+// not open them.
+bool ownedByDialout(const std::string& path)
+{
+    struct stat info
+    {
+    };
+    if (stat(path.c_str(), &info) != 0)
+        return false;
+    std::vector<char> buffer(4096);
+    group entry{};
+    group* found = nullptr;
+    while (getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &found) == ERANGE &&
+           buffer.size() < (std::size_t(1) << 20))
+        buffer.resize(buffer.size() * 2);
+    return found && std::strcmp(found->gr_name, "dialout") == 0;
+}
+
+FailureHint openFailureHint(const std::string& path, int error)
+{
+    return error == EACCES && ownedByDialout(path) ? FailureHint::NotInDialoutGroup
+                                                   : FailureHint::None;
+}
+
+class LinuxOpener final : public Opener
+{
+public:
+    std::unique_ptr<Device> open(const std::string& path, OpenError& error) override
+    {
+        return detail::openDevice(path, detail::defaultLockDirectory, error);
+    }
+};
+
+} // namespace
+
+namespace detail {
+
+// Covers the three conventions terminal programs use to keep off a busy port:
+// a UUCP lock file, flock() and TIOCEXCL (which root bypasses; flock it does
+// not; the device sets it up).
+std::unique_ptr<Device> openDevice(const std::string& path, const std::string& lockDirectory,
+                                   OpenError& error)
+{
+    error = OpenError::None;
+    const auto fail = [&](const char* call, const std::string& on, int code,
+                          FailureHint hint = FailureHint::None) -> std::unique_ptr<Device> {
+        reportFailure({call, on, code, hint});
+        error = openErrorFromErrno(code);
+        return nullptr;
+    };
+    // The lock file comes first: opening a serial port raises DTR and RTS,
+    // which must not happen under a program that holds it.
+    UucpLock lock;
+    const std::string lockFile = lockFilePath(lockDirectory, path);
+    if (!lock.acquire(lockFile))
+        return fail("lock", lockFile, EBUSY);
+    // O_NOCTTY: the port must never become our controlling terminal, or a
+    // hang-up would send us SIGHUP.
+    Fd tty(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!tty.valid()) {
+        const int code = errno;
+        return fail("open", path, code, openFailureHint(path, code));
+    }
+    termios attributes{};
+    if (tcgetattr(tty.get(), &attributes) != 0)
+        return fail("tcgetattr", path, errno,
+                    errno == ENOTTY ? FailureHint::NotASerialPort : FailureHint::None);
+    if (flock(tty.get(), LOCK_EX | LOCK_NB) != 0)
+        return fail("flock", path, errno);
+    int problem = 0;
+    auto device = makeDevice(std::move(tty), std::move(lock), path, problem);
+    if (!device) {
+        error = openErrorFromErrno(problem);
+        return nullptr;
+    }
+    if (changesLogged())
+        reportChange(path, "opened");
+    return device;
+}
+
+} // namespace detail
+
+Opener& systemOpener()
+{
+    static LinuxOpener opener;
+    return opener;
+}
+
+std::string devicePath(const std::string& portName)
+{
+    return portName.starts_with('/') ? portName : "/dev/" + portName;
+}
+
+} // namespace serial
