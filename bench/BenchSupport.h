@@ -4,6 +4,8 @@
 // side the benchmark holds, the program started on its slave side, the
 // process figures read from /proc, and the check of every reply.
 
+#include "PtyPair.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -120,85 +122,53 @@ inline Percentiles percentiles(std::vector<double> values)
     return {at(0.50), at(0.90), at(0.99), values.back()};
 }
 
-// ---- The master side of a pseudo-terminal ----
+// ---- The master side of a pseudo-terminal (PtyPair) ----
 
-class MasterPty
+// The slave path of a pty the benchmark holds; without a pty the benchmark ends.
+inline std::string slavePathOf(const PtyPair& pty)
 {
-public:
-    MasterPty()
-    {
-        m_fd = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (m_fd < 0 || grantpt(m_fd) != 0 || unlockpt(m_fd) != 0)
-            fail(std::string("pty: ") + std::strerror(errno));
-        m_slavePath = ptsname(m_fd);
+    if (!pty.isValid())
+        fail("no pseudo-terminal to be had");
+    return pty.slavePath().toStdString();
+}
+
+// Writes everything, waiting for room as long as the line takes bytes.
+inline void writeAll(PtyPair& pty, std::string_view bytes)
+{
+    if (!pty.send(bytes))
+        fail(std::string("write to pty: ") + std::strerror(errno));
+}
+
+// Appends what is there now, without waiting; returns the byte count.
+inline std::size_t readAvailable(PtyPair& pty, std::string& into)
+{
+    const QByteArray bytes = pty.receive();
+    into.append(bytes.constData(), std::size_t(bytes.size()));
+    return std::size_t(bytes.size());
+}
+
+// Reads until `into` holds at least `size` bytes; false at the deadline.
+inline bool readUntilSize(PtyPair& pty, std::string& into, std::size_t size,
+                          Clock::time_point deadline)
+{
+    while (into.size() < size) {
+        readAvailable(pty, into);
+        if (into.size() >= size)
+            break;
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0 || !pty.waitForReceive(int(left.count())))
+            return false;
     }
-    ~MasterPty() { ::close(m_fd); }
-    MasterPty(const MasterPty&) = delete;
-    MasterPty& operator=(const MasterPty&) = delete;
+    return true;
+}
 
-    int fd() const { return m_fd; }
-    const std::string& slavePath() const { return m_slavePath; }
-
-    // Writes everything, waiting for room as long as the line takes bytes.
-    void writeAll(std::string_view bytes)
-    {
-        while (!bytes.empty()) {
-            const ssize_t n = ::write(m_fd, bytes.data(), bytes.size());
-            if (n > 0) {
-                bytes.remove_prefix(std::size_t(n));
-                continue;
-            }
-            if (n < 0 && errno != EAGAIN && errno != EINTR)
-                fail(std::string("write to pty: ") + std::strerror(errno));
-            pollFor(POLLOUT, -1);
-        }
-    }
-
-    // Appends what is there now, without waiting; returns the byte count.
-    std::size_t readAvailable(std::string& into)
-    {
-        std::size_t total = 0;
-        char buffer[4096];
-        ssize_t n = 0;
-        while ((n = ::read(m_fd, buffer, sizeof buffer)) > 0) {
-            into.append(buffer, std::size_t(n));
-            total += std::size_t(n);
-        }
-        return total;
-    }
-
-    // Reads until `into` holds at least `size` bytes; false at the deadline.
-    bool readUntilSize(std::string& into, std::size_t size, Clock::time_point deadline)
-    {
-        while (into.size() < size) {
-            readAvailable(into);
-            if (into.size() >= size)
-                break;
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-            if (left.count() <= 0 || !pollFor(POLLIN, int(left.count())))
-                return false;
-        }
-        return true;
-    }
-
-    // The slave's line settings, as the master reads them: the program has
-    // configured its port once canonical input is off.
-    bool slaveIsRaw() const
-    {
-        termios t{};
-        return tcgetattr(m_fd, &t) == 0 && (t.c_lflag & ICANON) == 0;
-    }
-
-private:
-    bool pollFor(short events, int timeoutMs) const
-    {
-        pollfd p{m_fd, events, 0};
-        return ::poll(&p, 1, timeoutMs) > 0;
-    }
-
-    int m_fd = -1;
-    std::string m_slavePath;
-};
+// The slave's line settings, as the master reads them: the program has
+// configured its port once canonical input is off.
+inline bool slaveIsRaw(const PtyPair& pty)
+{
+    termios t{};
+    return tcgetattr(pty.master(), &t) == 0 && (t.c_lflag & ICANON) == 0;
+}
 
 // ---- Process figures from /proc ----
 
@@ -470,11 +440,11 @@ public:
     pid_t pid() const { return m_pid; }
     Clock::time_point startedAt() const { return m_startedAt; }
 
-    // Waits until the program has configured the port (see MasterPty::slaveIsRaw).
-    void waitUntilConnected(const MasterPty& pty)
+    // Waits until the program has configured the port (see slaveIsRaw).
+    void waitUntilConnected(const PtyPair& pty)
     {
         const Clock::time_point deadline = Clock::now() + std::chrono::seconds(30);
-        while (!pty.slaveIsRaw()) {
+        while (!slaveIsRaw(pty)) {
             int status = 0;
             if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
                 m_pid = -1;
@@ -528,7 +498,7 @@ struct ReplyCounts
 class ReplyChecker
 {
 public:
-    explicit ReplyChecker(MasterPty& pty, std::string_view expected = defaultReply)
+    explicit ReplyChecker(PtyPair& pty, std::string_view expected = defaultReply)
         : m_pty(pty), m_expected(expected)
     {
     }
@@ -537,7 +507,7 @@ public:
     void takeStrayBytes()
     {
         std::string stray;
-        if (m_pty.readAvailable(stray) > 0)
+        if (readAvailable(m_pty, stray) > 0)
             countExtra(stray.size());
     }
 
@@ -547,7 +517,7 @@ public:
                       std::chrono::milliseconds timeout = std::chrono::seconds(2))
     {
         std::string received;
-        const bool arrived = m_pty.readUntilSize(received, m_expected.size(), sentAt + timeout);
+        const bool arrived = readUntilSize(m_pty, received, m_expected.size(), sentAt + timeout);
         const double micros = microsBetween(sentAt, Clock::now());
         if (!arrived) {
             ++m_counts.missing;
@@ -568,7 +538,7 @@ public:
     {
         takeStrayBytes();
         const Clock::time_point sentAt = Clock::now();
-        m_pty.writeAll(query);
+        writeAll(m_pty, query);
         return awaitReply(sentAt);
     }
 
@@ -576,8 +546,8 @@ public:
     void finish(std::chrono::milliseconds grace = std::chrono::milliseconds(300))
     {
         std::string late;
-        m_pty.readUntilSize(late, 1, Clock::now() + grace);
-        m_pty.readAvailable(late);
+        readUntilSize(m_pty, late, 1, Clock::now() + grace);
+        readAvailable(m_pty, late);
         if (!late.empty())
             countExtra(late.size());
     }
@@ -590,7 +560,7 @@ private:
         m_counts.extra += long((bytes + m_expected.size() - 1) / m_expected.size());
     }
 
-    MasterPty& m_pty;
+    PtyPair& m_pty;
     std::string m_expected;
     ReplyCounts m_counts;
 };
@@ -615,7 +585,7 @@ inline void checkStop(Results& results, RealProgram& program)
 struct ConnectedProgram
 {
     ConnectedProgram(int argc, char** argv)
-        : program(programPath(argc, argv), pty.slavePath()), checker(pty)
+        : program(programPath(argc, argv), slavePathOf(pty)), checker(pty)
     {
         program.waitUntilConnected(pty);
         checker.roundTrip();
@@ -629,7 +599,7 @@ struct ConnectedProgram
         return c;
     }
 
-    MasterPty pty;
+    PtyPair pty;
     RealProgram program;
     ReplyChecker checker;
 };

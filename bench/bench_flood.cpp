@@ -28,13 +28,13 @@ int main(int argc, char** argv)
     long rssMaxSampled = rssBefore;
     const Clock::time_point start = Clock::now();
     for (std::size_t sent = 0; sent < total; sent += blockSize) {
-        pty.writeAll(noise.block(std::min(blockSize, total - sent)));
+        writeAll(pty, noise.block(std::min(blockSize, total - sent)));
         if ((sent / blockSize) % 160 == 0) // every 10 MB
             rssMaxSampled = std::max(rssMaxSampled, vmRssKb(program.pid()));
     }
     const Clock::time_point queriedAt = Clock::now();
     checker.takeStrayBytes();
-    pty.writeAll(query);
+    writeAll(pty, query);
     checker.awaitReply(queriedAt, std::chrono::seconds(120));
     const double floodSeconds = microsBetween(start, Clock::now()) / 1e6;
     checker.finish();

@@ -92,7 +92,7 @@ int main(int argc, char** argv)
         checker.takeStrayBytes();
         const Clock::time_point sentAt = Clock::now();
         for (const std::string& piece : pieces)
-            pty.writeAll(piece);
+            writeAll(pty, piece);
         checker.awaitReply(sentAt);
     }
     checker.finish();

@@ -79,7 +79,7 @@ private:
 class LatencyRun
 {
 public:
-    explicit LatencyRun(MasterPty& pty) : m_checker(pty) {}
+    explicit LatencyRun(PtyPair& pty) : m_checker(pty) {}
 
     void runBlock(long queries)
     {
@@ -128,8 +128,7 @@ void checkIdleConnected(Results& results, const RealProgram& program, long secon
 }
 
 // The program's system calls per query, all threads, under strace -c -f.
-void checkSyscallsPerQuery(Results& results, const RealProgram& program, MasterPty& pty,
-                           long queries)
+void checkSyscallsPerQuery(Results& results, const RealProgram& program, PtyPair& pty, long queries)
 {
     ReplyChecker checker(pty);
     SyscallCount counting(program.pid());
@@ -160,12 +159,12 @@ int main(int argc, char** argv)
     const long straceQueries = longOption(argc, argv, "--strace-queries", 2000);
     Results results(textOption(argc, argv, "--label", "ifreply"));
 
-    MasterPty pty;
-    RealProgram program(programPath(argc, argv), pty.slavePath());
+    PtyPair pty;
+    RealProgram program(programPath(argc, argv), slavePathOf(pty));
     program.waitUntilConnected(pty);
     ReplyChecker first(pty);
     const Clock::time_point sentAt = Clock::now();
-    pty.writeAll(query);
+    writeAll(pty, query);
     first.awaitReply(sentAt, std::chrono::seconds(10));
     const double startMillis = microsBetween(program.startedAt(), Clock::now()) / 1000;
     checkCounts(results, "first reply", first.counts());
@@ -173,8 +172,8 @@ int main(int argc, char** argv)
 
     // The two responders take turns in blocks, so that both meet the same
     // load from whatever else the machine is doing.
-    MasterPty floorPty;
-    FloorResponder responder(floorPty.slavePath());
+    PtyPair floorPty;
+    FloorResponder responder(slavePathOf(floorPty));
     LatencyRun floor(floorPty);
     LatencyRun real(pty);
     constexpr long block = 500;

@@ -92,8 +92,8 @@ int main(int argc, char** argv)
     std::ofstream(regularFile) << "not a port\n";
     // A real line that another program holds, locked as terminal programs
     // such as picocom lock theirs (an flock on their own descriptor).
-    MasterPty pty;
-    const int busy = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    PtyPair pty;
+    const int busy = ::open(slavePathOf(pty).c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (busy < 0 || flock(busy, LOCK_EX | LOCK_NB) != 0)
         fail("cannot lock the pty");
 
@@ -107,7 +107,7 @@ int main(int argc, char** argv)
         {"5000-character name", std::string(5000, 'q')},
         {"\"../\" to a regular file", "../" + regularFile.substr(1)},
         {"\"../\" to a missing name", "../quartzelMissing"},
-        {"pty locked by another program (flock)", pty.slavePath()},
+        {"pty locked by another program (flock)", slavePathOf(pty)},
     };
     for (const auto& [what, name] : names) {
         const Attempt attempt = tryOpen(name);

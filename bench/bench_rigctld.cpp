@@ -166,8 +166,8 @@ int main(int argc, char** argv)
     Results results("rigctld");
     const std::uint16_t ourPort = freePort();
     const std::uint16_t dummyPort = freePort();
-    MasterPty pty;
-    RealProgram program(programPath(argc, argv), pty.slavePath(),
+    PtyPair pty;
+    RealProgram program(programPath(argc, argv), slavePathOf(pty),
                         {"--rigctld", "127.0.0.1:" + std::to_string(ourPort)});
     const DummyRigctld dummyServer(textOption(argc, argv, "--rigctld", "rigctld"), dummyPort);
     Server ours(ourPort);

@@ -4,6 +4,7 @@
 // Usage: bench_rxlatency [events]   (default 10000)
 
 #include "BCPort.h"
+#include "BenchSupport.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -22,49 +23,20 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace bench;
 
-struct Pty
+void report(const char* name, const std::vector<double>& micros)
 {
-    int master = -1;
-    QString slavePath;
-
-    Pty()
-    {
-        master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
-            std::perror("pty");
-            std::exit(1);
-        }
-        slavePath = QString::fromLocal8Bit(ptsname(master));
-    }
-    ~Pty() { ::close(master); }
-    void sendByte() const
-    {
-        const char byte = 'x';
-        if (::write(master, &byte, 1) != 1)
-            std::perror("write");
-    }
-};
-
-void report(const char* name, std::vector<double> micros)
-{
-    std::sort(micros.begin(), micros.end());
-    auto at = [&](double q) { return micros[std::size_t(q * double(micros.size() - 1))]; };
+    const Percentiles p = percentiles(micros);
     std::printf("%-28s n=%zu  p50 %7.1f  p90 %7.1f  p99 %7.1f  max %8.1f  us\n", name,
-                micros.size(), at(0.5), at(0.9), at(0.99), micros.back());
-}
-
-double microsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+                micros.size(), p.p50, p.p90, p.p99, p.max);
 }
 
 // The floor: a thread blocked in read() on the raw slave side.
 std::vector<double> blockingReadLatency(int events)
 {
-    Pty pty;
-    const int slave = ::open(pty.slavePath.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+    PtyPair pty;
+    const int slave = ::open(slavePathOf(pty).c_str(), O_RDWR | O_NOCTTY);
     termios raw{};
     tcgetattr(slave, &raw);
     cfmakeraw(&raw);
@@ -78,13 +50,13 @@ std::vector<double> blockingReadLatency(int events)
         for (int i = 0; i < events; ++i) {
             if (::read(slave, &byte, 1) != 1)
                 break;
-            micros.push_back(microsSince(sentAt.load()));
+            micros.push_back(microsBetween(sentAt.load(), Clock::now()));
             received.release();
         }
     });
     for (int i = 0; i < events; ++i) {
         sentAt = Clock::now();
-        pty.sendByte();
+        writeAll(pty, "x");
         received.acquire();
     }
     reader.join();
@@ -95,15 +67,15 @@ std::vector<double> blockingReadLatency(int events)
 // The component: writer thread -> pty -> event thread -> hand-off -> handler.
 std::vector<double> handlerLatency(int events)
 {
-    Pty pty;
+    PtyPair pty;
     TBComPort port;
-    port.setPort(pty.slavePath);
+    port.setPort(QString::fromStdString(slavePathOf(pty)));
     std::vector<double> micros;
     micros.reserve(std::size_t(events));
     std::atomic<Clock::time_point> sentAt{};
     std::binary_semaphore handled{0};
     port.OnRxChar = [&](QObject*, int count) {
-        micros.push_back(microsSince(sentAt.load()));
+        micros.push_back(microsBetween(sentAt.load(), Clock::now()));
         QByteArray text;
         port.ReadText(text, count);
         handled.release();
@@ -112,7 +84,7 @@ std::vector<double> handlerLatency(int events)
     std::thread writer([&] {
         for (int i = 0; i < events; ++i) {
             sentAt = Clock::now();
-            pty.sendByte();
+            writeAll(pty, "x");
             handled.acquire();
         }
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);

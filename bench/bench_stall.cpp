@@ -20,7 +20,7 @@ int main(int argc, char** argv)
     // most 4 kB unread), so the queries go out at a fixed pace instead: a
     // timing loop, 1 ms apart, slower than the program answers while it can.
     for (long i = 0; i < queries; ++i) {
-        pty.writeAll(query);
+        writeAll(pty, query);
         ::poll(nullptr, 0, 1);
     }
     // SIGTERM then reaches the program in the middle of a waiting write.

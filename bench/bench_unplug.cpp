@@ -61,11 +61,11 @@ int main(int argc, char** argv)
     QStringList messages;
     SetErrorMessageSink([&messages](const QString& text, const QString&) { messages << text; });
     QTemporaryDir directory;
-    auto pty = std::make_unique<MasterPty>();
+    auto pty = std::make_unique<PtyPair>();
     TMainFormSetup setup;
     setup.settingsFile = directory.filePath(QStringLiteral("quartzel.ini"));
     setup.portListRoot = directory.path(); // no ports listed: the pty is the only one
-    setup.options.port = QString::fromStdString(pty->slavePath());
+    setup.options.port = pty->slavePath();
     TMainForm form(setup);
     form.show();
     if (!QTest::qWaitForWindowExposed(&form))
@@ -77,9 +77,8 @@ int main(int argc, char** argv)
     Holdings whileConnected;
     for (long cycle = 0; cycle < cycles; ++cycle) {
         if (cycle > 0) {
-            pty = std::make_unique<MasterPty>();
-            ui.cbPort->setItemText(ui.cbPort->currentIndex(),
-                                   QString::fromStdString(pty->slavePath()));
+            pty = std::make_unique<PtyPair>();
+            ui.cbPort->setItemText(ui.cbPort->currentIndex(), pty->slavePath());
         }
         const qsizetype messagesBefore = messages.size();
         ui.btnConnect->click();
@@ -88,10 +87,10 @@ int main(int argc, char** argv)
             continue;
         }
         whileConnected = holdings();
-        pty->writeAll(query);
+        writeAll(*pty, query);
         std::string reply;
         const bool arrived = QTest::qWaitFor([&] {
-            pty->readAvailable(reply);
+            readAvailable(*pty, reply);
             return reply.size() >= defaultReply.size();
         });
         faults.replyWrong += !arrived || reply != defaultReply;
@@ -107,7 +106,7 @@ int main(int argc, char** argv)
     QTest::qWait(300);
     const qsizetype reported = messages.size();
     // Held as before the first cycle: the window and one pty master.
-    pty = std::make_unique<MasterPty>();
+    pty = std::make_unique<PtyPair>();
     // Threads that end on their own after a loss are given time to go.
     const bool released = QTest::qWaitFor([&] { return sameHoldings(holdings(), before); }, 5000);
     const Holdings after = holdings();

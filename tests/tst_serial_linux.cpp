@@ -7,6 +7,7 @@
 #include "platform/SerialLock_linux.h"
 #include "platform/SerialSpeed_linux.h"
 
+#include "PtyPair.h"
 #include "TestFiles.h"
 
 #include <QDir>
@@ -40,56 +41,6 @@ namespace {
 
 constexpr std::uint32_t maxDword = 0xFFFFFFFFu;
 constexpr int generousMs = 10000;
-
-// A pseudo-terminal pair of which the test holds the master side.
-class Pty
-{
-public:
-    Pty()
-    {
-        m_master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        char name[128] = {};
-        if (m_master >= 0 && grantpt(m_master) == 0 && unlockpt(m_master) == 0 &&
-            ptsname_r(m_master, name, sizeof name) == 0)
-            m_slavePath = name;
-    }
-    Pty(const Pty&) = delete;
-    Pty& operator=(const Pty&) = delete;
-    ~Pty() { closeMaster(); }
-
-    const std::string& slavePath() const { return m_slavePath; }
-    int master() const { return m_master; }
-
-    void closeMaster()
-    {
-        if (m_master >= 0)
-            ::close(m_master);
-        m_master = -1;
-    }
-
-    bool send(const QByteArray& bytes) const
-    {
-        return ::write(m_master, bytes.constData(), size_t(bytes.size())) == bytes.size();
-    }
-
-    int available() const
-    {
-        int count = 0;
-        return ioctl(m_master, FIONREAD, &count) == 0 ? count : -1;
-    }
-
-    QByteArray receiveAvailable() const
-    {
-        QByteArray bytes(available(), '\0');
-        const ssize_t n = ::read(m_master, bytes.data(), size_t(bytes.size()));
-        bytes.resize(n > 0 ? n : 0);
-        return bytes;
-    }
-
-private:
-    int m_master = -1;
-    std::string m_slavePath;
-};
 
 Dcb lineSettings(std::uint32_t baud)
 {
@@ -341,12 +292,12 @@ private slots:
     void counterDeltas();
 
 private:
-    std::unique_ptr<Device> openConfigured(const Pty& pty);
+    std::unique_ptr<Device> openConfigured(const PtyPair& pty);
 
     QTemporaryDir m_scratch;
     std::string m_regularFile;
     // A fresh pty and the layer's device on its slave side, 9600 8N1, for each test.
-    std::unique_ptr<Pty> m_pty;
+    std::unique_ptr<PtyPair> m_pty;
     std::unique_ptr<Device> m_device;
 };
 
@@ -356,13 +307,13 @@ void TestSerialLinux::initTestCase()
     m_regularFile = m_scratch.filePath(QStringLiteral("plain-file")).toStdString();
     QFile file(QString::fromStdString(m_regularFile));
     QVERIFY(file.open(QIODevice::WriteOnly));
-    Pty pty;
-    QVERIFY2(!pty.slavePath().empty(), "no pseudo-terminals on this machine");
+    PtyPair pty;
+    QVERIFY2(pty.isValid(), "no pseudo-terminals on this machine");
 }
 
 void TestSerialLinux::init()
 {
-    m_pty = std::make_unique<Pty>();
+    m_pty = std::make_unique<PtyPair>();
     m_device = openConfigured(*m_pty);
     QVERIFY(m_device);
 }
@@ -373,10 +324,10 @@ void TestSerialLinux::cleanup()
     m_pty.reset();
 }
 
-std::unique_ptr<Device> TestSerialLinux::openConfigured(const Pty& pty)
+std::unique_ptr<Device> TestSerialLinux::openConfigured(const PtyPair& pty)
 {
     OpenError error = OpenError::Other;
-    auto device = systemOpener().open(pty.slavePath(), error);
+    auto device = systemOpener().open(pty.slavePath().toStdString(), error);
     if (!device || error != OpenError::None || !device->setCommState(lineSettings(9600)) ||
         !device->setCommTimeouts(defaultTimeouts()))
         return nullptr;
@@ -435,22 +386,22 @@ void TestSerialLinux::secondOpenIsDenied()
 {
     QFETCH(bool, withLockFiles);
     const std::string lockDirectory = withLockFiles ? m_scratch.path().toStdString() : "";
-    Pty pty;
+    PtyPair pty;
     OpenError error = OpenError::Other;
-    auto first = detail::openDevice(pty.slavePath(), lockDirectory, error);
+    auto first = detail::openDevice(pty.slavePath().toStdString(), lockDirectory, error);
     QVERIFY(first);
     QCOMPARE(error, OpenError::None);
 
-    QVERIFY(!detail::openDevice(pty.slavePath(), lockDirectory, error));
+    QVERIFY(!detail::openDevice(pty.slavePath().toStdString(), lockDirectory, error));
     QCOMPARE(error, OpenError::AccessDenied);
     // The refused open saw our own id in the lock and must have left it be.
     if (withLockFiles)
-        QCOMPARE(
-            readBytes(QString::fromStdString(detail::lockFilePath(lockDirectory, pty.slavePath()))),
-            ownLock());
+        QCOMPARE(readBytes(QString::fromStdString(
+                     detail::lockFilePath(lockDirectory, pty.slavePath().toStdString()))),
+                 ownLock());
 
     first.reset();
-    QVERIFY(detail::openDevice(pty.slavePath(), lockDirectory, error));
+    QVERIFY(detail::openDevice(pty.slavePath().toStdString(), lockDirectory, error));
     QCOMPARE(error, OpenError::None);
 }
 
@@ -458,11 +409,11 @@ void TestSerialLinux::reopensAsOrdinaryUser()
 {
     // TIOCEXCL binds users other than root; the test drops to "nobody" for it.
     const auto openCloseOpen = [] {
-        Pty pty;
+        PtyPair pty;
         OpenError error = OpenError::None;
-        if (!detail::openDevice(pty.slavePath(), "", error))
+        if (!detail::openDevice(pty.slavePath().toStdString(), "", error))
             return 1;
-        return detail::openDevice(pty.slavePath(), "", error) ? 0 : 2;
+        return detail::openDevice(pty.slavePath().toStdString(), "", error) ? 0 : 2;
     };
     if (geteuid() != 0) {
         QCOMPARE(openCloseOpen(), 0);
@@ -507,18 +458,18 @@ void TestSerialLinux::lockFilesOfOthers()
     QFETCH(Planted, planted);
     QFETCH(QByteArray, content);
     QFETCH(bool, opens);
-    Pty pty;
+    PtyPair pty;
     const QTemporaryDir lockDirectory;
     const std::string lockFile =
-        detail::lockFilePath(lockDirectory.path().toStdString(), pty.slavePath());
+        detail::lockFilePath(lockDirectory.path().toStdString(), pty.slavePath().toStdString());
     const QString lockName = QString::fromStdString(lockFile);
-    QVERIFY(lockName.endsWith(QStringLiteral("/LCK..pts_") +
-                              QString::fromStdString(pty.slavePath()).section('/', -1)));
+    QVERIFY(lockName.endsWith(QStringLiteral("/LCK..pts_") + pty.slavePath().section('/', -1)));
     QVERIFY(plant(planted, lockName, content));
     const QByteArray before = lockSnapshot(lockName);
 
     OpenError error = OpenError::None;
-    auto device = detail::openDevice(pty.slavePath(), lockDirectory.path().toStdString(), error);
+    auto device = detail::openDevice(pty.slavePath().toStdString(),
+                                     lockDirectory.path().toStdString(), error);
     QCOMPARE(bool(device), opens);
     QCOMPARE(error, opens ? OpenError::None : OpenError::AccessDenied);
     if (opens)
@@ -528,7 +479,7 @@ void TestSerialLinux::lockFilesOfOthers()
     device.reset();
     QCOMPARE(lockSnapshot(lockName), opens ? QByteArray("<none>") : before);
     // The exclusive flag must not outlive a refused open either.
-    QCOMPARE(exclusiveFlag(pty.slavePath()), 0);
+    QCOMPARE(exclusiveFlag(pty.slavePath().toStdString()), 0);
 }
 
 void TestSerialLinux::staleLockHasOneTaker()
@@ -592,12 +543,12 @@ void TestSerialLinux::staleLockHasOneTaker()
 
 void TestSerialLinux::closeLeavesAReplacedLockAlone()
 {
-    Pty pty;
+    PtyPair pty;
     const std::string lockDirectory = m_scratch.path().toStdString();
     const QString lockName =
-        QString::fromStdString(detail::lockFilePath(lockDirectory, pty.slavePath()));
+        QString::fromStdString(detail::lockFilePath(lockDirectory, pty.slavePath().toStdString()));
     OpenError error = OpenError::None;
-    auto device = detail::openDevice(pty.slavePath(), lockDirectory, error);
+    auto device = detail::openDevice(pty.slavePath().toStdString(), lockDirectory, error);
     QVERIFY(device);
     // A program that keeps to no lock scheme puts its own lock in place of ours.
     QVERIFY(QFile::remove(lockName) && plantFile(lockName, pidLock(1)));
@@ -611,7 +562,7 @@ void TestSerialLinux::systemLockFileLivesWhileOpen()
     if (access(detail::defaultLockDirectory, W_OK) != 0)
         QSKIP("the lock directory is not writable here");
     const QString lockName = QString::fromStdString(
-        detail::lockFilePath(detail::defaultLockDirectory, m_pty->slavePath()));
+        detail::lockFilePath(detail::defaultLockDirectory, m_pty->slavePath().toStdString()));
     QFile file(lockName);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), ownLock());
@@ -721,7 +672,7 @@ void TestSerialLinux::bytesBothWays()
     QCOMPARE(written, 256u);
     // Raw mode: nothing echoed, no line-end or control character translated.
     QTRY_COMPARE(m_pty->available(), 256);
-    QCOMPARE(m_pty->receiveAvailable(), everyByte);
+    QCOMPARE(m_pty->receive(), everyByte);
 }
 
 void TestSerialLinux::readsReturnAtOnce_data()
@@ -838,8 +789,8 @@ void TestSerialLinux::txAbortReleasesWrite()
 
     // The abort does not stick: once the master reads, a later write goes through.
     QVERIFY(m_device->setCommTimeouts({maxDword, 0, 0, 0, 50}));
-    QTRY_VERIFY_WITH_TIMEOUT(
-        (m_pty->receiveAvailable(), m_device->write("ok", 2, written) && written == 2), generousMs);
+    QTRY_VERIFY_WITH_TIMEOUT((m_pty->receive(), m_device->write("ok", 2, written) && written == 2),
+                             generousMs);
 }
 
 void TestSerialLinux::ptyHasNoModemLines_data()
@@ -1086,7 +1037,7 @@ void TestSerialLinux::closesWhatItOpened()
     const auto openDescriptors = [] {
         return QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size();
     };
-    Pty pty;
+    PtyPair pty;
     const qsizetype before = openDescriptors();
     {
         auto device = openConfigured(pty);

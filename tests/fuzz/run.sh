@@ -18,11 +18,13 @@ tree="$root/build-sanitize/fuzz"
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_settings_file fuzz_receive fuzz_spin_text fuzz_rigctl)
 
 "$root/dev.sh" install clang libclang-rt-14-dev llvm-14
 cmake -S "$root" -B "$tree" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DQUARTZEL_WERROR=ON "-DQUARTZEL_SANITIZE=address;undefined" -DQUARTZEL_FUZZ=ON >/dev/null
+# Every target that tests/fuzz/CMakeLists.txt declares, unless some are named.
+[ ${#targets[@]} -gt 0 ] || mapfile -t targets < <(grep -v "^$" "$tree/tests/fuzz/fuzzers.txt")
+[ ${#targets[@]} -gt 0 ] || { echo "fuzz: no fuzz targets declared" >&2; exit 1; }
 cmake --build "$tree" --parallel 2 --target "${targets[@]}"
 
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:strict_string_checks=1

@@ -43,7 +43,8 @@ std::optional<int> parseInteger(const QString& text)
     }
     if (i == n)
         return std::nullopt;
-    const std::uint64_t limit = base == 16 ? 0xFFFFFFFFull : (negative ? 0x80000000ull : 0x7FFFFFFFull);
+    const std::uint64_t limit =
+        base == 16 ? 0xFFFFFFFFull : (negative ? 0x80000000ull : 0x7FFFFFFFull);
     std::uint64_t magnitude = 0;
     for (; i < n; ++i) {
         const std::optional<int> digit = hexDigit(text[i]);
@@ -71,6 +72,7 @@ int StrToInt(const QString& text)
 {
     const std::optional<int> parsed = parseInteger(text);
     if (!parsed)
-        throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(text).toStdString());
+        throw EConvertError(
+            QStringLiteral("'%1' is not a valid integer value").arg(text).toStdString());
     return *parsed;
 }

@@ -1,0 +1,137 @@
+// The main window's port panel: connecting and disconnecting, the rate and
+// the modem lines the operator sets, the line lamps, and the panel's return
+// to its closed state when the port stops delivering events.
+
+#include "Main.h"
+
+#include "Application.h"
+#include "BCPort.h"
+#include "ComDiagnostics.h"
+#include "TransparentBitmap.h"
+#include "ui_Main.h"
+
+#include <QApplication>
+
+namespace {
+
+constexpr int lastBaudRateIndex = 14;
+
+// A bitmap of the program's own resources, by name. The lamps are drawn
+// transparently.
+QPixmap loadTransparentBitmap(const QString& name)
+{
+    const QImage bitmap(QStringLiteral(":/bitmaps/") + name);
+    return QPixmap::fromImage(transparentBitmap(bitmap, bitmap.rect()));
+}
+
+// The line lamps load the bitmap "On" or "Off" by name.
+void showLamp(QLabel* lamp, bool lit)
+{
+    lamp->setPixmap(loadTransparentBitmap(lit ? QStringLiteral("On") : QStringLiteral("Off")));
+}
+
+void setBackground(QWidget* widget, QPalette::ColorRole role)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Base, QApplication::palette().color(role));
+    widget->setPalette(palette);
+}
+
+} // namespace
+
+void TMainForm::btnConnectClick(QObject*)
+{
+    m_BComPort1->setPort(ui->cbPort->currentText());
+    // With no rate selected (a stored index outside the list) the port keeps
+    // the rate it has.
+    const int rateIndex = ui->cbBaudRate->currentIndex();
+    if (rateIndex >= 0 && rateIndex <= lastBaudRateIndex)
+        m_BComPort1->setBaudRate(static_cast<TBaudRate>(rateIndex));
+    if (!m_BComPort1->Open())
+        return;
+    ui->Edit1->setEnabled(true);
+    setBackground(ui->Edit1, QPalette::Base);
+    ui->btnConnect->setEnabled(false);
+    ui->cbPort->setEnabled(false);
+    ui->btnDisconnect->setEnabled(true);
+    ui->cbSetDTR->setEnabled(true);
+    ui->cbSetDTR->setChecked(true);
+    ui->cbSetRTS->setEnabled(true);
+    ui->cbSetRTS->setChecked(true);
+    ui->btnSend->setEnabled(true);
+    ui->cbCRLF->setEnabled(true);
+    ShowCTS(m_BComPort1->ModemState().testFlag(TModemLine::mlCTS));
+    ShowDSR(m_BComPort1->ModemState().testFlag(TModemLine::mlDSR));
+    ShowRLSD(m_BComPort1->ModemState().testFlag(TModemLine::mlRLSD));
+}
+
+void TMainForm::btnDisconnectClick(QObject*)
+{
+    if (!m_BComPort1->Close())
+        return;
+    showPanelClosed();
+}
+
+void TMainForm::showPanelClosed()
+{
+    ui->btnConnect->setEnabled(true);
+    ui->cbPort->setEnabled(true);
+    for (QWidget* w : std::initializer_list<QWidget*>{ui->btnDisconnect, ui->cbSetDTR, ui->cbSetRTS,
+                                                      ui->btnSend, ui->cbCRLF, ui->Edit1})
+        w->setEnabled(false);
+    setBackground(ui->Edit1, QPalette::Button);
+    ShowCTS(false);
+    ShowDSR(false);
+    ShowRLSD(false);
+}
+
+void TMainForm::cbBaudRateChange(QObject*)
+{
+    const int rateIndex = ui->cbBaudRate->currentIndex();
+    m_BComPort1->setBaudRate(static_cast<TBaudRate>(rateIndex));
+    m_baudRateIndex = rateIndex;
+}
+
+void TMainForm::cbSetRTSClick(QObject*)
+{
+    m_BComPort1->SetRTS(ui->cbSetRTS->isChecked());
+}
+void TMainForm::cbSetDTRClick(QObject*)
+{
+    m_BComPort1->SetDTR(ui->cbSetDTR->isChecked());
+}
+
+void TMainForm::BComPort1CTSChange(QObject*, bool State)
+{
+    ShowCTS(State);
+}
+void TMainForm::BComPort1DSRChange(QObject*, bool State)
+{
+    ShowDSR(State);
+}
+void TMainForm::BComPort1RLSDChange(QObject*, bool State)
+{
+    ShowRLSD(State);
+}
+
+void TMainForm::BComPort1EventsStopped(QObject*, const QString& reason)
+{
+    if (m_BComPort1->Close())
+        showPanelClosed();
+    ShowErrorMessage(comport::translatedMessage(reason));
+}
+
+void TMainForm::ShowCTS(bool lit)
+{
+    showLamp(ui->Image1, lit);
+}
+
+void TMainForm::ShowDSR(bool lit)
+{
+    showLamp(ui->Image2, lit);
+}
+
+void TMainForm::ShowRLSD(bool lit)
+{
+    showLamp(ui->Image3, lit);
+}
