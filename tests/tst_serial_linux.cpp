@@ -363,6 +363,8 @@ void TestSerialLinux::openFailures_data()
     QTest::newRow("directory") << "/tmp" << OpenError::Other;
     QTest::newRow("regular file") << QString::fromStdString(m_regularFile) << OpenError::Other;
     QTest::newRow("/dev/null is no terminal") << "/dev/null" << OpenError::Other;
+    QTest::newRow("name too long for a lock file")
+        << QStringLiteral("/dev/tty%1").arg(QString(300, u'x')) << OpenError::Other;
 }
 
 void TestSerialLinux::openFailures()

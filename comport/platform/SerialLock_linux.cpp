@@ -107,13 +107,15 @@ struct Inspection
 
 // O_NOFOLLOW and O_NONBLOCK: a symlink is never followed and a FIFO never
 // waits for a writer. Whatever is not a regular file we can read belongs to
-// someone else and counts as live, so it is never replaced or removed.
+// someone else and counts as live, so it is never replaced or removed. A name
+// too long to be a file holds no lock: the device's own open then tells why.
 Inspection inspect(const std::string& path)
 {
     Inspection lock;
     lock.file = Fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (!lock.file.valid()) {
-        lock.found = errno == ENOENT || errno == ENOTDIR ? Found::Nothing : Found::Live;
+        const bool noFile = errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG;
+        lock.found = noFile ? Found::Nothing : Found::Live;
         return lock;
     }
     struct stat info = {};
