@@ -4,12 +4,12 @@
 #include "FakeSerial.h"
 #include "InjectedCalls.h"
 #include "PtyPair.h"
+#include "ThreadActivity.h"
 
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
 
-#include <ctime>
 #include <mutex>
 #include <sys/ioctl.h>
 
@@ -90,12 +90,21 @@ void recordAll(TBComPort& port, Recorder& recorder)
     port.OnRx80Full = [&](QObject*) { recorder.add("Rx80Full"); };
 }
 
-double processCpuSeconds()
+// Counts the events delivered to the objects of this thread while it lives.
+class EventCounter : public QObject
 {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
+public:
+    EventCounter() { QCoreApplication::instance()->installEventFilter(this); }
+    ~EventCounter() override { QCoreApplication::instance()->removeEventFilter(this); }
+
+    bool eventFilter(QObject*, QEvent*) override
+    {
+        ++count;
+        return false;
+    }
+
+    int count = 0;
+};
 
 // A port on the slave side of a fresh pty, recording why delivery stopped.
 // Tests name its parts through references, not a structured binding, since
@@ -723,10 +732,15 @@ void TestComThread::ptyHangUpEndsThreadWithoutSpinning()
     QTRY_COMPARE(stops, QStringList{message(ComPortMessages::ReadError)});
     QTRY_VERIFY(port.EventThread()->isFinished());
 
-    // A dead line must cost nothing while the owner has not closed it yet.
-    const double before = processCpuSeconds();
-    QTest::qWait(1000);
-    QVERIFY2(processCpuSeconds() - before < 0.1, "CPU used while waiting on a dead line");
+    // A dead line must cost nothing while the owner has not closed it yet:
+    // no event is due on this thread, and no other thread runs.
+    const std::vector<pid_t> others = threadactivity::otherThreads();
+    QTRY_VERIFY(threadactivity::allAsleep(others));
+    EventCounter delivered;
+    const QString ran = threadactivity::ranDuring(others, threadactivity::manyRounds,
+                                                  [] { QCoreApplication::processEvents(); });
+    QVERIFY2(ran.isEmpty(), qPrintable(ran));
+    QCOMPARE(delivered.count, 0);
 
     QVERIFY(port.Close());
     QVERIFY(!port.Connected());
