@@ -60,7 +60,8 @@ void TestConvert::rejectsBadText()
         StrToInt(text);
         QFAIL("no exception");
     } catch (const EConvertError& e) {
-        QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("'%1' is not a valid integer value").arg(text));
+        QCOMPARE(QString::fromUtf8(e.what()),
+                 QStringLiteral("'%1' is not a valid integer value").arg(text));
     }
 }
 

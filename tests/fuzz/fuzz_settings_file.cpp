@@ -16,8 +16,9 @@ namespace {
 // On tmpfs when there is one: each write syncs the file.
 QString scratchFile()
 {
-    static const QTemporaryDir dir(QDir("/dev/shm").exists() ? QStringLiteral("/dev/shm/quartzel-fuzz-XXXXXX")
-                                                             : QDir::tempPath() + "/quartzel-fuzz-XXXXXX");
+    static const QTemporaryDir dir(QDir("/dev/shm").exists()
+                                       ? QStringLiteral("/dev/shm/quartzel-fuzz-XXXXXX")
+                                       : QDir::tempPath() + "/quartzel-fuzz-XXXXXX");
     FUZZ_CHECK(dir.isValid());
     return dir.filePath(SettingsFileName);
 }
@@ -71,7 +72,8 @@ void checkSpread(const QString& stored)
     const auto digits = spreadFrequency(stored);
     for (std::size_t i = 0; i < digits.size(); ++i) {
         const auto index = static_cast<qsizetype>(i);
-        FUZZ_CHECK(digits[i] == (index < stored.size() ? QString(stored[index]) : QStringLiteral("0")));
+        FUZZ_CHECK(digits[i] ==
+                   (index < stored.size() ? QString(stored[index]) : QStringLiteral("0")));
     }
 }
 

@@ -48,13 +48,14 @@ void checkParsers(const QString& text, const LocaleFormat& format)
     }
     const int hex = parseHex(text);
     FUZZ_CHECK(parseHex(formatHex(hex)) == hex);
-    if (const std::optional<double> date = parseDate(text, format.shortDateFormat, format.dateSeparator)) {
+    if (const std::optional<double> date =
+            parseDate(text, format.shortDateFormat, format.dateSeparator)) {
         const QString written = formatDate(*date, format.shortDateFormat);
         FUZZ_CHECK(parseDate(written, format.shortDateFormat, format.dateSeparator) == date);
     }
     if (const std::optional<double> time = parseTime(text, format.timeSeparator)) {
-        const std::optional<double> reread = parseTime(formatTime(*time, format.timeSeparator, true),
-                                                       format.timeSeparator);
+        const std::optional<double> reread =
+            parseTime(formatTime(*time, format.timeSeparator, true), format.timeSeparator);
         FUZZ_CHECK(reread && nearlyEqual(*reread, *time));
     }
 }
