@@ -11,11 +11,12 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 build="$here/build"
 
 # qt6-tools-dev brings CMake's LinguistTools (lupdate, lrelease) for the
-# translations; qt6-translations-l10n Qt's own texts in Russian.
+# translations; qt6-translations-l10n Qt's own texts in Russian; clang-format
+# the formatting check of .ci/run.
 packages=(cmake ninja-build g++ qt6-base-dev libxkbcommon-dev fonts-liberation2
           qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
           desktop-file-utils appstream dpkg-dev lintian xvfb xauth xdotool x11-utils
-          libhamlib-utils)
+          libhamlib-utils clang-format)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then
