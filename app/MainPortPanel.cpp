@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The main window's port panel: connecting and disconnecting, the rate and
 // the modem lines the operator sets, the line lamps, and the panel's return
 // to its closed state when the port stops delivering events.

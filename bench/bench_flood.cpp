@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Flood: random bytes that never hold "IF;", as fast as the pty takes them,
 // then one "IF;". Exactly one correct reply must come back; the resident
 // memory may grow by a bounded amount only, and the CPU use must return to

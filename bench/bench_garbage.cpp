@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Mixed garbage: random bytes (NUL included) with "IF;" inserted at random
 // places, the query sometimes split over several writes, sometimes glued to
 // the end of the garbage, sometimes right after a NUL byte.

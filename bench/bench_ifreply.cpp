@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Reply latency of the real program: a client holding the pty master sends
 // "IF;" and waits for each complete reply, in sequence, and checks each
 // reply's bytes. The same client against a minimal single-threaded responder

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Bad port names: TBComPort::Open on names that are no serial port. Each
 // must fail with one of the port's messages and leave nothing open: the
 // process's descriptors (number and targets) and its lock files are

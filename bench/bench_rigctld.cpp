@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Round trips of Hamlib's network rig protocol: a client on the loopback
 // interface sends "f" (read the dial) or "F <Hz>" (set it) and waits for the
 // whole answer, in sequence, against the real program (--rigctld) and, in

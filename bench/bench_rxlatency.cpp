@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Latency from a byte written to a pty master to the start of the OnRxChar
 // handler on the user-interface thread (smThreadSync), against a plain
 // blocking read on the same kind of line as the floor.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Soak: a long run of sequential "IF;" queries against the real program.
 // Every reply is checked byte for byte, and the resident memory is sampled
 // at the start and after every --sample-every queries; from the first of

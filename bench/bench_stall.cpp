@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A device that polls but never reads: the replies fill the line (the pty
 // takes about 68 kB) until each further reply has to wait out the port's
 // write time-out, and then the program is told to end (SIGTERM), as a

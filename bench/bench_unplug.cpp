@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Unplug: the real main window, in this process and offscreen, connects to a
 // fresh pty, answers one query, and loses the line when the master closes,
 // as when an adapter is pulled. Each loss must be reported exactly once and

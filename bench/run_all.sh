@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Builds Quartzel and its benchmarks in Release and runs every benchmark,
 # printing one Markdown table of their figures (the table of
 # docs/RELIABILITY.md). Exits 1 when a benchmark missed a target or failed a

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Warnings, Qt strictness and the optional instrumentation for every target of
 # the project, set per target.
 #

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Mouse events go through the window system layer, as a real pointer does, so that
 // QGuiApplication::mouseButtons() follows them.
 #define QTEST_QPA_MOUSE_HANDLING

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The Linux serial layer on real pseudo-terminals: the test holds the master
 // side and the layer opens the slave path, as it would open /dev/ttyUSB0.
 

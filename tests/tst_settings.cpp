@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "IniFile.h"
 #include "Settings.h"
 #include "TestFiles.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The arrow button's press, release and auto-repeat, and the button pair.
 #include "AdvSpinButton.h"
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // How the arrow button draws itself: through the desktop theme where one is
 // active, otherwise classically, with its glyph or a scroll-bar arrow.
 #include "AdvSpinButton.h"

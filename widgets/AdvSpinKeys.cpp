@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Keyboard, clipboard and focus handling of the spin edit.
 #include "AdvSpin.h"
 

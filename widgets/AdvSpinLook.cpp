@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The spin edit's appearance: its button pair and where it sits, the text area
 // clear of the buttons, the least height for the font, colours and focus
 // colours, the flat style, transparency and the attached label.

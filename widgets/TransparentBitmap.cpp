@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "TransparentBitmap.h"
 
 QImage transparentBitmap(const QImage& bitmap, const QRect& part)

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Opening a serial device on Linux: the checks and locks before the tty
 // becomes a Device, and the one place where errno becomes the reason an open
 // failed.

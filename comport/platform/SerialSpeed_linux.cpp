@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "SerialSpeed_linux.h"
 
 // Never include <termios.h> here: it clashes with the kernel's termios2 header.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 // Line speed through the termios2 interface. Kept apart from SerialDevice_linux.cpp

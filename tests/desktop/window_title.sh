@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # The title bar shows the window's caption exactly as the form gives it; Qt
 # must not append an application name to it. The program runs on a virtual X
 # display, and the check reads what its window publishes there, together with

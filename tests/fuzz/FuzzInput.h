@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 // Helpers shared by the fuzz targets: a reader over the fuzzer's bytes and a

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The receive path of the responder on arbitrary chunk sequences, checked
 // against a plain model: the buffer is every byte received since the last
 // reply (NUL included), and a reply goes out exactly when that buffer holds

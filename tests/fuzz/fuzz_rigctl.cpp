@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A client of Hamlib's network rig protocol sending arbitrary bytes, taken
 // as the server takes them: split into lines under the limits, each line
 // answered. Checked: no line breaks the limits; every command gets one

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The settings file with arbitrary contents: every reader of the front panel
 // runs on it, then the four settings are written into it and must read back
 // as written, whatever else the file holds.

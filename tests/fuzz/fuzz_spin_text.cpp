@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The spin edit's text readers on arbitrary text, in an English and a
 // day-first German locale: the pure parsers must accept every text that the
 // matching formatter writes and give back the same value, and a real spin

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Builds the fuzz targets (clang, libFuzzer, AddressSanitizer + UBSan) and
 # runs each: first every saved regression input once, then fuzzing from the
 # committed seed corpus for the given number of seconds.

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # cmake --install puts the program, its menu entry, its icons and its
 # metainfo where a desktop finds them, and nothing else.
 #   installed_files.sh BUILD_DIR PROJECT_VERSION

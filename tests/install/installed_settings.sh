@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # An installed program in a read-only bin/ keeps each user's settings in that
 # user's configuration directory. Two unprivileged users start the staged
 # program one after the other and close it the normal way (SIGTERM closes

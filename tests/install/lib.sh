@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Helpers shared by the install checks. Each check is a script that CTest runs
 # with the build directory as its first argument.
 set -euo pipefail

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # The Debian package built with CPack from the finished build: its control
 # fields, its dependencies and the files it installs.
 #   package_contents.sh BUILD_DIR PROJECT_VERSION

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 // A pseudo-terminal pair for the serial tests and the benchmarks: the holder

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # The test suite under the sanitizers, and the fuzz targets for a bounded
 # time. Each run has its own build tree under build-sanitize/ and builds only
 # what the tests need (the target quartzel_tests); any finding fails the run.

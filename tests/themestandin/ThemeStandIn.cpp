@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A stand-in for the theme library: it exports the entry points the loader
 // resolves (all but GetThemeSysFont, which ThemeStandInSysFont.cpp adds) and
 // records what the spin buttons draw, so tests can load it with QLibrary.
