@@ -15,6 +15,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <functional>
 #include <sys/types.h>
 #include <unistd.h>
@@ -47,14 +48,15 @@ inline Sample sample(pid_t tid)
     return result;
 }
 
-// The threads of this process but the calling one.
-inline std::vector<pid_t> otherThreads()
+// The threads of this process but the calling one and those in `known`.
+inline std::vector<pid_t> otherThreads(const std::vector<pid_t>& known = {})
 {
     std::vector<pid_t> tids;
     const QStringList names =
         QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString& name : names) {
-        if (const pid_t tid = name.toInt(); tid != gettid())
+        const pid_t tid = name.toInt();
+        if (tid != gettid() && std::find(known.begin(), known.end(), tid) == known.end())
             tids.push_back(tid);
     }
     return tids;
@@ -76,11 +78,13 @@ inline bool allAsleep(const std::vector<pid_t>& tids)
 inline constexpr int manyRounds = 15000;
 
 // Looks at the threads `rounds` times, running `work` on this thread between
-// the looks. Returns how a thread was seen to run meanwhile: not asleep at a
-// look, or with more time on a CPU than at the start. Empty when none ran.
+// the looks. Returns how a thread was seen to run meanwhile: one of `tids`
+// not asleep at a look or with more time on a CPU than at the start, or a
+// thread that was not there at the start. Empty when none ran.
 inline QString ranDuring(const std::vector<pid_t>& tids, int rounds,
                          const std::function<void()>& work)
 {
+    const std::vector<pid_t> present = otherThreads();
     std::vector<Sample> start;
     for (const pid_t tid : tids)
         start.push_back(sample(tid));
@@ -97,6 +101,8 @@ inline QString ranDuring(const std::vector<pid_t>& tids, int rounds,
                     .arg(QChar::fromLatin1(now.state ? now.state : '-'))
                     .arg(qlonglong(now.onCpuNs - start[i].onCpuNs));
         }
+        if (const std::vector<pid_t> started = otherThreads(present); !started.empty())
+            return QStringLiteral("thread %1 started in round %2").arg(started.front()).arg(round);
     }
     return {};
 }
