@@ -7,9 +7,9 @@
 
 class QSocketNotifier;
 
-// Turns SIGTERM and SIGINT into a call on the UI thread, so that a program
-// stopped from a terminal or a service manager saves its settings before it
-// ends. One instance per process.
+// Turns SIGTERM, SIGINT and SIGHUP into a call on the UI thread, so that a program
+// stopped from a terminal or a service manager, or whose terminal is closed,
+// saves its settings before it ends. One instance per process.
 class TerminationSignals : public QObject
 {
 public:

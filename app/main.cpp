@@ -21,7 +21,7 @@ void substituteDesignFonts()
                                {QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
 }
 
-// A stop request (SIGTERM, SIGINT) saves the settings as closing the window
+// A stop request (SIGTERM, SIGINT, SIGHUP) saves the settings as closing the window
 // does, but it ends the program in every case: no one may be there to read a
 // message box. A save that fails is logged with the file's path and gives the
 // exit status.

@@ -117,6 +117,8 @@ void TestHeadless::init()
     m_program.setProcessEnvironment(env);
     m_program.setProgram(path(QStringLiteral("bin/quartzel")));
     m_program.setChildProcessModifier({});
+    // The program inherits it; under nohup it would keep SIGHUP ignored.
+    std::signal(SIGHUP, SIG_DFL);
 }
 
 void TestHeadless::cleanup()
@@ -269,6 +271,8 @@ void TestHeadless::endsOnSignal_data()
     QTest::newRow("Russian: responder, read-only settings: SIGINT logs the file (in English)")
         << "ru_RU.UTF-8" << onPty << LineAccess::Free << true << SIGINT << none
         << QStringList{"quartzel: Unable to write to INI (open INI: %EACCES%)"} << 1;
+    QTest::newRow("responder, its terminal closed: SIGHUP ends it cleanly")
+        << "en_US.UTF-8" << onPty << LineAccess::Free << false << SIGHUP << none << none << 0;
     QTest::newRow("EACCES on a device of group dialout: the hint")
         << "en_US.UTF-8" << onPty << LineAccess::DialoutGroup << false << SIGTERM
         << QStringList{"quartzel: Port is in use by another program "

@@ -2,6 +2,7 @@
 
 #include "TerminationSignals.h"
 
+#include <QScopeGuard>
 #include <QTest>
 #include <csignal>
 
@@ -13,6 +14,7 @@ class TestTerminationSignals : public QObject
 private slots:
     void signalBecomesCall_data();
     void signalBecomesCall();
+    void hangupIgnoredByNohupStaysIgnored();
 };
 
 void TestTerminationSignals::signalBecomesCall_data()
@@ -31,6 +33,17 @@ void TestTerminationSignals::signalBecomesCall()
     QTRY_COMPARE(calls, 1);
     std::raise(signal);
     QTRY_COMPARE(calls, 2);
+}
+
+void TestTerminationSignals::hangupIgnoredByNohupStaysIgnored()
+{
+    std::signal(SIGHUP, SIG_IGN);
+    const auto restore = qScopeGuard([] { std::signal(SIGHUP, SIG_DFL); });
+    {
+        const TerminationSignals watcher([] {});
+        QVERIFY(std::signal(SIGHUP, SIG_IGN) == SIG_IGN); // still ignored
+    }
+    QVERIFY(std::signal(SIGHUP, SIG_IGN) == SIG_IGN); // and after
 }
 
 QTEST_GUILESS_MAIN(TestTerminationSignals)
