@@ -270,8 +270,8 @@ void TMainForm::applyDefaultSettings()
 void TMainForm::FormClose(QObject* /*Sender*/)
 {
     ComposeFrequency();
-    // A port that only --port put in the list has no place there at the next
-    // start; the stored index stays as it was.
+    // The port --port selected is a choice for this run only, whether it was
+    // added to the list or already listed; the stored index stays as it was.
     if (ui->cbPort->currentIndex() != m_commandLinePortIndex)
         m_portIndex = ui->cbPort->currentIndex();
     TIniFile file(m_setup.settingsFile);
@@ -299,13 +299,11 @@ void TMainForm::applyCommandLine()
     QStringList ports;
     for (int i = 0; i < ui->cbPort->count(); ++i)
         ports << ui->cbPort->itemText(i);
-    const int listed = ui->cbPort->count();
     if (const std::optional<int> selected = applyPortOption(ports, m_setup.options)) {
         ui->cbPort->clear();
         ui->cbPort->addItems(ports);
         ui->cbPort->setCurrentIndex(*selected);
-        if (*selected >= listed)
-            m_commandLinePortIndex = *selected;
+        m_commandLinePortIndex = *selected;
     }
     if (m_setup.options.connect)
         btnConnectClick(ui->btnConnect);

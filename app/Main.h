@@ -156,7 +156,7 @@ private:
     QString m_frequencyString;
     bool m_div4Mode = false;
     int m_portIndex = 0;
-    std::optional<int> m_commandLinePortIndex; // the entry that --port added to the list
+    std::optional<int> m_commandLinePortIndex; // the entry that --port selected
     int m_baudRateIndex = 0;
     TReceiveBuffer m_receiveBuffer;
     bool m_checkingFromCode = false;

@@ -191,24 +191,29 @@ void TestMainFormSettings::portOptionOverridesStoredIndex()
 
 void TestMainFormSettings::portOptionIsNotSavedAsIndex_data()
 {
+    QTest::addColumn<QString>("portOption");
     QTest::addColumn<QByteArray>("file"); // empty: no settings file
     QTest::addColumn<int>("upKeys");      // the operator's picks in the port list
     QTest::addColumn<int>("savedIndex");
+    const QString added = QStringLiteral("/dev/pts/77");
     const QByteArray stored = "[PORT]\nfrequency=014070000\nport=2\nBaudRateIndex=6\ndiv4=1\n";
-    QTest::newRow("added port still selected: the stored index stays") << stored << 0 << 2;
-    QTest::newRow("added port, no file: the default index") << QByteArray() << 0 << 0;
-    QTest::newRow("operator picked a listed port: it is saved") << stored << 2 << 1;
+    QTest::newRow("added port still selected: the stored index stays") << added << stored << 0 << 2;
+    QTest::newRow("added port, no file: the default index") << added << QByteArray() << 0 << 0;
+    QTest::newRow("operator picked a listed port: it is saved") << added << stored << 2 << 1;
+    QTest::newRow("listed port named by --port: the stored index stays")
+        << QStringLiteral("ttyS0") << stored << 0 << 2;
 }
 
 void TestMainFormSettings::portOptionIsNotSavedAsIndex()
 {
+    QFETCH(QString, portOption);
     QFETCH(QByteArray, file);
     QFETCH(int, upKeys);
     QFETCH(int, savedIndex);
     if (!file.isEmpty())
         writeBytes(iniPath(), file);
     CommandLineOptions options;
-    options.port = QStringLiteral("/dev/pts/77");
+    options.port = portOption;
     createForm(options);
     QComboBox* ports = m_form->form().cbPort;
     for (int i = 0; i < upKeys; ++i)
