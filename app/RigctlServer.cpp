@@ -102,15 +102,20 @@ void TRigctlServer::serve(QTcpSocket* client)
     client->flush();
 }
 
-// Queues an answer. A client that leaves more than MaxQueuedBytes unread
-// even after the system has taken what it can is dropped; false then.
+// Queues an answer. A client that has gone, or that leaves more than
+// MaxQueuedBytes unread even after the system has taken what it can, is
+// dropped; false then, and its reader is no more.
 bool TRigctlServer::send(QTcpSocket* client, const QByteArray& answer)
 {
     client->write(answer);
     // Answers reach the system only when the event loop runs; before the
-    // client is judged, the system gets what it takes now.
+    // client is judged, the system gets what it takes now. A write that
+    // finds the connection reset ends it at once: disconnected comes before
+    // flush() returns, and has dropped the client.
     if (client->bytesToWrite() > MaxQueuedBytes)
         client->flush();
+    if (!m_clients.contains(client))
+        return false;
     if (client->bytesToWrite() <= MaxQueuedBytes)
         return true;
     drop(client);

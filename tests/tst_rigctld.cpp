@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <sys/socket.h>
 #include <vector>
 
 // Hamlib's network rig protocol served for the real main window, over real
@@ -30,6 +31,7 @@ private slots:
     void limits();
     void manyClientsAndTheLimit();
     void clientThatDoesNotReadIsDropped();
+    void clientThatResetsWhileAnsweredIsDropped();
     void listenFailureIsReportedOnce_data();
     void listenFailureIsReportedOnce();
     void settingIsKeptBesidePortSection();
@@ -263,6 +265,26 @@ void TestRigctld::clientThatDoesNotReadIsDropped()
         requests += "\\dump_state\n"; // some 50 MB of answers
     client->write(requests);
     QTRY_COMPARE_WITH_TIMEOUT(m_service->server()->clientCount(), 0, 30000);
+    const std::unique_ptr<QTcpSocket> next = connectClient();
+    next->write("f\n");
+    QByteArray received;
+    QTRY_COMPARE(receive(*next, received), QByteArray("14070000\n"));
+}
+
+// Its connection is reset while the answers to its flood are queued: the
+// write that finds it gone ends it there; others go on.
+void TestRigctld::clientThatResetsWhileAnsweredIsDropped()
+{
+    const std::unique_ptr<QTcpSocket> client = connectClient();
+    QTRY_COMPARE(m_service->server()->clientCount(), 1);
+    client->write(QByteArray("\\dump_state\n").repeated(1300)); // answers past MaxQueuedBytes
+    QVERIFY(client->waitForBytesWritten());
+    const linger reset{1, 0}; // closing sends a reset
+    QCOMPARE(::setsockopt(static_cast<int>(client->socketDescriptor()), SOL_SOCKET, SO_LINGER,
+                          &reset, sizeof reset),
+             0);
+    client->abort();
+    QTRY_COMPARE(m_service->server()->clientCount(), 0);
     const std::unique_ptr<QTcpSocket> next = connectClient();
     next->write("f\n");
     QByteArray received;
