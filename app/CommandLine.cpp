@@ -99,8 +99,9 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
             return {CommandLineAction::Fail,
                     {},
                     QCoreApplication::translate("CommandLine",
-                                                "Option 'rigctld' needs [address:]port with a "
-                                                "port from 1 to 65535, or 'off'.")};
+                                                "Option 'rigctld' needs [address:]port with an "
+                                                "IP address and a port from 1 to 65535, or "
+                                                "'off'.")};
     }
     return result;
 }

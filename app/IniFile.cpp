@@ -260,6 +260,12 @@ bool TIniFile::exists() const
     return QFileInfo::exists(m_fileName);
 }
 
+bool TIniFile::valueExists(const QString& section, const QString& key) const
+{
+    const std::optional<Document> doc = load(m_fileName);
+    return doc && locate(*doc, section, key).key;
+}
+
 QString TIniFile::readString(const QString& section, const QString& key,
                              const QString& defaultValue) const
 {

@@ -37,6 +37,8 @@ public:
     const QString& fileName() const { return m_fileName; }
     bool exists() const;
 
+    // True when the section has the key, whatever its value.
+    bool valueExists(const QString& section, const QString& key) const;
     QString readString(const QString& section, const QString& key,
                        const QString& defaultValue) const;
     // Decimal, "$" or "0x" hexadecimal; anything that is not a valid 32-bit

@@ -147,25 +147,51 @@ void TMainFormRig::setDialFrequency(std::uint32_t hertz)
     m_form.SetDialledFrequency(hertz);
 }
 
-// The setting is read where start-up read the other settings, and a new one
-// is written when the window closes, with them: written at once, it could
-// leave a file without [PORT] that the next start would read as 0 Hz.
+namespace {
+
+void reportCannotServe(const QString& where, const QString& reason)
+{
+    ShowErrorMessage(
+        QCoreApplication::translate("TRigctlServer", "Cannot serve Hamlib clients on %1: %2")
+            .arg(where, reason));
+}
+
+// What the file start-up read holds; nothing when it names no setting or
+// one that cannot be read (reported). An unreadable one is never written
+// back.
+std::optional<RigctldSetting> storedRigctldSetting(const TMainForm& form)
+{
+    const std::optional<QString> text = readRigctldText(TIniFile(
+        startingSettingsFile(form.settingsFile(), QCoreApplication::applicationDirPath())));
+    if (!text)
+        return std::nullopt;
+    const std::optional<RigctldSetting> setting = parseRigctldSetting(*text);
+    if (!setting)
+        reportCannotServe(*text, QCoreApplication::translate(
+                                     "TRigctlServer", "not an IP address and port, nor 'off'"));
+    return setting;
+}
+
+} // namespace
+
+// The setting is read where start-up read the other settings, and written
+// when the window closes, with them: written at once, it could leave a file
+// without [PORT] that the next start would read as 0 Hz. A setting read
+// from a file is written too: closing may write another file (the user's
+// own, when start-up read the one beside a program that cannot write there).
 TRigctlService::TRigctlService(TMainForm& form, const CommandLineOptions& options)
     : m_form(form), m_rig(form)
 {
-    RigctldSetting setting = readRigctldSetting(TIniFile(
-        startingSettingsFile(form.settingsFile(), QCoreApplication::applicationDirPath())));
-    if (options.rigctld && *options.rigctld != setting) {
-        setting = *options.rigctld;
-        form.OnSaveSettings = [setting](TIniFile& file) { writeRigctldSetting(file, setting); };
-    }
-    if (!setting.enabled)
+    const std::optional<RigctldSetting> setting =
+        options.rigctld ? options.rigctld : storedRigctldSetting(form);
+    if (!setting)
+        return;
+    form.OnSaveSettings = [kept = *setting](TIniFile& file) { writeRigctldSetting(file, kept); };
+    if (!setting->enabled)
         return;
     m_server = std::make_unique<TRigctlServer>(m_rig);
-    if (!m_server->listen(setting)) {
-        ShowErrorMessage(
-            QCoreApplication::translate("TRigctlServer", "Cannot serve Hamlib clients on %1: %2")
-                .arg(formatRigctldSetting(setting), m_server->errorString()));
+    if (!m_server->listen(*setting)) {
+        reportCannotServe(formatRigctldSetting(*setting), m_server->errorString());
         m_server.reset();
     }
 }

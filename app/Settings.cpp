@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHostAddress>
 #include <QTemporaryFile>
 
 PortSettings readPortSettings(const TIniFile& file, const PortSettings& current)
@@ -107,8 +108,12 @@ std::optional<RigctldSetting> parseRigctldSetting(const QString& text)
             setting.address = setting.address.sliced(1, setting.address.size() - 2);
         else if (setting.address.contains(u':'))
             return std::nullopt; // an IPv6 address needs its brackets
-        if (setting.address.isEmpty())
+        // Kept as Qt writes the address: Qt takes it with blanks and line
+        // breaks around it, which must not reach the settings file.
+        const QHostAddress address(setting.address);
+        if (address.isNull())
             return std::nullopt;
+        setting.address = address.toString();
     }
     const std::optional<quint16> port = portNumber(portText);
     if (!port)
@@ -126,11 +131,12 @@ QString formatRigctldSetting(const RigctldSetting& setting)
     return address + u':' + QString::number(setting.port);
 }
 
-RigctldSetting readRigctldSetting(const TIniFile& file)
+std::optional<QString> readRigctldText(const TIniFile& file)
 {
     using namespace SettingsKey;
-    return parseRigctldSetting(file.readString(RigctldSection, RigctldListen, RigctldOff))
-        .value_or(RigctldSetting{});
+    if (!file.valueExists(RigctldSection, RigctldListen))
+        return std::nullopt;
+    return file.readString(RigctldSection, RigctldListen, QString());
 }
 
 void writeRigctldSetting(TIniFile& file, const RigctldSetting& setting)

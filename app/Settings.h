@@ -49,15 +49,17 @@ inline constexpr QLatin1String RigctldSection{"RIGCTLD"};
 inline constexpr QLatin1String RigctldListen{"listen"};
 } // namespace SettingsKey
 
-// "[ADDRESS:]PORT" with a port from 1 to 65535 ("4532", "0.0.0.0:4532",
-// "[::1]:4532"; an IPv6 address in brackets), or "off". Nothing for any
-// other text. Whether the address exists shows only when listening.
+// "[ADDRESS:]PORT" with an IP address and a port from 1 to 65535 ("4532",
+// "0.0.0.0:4532", "[::1]:4532"; an IPv6 address in brackets), or "off".
+// Nothing for any other text, host names included. Whether the address is
+// one of this machine's shows only when listening.
 std::optional<RigctldSetting> parseRigctldSetting(const QString& text);
 // The text parseRigctldSetting reads back: "127.0.0.1:4532" or "off".
 QString formatRigctldSetting(const RigctldSetting& setting);
 
-// The stored setting; off when the key is missing or unreadable.
-RigctldSetting readRigctldSetting(const TIniFile& file);
+// The stored text of the setting, for parseRigctldSetting; nothing when
+// the file has no such key.
+std::optional<QString> readRigctldText(const TIniFile& file);
 // Raises EIniFileException when the file cannot be written.
 void writeRigctldSetting(TIniFile& file, const RigctldSetting& setting);
 

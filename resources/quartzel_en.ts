@@ -32,7 +32,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Option &apos;rigctld&apos; needs [address:]port with a port from 1 to 65535, or &apos;off&apos;.</source>
+        <source>Option &apos;rigctld&apos; needs [address:]port with an IP address and a port from 1 to 65535, or &apos;off&apos;.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -126,6 +126,10 @@
     </message>
     <message>
         <source>Cannot serve Hamlib clients on %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>not an IP address and port, nor &apos;off&apos;</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

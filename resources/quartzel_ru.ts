@@ -32,8 +32,8 @@
         <translation>Дать программам, работающим через Hamlib (модель 2, NET rigctl), читать и задавать частоту по TCP на [&lt;address&gt;:]&lt;port&gt;; без адреса — 127.0.0.1 (обычный порт rigctld — 4532); «off» отключает. Сохраняется в quartzel.ini.</translation>
     </message>
     <message>
-        <source>Option &apos;rigctld&apos; needs [address:]port with a port from 1 to 65535, or &apos;off&apos;.</source>
-        <translation>Параметру «rigctld» нужно [address:]port с портом от 1 до 65535 или «off».</translation>
+        <source>Option &apos;rigctld&apos; needs [address:]port with an IP address and a port from 1 to 65535, or &apos;off&apos;.</source>
+        <translation>Параметру «rigctld» нужно [address:]port с IP-адресом и портом от 1 до 65535 или «off».</translation>
     </message>
 </context>
 <context>
@@ -127,6 +127,10 @@
     <message>
         <source>Cannot serve Hamlib clients on %1: %2</source>
         <translation>Не удаётся обслуживать клиентов Hamlib на %1: %2</translation>
+    </message>
+    <message>
+        <source>not an IP address and port, nor &apos;off&apos;</source>
+        <translation>не IP-адрес с портом и не «off»</translation>
     </message>
 </context>
 </TS>

@@ -141,6 +141,9 @@ void TestCommandLine::rigctldOption_data()
     QTest::newRow("empty address") << ":4532" << QString();
     QTest::newRow("IPv6 address without brackets") << "::1:4532" << QString();
     QTest::newRow("not a port") << "rig" << QString();
+    QTest::newRow("host name: not an address") << "localhost:4532" << QString();
+    QTest::newRow("address with a line break: written without it") << "127.0.0.1\n:4532"
+                                                                   << "127.0.0.1:4532";
 }
 
 void TestCommandLine::rigctldOption()

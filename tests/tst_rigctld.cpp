@@ -6,6 +6,8 @@
 #include "RigctlServer.h"
 #include "TestFiles.h"
 
+#include <QDir>
+#include <QScopeGuard>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -35,6 +37,8 @@ private slots:
     void listenFailureIsReportedOnce_data();
     void listenFailureIsReportedOnce();
     void settingIsKeptBesidePortSection();
+    void settingFromBesideProgram_data();
+    void settingFromBesideProgram();
 
 private:
     void startService(const RigctldSetting& setting);
@@ -338,6 +342,45 @@ void TestRigctld::settingIsKeptBesidePortSection()
     QVERIFY(m_service->server());
     QCOMPARE(m_service->server()->serverPort(), setting.port);
     QCOMPARE(m_messages, QStringList());
+}
+
+void TestRigctld::settingFromBesideProgram_data()
+{
+    QTest::addColumn<QString>("listen"); // "PORT": a free port
+    QTest::addColumn<bool>("kept");
+    QTest::addColumn<QStringList>("messages");
+    QTest::newRow("listens, and is kept in the user's file")
+        << "127.0.0.1:PORT" << true << QStringList();
+    QTest::newRow("host name: reported once, not listened on, not written")
+        << "localhost:4532" << false
+        << QStringList{"Cannot serve Hamlib clients on localhost:4532: not an IP address and "
+                       "port, nor 'off'"};
+}
+
+// The user has no settings file yet: start-up reads the one beside the
+// program, and the first close writes the user's own.
+void TestRigctld::settingFromBesideProgram()
+{
+    QFETCH(QString, listen);
+    QFETCH(bool, kept);
+    QFETCH(QStringList, messages);
+    m_service.reset();
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost));
+    listen.replace(QStringLiteral("PORT"), QString::number(probe.serverPort()));
+    probe.close();
+    const QString besideProgram =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("quartzel.ini"));
+    const auto removeBesideProgram = qScopeGuard([&] { QFile::remove(besideProgram); });
+    writeBytes(besideProgram, "[RIGCTLD]\nlisten=" + listen.toLatin1() + "\n");
+    m_service = std::make_unique<TRigctlService>(*m_form, CommandLineOptions{});
+    QCOMPARE(m_service->server() != nullptr, kept);
+    m_form->FormClose(m_form.get());
+    const QByteArray saved = readBytes(m_dir.filePath(QStringLiteral("quartzel.ini")));
+    const qsizetype section = saved.indexOf("[RIGCTLD]");
+    QCOMPARE(section < 0 ? QByteArray() : saved.sliced(section),
+             kept ? "[RIGCTLD]\nlisten=" + listen.toLatin1() + "\n" : QByteArray());
+    QCOMPARE(m_messages, messages);
 }
 
 QTEST_MAIN(TestRigctld)

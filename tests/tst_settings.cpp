@@ -44,8 +44,8 @@ private slots:
 
     void readPortSettings_data();
     void readPortSettings();
-    void readRigctldSetting_data();
-    void readRigctldSetting();
+    void readRigctldText_data();
+    void readRigctldText();
     void writeOrder_data();
     void writeOrder();
     void writeStopsAtFirstFailure();
@@ -111,23 +111,25 @@ void TestSettings::readPortSettings()
     QCOMPARE(read.div4, expected.div4);
 }
 
-void TestSettings::readRigctldSetting_data()
+void TestSettings::readRigctldText_data()
 {
     QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("setting");
+    QTest::addColumn<QString>("text"); // null: no setting
 
-    QTest::newRow("no key: off") << QByteArray("[PORT]\nport=1\n") << "off";
+    QTest::newRow("no key: none") << QByteArray("[PORT]\nport=1\n") << QString();
     QTest::newRow("stored address")
         << QByteArray("[rigctld]\nLISTEN=0.0.0.0:4534\n") << "0.0.0.0:4534";
-    QTest::newRow("unreadable: off") << QByteArray("[RIGCTLD]\nlisten=4532x\n") << "off";
+    QTest::newRow("unreadable: as stored") << QByteArray("[RIGCTLD]\nlisten=4532x\n") << "4532x";
 }
 
-void TestSettings::readRigctldSetting()
+void TestSettings::readRigctldText()
 {
     QFETCH(QByteArray, content);
-    QFETCH(QString, setting);
+    QFETCH(QString, text);
     writeBytes(iniPath(), content);
-    QCOMPARE(formatRigctldSetting(::readRigctldSetting(TIniFile(iniPath()))), setting);
+    const std::optional<QString> read = ::readRigctldText(TIniFile(iniPath()));
+    QCOMPARE(read.has_value(), !text.isNull());
+    QCOMPARE(read.value_or(QString()), text);
 }
 
 void TestSettings::writeOrder_data()
