@@ -56,7 +56,8 @@ public:
 
 private:
     bool ttyKeeps(int& kept);
-    ssize_t fetchArrived(std::size_t& room);
+    ssize_t fetchArrived(bool& drained);
+    ssize_t readTty(std::uint8_t* into, std::size_t room);
 
     const int m_tty;
     std::atomic<std::uint32_t> m_size = 4096;
