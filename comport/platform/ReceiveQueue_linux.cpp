@@ -11,6 +11,16 @@
 
 namespace serial::detail {
 
+bool ReceiveQueue::setSize(std::uint32_t bytes)
+{
+    if (bytes > maxSize) {
+        errno = EINVAL;
+        return false;
+    }
+    m_size = bytes;
+    return true;
+}
+
 ssize_t ReceiveQueue::take(std::uint8_t* bytes, std::size_t count)
 {
     const std::lock_guard lock(m_mutex);
