@@ -7,6 +7,8 @@
 #include "ComThread.h"
 #include "platform/SerialDevice.h"
 
+#include <QScopeGuard>
+
 namespace {
 
 [[noreturn]] void raise(const char* message)
@@ -186,9 +188,12 @@ bool TBComPort::stopEventThread()
             TComThread::finishWithDevice(*m_device);
         return true;
     }
-    ++m_threadWaits;
-    thread->stopAndWait();
-    --m_threadWaits;
+    {
+        // A handler's error may leave the wait; the count must not stay raised.
+        ++m_threadWaits;
+        const auto waited = qScopeGuard([this] { --m_threadWaits; });
+        thread->stopAndWait();
+    }
     // A handler that ran during the wait may have closed the port (and
     // opened it again), or an outer Close waits for the same thread: that
     // Close does the rest.

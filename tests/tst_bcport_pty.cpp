@@ -27,6 +27,7 @@ private slots:
 
     void missingDevice();
     void secondPortOnSameLine();
+    void receiveSizeRefused();
     void bytesBothWays_data();
     void bytesBothWays();
     void readReturnsWhatIsThere();
@@ -86,6 +87,18 @@ void TestBCPortPty::secondPortOnSameLine()
     QVERIFY(!second.EventThread());
 
     QVERIFY(m_port->Close());
+    QVERIFY(second.Open());
+}
+
+void TestBCPortPty::receiveSizeRefused()
+{
+    m_port->setInBufSize(-2);
+    QCOMPARE(messageOf([&] { m_port->Open(); }), message(ComPortMessages::SetupCommFailed));
+    QVERIFY(!m_port->Connected());
+    QVERIFY(!m_port->EventThread());
+    // Nothing of that opening holds the line.
+    TBComPort second;
+    second.setPort(m_pty->slavePath());
     QVERIFY(second.Open());
 }
 

@@ -11,6 +11,16 @@
 
 namespace serial::detail {
 
+bool ReceiveQueue::setSize(std::uint32_t bytes)
+{
+    if (bytes > maxSize) {
+        errno = EINVAL;
+        return false;
+    }
+    m_size = bytes;
+    return true;
+}
+
 ssize_t ReceiveQueue::take(std::uint8_t* bytes, std::size_t count)
 {
     const std::lock_guard lock(m_mutex);
@@ -56,19 +66,39 @@ bool ReceiveQueue::ttyKeeps(int& kept)
 }
 
 // Fetches what has arrived into m_pulled, as far as the receive size
-// allows; the byte count, or -1 with errno (EAGAIN: nothing there).
-// Under m_mutex.
-ssize_t ReceiveQueue::fetchArrived(std::size_t& room)
+// allows: the byte count, or -1 with errno. `drained`: the tty was read
+// empty. Reads go on while they fill the room offered, so that the tty
+// keeps bytes only while m_pulled is full. Under m_mutex.
+ssize_t ReceiveQueue::fetchArrived(bool& drained)
 {
-    std::uint8_t* into = m_pulled.room(m_size, room);
-    if (room == 0)
-        return 0;
+    drained = false;
+    ssize_t fetched = 0;
+    std::size_t room = 0;
+    while (std::uint8_t* into = m_pulled.room(m_size, room)) {
+        const ssize_t n = readTty(into, room);
+        if (n < 0) {
+            drained = errno == EAGAIN;
+            // What was fetched goes out first; a failing tty fails again
+            // at the next read.
+            return fetched > 0 || drained ? fetched : -1;
+        }
+        m_pulled.added(static_cast<std::size_t>(n));
+        ++m_taken;
+        fetched += n;
+        if (static_cast<std::size_t>(n) < room) {
+            drained = true;
+            break;
+        }
+    }
+    return fetched;
+}
+
+// One read(2) into `into`: the byte count (never 0), or -1 with errno
+// (EAGAIN: nothing there).
+ssize_t ReceiveQueue::readTty(std::uint8_t* into, std::size_t room)
+{
     for (;;) {
         const ssize_t n = ::read(m_tty, into, room);
-        if (n > 0) {
-            m_pulled.added(static_cast<std::size_t>(n));
-            ++m_taken;
-        }
         if (n == 0) {
             // A hung-up tty reads as end of file.
             errno = EIO;
@@ -92,13 +122,13 @@ bool ReceiveQueue::arrivals(std::uint32_t& events)
     std::size_t queued = 0;
     {
         const std::lock_guard lock(m_mutex);
-        std::size_t room = 0;
-        const ssize_t n = fetchArrived(room);
-        if (n < 0 && errno != EAGAIN)
+        bool drained = false;
+        const ssize_t n = fetchArrived(drained);
+        if (n < 0)
             return false;
         fetched = n > 0;
-        // A fetch that filled the room may have left bytes behind.
-        m_ttyDrained = n < 0 || std::size_t(n) < room;
+        // A fetch that stopped at the receive size may have left bytes behind.
+        m_ttyDrained = drained;
         if (!m_ttyDrained && !ttyKeeps(kept)) {
             // Left to the delivery's count to find out.
             events = ev::RxChar;

@@ -25,9 +25,16 @@ public:
     // `tty` stays the caller's.
     explicit ReceiveQueue(int tty) : m_tty(tty) {}
 
+    // The largest receive size taken, 64 MiB: minutes of input at the
+    // fastest UART speeds, and far above what the tty layer itself queues
+    // (a 4 KiB line-discipline buffer and at most 640 KiB of flip buffers).
+    // A negative size, read as unsigned, lies above 2 GiB.
+    static constexpr std::uint32_t maxSize = 64u << 20;
+
     // The receive size in bytes: the most that is fetched ahead, and what
-    // the 80 % event is counted against.
-    void setSize(std::uint32_t bytes) { m_size = bytes; }
+    // the 80 % event is counted against. A size above maxSize is refused
+    // (false, errno EINVAL) and the old one stays.
+    bool setSize(std::uint32_t bytes);
 
     // Moves up to `count` bytes into `bytes`, the fetched ones first. As
     // read(2): the count, 0 when the tty has hung up, -1 with errno (EAGAIN:
@@ -56,7 +63,8 @@ public:
 
 private:
     bool ttyKeeps(int& kept);
-    ssize_t fetchArrived(std::size_t& room);
+    ssize_t fetchArrived(bool& drained);
+    ssize_t readTty(std::uint8_t* into, std::size_t room);
 
     const int m_tty;
     std::atomic<std::uint32_t> m_size = 4096;

@@ -90,10 +90,10 @@ public:
 
     bool setupComm(std::uint32_t inQueue, std::uint32_t) override
     {
-        // The kernel's queues have a fixed size; the receive size only sets
-        // the level of the 80 % event.
-        if (inQueue > 0)
-            m_input.setSize(inQueue);
+        // The kernel's queues have a fixed size; the receive size bounds what
+        // is fetched ahead of reads and sets the level of the 80 % event.
+        if (inQueue > 0 && !m_input.setSize(inQueue))
+            return failed("receive size");
         return alive();
     }
 
