@@ -73,6 +73,9 @@ int main(int argc, char* argv[])
             mainForm.show();
             result = TApplication::exec();
         }
+        // The program is ending, with `result`: a stop signal changes nothing
+        // from here on.
+        stopRequests.ignoreLaterSignals();
     }
     UnloadThemeApi();
     return result;
