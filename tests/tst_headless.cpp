@@ -231,29 +231,38 @@ void TestHeadless::prepareLine(LineAccess access, const QString& slavePath)
 void TestHeadless::answersWithoutDisplay_data()
 {
     QTest::addColumn<QString>("language");
-    QTest::addColumn<QString>("option");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode"); // 0: the answer on standard output, else on standard error
     QTest::addColumn<QString>("answerStart");
     QTest::addColumn<QString>("answerHas");
-    QTest::newRow("--help lists the options") << "en_US.UTF-8"
-                                              << "--help"
-                                              << "Usage: "
-                                              << "Front panel for an Si570 synthesizer.";
+    QTest::newRow("--help lists the options")
+        << "en_US.UTF-8" << QStringList{"--help"} << 0 << "Usage: "
+        << "Front panel for an Si570 synthesizer.";
     QTest::newRow("--help in a Russian locale: Qt's texts and ours in Russian")
-        << "ru_RU.UTF-8"
-        << "--help"
-        << "Использование: "
+        << "ru_RU.UTF-8" << QStringList{"--help"} << 0 << "Использование: "
         << "Подключиться, когда запуск завершён.";
-    QTest::newRow("--version names the program") << "C.UTF-8"
-                                                 << "--version"
-                                                 << "Quartzel "
-                                                 << "";
+    QTest::newRow("--version names the program")
+        << "C.UTF-8" << QStringList{"--version"} << 0 << "Quartzel "
+        << "";
+    const QString hint = QStringLiteral("\nTry '--help' for more information.\n");
+    QTest::newRow("unknown option: the usage error, status 2")
+        << "C.UTF-8" << QStringList{"--bogus"} << 2 << "Unknown option 'bogus'." << hint;
+    QTest::newRow("--port without a value: the usage error, status 2")
+        << "C.UTF-8" << QStringList{"--port"} << 2 << "Missing value after '--port'." << hint;
+    QTest::newRow("--rigctld with no port in it: the usage error, status 2")
+        << "C.UTF-8" << QStringList{"--rigctld", "nonsense"} << 2
+        << "Option 'rigctld' needs [address:]port" << hint;
+    QTest::newRow("with Qt's own -platform: judged once Qt has taken its option, status 2")
+        << "C.UTF-8" << QStringList{"-platform", "offscreen", "--bogus"} << 2
+        << "Unknown option 'bogus'." << hint;
 }
 
 // As over plain ssh: no display of any kind, and no platform named.
 void TestHeadless::answersWithoutDisplay()
 {
     QFETCH(QString, language);
-    QFETCH(QString, option);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
     QFETCH(QString, answerStart);
     QFETCH(QString, answerHas);
     setLanguage(language);
@@ -261,16 +270,18 @@ void TestHeadless::answersWithoutDisplay()
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         env.remove(QLatin1String(name));
     m_program.setProcessEnvironment(env);
-    m_program.setArguments({option});
+    m_program.setArguments(arguments);
     setUpChild();
     m_program.start();
     QVERIFY(m_program.waitForFinished(finishBound));
     QCOMPARE(m_program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(QString::fromUtf8(m_program.readAllStandardError()), QString());
-    QCOMPARE(m_program.exitCode(), 0);
-    const QString answer = QString::fromUtf8(m_program.readAllStandardOutput());
-    QVERIFY(answer.startsWith(answerStart));
-    QVERIFY(answer.contains(answerHas));
+    const QString output = QString::fromUtf8(m_program.readAllStandardOutput());
+    const QString errors = QString::fromUtf8(m_program.readAllStandardError());
+    QCOMPARE(exitCode == 0 ? errors : output, QString());
+    QCOMPARE(m_program.exitCode(), exitCode);
+    const QString answer = exitCode == 0 ? output : errors;
+    QVERIFY2(answer.startsWith(answerStart), qPrintable(answer));
+    QVERIFY2(answer.contains(answerHas), qPrintable(answer));
 }
 
 void TestHeadless::endsOnSignal_data()
