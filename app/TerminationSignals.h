@@ -7,6 +7,8 @@
 #include <functional>
 #include <thread>
 
+class QSocketNotifier;
+
 // Turns SIGTERM, SIGINT and SIGHUP into a call on the UI thread, so that a program
 // stopped from a terminal or a service manager, or whose terminal is closed,
 // saves its settings before it ends. One instance per process.
@@ -40,10 +42,14 @@ public:
 private:
     void watch();
     void passOn();
+    void takeRequests();
 
     const std::function<void()> m_onSignal;
     const std::function<void()> m_onPending;
-    std::atomic<bool> m_uiCallPosted = false;
+    // The watching thread wakes the UI thread through [0], a notifier reads [1].
+    int m_uiWake[2] = {-1, -1};
+    QSocketNotifier* m_uiNotifier = nullptr;
+    std::atomic<bool> m_uiCallPending = false;
     std::atomic<bool> m_quit = false;
     std::thread m_watcher;
 };

@@ -2,7 +2,7 @@
 
 #include "TerminationSignals.h"
 
-#include <QMetaObject>
+#include <QSocketNotifier>
 #include <cerrno>
 #include <csignal>
 #include <poll.h>
@@ -24,28 +24,32 @@ constexpr int stopSignals[] = {SIGTERM, SIGINT, SIGHUP};
 // While the UI thread has not taken a request, `onPending` runs again this often.
 constexpr int pendingRepeatMs = 100;
 
+bool openPipe(int (&ends)[2])
+{
+    return ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, ends) == 0;
+}
+
+// Never blocks: a full pipe means a wake-up is pending already.
+void wake(int end)
+{
+    const char byte = 0;
+    [[maybe_unused]] const ssize_t ignored = ::write(end, &byte, 1);
+}
+
 extern "C" void onTerminationSignal(int)
 {
-    // A full pipe means a request is pending already; the byte is not needed.
     // The code that the signal interrupted keeps its errno.
     const int interruptedErrno = errno;
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t ignored = ::write(signalPipe[0], &byte, 1);
+    wake(signalPipe[0]);
     errno = interruptedErrno;
 }
 
-bool openSignalPipe()
-{
-    return signalPipe[0] >= 0 ||
-           ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalPipe) == 0;
-}
-
 // True when there was anything to read.
-bool drainSignalPipe()
+bool drain(int end)
 {
     char bytes[256];
     bool any = false;
-    while (::read(signalPipe[1], bytes, sizeof bytes) > 0)
+    while (::read(end, bytes, sizeof bytes) > 0)
         any = true;
     return any;
 }
@@ -77,10 +81,12 @@ TerminationSignals::TerminationSignals(std::function<void()> onSignal,
     : QObject(parent), m_onSignal(std::move(onSignal)), m_onPending(std::move(onPending))
 {
     setAction(SIGXFSZ, SIG_IGN);
-    if (!openSignalPipe())
+    if ((signalPipe[0] < 0 && !openPipe(signalPipe)) || !openPipe(m_uiWake))
         return;
     // What an earlier instance of this process left unread is no request to this one.
-    drainSignalPipe();
+    drain(signalPipe[1]);
+    m_uiNotifier = new QSocketNotifier(m_uiWake[1], QSocketNotifier::Read, this);
+    connect(m_uiNotifier, &QSocketNotifier::activated, this, &TerminationSignals::takeRequests);
     for (const int signal : stopSignals)
         installHandler(signal);
     m_watcher = std::thread([this] { watch(); });
@@ -89,6 +95,11 @@ TerminationSignals::TerminationSignals(std::function<void()> onSignal,
 TerminationSignals::~TerminationSignals()
 {
     ignoreLaterSignals();
+    delete m_uiNotifier;
+    for (const int end : m_uiWake) {
+        if (end >= 0)
+            ::close(end);
+    }
 }
 
 void TerminationSignals::ignoreLaterSignals()
@@ -98,8 +109,7 @@ void TerminationSignals::ignoreLaterSignals()
     if (!m_watcher.joinable())
         return;
     m_quit = true;
-    const char wake = 0;
-    [[maybe_unused]] const ssize_t ignored = ::write(signalPipe[0], &wake, 1);
+    wake(signalPipe[0]);
     m_watcher.join();
 }
 
@@ -107,10 +117,10 @@ void TerminationSignals::watch()
 {
     for (;;) {
         pollfd readable{signalPipe[1], POLLIN, 0};
-        const int ready = ::poll(&readable, 1, m_uiCallPosted ? pendingRepeatMs : -1);
+        const int ready = ::poll(&readable, 1, m_uiCallPending ? pendingRepeatMs : -1);
         if (m_quit)
             return;
-        if ((ready > 0 && drainSignalPipe()) || (ready == 0 && m_uiCallPosted))
+        if ((ready > 0 && drain(signalPipe[1])) || (ready == 0 && m_uiCallPending))
             passOn();
     }
 }
@@ -119,14 +129,16 @@ void TerminationSignals::passOn()
 {
     if (m_onPending)
         m_onPending();
-    if (m_uiCallPosted.exchange(true))
-        return;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_uiCallPosted = false;
-            if (m_onSignal)
-                m_onSignal();
-        },
-        Qt::QueuedConnection);
+    if (!m_uiCallPending.exchange(true))
+        wake(m_uiWake[0]);
+}
+
+// A request that comes after the drain, before the flag is cleared, is
+// served by the call that follows.
+void TerminationSignals::takeRequests()
+{
+    drain(m_uiWake[1]);
+    m_uiCallPending = false;
+    if (m_onSignal)
+        m_onSignal();
 }
