@@ -249,6 +249,8 @@ void TestHeadless::endsOnSignal_data()
     QTest::addColumn<LineAccess>("line");
     QTest::addColumn<bool>("readOnlySettings");
     QTest::addColumn<int>("signal");
+    QTest::addColumn<QByteArray>("storedFrequency");
+    QTest::addColumn<QByteArray>("dial"); // what the replies carry and the file gets
     // "PTY" as above, "INI" the settings path, "%ENOENT%" and "%EACCES%" the
     // system's words in the row's language.
     QTest::addColumn<QStringList>("linesBeforeSignal");
@@ -258,35 +260,43 @@ void TestHeadless::endsOnSignal_data()
     const QStringList none;
     const QStringList noSuchPort{"--port", "/dev/ttyNOPE", "--connect"};
     const QStringList onPty{"--port", "PTY", "--connect"};
+    const QByteArray dial = "007050000";
     QTest::newRow("Russian: failed Connect, the message as written, then runs on until SIGTERM")
-        << "ru_RU.UTF-8" << noSuchPort << LineAccess::Free << false << SIGTERM
+        << "ru_RU.UTF-8" << noSuchPort << LineAccess::Free << false << SIGTERM << dial << dial
         << QStringList{"quartzel: Попытка открыть несуществующий COM-порт "
                        "(open /dev/ttyNOPE: %ENOENT%)"}
         << none << 0;
     QTest::newRow("English: the same error in English")
-        << "en_US.UTF-8" << noSuchPort << LineAccess::Free << false << SIGTERM
+        << "en_US.UTF-8" << noSuchPort << LineAccess::Free << false << SIGTERM << dial << dial
         << QStringList{"quartzel: Attempt to open a COM port that does not exist "
                        "(open /dev/ttyNOPE: No such file or directory)"}
         << none << 0;
     QTest::newRow("Russian: responder, read-only settings: SIGINT logs the file (in English)")
-        << "ru_RU.UTF-8" << onPty << LineAccess::Free << true << SIGINT << none
+        << "ru_RU.UTF-8" << onPty << LineAccess::Free << true << SIGINT << dial << dial << none
         << QStringList{"quartzel: Unable to write to INI (open INI: %EACCES%)"} << 1;
     QTest::newRow("responder, its terminal closed: SIGHUP ends it cleanly")
-        << "en_US.UTF-8" << onPty << LineAccess::Free << false << SIGHUP << none << none << 0;
+        << "en_US.UTF-8" << onPty << LineAccess::Free << false << SIGHUP << dial << dial << none
+        << none << 0;
     QTest::newRow("EACCES on a device of group dialout: the hint")
-        << "en_US.UTF-8" << onPty << LineAccess::DialoutGroup << false << SIGTERM
+        << "en_US.UTF-8" << onPty << LineAccess::DialoutGroup << false << SIGTERM << dial << dial
         << QStringList{"quartzel: Port is in use by another program "
                        "(open PTY: Permission denied (you are not in the dialout group?))"}
         << none << 0;
     QTest::newRow("EACCES on a device of another group: no hint")
-        << "en_US.UTF-8" << onPty << LineAccess::NoPermission << false << SIGTERM
+        << "en_US.UTF-8" << onPty << LineAccess::NoPermission << false << SIGTERM << dial << dial
         << QStringList{"quartzel: Port is in use by another program "
                        "(open PTY: Permission denied)"}
         << none << 0;
     QTest::newRow("EBUSY: another program holds the line")
-        << "en_US.UTF-8" << onPty << LineAccess::HeldExclusively << false << SIGTERM
+        << "en_US.UTF-8" << onPty << LineAccess::HeldExclusively << false << SIGTERM << dial << dial
         << QStringList{"quartzel: Port is in use by another program "
                        "(open PTY: Device or resource busy)"}
+        << none << 0;
+    QTest::newRow("stored frequency with a NUL byte: reported once, shown whole; default saved")
+        << "en_US.UTF-8" << onPty << LineAccess::Free << false << SIGTERM
+        << "0140" + QByteArray(1, '\0') + "0000" << QByteArray("014070000")
+        << QStringList{"quartzel: The stored frequency '0140\\x000000' has a character that is "
+                       "not a digit; 014 070 000 Hz is dialled instead (INI)"}
         << none << 0;
 }
 
@@ -297,6 +307,8 @@ void TestHeadless::endsOnSignal()
     QFETCH(LineAccess, line);
     QFETCH(bool, readOnlySettings);
     QFETCH(int, signal);
+    QFETCH(QByteArray, storedFrequency);
+    QFETCH(QByteArray, dial);
     QFETCH(QStringList, linesBeforeSignal);
     QFETCH(QStringList, linesAfterSignal);
     QFETCH(int, exitCode);
@@ -311,14 +323,16 @@ void TestHeadless::endsOnSignal()
         list->replaceInStrings(QStringLiteral("%EACCES%"), systemReason(language, EACCES));
     }
     setLanguage(language);
-    const QByteArray stored = "[PORT]\nfrequency=007050000\nport=0\nBaudRateIndex=3\ndiv4=0\n";
+    const QByteArray stored =
+        "[PORT]\nfrequency=" + storedFrequency + "\nport=0\nBaudRateIndex=3\ndiv4=0\n";
     writeBytes(ini, stored);
     if (readOnlySettings) {
         setMode(ini, readOnly);
         setMode(path(QStringLiteral("config/quartzel")), readExecute);
     }
-    if (readOnlySettings || line != LineAccess::Free)
-        runUnprivileged();
+    // As root the program could write beside itself, and would read and save
+    // the settings there instead.
+    runUnprivileged();
     prepareLine(line, pty.slavePath());
 
     m_program.setArguments(arguments);
@@ -330,7 +344,8 @@ void TestHeadless::endsOnSignal()
         // The device polls. Until the port is open, what it sends is lost or
         // echoed by the pty's default line settings.
         QByteArray replies;
-        QTRY_VERIFY((pty.send("IF;"), replies += pty.receive()).contains("IF00"));
+        QTRY_VERIFY((pty.send("IF;"), replies += pty.receive()).contains("10000000;"));
+        QVERIFY2(replies.contains("IF00" + dial + "0010+"), replies.constData());
     }
     QCOMPARE(m_program.state(), QProcess::Running);
 
@@ -341,6 +356,8 @@ void TestHeadless::endsOnSignal()
     QCOMPARE(m_program.exitCode(), exitCode);
     if (readOnlySettings)
         QCOMPARE(readBytes(ini), stored);
+    else
+        QVERIFY(readBytes(ini).startsWith("[PORT]\nfrequency=" + dial + '\n'));
 }
 
 QTEST_GUILESS_MAIN(TestHeadless)
