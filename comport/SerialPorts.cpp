@@ -2,8 +2,8 @@
 
 #include "SerialPorts.h"
 
-#include "BCPort.h"
 #include "ComDiagnostics.h"
+#include "ComErrors.h"
 #include "platform/PortList.h"
 
 #include <QCollator>
