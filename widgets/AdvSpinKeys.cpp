@@ -126,13 +126,17 @@ void TAdvSpinEdit::keyPressEvent(QKeyEvent* event)
         forwardKey(event, event->key(), admitted);
 }
 
-// Text committed by an input method obeys the same character rules as typed keys; its pre-edit
-// text is not shown, as nothing unfiltered may appear in the edit.
+// Text committed by an input method obeys the same character rules as typed keys, and like a
+// key it inserts no control character (those are editing keys); its pre-edit text is not shown,
+// as nothing unfiltered may appear in the edit.
 void TAdvSpinEdit::inputMethodEvent(QInputMethodEvent* event)
 {
     QString admitted;
-    for (const QChar c : event->commitString())
-        admitted += characterMessage(c);
+    for (const QChar c : event->commitString()) {
+        const QString typed = characterMessage(c);
+        if (!typed.isEmpty() && typed.front().isPrint())
+            admitted += typed;
+    }
     QInputMethodEvent filtered;
     filtered.setCommitString(admitted);
     QLineEdit::inputMethodEvent(&filtered);
@@ -226,10 +230,9 @@ void TAdvSpinEdit::forwardKey(QKeyEvent* event, int key, const QString& text)
 // The sign and Enter rules; returns the text to insert (empty for none).
 QString TAdvSpinEdit::characterMessage(QChar character)
 {
-    const bool minusIsDateSeparator = m_spinType == sptDate && localeFormat().dateSeparator == u'-';
     if (character == u'+') {
         character = QChar();
-    } else if (character == u'-' && !minusIsDateSeparator) {
+    } else if (character == u'-' && !minusIsDateSeparator()) {
         // A locked edit keeps its sign like any other character it refuses.
         if (m_signed && !editable()) {
             MessageBeep();
@@ -245,6 +248,12 @@ QString TAdvSpinEdit::characterMessage(QChar character)
     }
     const QChar admitted = keyPress(character);
     return admitted.isNull() ? QString() : QString(admitted);
+}
+
+// In the date kind with "-" as date separator the minus is an ordinary character.
+bool TAdvSpinEdit::minusIsDateSeparator() const
+{
+    return m_spinType == sptDate && localeFormat().dateSeparator == u'-';
 }
 
 // The key filter with its beep; an admitted character is reported through OnKeyPress, whose
@@ -282,6 +291,12 @@ void TAdvSpinEdit::toggleSign()
 
 bool TAdvSpinEdit::AcceptChar(QChar& Key)
 {
+    return acceptAt(Key, {text(), caretPosition(), selectionLength()});
+}
+
+// The key filter for a character typed into the given text at the given caret and selection.
+bool TAdvSpinEdit::acceptAt(QChar& Key, const TypingPlace& place) const
+{
     const LocaleFormat& format = localeFormat();
     const QChar dec = format.decimalSeparator;
     const QChar grp = format.thousandSeparator;
@@ -306,15 +321,15 @@ bool TAdvSpinEdit::AcceptChar(QChar& Key)
     }
     const char16_t code = Key.unicode();
     if (m_spinType == sptFloat && code != escapeCode && code != enterCode && code != backspaceCode)
-        accepted = acceptInFloat(Key, accepted);
+        accepted = acceptInFloat(Key, accepted, place);
     if (m_spinType == sptTime) {
         if ((Key == u',' || Key == u'.') && Key != tsep)
             Key = tsep;
-        if (Key == tsep && text().contains(tsep))
+        if (Key == tsep && place.text.contains(tsep))
             accepted = false;
     }
     if (m_spinType == sptHex) {
-        const int caret = caretPosition();
+        const int caret = place.caret;
         accepted = (isHexDigit(Key) || isControlCharacter(Key)) && caret >= 2 &&
                    !(Key.unicode() == backspaceCode && caret == 2);
     }
@@ -325,21 +340,20 @@ bool TAdvSpinEdit::AcceptChar(QChar& Key)
 
 // One decimal separator at most, none with Precision 0 (unless it replaces the whole text), and
 // no more fraction digits than Precision.
-bool TAdvSpinEdit::acceptInFloat(QChar& key, bool accepted) const
+bool TAdvSpinEdit::acceptInFloat(QChar& key, bool accepted, const TypingPlace& place) const
 {
     const QChar dec = localeFormat().decimalSeparator;
     if (key == localeFormat().thousandSeparator)
         key = dec;
-    const QString t = text();
-    const int selection = selectionLength();
+    const QString& t = place.text;
+    const int selection = place.selection;
     if (key == dec && selection == t.size())
         accepted = true;
     else if (key == dec && (t.contains(dec) || m_precision == 0))
         accepted = false;
     const auto separatorAt = static_cast<int>(t.indexOf(dec)) + 1;
-    const bool fractionFull = m_precision > 0 && separatorAt > 0 &&
-                              caretPosition() >= separatorAt && selection == 0 &&
-                              t.size() >= separatorAt + m_precision;
+    const bool fractionFull = m_precision > 0 && separatorAt > 0 && place.caret >= separatorAt &&
+                              selection == 0 && t.size() >= separatorAt + m_precision;
     return accepted && !fractionFull;
 }
 
@@ -355,18 +369,36 @@ void TAdvSpinEdit::pasteChecked()
     pasteCheckedFrom(QClipboard::Clipboard);
 }
 
-// A paste is let through only when the text it would leave converts as a number.
+// A paste is let through only when typing its characters would have inserted each of them as it
+// stands, and the text it leaves converts as a number. So nothing reaches the text that the
+// keyboard could not put there: no control character, blank or letter (the number conversion
+// alone would pass control characters and blanks at the ends).
 void TAdvSpinEdit::pasteCheckedFrom(QClipboard::Mode mode)
 {
     if (!editable())
         return;
     const QString clip = QGuiApplication::clipboard()->text(mode);
-    QString wouldBe = text();
-    const int caret = caretPosition();
-    wouldBe.remove(caret, selectionLength());
-    wouldBe.insert(caret, clip);
-    if (parseFloat(wouldBe, localeFormat().decimalSeparator))
+    const std::optional<QString> wouldBe = typedAsItself(clip);
+    if (wouldBe && parseFloat(*wouldBe, localeFormat().decimalSeparator))
         insert(clip);
+}
+
+// The text that typing these characters one by one at the caret leaves, or nothing when one of
+// them would not be inserted as it stands: the character message takes the signs, the key filter
+// may refuse or replace a character, and the line edit inserts no control character.
+std::optional<QString> TAdvSpinEdit::typedAsItself(const QString& typed) const
+{
+    TypingPlace place{text(), caretPosition(), selectionLength()};
+    for (const QChar c : typed) {
+        QChar admitted = c;
+        const bool sign = c == u'+' || (c == u'-' && !minusIsDateSeparator());
+        if (sign || !c.isPrint() || !acceptAt(admitted, place) || admitted != c)
+            return std::nullopt;
+        place.text.replace(place.caret, place.selection, c);
+        ++place.caret;
+        place.selection = 0;
+    }
+    return place.text.remove(place.caret, place.selection); // an empty paste clears the selection
 }
 
 void TAdvSpinEdit::cutChecked()
