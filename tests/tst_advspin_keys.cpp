@@ -557,6 +557,7 @@ void TestAdvSpinKeys::exitCorrection()
     QTEST(edit.text(), "expected");
     QCOMPARE(events.size(), 2);
     QCOMPARE(events.last(), "exit " + edit.text());
+    QVERIFY(edit.isModified()); // the correction is the program's write, the typing the user's
 }
 
 // The main window's carry handler must see the clamped value when the focus leaves.

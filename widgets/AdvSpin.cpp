@@ -241,6 +241,16 @@ int TAdvSpinEdit::caretPosition() const
     return hasSelectedText() ? selectionStart() : cursorPosition();
 }
 
+// QLineEdit::setText clears the modified flag, and then signals the change; the flag is put back
+// before OnChange runs.
+void TAdvSpinEdit::setText(const QString& text)
+{
+    const bool modified = isModified();
+    const QScopedValueRollback kept(m_keptModified, std::optional<bool>(modified));
+    QLineEdit::setText(text);
+    setModified(modified);
+}
+
 // An equal text is left alone: no OnChange and the caret stays where it is.
 void TAdvSpinEdit::replaceText(const QString& text)
 {
@@ -260,6 +270,8 @@ void TAdvSpinEdit::setCaretAndSelection(int caret, int length)
 // QLineEdit also signals an insertion of nothing (an empty paste); only a real change counts.
 void TAdvSpinEdit::textChangedHandler()
 {
+    if (m_keptModified)
+        setModified(*m_keptModified);
     const QString now = text();
     if (now == m_lastText)
         return;

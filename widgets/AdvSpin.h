@@ -96,6 +96,12 @@ public:
     explicit TAdvSpinEdit(QWidget* parent = nullptr);
     ~TAdvSpinEdit() override;
 
+    // Stores the text as it stands, past the key filter and the clamps. Like every write by the
+    // program (the value setters, steps and reformatting included) it leaves the modified flag,
+    // which only the user's editing and the button and key steps set, as it was. (It hides
+    // QLineEdit::setText, which is not virtual: a write through a QLineEdit pointer clears it.)
+    void setText(const QString& text);
+
     // Integer value of the text: 0 when blank, MinValue when the text is not an integer.
     int Value() const;
     void setValue(int value);
@@ -377,6 +383,8 @@ private:
     bool m_loadGuard{false};
     bool m_changeDetached{false};
     QString m_lastText; // the text as of the last change signal
+    // The modified flag to keep while setText is under way.
+    std::optional<bool> m_keptModified;
     // Set on entry, cleared on exit: a window switch neither leaves nor re-enters the control.
     bool m_isActiveControl{false};
     // Entry by a mouse press that selected the whole text: the press must not undo the selection.
