@@ -46,6 +46,10 @@ TAdvSpinEdit::TAdvSpinEdit(QWidget* parent) : QLineEdit(parent), m_loading{s_for
 {
     // Every character must pass the key filter, so dropped text is not taken.
     setAcceptDrops(false);
+    // The edit takes the focus from a press itself (mousePressEvent), and from its buttons only by
+    // a left press (TAdvSpinButton): with the toolkit's click focus any press on a button, of any
+    // mouse button, would pass the focus up to the edit first.
+    setFocusPolicy(Qt::TabFocus);
     createButtonPair();
     connect(this, &QLineEdit::textChanged, this, &TAdvSpinEdit::textChangedHandler);
     setText(QStringLiteral("0"));

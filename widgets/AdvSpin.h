@@ -30,7 +30,8 @@ void SetMessageBeep(std::function<void()> beep);
 // Date-time values are doubles: days since 30 December 1899 plus the fraction of the day.
 // User-interface thread only. Raises OnChange once for every actual change of the text
 // (re-entrantly when a handler writes the value again), OnUpClick and OnDownClick after each
-// button step.
+// button step. Its focus policy is Qt::TabFocus: a press on the edit focuses it by its own
+// handling, a press on its buttons only when it is a left one.
 class TAdvSpinEdit : public QLineEdit
 {
     Q_OBJECT

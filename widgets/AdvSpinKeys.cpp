@@ -445,8 +445,9 @@ QMenu* TAdvSpinEdit::createContextMenu()
 
 // --- focus -----------------------------------------------------------------------------------
 
-// A press of any mouse button on the edit gives MouseFocusReason; a press on one of the edit's
-// own child buttons does too (the focus passes up to the edit), but counts as entry by button.
+// A press of any mouse button on the edit gives MouseFocusReason; a left press on one of the
+// edit's own buttons does too (the pair hands the focus to the edit), but counts as entry by
+// button.
 bool TAdvSpinEdit::pressOnEditItself(Qt::FocusReason reason) const
 {
     return reason == Qt::MouseFocusReason && childAt(mapFromGlobal(QCursor::pos())) == nullptr;
@@ -577,10 +578,12 @@ void TAdvSpinEdit::correctOnExit()
     }
 }
 
-// The press that gave the focus arrives after the entry; where the entry selected the whole
-// text (a press other than the left, or the editor disabled), the selection stays.
+// A press of any mouse button on the edit gives it the focus, and then does its own work; where
+// the entry selected the whole text (a press other than the left, or the editor disabled), the
+// selection stays.
 void TAdvSpinEdit::mousePressEvent(QMouseEvent* event)
 {
+    setFocus(Qt::MouseFocusReason);
     QLineEdit::mousePressEvent(event);
     if (m_keepSelectionOnPress)
         selectAll();
