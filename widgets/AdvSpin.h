@@ -333,17 +333,7 @@ private:
     void pasteChecked();
     void pasteCheckedFrom(QClipboard::Mode mode);
     void cutChecked();
-    // The text, caret and selection length that a typed character meets.
-    struct TypingPlace
-    {
-        QString text;
-        int caret;
-        int selection;
-    };
-    bool acceptAt(QChar& Key, const TypingPlace& place) const;
-    bool acceptInFloat(QChar& key, bool accepted, const TypingPlace& place) const;
-    bool minusIsDateSeparator() const;
-    std::optional<QString> typedAsItself(const QString& typed) const;
+    bool acceptInFloat(QChar& key, bool accepted) const;
     bool editable() const;
     QMenu* createContextMenu();
     bool pressOnEditItself(Qt::FocusReason reason) const;

@@ -14,6 +14,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QStyleHints>
+#include <algorithm>
 
 using namespace advspin;
 
@@ -230,9 +231,10 @@ void TAdvSpinEdit::forwardKey(QKeyEvent* event, int key, const QString& text)
 // The sign and Enter rules; returns the text to insert (empty for none).
 QString TAdvSpinEdit::characterMessage(QChar character)
 {
+    const bool minusIsDateSeparator = m_spinType == sptDate && localeFormat().dateSeparator == u'-';
     if (character == u'+') {
         character = QChar();
-    } else if (character == u'-' && !minusIsDateSeparator()) {
+    } else if (character == u'-' && !minusIsDateSeparator) {
         // A locked edit keeps its sign like any other character it refuses.
         if (m_signed && !editable()) {
             MessageBeep();
@@ -248,12 +250,6 @@ QString TAdvSpinEdit::characterMessage(QChar character)
     }
     const QChar admitted = keyPress(character);
     return admitted.isNull() ? QString() : QString(admitted);
-}
-
-// In the date kind with "-" as date separator the minus is an ordinary character.
-bool TAdvSpinEdit::minusIsDateSeparator() const
-{
-    return m_spinType == sptDate && localeFormat().dateSeparator == u'-';
 }
 
 // The key filter with its beep; an admitted character is reported through OnKeyPress, whose
@@ -291,12 +287,6 @@ void TAdvSpinEdit::toggleSign()
 
 bool TAdvSpinEdit::AcceptChar(QChar& Key)
 {
-    return acceptAt(Key, {text(), caretPosition(), selectionLength()});
-}
-
-// The key filter for a character typed into the given text at the given caret and selection.
-bool TAdvSpinEdit::acceptAt(QChar& Key, const TypingPlace& place) const
-{
     const LocaleFormat& format = localeFormat();
     const QChar dec = format.decimalSeparator;
     const QChar grp = format.thousandSeparator;
@@ -321,15 +311,15 @@ bool TAdvSpinEdit::acceptAt(QChar& Key, const TypingPlace& place) const
     }
     const char16_t code = Key.unicode();
     if (m_spinType == sptFloat && code != escapeCode && code != enterCode && code != backspaceCode)
-        accepted = acceptInFloat(Key, accepted, place);
+        accepted = acceptInFloat(Key, accepted);
     if (m_spinType == sptTime) {
         if ((Key == u',' || Key == u'.') && Key != tsep)
             Key = tsep;
-        if (Key == tsep && place.text.contains(tsep))
+        if (Key == tsep && text().contains(tsep))
             accepted = false;
     }
     if (m_spinType == sptHex) {
-        const int caret = place.caret;
+        const int caret = caretPosition();
         accepted = (isHexDigit(Key) || isControlCharacter(Key)) && caret >= 2 &&
                    !(Key.unicode() == backspaceCode && caret == 2);
     }
@@ -340,20 +330,21 @@ bool TAdvSpinEdit::acceptAt(QChar& Key, const TypingPlace& place) const
 
 // One decimal separator at most, none with Precision 0 (unless it replaces the whole text), and
 // no more fraction digits than Precision.
-bool TAdvSpinEdit::acceptInFloat(QChar& key, bool accepted, const TypingPlace& place) const
+bool TAdvSpinEdit::acceptInFloat(QChar& key, bool accepted) const
 {
     const QChar dec = localeFormat().decimalSeparator;
     if (key == localeFormat().thousandSeparator)
         key = dec;
-    const QString& t = place.text;
-    const int selection = place.selection;
+    const QString t = text();
+    const int selection = selectionLength();
     if (key == dec && selection == t.size())
         accepted = true;
     else if (key == dec && (t.contains(dec) || m_precision == 0))
         accepted = false;
     const auto separatorAt = static_cast<int>(t.indexOf(dec)) + 1;
-    const bool fractionFull = m_precision > 0 && separatorAt > 0 && place.caret >= separatorAt &&
-                              selection == 0 && t.size() >= separatorAt + m_precision;
+    const bool fractionFull = m_precision > 0 && separatorAt > 0 &&
+                              caretPosition() >= separatorAt && selection == 0 &&
+                              t.size() >= separatorAt + m_precision;
     return accepted && !fractionFull;
 }
 
@@ -369,36 +360,23 @@ void TAdvSpinEdit::pasteChecked()
     pasteCheckedFrom(QClipboard::Clipboard);
 }
 
-// A paste is let through only when typing its characters would have inserted each of them as it
-// stands, and the text it leaves converts as a number. So nothing reaches the text that the
-// keyboard could not put there: no control character, blank or letter (the number conversion
-// alone would pass control characters and blanks at the ends).
+// A paste is let through only when the text it would leave converts as a number as it stands.
+// The conversion passes over blanks and control characters at the ends of the text, so a pasted
+// "3\n" would convert and leave its newline in the text, and from a digit in the reply on the
+// line: a paste that holds one is refused.
 void TAdvSpinEdit::pasteCheckedFrom(QClipboard::Mode mode)
 {
     if (!editable())
         return;
     const QString clip = QGuiApplication::clipboard()->text(mode);
-    const std::optional<QString> wouldBe = typedAsItself(clip);
-    if (wouldBe && parseFloat(*wouldBe, localeFormat().decimalSeparator))
+    if (std::any_of(clip.begin(), clip.end(), [](QChar c) { return c.unicode() <= u' '; }))
+        return;
+    QString wouldBe = text();
+    const int caret = caretPosition();
+    wouldBe.remove(caret, selectionLength());
+    wouldBe.insert(caret, clip);
+    if (parseFloat(wouldBe, localeFormat().decimalSeparator))
         insert(clip);
-}
-
-// The text that typing these characters one by one at the caret leaves, or nothing when one of
-// them would not be inserted as it stands: the character message takes the signs, the key filter
-// may refuse or replace a character, and the line edit inserts no control character.
-std::optional<QString> TAdvSpinEdit::typedAsItself(const QString& typed) const
-{
-    TypingPlace place{text(), caretPosition(), selectionLength()};
-    for (const QChar c : typed) {
-        QChar admitted = c;
-        const bool sign = c == u'+' || (c == u'-' && !minusIsDateSeparator());
-        if (sign || !c.isPrint() || !acceptAt(admitted, place) || admitted != c)
-            return std::nullopt;
-        place.text.replace(place.caret, place.selection, c);
-        ++place.caret;
-        place.selection = 0;
-    }
-    return place.text.remove(place.caret, place.selection); // an empty paste clears the selection
 }
 
 void TAdvSpinEdit::cutChecked()
