@@ -33,6 +33,21 @@ void reportToOperator(const QString& text, const QString& detail)
     }
 }
 
+// The text with each control character but the line break written as \xNN:
+// a NUL would cut the text short, others move the cursor or clear the line.
+QString withControlsShown(const QString& text)
+{
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text) {
+        if (c.category() == QChar::Other_Control && c != u'\n')
+            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown;
+}
+
 ErrorMessageSink& errorSink()
 {
     static ErrorMessageSink sink = reportToOperator;
@@ -89,9 +104,9 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
 std::unique_ptr<QMessageBox> newErrorMessageBox(const QString& text, const QString& detail,
                                                 QWidget* parent)
 {
-    auto box = std::make_unique<QMessageBox>(QMessageBox::Critical, ApplicationTitle, text,
-                                             QMessageBox::Ok, parent);
-    box->setDetailedText(detail);
+    auto box = std::make_unique<QMessageBox>(QMessageBox::Critical, ApplicationTitle,
+                                             withControlsShown(text), QMessageBox::Ok, parent);
+    box->setDetailedText(withControlsShown(detail));
     return box;
 }
 
@@ -112,7 +127,7 @@ void LogErrorMessage(const QString& text, const QString& detail)
         line += QStringLiteral(" (") + detail + u')';
     // One error, one line, whatever the texts hold.
     line.replace(u'\n', u' ');
-    line += u'\n';
+    line = withControlsShown(line) + u'\n';
     std::fputs(line.toLocal8Bit().constData(), stderr);
 }
 

@@ -23,9 +23,9 @@
 
 namespace {
 
-constexpr int timer1Interval = 250; // ms, the lamp's grid from start
-constexpr std::array<const char*, 9> defaultDigits{"0", "1", "4", "0", "7", "0", "0", "0", "0"};
-constexpr int defaultBaudRateIndex = 6; // 9600
+constexpr int timer1Interval = 250;                        // ms, the lamp's grid from start
+constexpr QLatin1StringView defaultFrequency{"014070000"}; // 14 070 000 Hz
+constexpr int defaultBaudRateIndex = 6;                    // 9600
 
 // Floor division, so that negative dials round the same way as positive ones.
 std::int64_t floorDiv(std::int64_t a, std::int64_t b)
@@ -223,11 +223,24 @@ void TMainForm::readSettings(const QString& fileName)
 {
     uncheckModeButtons();
     const TIniFile file(fileName);
-    if (file.exists())
-        applyStoredSettings(readPortSettings(
-            file, PortSettings{m_dialledFrequency, m_portIndex, m_baudRateIndex, m_div4Mode}));
-    else
+    if (!file.exists()) {
         applyDefaultSettings();
+        return;
+    }
+    PortSettings stored = readPortSettings(
+        file, PortSettings{m_dialledFrequency, m_portIndex, m_baudRateIndex, m_div4Mode});
+    // A stored dial with a character that is not a digit would reach the
+    // reply, and where it composes to no number it would fail every close,
+    // so that nothing could be saved again. It is reported once and the
+    // default dialled; the other settings are read on their own and stay.
+    if (!isDialableFrequency(stored.frequency)) {
+        ShowErrorMessage(tr("The stored frequency '%1' has a character that is not a digit; "
+                            "014 070 000 Hz is dialled instead")
+                             .arg(stored.frequency),
+                         fileName);
+        stored.frequency = defaultFrequency;
+    }
+    applyStoredSettings(stored);
 }
 
 // Unchecking runs no click handler, and radio buttons in one group only
@@ -249,9 +262,7 @@ void TMainForm::applyStoredSettings(const PortSettings& stored)
     m_portIndex = stored.port;
     m_baudRateIndex = stored.baudRateIndex;
     m_div4Mode = stored.div4;
-    const std::array<QString, 9> texts = spreadFrequency(m_dialledFrequency);
-    for (int i = 1; i <= 9; ++i)
-        digit(i)->setText(texts[i - 1]);
+    setDigitTexts(m_dialledFrequency);
     ui->cbPort->setCurrentIndex(m_portIndex);
     ui->cbBaudRate->setCurrentIndex(m_baudRateIndex);
     checkModeButton(m_div4Mode ? ui->SDR : ui->VFO);
@@ -259,12 +270,18 @@ void TMainForm::applyStoredSettings(const PortSettings& stored)
 
 void TMainForm::applyDefaultSettings()
 {
-    for (int i = 1; i <= 9; ++i)
-        digit(i)->setText(QString::fromLatin1(defaultDigits[i - 1]));
+    setDigitTexts(defaultFrequency);
     ui->cbPort->setCurrentIndex(0);
     ui->cbBaudRate->setCurrentIndex(defaultBaudRateIndex);
     m_baudRateIndex = defaultBaudRateIndex;
     checkModeButton(ui->SDR);
+}
+
+void TMainForm::setDigitTexts(const QString& frequency)
+{
+    const std::array<QString, FrequencyDigitCount> texts = spreadFrequency(frequency);
+    for (int i = 1; i <= FrequencyDigitCount; ++i)
+        digit(i)->setText(texts[i - 1]);
 }
 
 void TMainForm::FormClose(QObject* /*Sender*/)

@@ -138,6 +138,7 @@ private:
     void readSettings(const QString& fileName);
     void applyStoredSettings(const PortSettings& stored);
     void applyDefaultSettings();
+    void setDigitTexts(const QString& frequency);
     void uncheckModeButtons();
     void applyCommandLine();
     void runModeClick(void (TMainForm::*handler)(QObject*), QObject* sender);

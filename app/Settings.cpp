@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QTemporaryFile>
+#include <algorithm>
 
 PortSettings readPortSettings(const TIniFile& file, const PortSettings& current)
 {
@@ -36,6 +37,13 @@ std::array<QString, FrequencyDigitCount> spreadFrequency(const QString& stored)
         digits[static_cast<std::size_t>(i)] =
             i < stored.size() ? QString(stored[i]) : QStringLiteral("0");
     return digits;
+}
+
+bool isDialableFrequency(const QString& stored)
+{
+    const QStringView spread = QStringView(stored).left(FrequencyDigitCount);
+    return std::all_of(spread.begin(), spread.end(),
+                       [](QChar c) { return c >= u'0' && c <= u'9'; });
 }
 
 namespace {

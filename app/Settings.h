@@ -79,6 +79,12 @@ inline constexpr int FrequencyDigitCount = 9;
 // are ignored; positions the text does not reach get "0".
 std::array<QString, FrequencyDigitCount> spreadFrequency(const QString& stored);
 
+// True when every character that spreadFrequency gives the digits is a
+// decimal digit, so that the dial composes to a number. A text shorter than
+// nine characters counts (its places are filled with "0"); characters after
+// the ninth do not.
+bool isDialableFrequency(const QString& stored);
+
 // Where the settings file lives: "quartzel.ini" in the executable's
 // directory when a file can be written there, else in the user's
 // configuration directory, $XDG_CONFIG_HOME/quartzel/ or else

@@ -26,9 +26,10 @@ if(QUARTZEL_FUZZ)
 endif()
 
 # NO_THREAD_SANITIZER leaves a target uninstrumented in a ThreadSanitizer
-# build (see tests/CMakeLists.txt for the one that needs it).
+# build (see tests/CMakeLists.txt for the one that needs it). NO_QT leaves out
+# Qt's strictness switches, for a target that must build without Qt.
 function(quartzel_target_defaults target)
-  cmake_parse_arguments(D "NO_THREAD_SANITIZER" "" "" ${ARGN})
+  cmake_parse_arguments(D "NO_THREAD_SANITIZER;NO_QT" "" "" ${ARGN})
   set(instrumentation ${quartzel_instrumentation})
   if(D_NO_THREAD_SANITIZER AND "thread" IN_LIST QUARTZEL_SANITIZE)
     set(instrumentation "")
@@ -40,6 +41,8 @@ function(quartzel_target_defaults target)
   if(QUARTZEL_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()
-  target_compile_definitions(${target} PRIVATE
-    QT_NO_FOREACH QT_NO_JAVA_STYLE_ITERATORS QT_NO_URL_CAST_FROM_STRING)
+  if(NOT D_NO_QT)
+    target_compile_definitions(${target} PRIVATE
+      QT_NO_FOREACH QT_NO_JAVA_STYLE_ITERATORS QT_NO_URL_CAST_FROM_STRING)
+  endif()
 endfunction()

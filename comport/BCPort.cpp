@@ -6,6 +6,7 @@
 #include "ComMapping.h"
 #include "ComThread.h"
 #include "platform/SerialDevice.h"
+#include "platform/SystemError.h"
 
 #include <QScopeGuard>
 
@@ -222,7 +223,7 @@ void TBComPort::eventsStopped(const QString& reason)
 void TBComPort::OpenDevice()
 {
     serial::OpenError error = serial::OpenError::None;
-    comport::forgetFailure();
+    serial::forgetFailure();
     setDevice(m_opener->open(serial::devicePath(m_port.toStdString()), error));
     if (m_device)
         return;
@@ -258,7 +259,7 @@ template <typename Call> void TBComPort::requireDevice(const char* message, Call
 {
     if (!m_device)
         throw EComPort(message, m_openFailure);
-    comport::forgetFailure();
+    serial::forgetFailure();
     if (!call(*m_device))
         raiseFailure(message);
 }

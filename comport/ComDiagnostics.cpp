@@ -5,20 +5,14 @@
 #include "platform/SystemError.h"
 
 #include <QCoreApplication>
-#include <cstring>
-#include <optional>
-#include <utility>
 
 Q_LOGGING_CATEGORY(lcSerial, "quartzel.serial", QtInfoMsg)
 
 namespace {
 
-// Like errno, a failure belongs to the thread whose call failed.
-thread_local std::optional<serial::SystemError> lastFailure;
-
 QString systemReason(int code)
 {
-    return QString::fromLocal8Bit(std::strerror(code));
+    return QString::fromLocal8Bit(serial::describeSystemError(code));
 }
 
 QString hintText(serial::FailureHint hint)
@@ -37,46 +31,45 @@ QString hintText(serial::FailureHint hint)
     return {};
 }
 
-} // namespace
-
-namespace serial {
-
-void reportFailure(SystemError error)
+void logFailure(const serial::SystemError& error)
 {
     qCDebug(lcSerial, "%s %s failed: errno %d (%s)", error.call.c_str(), error.path.c_str(),
-            error.code, std::strerror(error.code));
-    lastFailure = std::move(error);
+            error.code, serial::describeSystemError(error.code).c_str());
 }
 
-bool changesLogged()
+bool changesWanted()
 {
     return lcSerial().isDebugEnabled();
 }
 
-void reportChange(const std::string& path, const std::string& change)
+void logChange(const std::string& path, const std::string& change)
 {
     qCDebug(lcSerial, "%s: %s", path.c_str(), change.c_str());
 }
 
-} // namespace serial
+// What the devices report goes to the log of every program that links the
+// component, from before its first device is opened.
+constexpr serial::Diagnostics serialLog{logFailure, changesWanted, logChange};
+const struct SerialLogInstaller
+{
+    SerialLogInstaller() { serial::installDiagnostics(&serialLog); }
+} serialLogInstaller;
+
+} // namespace
 
 namespace comport {
 
-void forgetFailure()
-{
-    lastFailure.reset();
-}
-
 QString takeFailureDetail()
 {
-    if (!lastFailure)
+    const std::optional<serial::SystemError> error = serial::takeFailure();
+    if (!error)
         return {};
-    const serial::SystemError error = *std::exchange(lastFailure, std::nullopt);
-    QString detail = QStringLiteral("%1 %2: %3")
-                         .arg(QString::fromStdString(error.call),
-                              QString::fromLocal8Bit(error.path.c_str()), systemReason(error.code));
-    if (error.hint != serial::FailureHint::None)
-        detail += QStringLiteral(" (%1)").arg(hintText(error.hint));
+    QString detail =
+        QStringLiteral("%1 %2: %3")
+            .arg(QString::fromStdString(error->call), QString::fromLocal8Bit(error->path.c_str()),
+                 systemReason(error->code));
+    if (error->hint != serial::FailureHint::None)
+        detail += QStringLiteral(" (%1)").arg(hintText(error->hint));
     return detail;
 }
 

@@ -2,7 +2,7 @@
 
 #include "ComThread.h"
 
-#include "BCPort.h"
+#include "ComErrors.h"
 #include "ComMapping.h"
 #include "platform/SerialDevice.h"
 

@@ -2,9 +2,10 @@
 
 #include "SerialPorts.h"
 
-#include "BCPort.h"
 #include "ComDiagnostics.h"
+#include "ComErrors.h"
 #include "platform/PortList.h"
+#include "platform/SystemError.h"
 
 #include <QCollator>
 #include <QFile>
@@ -23,7 +24,7 @@ void sortPortNames(QStringList& names)
 void ListSerialPorts(QStringList& target, const QString& root)
 {
     std::vector<std::string> found;
-    comport::forgetFailure();
+    serial::forgetFailure();
     if (!serial::listPortNames(QFile::encodeName(root).toStdString(), found))
         throw EComPort(ComPortMessages::RegistryError, comport::takeFailureDetail());
     QStringList names;

@@ -119,6 +119,13 @@
     </message>
 </context>
 <context>
+    <name>TMainForm</name>
+    <message>
+        <source>The stored frequency &apos;%1&apos; has a character that is not a digit; 014 070 000 Hz is dialled instead</source>
+        <translation>В сохранённой частоте «%1» есть символ, который не является цифрой; вместо неё установлена частота 014 070 000 Гц</translation>
+    </message>
+</context>
+<context>
     <name>TRigctlServer</name>
     <message>
         <source>&apos;%1&apos; is not an IP address</source>

@@ -33,7 +33,8 @@ void replay(QWidget* widget, const QString& script)
         {"PgDn", Qt::Key_PageDown}, {"Del", Qt::Key_Delete}, {"BS", Qt::Key_Backspace},
         {"Enter", Qt::Key_Return},  {"Tab", Qt::Key_Tab},    {"Home", Qt::Key_Home},
         {"End", Qt::Key_End},       {"Left", Qt::Key_Left},  {"Right", Qt::Key_Right},
-        {"V", Qt::Key_V},           {"X", Qt::Key_X},        {"Z", Qt::Key_Z}};
+        {"V", Qt::Key_V},           {"X", Qt::Key_X},        {"Z", Qt::Key_Z},
+        {"Ins", Qt::Key_Insert}};
     for (qsizetype i = 0; i < script.size(); ++i) {
         if (script[i] != u'<') {
             QTest::keyClick(widget, script[i].toLatin1());
@@ -556,6 +557,7 @@ void TestAdvSpinKeys::exitCorrection()
     QTEST(edit.text(), "expected");
     QCOMPARE(events.size(), 2);
     QCOMPARE(events.last(), "exit " + edit.text());
+    QVERIFY(edit.isModified()); // the correction is the program's write, the typing the user's
 }
 
 // The main window's carry handler must see the clamped value when the focus leaves.
@@ -608,47 +610,54 @@ void TestAdvSpinKeys::windowSwitchIsNoExit()
 
 void TestAdvSpinKeys::paste_data()
 {
+    QTest::addColumn<TAdvSpinType>("kind");
+    QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("clip");
     QTest::addColumn<bool>("editorEnabled");
     QTest::addColumn<bool>("readOnly");
     QTest::addColumn<QString>("keys");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("3 after 12 gives 123") << "3" << true << false << "<C-V>"
-                                          << "123";
-    QTest::newRow("abc is refused") << "abc" << true << false << "<C-V>"
-                                    << "12";
-    QTest::newRow("1.5 is a number, so an integer control takes it")
-        << "1.5" << true << false << "<C-V>"
-        << "121.5";
-    QTest::newRow("Shift+Insert pastes too") << "3" << true << false << "<S-Ins>"
-                                             << "123";
-    QTest::newRow("nothing with EditorEnabled false") << "3" << false << false << "<C-V>"
+    const auto row = [](const char* name, TAdvSpinType kind, const QString& text,
+                        const QString& clip, const QString& keys, const QString& expected) {
+        QTest::newRow(name) << kind << text << clip << true << false << keys << expected;
+    };
+    row("3 after 12 gives 123", sptNormal, "12", "3", "<C-V>", "123");
+    row("abc is refused", sptNormal, "12", "abc", "<C-V>", "12");
+    row("1.5 is a number, so an integer control takes it", sptNormal, "12", "1.5", "<C-V>",
+        "121.5");
+    row("Shift+Insert pastes too", sptNormal, "12", "3", "<S-Ins>", "123");
+    QTest::newRow("nothing with EditorEnabled false") << sptNormal << "12"
+                                                      << "3" << false << false << "<C-V>"
                                                       << "12";
-    QTest::newRow("nothing while read-only") << "3" << true << true << "<C-V>"
+    QTest::newRow("nothing while read-only") << sptNormal << "12"
+                                             << "3" << true << true << "<C-V>"
                                              << "12";
-    QTest::newRow("a paste that leaves the text empty is refused")
-        << "" << true << false << "<S-Home><C-V>"
-        << "12";
+    row("a paste that leaves the text empty is refused", sptNormal, "12", "", "<S-Home><C-V>",
+        "12");
+    row("integer: a newline after a digit is refused", sptNormal, "12", "3\n", "<C-V>", "12");
+    row("integer: a blank is refused", sptNormal, "12", "3 ", "<C-V>", "12");
+    row("float: a digit is pasted into the fraction", sptFloat, "1.5", "2", "<C-V>", "1.52");
+    row("float: a newline is refused", sptFloat, "1.5", "2\n", "<C-V>", "1.5");
+    row("date: a tab is refused", sptDate, "1/2/2024", "5\t", "<S-Home><C-V>", "1/2/2024");
+    row("time: a carriage return is refused", sptTime, "9:05:00", "9\r", "<S-Home><C-V>",
+        "9:05:00");
 }
 
 void TestAdvSpinKeys::paste()
 {
+    QFETCH(TAdvSpinType, kind);
+    QFETCH(QString, text);
     QFETCH(QString, clip);
     QFETCH(bool, editorEnabled);
     QFETCH(bool, readOnly);
     QFETCH(QString, keys);
     TAdvSpinEdit& edit = *m_panel->edit;
+    edit.setSpinType(kind);
     edit.setEditorEnabled(editorEnabled);
     edit.setReadOnly(readOnly);
-    placeCaret(edit, "12", 2, false);
+    placeCaret(edit, text, static_cast<int>(text.size()), false);
     QGuiApplication::clipboard()->setText(clip);
-    if (keys == "<S-Ins>")
-        QTest::keyClick(&edit, Qt::Key_Insert, Qt::ShiftModifier);
-    else if (keys == "<S-Home><C-V>") {
-        QTest::keyClick(&edit, Qt::Key_Home, Qt::ShiftModifier);
-        QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
-    } else
-        replay(&edit, keys);
+    replay(&edit, keys);
     QTEST(edit.text(), "expected");
     QCOMPARE(m_beeps, 0);
 }
@@ -753,6 +762,8 @@ void TestAdvSpinKeys::inputMethodCommit_data()
                                                                << "1234" << 2;
     QTest::newRow("plus is dropped silently") << "+"
                                               << "12" << 0;
+    QTest::newRow("a tab is not inserted") << "3\t"
+                                           << "123" << 0;
 }
 
 void TestAdvSpinKeys::inputMethodCommit()

@@ -63,6 +63,8 @@ private slots:
     void valueWriteSelectsAllWhenEditorDisabled();
     void onChangeOncePerActualChange();
     void nestedWritesFromOnChangeRunDepthFirst();
+    void programmaticWritesKeepModified_data();
+    void programmaticWritesKeepModified();
     void stepUpDown_data();
     void stepUpDown();
     void upDownClick_data();
@@ -319,6 +321,57 @@ void TestAdvSpinValue::nestedWritesFromOnChangeRunDepthFirst()
     QCOMPARE(tens.text(), "0");
     QCOMPARE(log, QStringList({"units=10", "units=0", "units done", "tens=10", "tens=0",
                                "tens done", "tens done", "units done"}));
+}
+
+void TestAdvSpinValue::programmaticWritesKeepModified_data()
+{
+    QTest::addColumn<TAdvSpinType>("kind");
+    QTest::addColumn<QString>("write");
+    QTest::addColumn<QString>("expected");
+    const auto row = [](const char* write, TAdvSpinType kind, const char* expected) {
+        QTest::newRow(write) << kind << QString(write) << QString(expected);
+    };
+    row("Text", sptNormal, "7");
+    row("Value", sptNormal, "7");
+    row("StepUp", sptNormal, "1");
+    row("FloatValue", sptFloat, "2.5");
+    row("DateValue", sptDate, "1/2/2026");
+    row("TimeValue", sptTime, "9:05:00");
+    row("HexValue", sptHex, "0xFF");
+    row("SpinType", sptNormal, "0x0");
+}
+
+// The user's edit sets the modified flag; writes by the program leave it as it is.
+void TestAdvSpinValue::programmaticWritesKeepModified()
+{
+    QFETCH(TAdvSpinType, kind);
+    QFETCH(QString, write);
+    TAdvSpinEdit edit;
+    edit.setSpinType(kind);
+    QTest::keyClick(&edit, Qt::Key_End);
+    QTest::keyClick(&edit, Qt::Key_Backspace);
+    QVERIFY(edit.isModified());
+    QList<bool> modifiedInOnChange;
+    edit.OnChange = [&](QObject*) { modifiedInOnChange << edit.isModified(); };
+    if (write == "Text")
+        edit.setText("7");
+    else if (write == "Value")
+        edit.setValue(7);
+    else if (write == "StepUp")
+        edit.StepUp();
+    else if (write == "FloatValue")
+        edit.setFloatValue(2.5);
+    else if (write == "DateValue")
+        edit.setDateValue(dateTimeOf(QDate(2026, 1, 2)));
+    else if (write == "TimeValue")
+        edit.setTimeValue(timeOfDay(9, 5, 0));
+    else if (write == "HexValue")
+        edit.setHexValue(255);
+    else
+        edit.setSpinType(sptHex);
+    QTEST(edit.text(), "expected");
+    QVERIFY(edit.isModified());
+    QVERIFY(!modifiedInOnChange.contains(false));
 }
 
 void TestAdvSpinValue::stepUpDown_data()

@@ -4,8 +4,10 @@
 // QGuiApplication::mouseButtons() follows them.
 #define QTEST_QPA_MOUSE_HANDLING
 
+#include "AdvSpin.h"
 #include "AdvSpinButton.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QDialog>
 #include <QLineEdit>
@@ -79,6 +81,8 @@ private slots:
     void glyphBackgroundIsTransparent();
     void pressMovesFocus_data();
     void pressMovesFocus();
+    void pressInsideASpinEdit_data();
+    void pressInsideASpinEdit();
     void focusControlClearedWhenDestroyed();
     void keyboardOnPair_data();
     void keyboardOnPair();
@@ -475,11 +479,17 @@ void TestAdvSpinButton::pressMovesFocus_data()
     QTest::addColumn<bool>("focusControlTabStop");
     QTest::addColumn<bool>("pairTabStop");
     QTest::addColumn<QString>("focused");
-    QTest::newRow("focus control takes the focus") << true << true << false << "target";
+    QTest::addColumn<Qt::MouseButton>("mouseButton");
+    const Qt::MouseButton left = Qt::LeftButton;
+    QTest::newRow("focus control takes the focus") << true << true << false << "target" << left;
     QTest::newRow("focus control without tab stop keeps the focus where it was")
-        << true << false << false << "other";
-    QTest::newRow("no focus control, pair with tab stop") << false << false << true << "pair";
-    QTest::newRow("no focus control, pair without tab stop") << false << false << false << "other";
+        << true << false << false << "other" << left;
+    QTest::newRow("no focus control, pair with tab stop")
+        << false << false << true << "pair" << left;
+    QTest::newRow("no focus control, pair without tab stop")
+        << false << false << false << "other" << left;
+    QTest::newRow("right press on a pair with tab stop keeps the focus where it was")
+        << false << false << true << "other" << Qt::RightButton;
 }
 
 void TestAdvSpinButton::pressMovesFocus()
@@ -488,6 +498,7 @@ void TestAdvSpinButton::pressMovesFocus()
     QFETCH(bool, focusControlTabStop);
     QFETCH(bool, pairTabStop);
     QFETCH(QString, focused);
+    QFETCH(Qt::MouseButton, mouseButton);
     PairFixture f;
     auto* other = new QLineEdit(&f.window);
     other->setObjectName(QStringLiteral("other"));
@@ -508,10 +519,56 @@ void TestAdvSpinButton::pressMovesFocus()
     QVERIFY(other->hasFocus());
 
     auto* down = f.pair->DownButton();
-    QTest::mouseClick(down, Qt::LeftButton, {}, down->rect().center());
+    QTest::mouseClick(down, mouseButton, {}, down->rect().center());
     QVERIFY(QApplication::focusWidget());
     QCOMPARE(QApplication::focusWidget()->objectName(), focused);
-    QCOMPARE(f.clicks, QStringLiteral("D"));
+    QCOMPARE(f.clicks, mouseButton == Qt::LeftButton ? "D" : "");
+}
+
+void TestAdvSpinButton::pressInsideASpinEdit_data()
+{
+    QTest::addColumn<Qt::MouseButton>("mouseButton");
+    QTest::addColumn<QString>("focused");
+    QTest::newRow("left press focuses the spin edit") << Qt::LeftButton << "edit";
+    QTest::newRow("right press leaves the focus and opens no menu") << Qt::RightButton << "other";
+    QTest::newRow("middle press leaves the focus") << Qt::MiddleButton << "other";
+}
+
+// Only a left press hands the focus to the spin edit; the buttons have no menu of their own and
+// do not borrow the edit's.
+void TestAdvSpinButton::pressInsideASpinEdit()
+{
+    QFETCH(Qt::MouseButton, mouseButton);
+    QFETCH(QString, focused);
+    QWidget window;
+    auto* other = new QLineEdit(&window);
+    other->setObjectName(QStringLiteral("other"));
+    auto* edit = new TAdvSpinEdit(&window);
+    edit->setObjectName(QStringLiteral("edit"));
+    edit->setGeometry(0, 40, 60, 24);
+    window.resize(120, 80);
+    QCursor::setPos(window.mapToGlobal(QPoint(2, 2)));
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    other->setFocus();
+    bool menuOpened = false;
+    const QObject scope; // the check goes with the test if no menu ever runs it
+    QTimer::singleShot(0, &scope, [&menuOpened] {
+        if (QWidget* menu = QApplication::activePopupWidget()) {
+            menuOpened = true;
+            menu->close();
+        }
+    });
+
+    TAdvTimerSpeedButton* up = edit->buttonPair()->UpButton();
+    QTest::mousePress(up, mouseButton, {}, up->rect().center());
+    QVERIFY(!menuOpened);
+    QVERIFY(QApplication::focusWidget());
+    QCOMPARE(QApplication::focusWidget()->objectName(), focused);
+    QVERIFY(up->AutoRepeatTimer()->isActive());
+    QTest::mouseRelease(up, mouseButton, {}, up->rect().center());
+    QCOMPARE(edit->text(), mouseButton == Qt::LeftButton ? "1" : "0");
 }
 
 void TestAdvSpinButton::focusControlClearedWhenDestroyed()

@@ -8,11 +8,14 @@
 #include "ui_Main.h"
 
 #include <QAbstractEventDispatcher>
+#include <QClipboard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
+
+#include <algorithm>
 
 // The front panel end to end: the real main window, offscreen, answering
 // "IF;" on a real pseudo-terminal whose master side the test holds.
@@ -32,6 +35,7 @@ private slots:
     void chunkSequences();
     void chunkEndingInCrGetsLf();
     void staleFrequencyUntilWheel();
+    void pastedControlCharacterNeverReachesTheLine();
     void bufferSurvivesReconnect();
     void panelStates();
     void connectWithoutRateKeepsPortRate();
@@ -233,6 +237,23 @@ void TestFrontPanel::staleFrequencyUntilWheel()
     wheelAt(m_form->form().Label11, QPoint(2, 2), QPoint()); // a wheel event anywhere composes
     QVERIFY(m_pty->send("IF;"));
     QCOMPARE(replies(2), plainReply + "IF00014070001" + tail);
+}
+
+// The reply carries the digit texts as they stand, so a paste must not bring a newline into one.
+void TestFrontPanel::pastedControlCharacterNeverReachesTheLine()
+{
+    QTest::mouseClick(m_form->form().VFO, Qt::LeftButton);
+    connectPanel();
+    TAdvSpinEdit* hertz = m_form->digit(9);
+    QGuiApplication::clipboard()->setText(QStringLiteral("3\n"));
+    QTest::keyClick(hertz, Qt::Key_End);
+    QTest::keyClick(hertz, Qt::Key_V, Qt::ControlModifier);
+    wheelAt(m_form->form().Label11, QPoint(2, 2), QPoint()); // composes
+    QVERIFY(m_pty->send("IF;"));
+    const QByteArray reply = replies(1);
+    QCOMPARE(reply.size(), plainReply.size());
+    QVERIFY(std::none_of(reply.begin(), reply.end(), [](char c) { return c < ' '; }));
+    QCOMPARE(reply, plainReply);
 }
 
 void TestFrontPanel::bufferSurvivesReconnect()

@@ -293,6 +293,8 @@ void TestHeadless::endsOnSignal_data()
     QTest::addColumn<int>("signal");
     // More than one: the stop signals in turn from `signal` on, in a row.
     QTest::addColumn<int>("signalCount");
+    QTest::addColumn<QByteArray>("storedFrequency");
+    QTest::addColumn<QByteArray>("dial"); // what the replies carry and the file gets
     // "PTY" as above, "INI" the settings path, "%ENOENT%" and "%EACCES%" the
     // system's words in the row's language.
     QTest::addColumn<QStringList>("linesBeforeSignal");
@@ -303,47 +305,60 @@ void TestHeadless::endsOnSignal_data()
     const QStringList noSuchPort{"--port", "/dev/ttyNOPE", "--connect"};
     const QStringList onPty{"--port", "PTY", "--connect"};
     const SettingsFile writable = SettingsFile::Writable;
+    const QByteArray dial = "007050000";
     QTest::newRow("Russian: failed Connect, the message as written, then runs on until SIGTERM")
-        << "ru_RU.UTF-8" << noSuchPort << LineAccess::Free << writable << SIGTERM << 1
+        << "ru_RU.UTF-8" << noSuchPort << LineAccess::Free << writable << SIGTERM << 1 << dial
+        << dial
         << QStringList{"quartzel: Попытка открыть несуществующий COM-порт "
                        "(open /dev/ttyNOPE: %ENOENT%)"}
         << none << 0;
     QTest::newRow("English: the same error in English")
-        << "en_US.UTF-8" << noSuchPort << LineAccess::Free << writable << SIGTERM << 1
+        << "en_US.UTF-8" << noSuchPort << LineAccess::Free << writable << SIGTERM << 1 << dial
+        << dial
         << QStringList{"quartzel: Attempt to open a COM port that does not exist "
                        "(open /dev/ttyNOPE: No such file or directory)"}
         << none << 0;
     QTest::newRow("Russian: responder, read-only settings: SIGINT logs the file (in English)")
         << "ru_RU.UTF-8" << onPty << LineAccess::Free << SettingsFile::ReadOnly << SIGINT << 1
-        << none << QStringList{"quartzel: Unable to write to INI (open INI: %EACCES%)"} << 1;
+        << dial << dial << none
+        << QStringList{"quartzel: Unable to write to INI (open INI: %EACCES%)"} << 1;
     QTest::newRow("responder, its terminal closed: SIGHUP ends it cleanly")
-        << "en_US.UTF-8" << onPty << LineAccess::Free << writable << SIGHUP << 1 << none << none
-        << 0;
+        << "en_US.UTF-8" << onPty << LineAccess::Free << writable << SIGHUP << 1 << dial << dial
+        << none << none << 0;
     QTest::newRow("responder, 30000 stop signals in a row: it ends, saved once")
-        << "en_US.UTF-8" << onPty << LineAccess::Free << writable << SIGTERM << 30000 << none
-        << none << 0;
+        << "en_US.UTF-8" << onPty << LineAccess::Free << writable << SIGTERM << 30000 << dial
+        << dial << none << none << 0;
     QTest::newRow("read-only settings, 30000 stop signals in a row: one save, one message")
         << "en_US.UTF-8" << onPty << LineAccess::Free << SettingsFile::ReadOnly << SIGHUP << 30000
-        << none << QStringList{"quartzel: Unable to write to INI (open INI: Permission denied)"}
-        << 1;
+        << dial << dial << none
+        << QStringList{"quartzel: Unable to write to INI (open INI: Permission denied)"} << 1;
     QTest::newRow("ulimit -f below the settings' size: the write fails, logged, status 1")
         << "en_US.UTF-8" << onPty << LineAccess::Free << SettingsFile::BeyondSizeLimit << SIGTERM
-        << 1 << none << QStringList{"quartzel: Unable to write to INI (write INI: File too large)"}
-        << 1;
+        << 1 << dial << dial << none
+        << QStringList{"quartzel: Unable to write to INI (write INI: File too large)"} << 1;
     QTest::newRow("EACCES on a device of group dialout: the hint")
-        << "en_US.UTF-8" << onPty << LineAccess::DialoutGroup << writable << SIGTERM << 1
+        << "en_US.UTF-8" << onPty << LineAccess::DialoutGroup << writable << SIGTERM << 1 << dial
+        << dial
         << QStringList{"quartzel: Port is in use by another program "
                        "(open PTY: Permission denied (you are not in the dialout group?))"}
         << none << 0;
     QTest::newRow("EACCES on a device of another group: no hint")
-        << "en_US.UTF-8" << onPty << LineAccess::NoPermission << writable << SIGTERM << 1
+        << "en_US.UTF-8" << onPty << LineAccess::NoPermission << writable << SIGTERM << 1 << dial
+        << dial
         << QStringList{"quartzel: Port is in use by another program "
                        "(open PTY: Permission denied)"}
         << none << 0;
     QTest::newRow("EBUSY: another program holds the line")
-        << "en_US.UTF-8" << onPty << LineAccess::HeldExclusively << writable << SIGTERM << 1
+        << "en_US.UTF-8" << onPty << LineAccess::HeldExclusively << writable << SIGTERM << 1 << dial
+        << dial
         << QStringList{"quartzel: Port is in use by another program "
                        "(open PTY: Device or resource busy)"}
+        << none << 0;
+    QTest::newRow("stored frequency with a NUL byte: reported once, shown whole; default saved")
+        << "en_US.UTF-8" << onPty << LineAccess::Free << writable << SIGTERM << 1
+        << "0140" + QByteArray(1, '\0') + "0000" << QByteArray("014070000")
+        << QStringList{"quartzel: The stored frequency '0140\\x000000' has a character that is "
+                       "not a digit; 014 070 000 Hz is dialled instead (INI)"}
         << none << 0;
 }
 
@@ -355,6 +370,8 @@ void TestHeadless::endsOnSignal()
     QFETCH(SettingsFile, settings);
     QFETCH(int, signal);
     QFETCH(int, signalCount);
+    QFETCH(QByteArray, storedFrequency);
+    QFETCH(QByteArray, dial);
     QFETCH(QStringList, linesBeforeSignal);
     QFETCH(QStringList, linesAfterSignal);
     QFETCH(int, exitCode);
@@ -369,9 +386,10 @@ void TestHeadless::endsOnSignal()
         list->replaceInStrings(QStringLiteral("%EACCES%"), systemReason(language, EACCES));
     }
     setLanguage(language);
-    // Saved, the same settings are written as the program writes them.
-    const QByteArray stored = "[PORT]\nfrequency=007050000\nport=0\nBaudRateIndex=03\ndiv4=0\n";
-    const QByteArray saved = "[PORT]\nfrequency=007050000\nport=0\nBaudRateIndex=3\ndiv4=0\n";
+    // Saved, the settings are written as the program writes them.
+    const QByteArray stored =
+        "[PORT]\nfrequency=" + storedFrequency + "\nport=0\nBaudRateIndex=03\ndiv4=0\n";
+    const QByteArray saved = "[PORT]\nfrequency=" + dial + "\nport=0\nBaudRateIndex=3\ndiv4=0\n";
     writeBytes(ini, stored);
     if (settings == SettingsFile::ReadOnly) {
         setMode(ini, readOnly);
@@ -380,6 +398,8 @@ void TestHeadless::endsOnSignal()
     // Room for the line's lock file, not for the settings.
     if (settings == SettingsFile::BeyondSizeLimit)
         m_fileSizeLimit = 16;
+    // As root the program could write beside itself, and would read and save
+    // the settings there instead.
     runUnprivileged();
     prepareLine(line, pty.slavePath());
 
@@ -393,7 +413,8 @@ void TestHeadless::endsOnSignal()
         // The device polls. Until the port is open, what it sends is lost or
         // echoed by the pty's default line settings.
         QByteArray replies;
-        QTRY_VERIFY((pty.send("IF;"), replies += pty.receive()).contains("IF00"));
+        QTRY_VERIFY((pty.send("IF;"), replies += pty.receive()).contains("10000000;"));
+        QVERIFY2(replies.contains("IF00" + dial + "0010+"), replies.constData());
     }
     QCOMPARE(m_program.state(), QProcess::Running);
 

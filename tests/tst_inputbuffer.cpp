@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "platform/InputBuffer.h"
+#include "platform/linux/InputBuffer.h"
 
 #include <QTest>
 

@@ -2,6 +2,7 @@
 
 #include "AdvSpin.h"
 #include "Application.h"
+#include "IniFile.h"
 #include "Main.h"
 #include "TestFiles.h"
 #include "ui_Main.h"
@@ -27,7 +28,7 @@ private slots:
     void portOptionOverridesStoredIndex();
     void portOptionIsNotSavedAsIndex_data();
     void portOptionIsNotSavedAsIndex();
-    void badStoredFrequencySkipsTheRestOfStartUp();
+    void badStoredFrequencyIsReportedAndStartUpGoesOn();
     void unwritableFileKeepsWindowOpen();
     void conversionErrorAtCloseKeepsWindowOpen();
 
@@ -76,6 +77,17 @@ void TestMainFormSettings::createForm(const CommandLineOptions& options)
     QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
 }
 
+namespace {
+
+QString badFrequencyMessage(const QString& stored)
+{
+    return QStringLiteral("The stored frequency '%1' has a character that is not a digit; "
+                          "014 070 000 Hz is dialled instead")
+        .arg(stored);
+}
+
+} // namespace
+
 QString TestMainFormSettings::dialled() const
 {
     QString result;
@@ -108,43 +120,82 @@ void TestMainFormSettings::storedValues_data()
     QTest::addColumn<QString>("rate");
     QTest::addColumn<bool>("div4");
     QTest::addColumn<QString>("frequencyString");
+    QTest::addColumn<QString>("badValue"); // the stored text reported at start, if any
     QTest::newRow("plain mode: the button captioned SDR")
         << QByteArray("[PORT]\nfrequency=014070000\nport=1\nBaudRateIndex=12\ndiv4=0\n")
         << "014070000"
         << "ttyS0"
-        << "115200" << false << "014070000";
+        << "115200" << false << "014070000"
+        << "";
     QTest::newRow("characters after the ninth are ignored")
         << QByteArray("[PORT]\nfrequency=0140700001234\ndiv4=0\n") << "014070000"
         << "ttyACM0"
-        << "110" << false << "014070000";
+        << "110" << false << "014070000"
+        << "";
     QTest::newRow("top digit 9 is shown unclamped")
         << QByteArray("[PORT]\nfrequency=914070000\ndiv4=0\n") << "914070000"
         << "ttyACM0"
-        << "110" << false << "914070000";
+        << "110" << false << "914070000"
+        << "";
     QTest::newRow("short frequency is filled with zeros")
         << QByteArray("[PORT]\nfrequency=0147\ndiv4=0\n") << "014700000"
         << "ttyACM0"
-        << "110" << false << "014700000";
+        << "110" << false << "014700000"
+        << "";
     QTest::newRow("empty frequency reads as zeros")
         << QByteArray("[PORT]\nfrequency=\ndiv4=0\n") << "000000000"
         << "ttyACM0"
-        << "110" << false << "000000000";
+        << "110" << false << "000000000"
+        << "";
     QTest::newRow("no PORT section: in-memory defaults")
         << QByteArray("[OTHER]\nkey=1\n") << "000000000"
         << "ttyACM0"
-        << "110" << false << "000000000";
+        << "110" << false << "000000000"
+        << "";
     QTest::newRow("hexadecimal rate index, div4 5 is true")
         << QByteArray("[port]\nFREQUENCY=014070000\nBaudRateIndex=0x6\ndiv4=5\n") << "014070000"
         << "ttyACM0"
-        << "9600" << true << "003527500";
+        << "9600" << true << "003527500"
+        << "";
     QTest::newRow("div4 yes reads as the default false")
         << QByteArray("[PORT]\r\nfrequency=014070000\r\ndiv4=yes\r\n") << "014070000"
         << "ttyACM0"
-        << "110" << false << "014070000";
+        << "110" << false << "014070000"
+        << "";
     QTest::newRow("rate index outside the list selects nothing")
         << QByteArray("[PORT]\nfrequency=014070000\nBaudRateIndex=15\ndiv4=0\n") << "014070000"
         << "ttyACM0"
-        << "" << false << "014070000";
+        << "" << false << "014070000"
+        << "";
+    // A stored text whose first nine characters are not all digits would
+    // fail every composition, and so every close, or reach the reply: the
+    // default dial instead, the other settings as stored.
+    QTest::newRow("minus sign: default dial, the others as stored")
+        << QByteArray("[PORT]\nfrequency=-1\nport=1\nBaudRateIndex=12\ndiv4=1\n") << "014070000"
+        << "ttyS0"
+        << "115200" << true << "003527500"
+        << "-1";
+    QTest::newRow("plus sign, which the conversion takes: default dial")
+        << QByteArray("[PORT]\nfrequency=+14070000\ndiv4=0\n") << "014070000"
+        << "ttyACM0"
+        << "110" << false << "014070000"
+        << "+14070000";
+    QTest::newRow("blank in a short value: default dial")
+        << QByteArray("[PORT]\nfrequency=1 2\ndiv4=0\n") << "014070000"
+        << "ttyACM0"
+        << "110" << false << "014070000"
+        << "1 2";
+    QTest::newRow("NUL byte: default dial")
+        << "[PORT]\nfrequency=0140" + QByteArray(1, '\0') + "0000\ndiv4=0\n"
+        << "014070000"
+        << "ttyACM0"
+        << "110" << false << "014070000"
+        << QStringLiteral("0140") + QChar(0) + QStringLiteral("0000");
+    QTest::newRow("letter after the ninth character is ignored")
+        << QByteArray("[PORT]\nfrequency=007050000x\ndiv4=0\n") << "007050000"
+        << "ttyACM0"
+        << "110" << false << "007050000"
+        << "";
 }
 
 void TestMainFormSettings::storedValues()
@@ -155,6 +206,7 @@ void TestMainFormSettings::storedValues()
     QFETCH(QString, rate);
     QFETCH(bool, div4);
     QFETCH(QString, frequencyString);
+    QFETCH(QString, badValue);
     writeBytes(iniPath(), file);
     createForm();
     const Ui::MainForm& f = m_form->form();
@@ -164,7 +216,13 @@ void TestMainFormSettings::storedValues()
     QCOMPARE(f.SDR->isChecked(), div4);
     QCOMPARE(f.VFO->isChecked(), !div4);
     QCOMPARE(m_form->frequencyString(), frequencyString);
-    QVERIFY(m_messages.isEmpty());
+    QCOMPARE(m_messages,
+             badValue.isEmpty() ? QStringList() : QStringList{badFrequencyMessage(badValue)});
+    // Saved as dialled.
+    QVERIFY(m_form->close());
+    QCOMPARE(
+        TIniFile(iniPath()).readString(QStringLiteral("PORT"), QStringLiteral("frequency"), {}),
+        digits);
 }
 
 void TestMainFormSettings::portOutsideListIsWrittenBackAsMinusOne()
@@ -222,15 +280,16 @@ void TestMainFormSettings::portOptionIsNotSavedAsIndex()
     QVERIFY(readBytes(iniPath()).contains("\nport=" + QByteArray::number(savedIndex) + '\n'));
 }
 
-void TestMainFormSettings::badStoredFrequencySkipsTheRestOfStartUp()
+void TestMainFormSettings::badStoredFrequencyIsReportedAndStartUpGoesOn()
 {
     writeBytes(iniPath(), "[PORT]\nfrequency=a14070000\ndiv4=1\n");
     createForm();
-    QCOMPARE(m_messages, QStringList{QStringLiteral("'a14070000' is not a valid integer value")});
-    QVERIFY(m_form->form().Image1->pixmap().isNull()); // the lamps were not reached
-    // Nor the first look at the buffer.
-    QCOMPARE(m_form->receiveBuffer().text(), QByteArray("IF;"));
-    QVERIFY(m_form->form().Edit1->text().isEmpty());
+    QCOMPARE(m_messages, QStringList{badFrequencyMessage(QStringLiteral("a14070000"))});
+    QVERIFY(!m_form->form().Image1->pixmap().isNull()); // the lamps were reached
+    // And the first look at the buffer.
+    QCOMPARE(m_form->receiveBuffer().text(), QByteArray());
+    QCOMPARE(m_form->form().Edit1->text(),
+             QStringLiteral("IF000035275000010+0000000000010000000;"));
 }
 
 void TestMainFormSettings::unwritableFileKeepsWindowOpen()

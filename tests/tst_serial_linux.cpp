@@ -3,11 +3,11 @@
 // The Linux serial layer on real pseudo-terminals: the test holds the master
 // side and the layer opens the slave path, as it would open /dev/ttyUSB0.
 
-#include "platform/InterruptibleThread_linux.h"
 #include "platform/SerialDevice.h"
-#include "platform/SerialDevice_linux.h"
-#include "platform/SerialLock_linux.h"
-#include "platform/SerialSpeed_linux.h"
+#include "platform/linux/InterruptibleThread_linux.h"
+#include "platform/linux/SerialDevice_linux.h"
+#include "platform/linux/SerialLock_linux.h"
+#include "platform/linux/SerialSpeed_linux.h"
 
 #include "PtyPair.h"
 #include "TestFiles.h"

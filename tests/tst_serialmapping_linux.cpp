@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "platform/SerialMapping_linux.h"
+#include "platform/linux/SerialMapping_linux.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "BCPort.h"
+#include "ComErrors.h"
 #include "SerialPorts.h"
 
 #include <QDir>

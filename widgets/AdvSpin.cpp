@@ -46,6 +46,10 @@ TAdvSpinEdit::TAdvSpinEdit(QWidget* parent) : QLineEdit(parent), m_loading{s_for
 {
     // Every character must pass the key filter, so dropped text is not taken.
     setAcceptDrops(false);
+    // The edit takes the focus from a press itself (mousePressEvent), and from its buttons only by
+    // a left press (TAdvSpinButton): with the toolkit's click focus any press on a button, of any
+    // mouse button, would pass the focus up to the edit first.
+    setFocusPolicy(Qt::TabFocus);
     createButtonPair();
     connect(this, &QLineEdit::textChanged, this, &TAdvSpinEdit::textChangedHandler);
     setText(QStringLiteral("0"));
@@ -241,6 +245,16 @@ int TAdvSpinEdit::caretPosition() const
     return hasSelectedText() ? selectionStart() : cursorPosition();
 }
 
+// QLineEdit::setText clears the modified flag, and then signals the change; the flag is put back
+// before OnChange runs.
+void TAdvSpinEdit::setText(const QString& text)
+{
+    const bool modified = isModified();
+    const QScopedValueRollback kept(m_keptModified, std::optional<bool>(modified));
+    QLineEdit::setText(text);
+    setModified(modified);
+}
+
 // An equal text is left alone: no OnChange and the caret stays where it is.
 void TAdvSpinEdit::replaceText(const QString& text)
 {
@@ -260,6 +274,8 @@ void TAdvSpinEdit::setCaretAndSelection(int caret, int length)
 // QLineEdit also signals an insertion of nothing (an empty paste); only a real change counts.
 void TAdvSpinEdit::textChangedHandler()
 {
+    if (m_keptModified)
+        setModified(*m_keptModified);
     const QString now = text();
     if (now == m_lastText)
         return;

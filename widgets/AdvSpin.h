@@ -30,7 +30,8 @@ void SetMessageBeep(std::function<void()> beep);
 // Date-time values are doubles: days since 30 December 1899 plus the fraction of the day.
 // User-interface thread only. Raises OnChange once for every actual change of the text
 // (re-entrantly when a handler writes the value again), OnUpClick and OnDownClick after each
-// button step.
+// button step. Its focus policy is Qt::TabFocus: a press on the edit focuses it by its own
+// handling, a press on its buttons only when it is a left one.
 class TAdvSpinEdit : public QLineEdit
 {
     Q_OBJECT
@@ -95,6 +96,12 @@ public:
 
     explicit TAdvSpinEdit(QWidget* parent = nullptr);
     ~TAdvSpinEdit() override;
+
+    // Stores the text as it stands, past the key filter and the clamps. Like every write by the
+    // program (the value setters, steps and reformatting included) it leaves the modified flag,
+    // which only the user's editing and the button and key steps set, as it was. (It hides
+    // QLineEdit::setText, which is not virtual: a write through a QLineEdit pointer clears it.)
+    void setText(const QString& text);
 
     // Integer value of the text: 0 when blank, MinValue when the text is not an integer.
     int Value() const;
@@ -367,6 +374,8 @@ private:
     bool m_loadGuard{false};
     bool m_changeDetached{false};
     QString m_lastText; // the text as of the last change signal
+    // The modified flag to keep while setText is under way.
+    std::optional<bool> m_keptModified;
     // Set on entry, cleared on exit: a window switch neither leaves nor re-enters the control.
     bool m_isActiveControl{false};
     // Entry by a mouse press that selected the whole text: the press must not undo the selection.

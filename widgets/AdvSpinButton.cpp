@@ -254,6 +254,8 @@ void TAdvTimerSpeedButton::invalidateParent()
 TAdvSpinButton::TAdvSpinButton(QWidget* parent) : QWidget(parent)
 {
     setFocusPolicy(Qt::NoFocus);
+    // The buttons have no menu, and a right click on them must not open the parent's.
+    setContextMenuPolicy(Qt::PreventContextMenu);
     setAutoFillBackground(true);
     m_upButton = CreateArrowButton();
     m_downButton = CreateArrowButton();
@@ -351,7 +353,8 @@ bool TAdvSpinButton::TabStop() const
 
 void TAdvSpinButton::setTabStop(bool tabStop)
 {
-    setFocusPolicy(tabStop ? Qt::StrongFocus : Qt::NoFocus);
+    // No click focus: only a left press on a button focuses the pair (ButtonMouseDown).
+    setFocusPolicy(tabStop ? Qt::TabFocus : Qt::NoFocus);
 }
 
 void TAdvSpinButton::SetBounds(int left, int top, int width, int height)

@@ -14,6 +14,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QStyleHints>
+#include <algorithm>
 
 using namespace advspin;
 
@@ -126,13 +127,17 @@ void TAdvSpinEdit::keyPressEvent(QKeyEvent* event)
         forwardKey(event, event->key(), admitted);
 }
 
-// Text committed by an input method obeys the same character rules as typed keys; its pre-edit
-// text is not shown, as nothing unfiltered may appear in the edit.
+// Text committed by an input method obeys the same character rules as typed keys, and like a
+// key it inserts no control character (those are editing keys); its pre-edit text is not shown,
+// as nothing unfiltered may appear in the edit.
 void TAdvSpinEdit::inputMethodEvent(QInputMethodEvent* event)
 {
     QString admitted;
-    for (const QChar c : event->commitString())
-        admitted += characterMessage(c);
+    for (const QChar c : event->commitString()) {
+        const QString typed = characterMessage(c);
+        if (!typed.isEmpty() && typed.front().isPrint())
+            admitted += typed;
+    }
     QInputMethodEvent filtered;
     filtered.setCommitString(admitted);
     QLineEdit::inputMethodEvent(&filtered);
@@ -355,12 +360,17 @@ void TAdvSpinEdit::pasteChecked()
     pasteCheckedFrom(QClipboard::Clipboard);
 }
 
-// A paste is let through only when the text it would leave converts as a number.
+// A paste is let through only when the text it would leave converts as a number as it stands.
+// The conversion passes over blanks and control characters at the ends of the text, so a pasted
+// "3\n" would convert and leave its newline in the text, and from a digit in the reply on the
+// line: a paste that holds one is refused.
 void TAdvSpinEdit::pasteCheckedFrom(QClipboard::Mode mode)
 {
     if (!editable())
         return;
     const QString clip = QGuiApplication::clipboard()->text(mode);
+    if (std::any_of(clip.begin(), clip.end(), [](QChar c) { return c.unicode() <= u' '; }))
+        return;
     QString wouldBe = text();
     const int caret = caretPosition();
     wouldBe.remove(caret, selectionLength());
@@ -413,8 +423,9 @@ QMenu* TAdvSpinEdit::createContextMenu()
 
 // --- focus -----------------------------------------------------------------------------------
 
-// A press of any mouse button on the edit gives MouseFocusReason; a press on one of the edit's
-// own child buttons does too (the focus passes up to the edit), but counts as entry by button.
+// A press of any mouse button on the edit gives MouseFocusReason; a left press on one of the
+// edit's own buttons does too (the pair hands the focus to the edit), but counts as entry by
+// button.
 bool TAdvSpinEdit::pressOnEditItself(Qt::FocusReason reason) const
 {
     return reason == Qt::MouseFocusReason && childAt(mapFromGlobal(QCursor::pos())) == nullptr;
@@ -545,10 +556,12 @@ void TAdvSpinEdit::correctOnExit()
     }
 }
 
-// The press that gave the focus arrives after the entry; where the entry selected the whole
-// text (a press other than the left, or the editor disabled), the selection stays.
+// A press of any mouse button on the edit gives it the focus, and then does its own work; where
+// the entry selected the whole text (a press other than the left, or the editor disabled), the
+// selection stays.
 void TAdvSpinEdit::mousePressEvent(QMouseEvent* event)
 {
+    setFocus(Qt::MouseFocusReason);
     QLineEdit::mousePressEvent(event);
     if (m_keepSelectionOnPress)
         selectAll();

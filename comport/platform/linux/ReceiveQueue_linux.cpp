@@ -2,7 +2,7 @@
 
 #include "ReceiveQueue_linux.h"
 
-#include "SerialDevice.h"
+#include "platform/SerialDevice.h"
 
 #include <cerrno>
 #include <sys/ioctl.h>

@@ -6,9 +6,9 @@
 // the pure mappings they test (SerialMapping_linux.h).
 
 #include "Fd_linux.h"
-#include "SerialDevice.h"
 #include "SerialLock_linux.h"
 #include "SerialMapping_linux.h"
+#include "platform/SerialDevice.h"
 
 #include <memory>
 #include <string>

@@ -8,7 +8,7 @@
 // system calls; each is tested on its own. (Never included by
 // SerialSpeed_linux.cpp, whose kernel header clashes with <termios.h>.)
 
-#include "SerialDevice.h"
+#include "platform/SerialDevice.h"
 
 #include <chrono>
 #include <cstdint>

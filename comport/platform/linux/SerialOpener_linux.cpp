@@ -6,7 +6,7 @@
 
 #include "SerialDevice_linux.h"
 
-#include "SystemError.h"
+#include "platform/SystemError.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "PortList.h"
+#include "platform/PortList.h"
 
-#include "SystemError.h"
+#include "platform/SystemError.h"
 
 #include <cerrno>
 #include <cstring>

@@ -6,8 +6,8 @@
 #include "ReceiveQueue_linux.h"
 #include "SerialMapping_linux.h"
 #include "SerialSpeed_linux.h"
-#include "SystemError.h"
 #include "WakeSignal_linux.h"
+#include "platform/SystemError.h"
 
 #include <algorithm>
 #include <atomic>
