@@ -70,8 +70,10 @@ public:
         // under smThreadSync, on this thread under smNone.
         std::function<void(TLineEvent event)> fire;
         // Runs on the port's thread when delivery has ended on its own, with
-        // the reason; not once the thread has been told to stop.
-        std::function<void(const QString& reason)> stopped;
+        // the reason: a handler's error, or an EComPort for a hang-up or a
+        // thread that could not start. Not once the thread has been told to
+        // stop.
+        std::function<void(const std::exception_ptr& reason)> stopped;
     };
 
     // Sets the device's event mask; start() lets the thread run. The QObject
@@ -132,7 +134,7 @@ private:
     void awaitHandOff();
     void serveHandOff();
     void sendNotification(std::uint32_t maskBit);
-    void reportStop(const QString& reason);
+    void reportStop(std::exception_ptr reason);
     void finish();
 
     const Delivery m_delivery;
@@ -161,9 +163,11 @@ private:
     bool m_threadWaiting = false;      // guarded: the event thread awaits a hand-off
     bool m_replyPending = false;       // guarded
     std::exception_ptr m_handlerError; // guarded
-    QString m_stopReason;              // guarded
+    std::exception_ptr m_stopReason;   // guarded
     bool m_finished = false;           // guarded
 
     // User-interface thread only:
     int m_uiDeliveryDepth = 0;
+    // The event thread only: what the system said when the wait failed.
+    QString m_hangUpDetail;
 };
