@@ -228,6 +228,7 @@ void TComThread::ForwardEvents()
 void TComThread::handOffToUiThread(TLineEvents pending)
 {
     awaitHandOff();
+    QEvent* wakeUp = nullptr;
     {
         std::lock_guard lock(m_mutex);
         // A handler that closed the port has taken this thread off it.
@@ -235,9 +236,13 @@ void TComThread::handOffToUiThread(TLineEvents pending)
             return;
         m_pendingEvents = pending;
         m_handOff = HandOff::Pending;
+        // Made under the lock, which the user-interface thread takes before
+        // Qt deletes the event there: the two threads' uses of it are ordered
+        // by our own mutex, not only by Qt's queue.
+        wakeUp = new QEvent(handOffEventType);
         m_changed.notify_all();
     }
-    QCoreApplication::postEvent(this, new QEvent(handOffEventType));
+    QCoreApplication::postEvent(this, wakeUp);
 }
 
 void TComThread::awaitHandOff()
