@@ -48,8 +48,8 @@ void TMainForm::btnConnectClick(QObject*)
     const int rateIndex = ui->cbBaudRate->currentIndex();
     if (rateIndex >= 0 && rateIndex <= lastBaudRateIndex)
         m_BComPort1->setBaudRate(static_cast<TBaudRate>(rateIndex));
-    if (!m_BComPort1->Open())
-        return;
+    // A port that cannot be opened raises: Open never returns false.
+    m_BComPort1->Open();
     ui->Edit1->setEnabled(true);
     setBackground(ui->Edit1, QPalette::Base);
     ui->btnConnect->setEnabled(false);

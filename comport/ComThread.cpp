@@ -106,12 +106,6 @@ bool TComThread::deliveringHere() const
     return current == this || (current == thread() && m_uiDeliveryDepth > 0);
 }
 
-bool TComThread::deliveryPending() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_handOff == HandOff::Pending;
-}
-
 void TComThread::abandon()
 {
     m_stopRequested = true;

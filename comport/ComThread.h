@@ -102,12 +102,10 @@ public:
     // once, never touches it again, and frees itself once it has ended.
     void abandon();
 
-    // The events of the last completed wait; written by the event thread,
-    // so read it only from a delivery under smThreadSync or smNone.
+    // The events of the last completed wait, recorded as they are handed
+    // over; written by the event thread, so only a delivery under
+    // smThreadSync or smNone sees the batch it serves.
     TLineEvents PendingEvents() const { return m_pendingEvents.load(); }
-    // True while a batch handed to the user-interface thread waits there to
-    // be served (smThreadSync).
-    bool deliveryPending() const;
     // True once a wait ended because the device hung up.
     bool hungUp() const { return m_hungUp.load(); }
     // The notify object received a notification: the thread may go on.

@@ -9,6 +9,7 @@
 #include "platform/linux/SerialLock_linux.h"
 #include "platform/linux/SerialSpeed_linux.h"
 
+#include "InputSpeed_linux.h"
 #include "PtyPair.h"
 #include "TestFiles.h"
 #include "ThreadActivity.h"
@@ -599,7 +600,7 @@ void TestSerialLinux::speedsAccepted()
     QVERIFY(m_device->setCommState(lineSettings(56000)));
     QVERIFY(m_device->setCommState(lineSettings(baud)));
     std::uint32_t inputSpeed = 0;
-    QVERIFY(detail::inputLineSpeed(int(m_device->nativeHandle()), inputSpeed));
+    QVERIFY(ttyInputSpeed(int(m_device->nativeHandle()), inputSpeed));
     QCOMPARE(inputSpeed, baud);
 }
 
