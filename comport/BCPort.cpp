@@ -124,12 +124,13 @@ bool TBComPort::Open()
     if (m_syncMethod == TSyncMethod::smWindowSync)
         m_notifyWindow = std::make_unique<TNotifyWindow>(
             this, [this](std::uint32_t eventMaskBit) { PortWindowProc(eventMaskBit); });
-    TComThread::Delivery delivery{m_syncMethod,
-                                  m_watchedEvents,
-                                  thread(),
-                                  m_notifyWindow.get(),
-                                  [this](TLineEvent event) { fireEvent(event); },
-                                  [this](const QString& reason) { eventsStopped(reason); }};
+    TComThread::Delivery delivery{
+        m_syncMethod,
+        m_watchedEvents,
+        thread(),
+        m_notifyWindow.get(),
+        [this](TLineEvent event) { fireEvent(event); },
+        [this](const std::exception_ptr& reason) { eventsStopped(reason); }};
     m_eventThread = std::make_unique<TComThread>(std::move(delivery), m_device);
     m_eventThread->startWaiting(m_eventThreadPriority);
     // Not read back: under smNone a handler may already be closing the port
@@ -166,10 +167,15 @@ void TBComPort::lowerLinesAndAbort()
 
 bool TBComPort::deviceGone() const
 {
-    if (m_eventThread && m_eventThread->hungUp())
-        return true;
-    serial::CommStatus status;
-    return !m_device || !m_device->clearError(status);
+    return !m_device || m_device->gone() || (m_eventThread && m_eventThread->hungUp());
+}
+
+// A handler's error inside a delivery ends that delivery and is its reason;
+// an error given to any other caller is a report of its own.
+void TBComPort::noteLossRaised()
+{
+    if (m_device->gone() && !(m_eventThread && m_eventThread->deliveringHere()))
+        m_lossRaised = true;
 }
 
 bool TBComPort::stopEventThread()
@@ -214,10 +220,10 @@ void TBComPort::closeNotifyWindow()
     m_notifyWindow.release()->deleteLater();
 }
 
-void TBComPort::eventsStopped(const QString& reason)
+void TBComPort::eventsStopped(const std::exception_ptr& reason)
 {
     if (OnEventsStopped)
-        OnEventsStopped(this, reason);
+        OnEventsStopped(this, m_lossRaised ? nullptr : reason);
 }
 
 void TBComPort::OpenDevice()
@@ -245,6 +251,7 @@ void TBComPort::CloseDevice()
 {
     setDevice(nullptr);
     m_openFailure.clear();
+    m_lossRaised = false;
 }
 
 // Only this thread changes the device, so it reads m_device without the
@@ -260,8 +267,10 @@ template <typename Call> void TBComPort::requireDevice(const char* message, Call
     if (!m_device)
         throw EComPort(message, m_openFailure);
     serial::forgetFailure();
-    if (!call(*m_device))
-        raiseFailure(message);
+    if (call(*m_device))
+        return;
+    noteLossRaised();
+    raiseFailure(message);
 }
 
 // Applying settings

@@ -11,6 +11,7 @@
 #include <QThread>
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -83,7 +84,8 @@ public:
     using TComSignalEvent = std::function<void(QObject* Sender, bool State)>;
     using TComErrorEvent = std::function<void(QObject* Sender, TComErrors Errors)>;
     using TRxCharEvent = std::function<void(QObject* Sender, std::int32_t Count)>;
-    using TEventsStoppedEvent = std::function<void(QObject* Sender, const QString& reason)>;
+    using TEventsStoppedEvent =
+        std::function<void(QObject* Sender, const std::exception_ptr& reason)>;
 
     // Uses the operating system's devices.
     explicit TBComPort(QObject* owner = nullptr);
@@ -206,8 +208,12 @@ public:
     // Raised once on the user-interface thread when event delivery ends on its
     // own (hang-up of the device, a handler's exception under smThreadSync
     // or smNone, an event thread that could not be started), with the
-    // reason. Never inside Close: a report still queued when Close begins is
-    // dropped, since the port is closing anyway.
+    // reason: the handler's exception, or EComPort with ReadError and what
+    // the system said for a hang-up, EventsInterrupted for a thread that
+    // could not start. The reason is null when one of the port's calls has
+    // already raised the loss of the device to a caller outside the
+    // deliveries: one loss, one report. Never inside Close: a report still
+    // queued when Close begins is dropped, since the port is closing anyway.
     TEventsStoppedEvent OnEventsStopped;
 
 private:
@@ -216,7 +222,8 @@ private:
     void closeNotifyWindow();
     void lowerLinesAndAbort();
     bool deviceGone() const;
-    void eventsStopped(const QString& reason);
+    void noteLossRaised();
+    void eventsStopped(const std::exception_ptr& reason);
     // Runs the Fire operation of `event`.
     void fireEvent(TLineEvent event);
     void fireSignal(const TComSignalEvent& handler, TModemLine line);
@@ -250,5 +257,8 @@ private:
     std::unique_ptr<TNotifyWindow> m_notifyWindow;
     // Why the device could not be opened, while Open goes on without one.
     QString m_openFailure;
+    // A call outside the deliveries has raised that the device is gone. Any
+    // thread may make such a call.
+    std::atomic<bool> m_lossRaised = false;
     int m_threadWaits = 0; // Close calls waiting for the event thread, nested in each other
 };
