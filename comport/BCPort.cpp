@@ -230,7 +230,7 @@ void TBComPort::OpenDevice()
 {
     serial::OpenError error = serial::OpenError::None;
     serial::forgetFailure();
-    m_device = m_opener->open(serial::devicePath(m_port.toStdString()), error);
+    setDevice(m_opener->open(serial::devicePath(m_port.toStdString()), error));
     if (m_device)
         return;
     switch (error) {
@@ -249,9 +249,17 @@ void TBComPort::OpenDevice()
 
 void TBComPort::CloseDevice()
 {
-    m_device.reset();
+    setDevice(nullptr);
     m_openFailure.clear();
     m_lossRaised = false;
+}
+
+// Only this thread changes the device, so it reads m_device without the
+// lock; AbandonWrites, from another thread, takes it.
+void TBComPort::setDevice(std::shared_ptr<serial::Device> device)
+{
+    const std::lock_guard lock(m_deviceMutex);
+    m_device.swap(device);
 }
 
 template <typename Call> void TBComPort::requireDevice(const char* message, Call call)
@@ -389,9 +397,12 @@ std::uint32_t TBComPort::StartWrite(const char* buffer, std::uint32_t count, TIo
     request->DataCopy = QByteArray(buffer, static_cast<qsizetype>(count));
     std::uint32_t written = 0;
     requireDevice(ComPortMessages::WriteError, [&](serial::Device& device) {
+        if (m_writesAbandoned)
+            return true;
         // The transmit-empty event costs a timer per write; only a handler needs it.
         device.watchTxEmpty(static_cast<bool>(OnTxEmpty));
-        return device.write(request->DataCopy.constData(), count, written);
+        // Cut short by AbandonWrites, the write ends with the bytes it had written.
+        return device.write(request->DataCopy.constData(), count, written) || m_writesAbandoned;
     });
     request->Transferred = written;
     return written;
@@ -481,6 +492,14 @@ void TBComPort::AbortTransfers()
     requireDevice(ComPortMessages::PurgeCommFailed, [](serial::Device& device) {
         return device.purge(serial::purge::TxAbort | serial::purge::RxAbort);
     });
+}
+
+void TBComPort::AbandonWrites()
+{
+    m_writesAbandoned = true;
+    const std::lock_guard lock(m_deviceMutex);
+    if (m_device)
+        m_device->purge(serial::purge::TxAbort);
 }
 
 std::int32_t TBComPort::BytesWaiting()

@@ -14,6 +14,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 namespace serial {
 class Device;
@@ -164,6 +165,12 @@ public:
     void SetRTS(bool on);
     // Cancels pending reads and writes; the queues keep their bytes.
     void AbortTransfers();
+    // For a program that is stopping: the write under way ends at once, as
+    // at its time-out, and every later write is dropped (0 bytes written).
+    // Neither raises: replies the line cannot take are not waited for. Holds
+    // for the rest of the port's life. Callable from any thread, unlike
+    // everything else here, since the thread that writes may be the one held up.
+    void AbandonWrites();
     // Bytes in the driver's receive queue; also clears the device's error state.
     std::int32_t BytesWaiting();
 
@@ -228,6 +235,8 @@ private:
     // reason the device could not be opened within Open.
     template <typename Call> void requireDevice(const char* message, Call call);
 
+    void setDevice(std::shared_ptr<serial::Device> device);
+
     serial::Opener* m_opener = nullptr;
     TBaudRate m_baudRate = TBaudRate::br9600;
     TByteSize m_byteSize = TByteSize::bs8;
@@ -235,7 +244,9 @@ private:
     QThread::Priority m_eventThreadPriority = QThread::NormalPriority;
     TLineEvents m_watchedEvents = allLineEvents;
     std::unique_ptr<TComThread> m_eventThread;
-    std::shared_ptr<serial::Device> m_device;
+    std::shared_ptr<serial::Device> m_device; // set under m_deviceMutex, for AbandonWrites
+    std::mutex m_deviceMutex;
+    std::atomic<bool> m_writesAbandoned = false;
     std::int32_t m_inBufSize = 2048;
     std::int32_t m_outBufSize = 2048;
     TParity m_parity = TParity::paNone;
