@@ -242,20 +242,31 @@ void openFailures()
 void lineSettingsReadBack()
 {
     auto device = openPort("port");
-    // Rates of the classic table that a pty keeps; wine turns the others
-    // (14400, 56000, 128000, 256000) down or reads back another rate.
+    Dcb sevenEven = lineSettings();
+    sevenEven.ByteSize = 7;
+    sevenEven.Parity = EVENPARITY;
+    sevenEven.flags |= 0x0002; // fParity
     const struct
     {
         const char* name;
         Dcb dcb;
+        const char* wineDiffers; // why not, where wine on a pty cannot show it
     } rows[] = {
-        {"9600 8N1, as the component opens", lineSettings()},
-        {"115200 8N1", lineSettings(115200)},
-        {"1200 8N2", lineSettings(1200, TWOSTOPBITS)},
-        {"back to 19200 8N1", lineSettings(19200)},
+        {"9600 8N1, as the component opens", lineSettings(), nullptr},
+        {"115200 8N1", lineSettings(115200), nullptr},
+        {"1200 8N2", lineSettings(1200, TWOSTOPBITS), nullptr},
+        {"56000 8N1", lineSettings(56000), "wine sets a rate POSIX lacks as 38400"},
+        {"256000 8N1", lineSettings(256000), "wine sets a rate POSIX lacks as 38400"},
+        {"7E1", sevenEven,
+         "wine refuses 6 and 7 data bits on a pty (which keeps 8 without parity)"},
+        {"back to 19200 8N1", lineSettings(19200), nullptr},
     };
     for (const auto& row : rows) {
         const wintest::Row named(row.name);
+        if (row.wineDiffers && underWine()) {
+            wintest::notShown(row.wineDiffers);
+            continue;
+        }
         REQUIRE(device->setCommState(row.dcb));
         DCB actual{};
         actual.DCBlength = sizeof actual;
@@ -265,7 +276,7 @@ void lineSettingsReadBack()
         CHECK_EQ(int(actual.Parity), int(row.dcb.Parity));
         CHECK_EQ(int(actual.StopBits), int(row.dcb.StopBits));
         CHECK_EQ(DWORD(actual.fBinary), DWORD(1));
-        CHECK_EQ(DWORD(actual.fParity), DWORD(0));
+        CHECK_EQ(DWORD(actual.fParity), DWORD(row.dcb.Parity != NOPARITY));
         CHECK_EQ(DWORD(actual.fOutxCtsFlow), DWORD(0));
         CHECK_EQ(DWORD(actual.fOutX), DWORD(0));
         CHECK_EQ(DWORD(actual.fInX), DWORD(0));
