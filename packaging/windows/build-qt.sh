@@ -10,6 +10,12 @@
 #   packaging/windows/build-qt.sh            build once, then reuse
 #   QUARTZEL_CACHE=/some/dir build-qt.sh     cache elsewhere (default ~/.cache/quartzel)
 #
+# A program builds against it with
+#   cmake -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_PREFIX_PATH=<prefix> \
+#         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
+# and imports the plugins it wants besides the windows platform
+# (qt_import_plugins: QOffscreenIntegrationPlugin, QWindowsVistaStylePlugin).
+#
 # Modules: Core, Gui, Widgets, Network, Test; platform plugins windows and
 # offscreen; the Windows styles. Installs the Debian packages it needs
 # through dev.sh.
@@ -51,6 +57,9 @@ fetch_source() {
 #   copies (zlib, libpng, freetype for the offscreen plugin's fonts, harfbuzz,
 #   pcre2, double-conversion); what the program does not use is off.
 # - schannel: its TLS plugin is built even with ssl off, and then fails.
+# - directwrite: its font engines are compiled only with direct2d, yet the
+#   windows plugin and Gui's font database refer to them (an undefined
+#   QWindowsDirectWriteFontDatabase when a program links); GDI draws the text.
 qt_options=(
     -DCMAKE_BUILD_TYPE=Release
     -DBUILD_SHARED_LIBS=OFF
@@ -63,7 +72,7 @@ qt_options=(
     -DFEATURE_tabletevent=OFF
     -DFEATURE_sql=OFF -DFEATURE_dbus=OFF -DFEATURE_vulkan=OFF -DFEATURE_printsupport=OFF
     -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_direct2d=OFF
-    -DFEATURE_ssl=OFF -DFEATURE_schannel=OFF
+    -DFEATURE_ssl=OFF -DFEATURE_schannel=OFF -DFEATURE_directwrite=OFF -DFEATURE_directwrite3=OFF
     -DFEATURE_icu=OFF -DFEATURE_zstd=OFF -DFEATURE_jpeg=OFF -DFEATURE_system_jpeg=OFF
     -DFEATURE_freetype=ON -DFEATURE_system_freetype=OFF -DFEATURE_system_zlib=OFF
     -DFEATURE_system_png=OFF -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_pcre2=OFF
