@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QString>
+#include <deque>
 #include <memory>
 #include <unordered_map>
 
@@ -20,6 +21,11 @@ struct CommandLineOptions;
 // the dial. Lives on the UI thread: every client is served there, one line
 // at a time, so the dial is only ever touched on that thread.
 //
+// The serial line must never wait for the network: a client's lines are
+// answered in turns, at most LinesPerTurn lines a turn, taken by the clients
+// with work in round robin; the event loop runs between turns, so the line,
+// the timers and the window are served in between however fast clients send.
+//
 // Bad clients cost nothing lasting: a line longer than
 // TRigctlLineReader::MaxLineLength or bytes that are not text are answered
 // with "RPRT -8" and the client is disconnected; a client that does not read
@@ -30,6 +36,7 @@ class TRigctlServer : public QObject
 public:
     static constexpr int MaxClients = 64;
     static constexpr qint64 MaxQueuedBytes = 64 * 1024;
+    static constexpr int LinesPerTurn = 64;
 
     explicit TRigctlServer(TRigctlRig& rig, QObject* parent = nullptr);
     ~TRigctlServer() override;
@@ -43,15 +50,27 @@ public:
     int clientCount() const { return static_cast<int>(m_clients.size()); }
 
 private:
+    struct Connection
+    {
+        TRigctlLineReader reader;
+        bool brokeLimits = false; // the reader refused a byte: answer, then disconnect
+        bool waitingForTurn = false;
+    };
+
     void acceptClients();
-    void serve(QTcpSocket* client);
+    void awaitTurn(QTcpSocket* client);
+    void postTurn();
+    void serveTurn();
+    int serve(QTcpSocket* client, int lines);
     bool send(QTcpSocket* client, const QByteArray& answer);
     void drop(QTcpSocket* client);
 
     TRigctlRig& m_rig;
     QTcpServer* m_server = nullptr;
     QString m_addressError;
-    std::unordered_map<QTcpSocket*, TRigctlLineReader> m_clients;
+    std::unordered_map<QTcpSocket*, Connection> m_clients;
+    std::deque<QTcpSocket*> m_turns; // clients with lines to answer, next first
+    bool m_turnPosted = false;
 };
 
 // The dial of the main window, as the protocol sees it.
