@@ -11,6 +11,7 @@
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <algorithm>
 
 namespace {
@@ -21,9 +22,12 @@ constexpr qint64 ReadChunk = 16 * 1024;
 
 } // namespace
 
-TRigctlServer::TRigctlServer(TRigctlRig& rig, QObject* parent)
-    : QObject(parent), m_rig(rig), m_server(new QTcpServer(this))
+TRigctlServer::TRigctlServer(TRigctlRig& rig, std::chrono::milliseconds idleLimit, QObject* parent)
+    : QObject(parent), m_rig(rig), m_idleLimit(idleLimit), m_server(new QTcpServer(this)),
+      m_idleTimer(new QTimer(this))
 {
+    m_idleTimer->setSingleShot(true);
+    connect(m_idleTimer, &QTimer::timeout, this, &TRigctlServer::dropUnfinishedLines);
     connect(m_server, &QTcpServer::newConnection, this, &TRigctlServer::acceptClients);
 }
 
@@ -60,16 +64,21 @@ quint16 TRigctlServer::serverPort() const
 void TRigctlServer::acceptClients()
 {
     while (QTcpSocket* client = m_server->nextPendingConnection()) {
-        if (clientCount() >= MaxClients) {
-            client->abort();
-            client->deleteLater();
-            continue;
-        }
-        m_clients.emplace(client, Connection());
+        if (clientCount() >= MaxClients)
+            dropLongestIdle();
+        Connection& connection = m_clients[client];
+        connection.lastLine = Clock::now();
         client->setReadBufferSize(ReadChunk);
         connect(client, &QTcpSocket::readyRead, this, [this, client] { awaitTurn(client); });
         connect(client, &QTcpSocket::disconnected, this, [this, client] { drop(client); });
     }
+}
+
+void TRigctlServer::dropLongestIdle()
+{
+    const auto longestIdle = std::ranges::min_element(
+        m_clients, {}, [](const auto& entry) { return entry.second.lastLine; });
+    drop(longestIdle->first);
 }
 
 // Queues the client for a turn, behind the others that wait.
@@ -133,9 +142,11 @@ int TRigctlServer::serve(QTcpSocket* client, int lines)
                 break;
             connection.brokeLimits =
                 connection.reader.append(client->read(ReadChunk)) != TRigctlLineReader::Verdict::Ok;
+            watchUnfinishedLine(connection);
             continue;
         }
         ++taken;
+        connection.lastLine = Clock::now();
         const TRigctlAnswer answer = answerRigctlLine(*line, m_rig);
         if (!send(client, answer.text))
             return taken;
@@ -168,6 +179,42 @@ bool TRigctlServer::send(QTcpSocket* client, const QByteArray& answer)
         return true;
     drop(client);
     return false;
+}
+
+// Starts the idle limit when the client has begun a line and not ended it.
+void TRigctlServer::watchUnfinishedLine(Connection& connection)
+{
+    if (!connection.reader.holdsUnfinishedLine()) {
+        connection.unfinishedSince.reset();
+        return;
+    }
+    if (connection.unfinishedSince)
+        return;
+    connection.unfinishedSince = Clock::now();
+    if (!m_idleTimer->isActive())
+        m_idleTimer->start(m_idleLimit);
+}
+
+// Drops the clients whose unfinished line is older than the idle limit, and
+// waits for the next one to come of age.
+void TRigctlServer::dropUnfinishedLines()
+{
+    const Clock::time_point now = Clock::now();
+    std::vector<QTcpSocket*> expired;
+    std::optional<Clock::time_point> nextExpiry;
+    for (const auto& [client, connection] : m_clients) {
+        if (!connection.unfinishedSince)
+            continue;
+        const Clock::time_point expiry = *connection.unfinishedSince + m_idleLimit;
+        if (expiry <= now)
+            expired.push_back(client);
+        else
+            nextExpiry = std::min(nextExpiry.value_or(expiry), expiry);
+    }
+    for (QTcpSocket* client : expired)
+        drop(client);
+    if (nextExpiry)
+        m_idleTimer->start(std::chrono::ceil<std::chrono::milliseconds>(*nextExpiry - now));
 }
 
 void TRigctlServer::drop(QTcpSocket* client)

@@ -33,7 +33,9 @@ private slots:
     void dumpState();
     void limits_data();
     void limits();
-    void manyClientsAndTheLimit();
+    void fullTableLetsNewcomerIn_data();
+    void fullTableLetsNewcomerIn();
+    void unfinishedLineIsDroppedAtIdleLimit();
     void floodIsAnsweredInTurns();
     void clientThatDoesNotReadIsDropped();
     void clientThatResetsWhileAnsweredIsDropped();
@@ -267,19 +269,54 @@ void TestRigctld::limits()
     QCOMPARE(m_form->dialledFrequency(), QStringLiteral("014070000"));
 }
 
-void TestRigctld::manyClientsAndTheLimit()
+void TestRigctld::fullTableLetsNewcomerIn_data()
 {
+    QTest::addColumn<QByteArray>("sentByEach");
+    QTest::newRow("silent connections") << QByteArray();
+    QTest::newRow("connections with an unfinished line") << QByteArray("f");
+}
+
+// The newcomer takes the place of the client idle the longest, the first;
+// the others stay and are served.
+void TestRigctld::fullTableLetsNewcomerIn()
+{
+    QFETCH(QByteArray, sentByEach);
     std::vector<std::unique_ptr<QTcpSocket>> clients;
-    for (int i = 0; i < TRigctlServer::MaxClients; ++i)
+    for (int i = 0; i < TRigctlServer::MaxClients; ++i) {
         clients.push_back(connectClient());
+        clients.back()->write(sentByEach);
+    }
     QTRY_COMPARE(m_service->server()->clientCount(), TRigctlServer::MaxClients);
-    const std::unique_ptr<QTcpSocket> oneTooMany = connectClient();
-    QTRY_COMPARE(oneTooMany->state(), QAbstractSocket::UnconnectedState);
+    const std::unique_ptr<QTcpSocket> newcomer = connectClient();
+    newcomer->write("f\n");
+    QByteArray answered;
+    QTRY_COMPARE(receive(*newcomer, answered), QByteArray("14070000\n"));
+    QTRY_COMPARE(clients.front()->state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(m_service->server()->clientCount(), TRigctlServer::MaxClients);
     std::vector<QByteArray> received(clients.size());
-    for (const auto& client : clients)
-        client->write("f\n");
-    for (std::size_t i = 0; i < clients.size(); ++i)
+    for (std::size_t i = 1; i < clients.size(); ++i)
+        clients[i]->write(QByteArray("f\n").sliced(sentByEach.size()));
+    for (std::size_t i = 1; i < clients.size(); ++i)
         QTRY_COMPARE(receive(*clients[i], received[i]), QByteArray("14070000\n"));
+}
+
+// With the idle limit injected as 0: a connection with an unfinished line
+// goes at once, one whose lines are complete stays however long it is silent.
+void TestRigctld::unfinishedLineIsDroppedAtIdleLimit()
+{
+    TMainFormRig rig(*m_form);
+    TRigctlServer server(rig, std::chrono::milliseconds(0));
+    QVERIFY(server.listen(anyFreePort));
+    const std::unique_ptr<QTcpSocket> silent = ::connectClient(server.serverPort());
+    const std::unique_ptr<QTcpSocket> unfinished = ::connectClient(server.serverPort());
+    silent->write("f\n");
+    QByteArray received;
+    QTRY_COMPARE(receive(*silent, received), QByteArray("14070000\n"));
+    unfinished->write("f");
+    QTRY_COMPARE(unfinished->state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(server.clientCount(), 1);
+    silent->write("f\n");
+    QTRY_COMPARE(receive(*silent, received), QByteArray("14070000\n14070000\n"));
 }
 
 // Thousands of pipelined lines are answered in turns: an event posted while
