@@ -40,8 +40,6 @@ struct CommandLineOptions;
 class TRigctlServer : public QObject
 {
 public:
-    using Clock = std::chrono::steady_clock;
-
     static constexpr int MaxClients = 64;
     static constexpr qint64 MaxQueuedBytes = 64 * 1024;
     static constexpr int LinesPerTurn = 64;
@@ -62,6 +60,8 @@ public:
     int clientCount() const { return static_cast<int>(m_clients.size()); }
 
 private:
+    using Clock = std::chrono::steady_clock;
+
     struct Connection
     {
         TRigctlLineReader reader;
