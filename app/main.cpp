@@ -4,6 +4,7 @@
 #include "ASXPVS.h"
 #include "Application.h"
 #include "RigctlServer.h"
+#include "RuntimeDirWarning.h"
 #include "TerminationSignals.h"
 #include "Translations.h"
 
@@ -42,6 +43,7 @@ int main(int argc, char* argv[])
 {
     if (const std::optional<int> status = answerWithoutDisplay(argc, argv))
         return *status;
+    silenceRuntimeDirWarning();
     LoadThemeApi();
     int result = 0;
     {
