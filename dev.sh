@@ -37,7 +37,9 @@ as_root() {
     fi
 }
 
-# Installs those of the named packages that are missing.
+# Installs those of the named packages that are missing, without what they
+# only recommend (desktop themes, D-Bus, GnuPG, ...): the lists above name
+# everything that building, running and testing need.
 install_packages() {
     missing=()
     for p in "$@"; do
@@ -46,7 +48,7 @@ install_packages() {
     [ ${#missing[@]} -eq 0 ] && return
     echo "dev.sh: installing ${missing[*]}"
     as_root apt-get update -qq
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
 configure_and_build() {
@@ -68,8 +70,9 @@ dev.sh: Quartzel is built, but there is no display to show its window on
 (neither DISPLAY nor WAYLAND_DISPLAY is set). Start it in one of these ways:
   - from a terminal of a desktop session:      ./dev.sh start
   - from another machine, with X forwarding:   ssh -X this-machine, then ./dev.sh start
-  - on a virtual display:                       xvfb-run -a $build/app/quartzel
+  - on a virtual display (package xvfb):        xvfb-run -a $build/app/quartzel
   - with no window at all (a serial responder): QT_QPA_PLATFORM=offscreen $build/app/quartzel --port /dev/ttyUSB0 --connect
+README.md, "Try it without hardware", shows the responder at work on a pty pair.
 MSG
         exit 2
     fi
