@@ -183,7 +183,7 @@ void TMainForm::wirePortPanel()
     port.OnCTSChange = [this](QObject* s, bool state) { BComPort1CTSChange(s, state); };
     port.OnDSRChange = [this](QObject* s, bool state) { BComPort1DSRChange(s, state); };
     port.OnRLSDChange = [this](QObject* s, bool state) { BComPort1RLSDChange(s, state); };
-    port.OnEventsStopped = [this](QObject* s, const QString& reason) {
+    port.OnEventsStopped = [this](QObject* s, const std::exception_ptr& reason) {
         ReportErrors([&] { BComPort1EventsStopped(s, reason); });
     };
 }

@@ -95,7 +95,7 @@ public:
     // Event delivery of the port ended by itself (device gone, read failed):
     // the port is closed, the panel returns to its closed state, and the
     // operator is told once why.
-    void BComPort1EventsStopped(QObject* Sender, const QString& reason);
+    void BComPort1EventsStopped(QObject* Sender, const std::exception_ptr& reason);
     void ShowCTS(bool lit);
     void ShowDSR(bool lit);
     void ShowRLSD(bool lit);

@@ -8,7 +8,6 @@
 
 #include "Application.h"
 #include "BCPort.h"
-#include "ComDiagnostics.h"
 #include "TransparentBitmap.h"
 #include "ui_Main.h"
 
@@ -49,8 +48,8 @@ void TMainForm::btnConnectClick(QObject*)
     const int rateIndex = ui->cbBaudRate->currentIndex();
     if (rateIndex >= 0 && rateIndex <= lastBaudRateIndex)
         m_BComPort1->setBaudRate(static_cast<TBaudRate>(rateIndex));
-    if (!m_BComPort1->Open())
-        return;
+    // A port that cannot be opened raises: Open never returns false.
+    m_BComPort1->Open();
     ui->Edit1->setEnabled(true);
     setBackground(ui->Edit1, QPalette::Base);
     ui->btnConnect->setEnabled(false);
@@ -116,11 +115,13 @@ void TMainForm::BComPort1RLSDChange(QObject*, bool State)
     ShowRLSD(State);
 }
 
-void TMainForm::BComPort1EventsStopped(QObject*, const QString& reason)
+// The reason is shown as any other error; none when it has been shown already.
+void TMainForm::BComPort1EventsStopped(QObject*, const std::exception_ptr& reason)
 {
     if (m_BComPort1->Close())
         showPanelClosed();
-    ShowErrorMessage(comport::translatedMessage(reason));
+    if (reason)
+        std::rethrow_exception(reason);
 }
 
 void TMainForm::ShowCTS(bool lit)

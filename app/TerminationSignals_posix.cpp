@@ -3,69 +3,142 @@
 #include "TerminationSignals.h"
 
 #include <QSocketNotifier>
+#include <cerrno>
 #include <csignal>
-#include <iterator>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
 
-// The signal handler may only write to a descriptor; the notifier reads it
-// on the UI thread.
+// The signal handler may only write to a descriptor: it writes [0], the
+// watching thread reads [1]. Both ends never block. The pair is made once and
+// kept for the life of the process, so that a handler still running on some
+// thread never writes to a descriptor that was closed and reused.
 int signalPipe[2] = {-1, -1};
 
 // SIGHUP comes when the terminal that started the program closes; like the
 // others it must not leave the line held or the settings unsaved.
 constexpr int stopSignals[] = {SIGTERM, SIGINT, SIGHUP};
-struct sigaction previousActions[std::size(stopSignals)];
+
+// While the UI thread has not taken a request, `onPending` runs again this often.
+constexpr int pendingRepeatMs = 100;
+
+bool openPipe(int (&ends)[2])
+{
+    return ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, ends) == 0;
+}
+
+// Never blocks: a full pipe means a wake-up is pending already.
+void wake(int end)
+{
+    const char byte = 0;
+    [[maybe_unused]] const ssize_t ignored = ::write(end, &byte, 1);
+}
 
 extern "C" void onTerminationSignal(int)
 {
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t ignored = ::write(signalPipe[0], &byte, 1);
+    // The code that the signal interrupted keeps its errno.
+    const int interruptedErrno = errno;
+    wake(signalPipe[0]);
+    errno = interruptedErrno;
 }
 
-void installHandler(int signal, struct sigaction& previous)
+// True when there was anything to read.
+bool drain(int end)
 {
-    sigaction(signal, nullptr, &previous);
-    // nohup starts the program with SIGHUP ignored, so that it outlives its
-    // terminal; so it stays.
-    if (signal == SIGHUP && previous.sa_handler == SIG_IGN)
-        return;
+    char bytes[256];
+    bool any = false;
+    while (::read(end, bytes, sizeof bytes) > 0)
+        any = true;
+    return any;
+}
+
+void setAction(int signal, void (*handler)(int))
+{
     struct sigaction action = {};
-    action.sa_handler = onTerminationSignal;
+    action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     sigaction(signal, &action, nullptr);
 }
 
+void installHandler(int signal)
+{
+    struct sigaction previous = {};
+    sigaction(signal, nullptr, &previous);
+    // nohup starts the program with SIGHUP ignored, so that it outlives its
+    // terminal; so it stays.
+    if (signal == SIGHUP && previous.sa_handler == SIG_IGN)
+        return;
+    setAction(signal, onTerminationSignal);
+}
+
 } // namespace
 
-TerminationSignals::TerminationSignals(std::function<void()> onSignal, QObject* parent)
-    : QObject(parent), m_onSignal(std::move(onSignal))
+TerminationSignals::TerminationSignals(std::function<void()> onSignal,
+                                       std::function<void()> onPending, QObject* parent)
+    : QObject(parent), m_onSignal(std::move(onSignal)), m_onPending(std::move(onPending))
 {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
+    setAction(SIGXFSZ, SIG_IGN);
+    if ((signalPipe[0] < 0 && !openPipe(signalPipe)) || !openPipe(m_uiWake))
         return;
-    m_notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &TerminationSignals::readSignal);
-    for (std::size_t i = 0; i < std::size(stopSignals); ++i)
-        installHandler(stopSignals[i], previousActions[i]);
+    // What an earlier instance of this process left unread is no request to this one.
+    drain(signalPipe[1]);
+    m_uiNotifier = new QSocketNotifier(m_uiWake[1], QSocketNotifier::Read, this);
+    connect(m_uiNotifier, &QSocketNotifier::activated, this, &TerminationSignals::takeRequests);
+    for (const int signal : stopSignals)
+        installHandler(signal);
+    m_watcher = std::thread([this] { watch(); });
 }
 
 TerminationSignals::~TerminationSignals()
 {
-    for (std::size_t i = 0; i < std::size(stopSignals); ++i)
-        sigaction(stopSignals[i], &previousActions[i], nullptr);
-    for (int& fd : signalPipe) {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
+    ignoreLaterSignals();
+    delete m_uiNotifier;
+    for (const int end : m_uiWake) {
+        if (end >= 0)
+            ::close(end);
     }
 }
 
-void TerminationSignals::readSignal()
+void TerminationSignals::ignoreLaterSignals()
 {
-    char byte = 0;
-    if (::read(signalPipe[1], &byte, 1) == 1 && m_onSignal)
+    for (const int signal : stopSignals)
+        setAction(signal, SIG_IGN);
+    if (!m_watcher.joinable())
+        return;
+    m_quit = true;
+    wake(signalPipe[0]);
+    m_watcher.join();
+}
+
+void TerminationSignals::watch()
+{
+    for (;;) {
+        pollfd readable{signalPipe[1], POLLIN, 0};
+        const int ready = ::poll(&readable, 1, m_uiCallPending ? pendingRepeatMs : -1);
+        if (m_quit)
+            return;
+        if ((ready > 0 && drain(signalPipe[1])) || (ready == 0 && m_uiCallPending))
+            passOn();
+    }
+}
+
+void TerminationSignals::passOn()
+{
+    if (m_onPending)
+        m_onPending();
+    if (!m_uiCallPending.exchange(true))
+        wake(m_uiWake[0]);
+}
+
+// A request that comes after the drain, before the flag is cleared, is
+// served by the call that follows.
+void TerminationSignals::takeRequests()
+{
+    drain(m_uiWake[1]);
+    m_uiCallPending = false;
+    if (m_onSignal)
         m_onSignal();
 }

@@ -3,12 +3,14 @@
 #include "Main.h"
 #include "ASXPVS.h"
 #include "Application.h"
+#include "BCPort.h"
 #include "RigctlServer.h"
 #include "RuntimeDirWarning.h"
 #include "TerminationSignals.h"
 #include "Translations.h"
 
 #include <QFont>
+#include <atomic>
 #include <cstdlib>
 #include <utility>
 
@@ -58,16 +60,26 @@ int main(int argc, char* argv[])
         // stops the program and later ones change nothing.
         TMainForm* window = nullptr;
         bool stopRequested = false;
-        TerminationSignals stopRequests([&] {
-            const bool repeated = std::exchange(stopRequested, true);
-            if (!window)
-                TApplication::closeAllWindows();
-            else if (!repeated)
-                // Leaves every event loop, a message box's too.
-                TApplication::exit(saveForStop(*window));
-        });
+        // The line, for the step of a stop that cannot wait for the UI
+        // thread: that thread may be held up for seconds by a write to a line
+        // that takes nothing, and each further reply would hold it up again.
+        std::atomic<TBComPort*> line = nullptr;
+        TerminationSignals stopRequests(
+            [&] {
+                const bool repeated = std::exchange(stopRequested, true);
+                if (!window)
+                    TApplication::closeAllWindows();
+                else if (!repeated)
+                    // Leaves every event loop, a message box's too.
+                    TApplication::exit(saveForStop(*window));
+            },
+            [&line] {
+                if (TBComPort* port = line.load())
+                    port->AbandonWrites();
+            });
         TMainForm mainForm(setup);
         window = &mainForm;
+        line = mainForm.BComPort1();
         const TRigctlService rigctld(mainForm, setup.options);
         if (stopRequested) {
             result = saveForStop(mainForm);
@@ -75,6 +87,11 @@ int main(int argc, char* argv[])
             mainForm.show();
             result = TApplication::exec();
         }
+        // The program is ending, with `result`: a stop signal changes nothing
+        // from here on, nothing touches the line from another thread, and
+        // closing the port does not wait for a reply the line cannot take.
+        stopRequests.ignoreLaterSignals();
+        mainForm.BComPort1()->AbandonWrites();
     }
     UnloadThemeApi();
     return result;

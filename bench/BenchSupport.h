@@ -19,6 +19,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <poll.h>
 #include <random>
@@ -441,6 +442,12 @@ public:
 
     pid_t pid() const { return m_pid; }
     Clock::time_point startedAt() const { return m_startedAt; }
+    // What the program has saved in its quartzel.ini; empty when nothing.
+    std::string savedSettings() const
+    {
+        std::ifstream file(m_directory + "/quartzel.ini");
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    }
 
     // Waits until the program has configured the port (see slaveIsRaw).
     void waitUntilConnected(const PtyPair& pty)

@@ -124,12 +124,13 @@ bool TBComPort::Open()
     if (m_syncMethod == TSyncMethod::smWindowSync)
         m_notifyWindow = std::make_unique<TNotifyWindow>(
             this, [this](std::uint32_t eventMaskBit) { PortWindowProc(eventMaskBit); });
-    TComThread::Delivery delivery{m_syncMethod,
-                                  m_watchedEvents,
-                                  thread(),
-                                  m_notifyWindow.get(),
-                                  [this](TLineEvent event) { fireEvent(event); },
-                                  [this](const QString& reason) { eventsStopped(reason); }};
+    TComThread::Delivery delivery{
+        m_syncMethod,
+        m_watchedEvents,
+        thread(),
+        m_notifyWindow.get(),
+        [this](TLineEvent event) { fireEvent(event); },
+        [this](const std::exception_ptr& reason) { eventsStopped(reason); }};
     m_eventThread = std::make_unique<TComThread>(std::move(delivery), m_device);
     m_eventThread->startWaiting(m_eventThreadPriority);
     // Not read back: under smNone a handler may already be closing the port
@@ -166,10 +167,15 @@ void TBComPort::lowerLinesAndAbort()
 
 bool TBComPort::deviceGone() const
 {
-    if (m_eventThread && m_eventThread->hungUp())
-        return true;
-    serial::CommStatus status;
-    return !m_device || !m_device->clearError(status);
+    return !m_device || m_device->gone() || (m_eventThread && m_eventThread->hungUp());
+}
+
+// A handler's error inside a delivery ends that delivery and is its reason;
+// an error given to any other caller is a report of its own.
+void TBComPort::noteLossRaised()
+{
+    if (m_device->gone() && !(m_eventThread && m_eventThread->deliveringHere()))
+        m_lossRaised = true;
 }
 
 bool TBComPort::stopEventThread()
@@ -214,17 +220,17 @@ void TBComPort::closeNotifyWindow()
     m_notifyWindow.release()->deleteLater();
 }
 
-void TBComPort::eventsStopped(const QString& reason)
+void TBComPort::eventsStopped(const std::exception_ptr& reason)
 {
     if (OnEventsStopped)
-        OnEventsStopped(this, reason);
+        OnEventsStopped(this, m_lossRaised ? nullptr : reason);
 }
 
 void TBComPort::OpenDevice()
 {
     serial::OpenError error = serial::OpenError::None;
     serial::forgetFailure();
-    m_device = m_opener->open(serial::devicePath(m_port.toStdString()), error);
+    setDevice(m_opener->open(serial::devicePath(m_port.toStdString()), error));
     if (m_device)
         return;
     switch (error) {
@@ -243,8 +249,17 @@ void TBComPort::OpenDevice()
 
 void TBComPort::CloseDevice()
 {
-    m_device.reset();
+    setDevice(nullptr);
     m_openFailure.clear();
+    m_lossRaised = false;
+}
+
+// Only this thread changes the device, so it reads m_device without the
+// lock; AbandonWrites, from another thread, takes it.
+void TBComPort::setDevice(std::shared_ptr<serial::Device> device)
+{
+    const std::lock_guard lock(m_deviceMutex);
+    m_device.swap(device);
 }
 
 template <typename Call> void TBComPort::requireDevice(const char* message, Call call)
@@ -252,8 +267,10 @@ template <typename Call> void TBComPort::requireDevice(const char* message, Call
     if (!m_device)
         throw EComPort(message, m_openFailure);
     serial::forgetFailure();
-    if (!call(*m_device))
-        raiseFailure(message);
+    if (call(*m_device))
+        return;
+    noteLossRaised();
+    raiseFailure(message);
 }
 
 // Applying settings
@@ -380,9 +397,12 @@ std::uint32_t TBComPort::StartWrite(const char* buffer, std::uint32_t count, TIo
     request->DataCopy = QByteArray(buffer, static_cast<qsizetype>(count));
     std::uint32_t written = 0;
     requireDevice(ComPortMessages::WriteError, [&](serial::Device& device) {
+        if (m_writesAbandoned)
+            return true;
         // The transmit-empty event costs a timer per write; only a handler needs it.
         device.watchTxEmpty(static_cast<bool>(OnTxEmpty));
-        return device.write(request->DataCopy.constData(), count, written);
+        // Cut short by AbandonWrites, the write ends with the bytes it had written.
+        return device.write(request->DataCopy.constData(), count, written) || m_writesAbandoned;
     });
     request->Transferred = written;
     return written;
@@ -472,6 +492,14 @@ void TBComPort::AbortTransfers()
     requireDevice(ComPortMessages::PurgeCommFailed, [](serial::Device& device) {
         return device.purge(serial::purge::TxAbort | serial::purge::RxAbort);
     });
+}
+
+void TBComPort::AbandonWrites()
+{
+    m_writesAbandoned = true;
+    const std::lock_guard lock(m_deviceMutex);
+    if (m_device)
+        m_device->purge(serial::purge::TxAbort);
 }
 
 std::int32_t TBComPort::BytesWaiting()

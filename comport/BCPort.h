@@ -9,9 +9,12 @@
 #include <QObject>
 #include <QString>
 #include <QThread>
+#include <atomic>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 namespace serial {
 class Device;
@@ -81,7 +84,8 @@ public:
     using TComSignalEvent = std::function<void(QObject* Sender, bool State)>;
     using TComErrorEvent = std::function<void(QObject* Sender, TComErrors Errors)>;
     using TRxCharEvent = std::function<void(QObject* Sender, std::int32_t Count)>;
-    using TEventsStoppedEvent = std::function<void(QObject* Sender, const QString& reason)>;
+    using TEventsStoppedEvent =
+        std::function<void(QObject* Sender, const std::exception_ptr& reason)>;
 
     // Uses the operating system's devices.
     explicit TBComPort(QObject* owner = nullptr);
@@ -161,6 +165,12 @@ public:
     void SetRTS(bool on);
     // Cancels pending reads and writes; the queues keep their bytes.
     void AbortTransfers();
+    // For a program that is stopping: the write under way ends at once, as
+    // at its time-out, and every later write is dropped (0 bytes written).
+    // Neither raises: replies the line cannot take are not waited for. Holds
+    // for the rest of the port's life. Callable from any thread, unlike
+    // everything else here, since the thread that writes may be the one held up.
+    void AbandonWrites();
     // Bytes in the driver's receive queue; also clears the device's error state.
     std::int32_t BytesWaiting();
 
@@ -198,8 +208,12 @@ public:
     // Raised once on the user-interface thread when event delivery ends on its
     // own (hang-up of the device, a handler's exception under smThreadSync
     // or smNone, an event thread that could not be started), with the
-    // reason. Never inside Close: a report still queued when Close begins is
-    // dropped, since the port is closing anyway.
+    // reason: the handler's exception, or EComPort with ReadError and what
+    // the system said for a hang-up, EventsInterrupted for a thread that
+    // could not start. The reason is null when one of the port's calls has
+    // already raised the loss of the device to a caller outside the
+    // deliveries: one loss, one report. Never inside Close: a report still
+    // queued when Close begins is dropped, since the port is closing anyway.
     TEventsStoppedEvent OnEventsStopped;
 
 private:
@@ -208,7 +222,8 @@ private:
     void closeNotifyWindow();
     void lowerLinesAndAbort();
     bool deviceGone() const;
-    void eventsStopped(const QString& reason);
+    void noteLossRaised();
+    void eventsStopped(const std::exception_ptr& reason);
     // Runs the Fire operation of `event`.
     void fireEvent(TLineEvent event);
     void fireSignal(const TComSignalEvent& handler, TModemLine line);
@@ -220,6 +235,8 @@ private:
     // reason the device could not be opened within Open.
     template <typename Call> void requireDevice(const char* message, Call call);
 
+    void setDevice(std::shared_ptr<serial::Device> device);
+
     serial::Opener* m_opener = nullptr;
     TBaudRate m_baudRate = TBaudRate::br9600;
     TByteSize m_byteSize = TByteSize::bs8;
@@ -227,7 +244,9 @@ private:
     QThread::Priority m_eventThreadPriority = QThread::NormalPriority;
     TLineEvents m_watchedEvents = allLineEvents;
     std::unique_ptr<TComThread> m_eventThread;
-    std::shared_ptr<serial::Device> m_device;
+    std::shared_ptr<serial::Device> m_device; // set under m_deviceMutex, for AbandonWrites
+    std::mutex m_deviceMutex;
+    std::atomic<bool> m_writesAbandoned = false;
     std::int32_t m_inBufSize = 2048;
     std::int32_t m_outBufSize = 2048;
     TParity m_parity = TParity::paNone;
@@ -238,5 +257,8 @@ private:
     std::unique_ptr<TNotifyWindow> m_notifyWindow;
     // Why the device could not be opened, while Open goes on without one.
     QString m_openFailure;
+    // A call outside the deliveries has raised that the device is gone. Any
+    // thread may make such a call.
+    std::atomic<bool> m_lossRaised = false;
     int m_threadWaits = 0; // Close calls waiting for the event thread, nested in each other
 };

@@ -2,9 +2,11 @@
 
 #include "ComThread.h"
 
+#include "ComDiagnostics.h"
 #include "ComErrors.h"
 #include "ComMapping.h"
 #include "platform/SerialDevice.h"
+#include "platform/SystemError.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -28,15 +30,9 @@ private:
     std::uint32_t m_maskBit = 0;
 };
 
-QString reasonOf(const std::exception_ptr& error)
+std::exception_ptr eventsInterrupted()
 {
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        return QString::fromUtf8(e.what());
-    } catch (...) {
-        return QString::fromUtf8(ComPortMessages::EventsInterrupted);
-    }
+    return std::make_exception_ptr(EComPort(ComPortMessages::EventsInterrupted));
 }
 
 } // namespace
@@ -87,7 +83,7 @@ void TComThread::startWaiting(QThread::Priority priority)
     // QThread tells of a thread it could not create only by leaving it
     // neither running nor finished.
     if (!isRunning() && !isFinished()) {
-        reportStop(QString::fromUtf8(ComPortMessages::EventsInterrupted));
+        reportStop(eventsInterrupted());
         finish();
     }
 }
@@ -108,12 +104,6 @@ bool TComThread::deliveringHere() const
 {
     const QThread* const current = QThread::currentThread();
     return current == this || (current == thread() && m_uiDeliveryDepth > 0);
-}
-
-bool TComThread::deliveryPending() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_handOff == HandOff::Pending;
 }
 
 void TComThread::abandon()
@@ -148,17 +138,20 @@ void TComThread::finishWithDevice(serial::Device& device)
 
 void TComThread::run()
 {
-    QString stopReason;
+    std::exception_ptr stopReason;
+    // A handler's exception ends the thread body; the device is left as it is.
     try {
         waitLoop();
         if (m_hungUp)
-            stopReason = QString::fromUtf8(ComPortMessages::ReadError);
+            stopReason =
+                std::make_exception_ptr(EComPort(ComPortMessages::ReadError, m_hangUpDetail));
+    } catch (const std::exception&) {
+        stopReason = std::current_exception();
     } catch (...) {
-        // A handler's exception ends the thread body; the device is left as it is.
-        stopReason = reasonOf(std::current_exception());
+        stopReason = eventsInterrupted();
     }
-    if (!stopReason.isEmpty() && !m_stopRequested)
-        reportStop(stopReason);
+    if (stopReason && !m_stopRequested)
+        reportStop(std::move(stopReason));
     finish();
 }
 
@@ -166,10 +159,13 @@ void TComThread::waitLoop()
 {
     while (!m_stopRequested) {
         std::uint32_t events = 0;
+        serial::forgetFailure();
         const serial::WaitResult result = m_device->waitEvent(events);
         if (result == serial::WaitResult::Stopped)
             break;
         if (result == serial::WaitResult::Failed) {
+            // Taken before the last steps below report failures of their own.
+            m_hangUpDetail = comport::takeFailureDetail();
             m_hungUp = true;
             break;
         }
@@ -226,6 +222,7 @@ void TComThread::ForwardEvents()
 void TComThread::handOffToUiThread(TLineEvents pending)
 {
     awaitHandOff();
+    QEvent* wakeUp = nullptr;
     {
         std::lock_guard lock(m_mutex);
         // A handler that closed the port has taken this thread off it.
@@ -233,9 +230,13 @@ void TComThread::handOffToUiThread(TLineEvents pending)
             return;
         m_pendingEvents = pending;
         m_handOff = HandOff::Pending;
+        // Made under the lock, which the user-interface thread takes before
+        // Qt deletes the event there: the two threads' uses of it are ordered
+        // by our own mutex, not only by Qt's queue.
+        wakeUp = new QEvent(handOffEventType);
         m_changed.notify_all();
     }
-    QCoreApplication::postEvent(this, new QEvent(handOffEventType));
+    QCoreApplication::postEvent(this, wakeUp);
 }
 
 void TComThread::awaitHandOff()
@@ -278,8 +279,8 @@ void TComThread::serveHandOff()
     std::shared_ptr<serial::Device> device;
     {
         std::lock_guard lock(m_mutex);
-        // Moved, so that the event thread holds the last reference and frees
-        // the exception where it reads it.
+        // Moved, so that one thread at a time holds the exception: it goes on
+        // to the event thread, and may come back as the reason of the stop.
         m_handlerError = std::move(error);
         m_handOff = HandOff::Done;
         device = m_device;
@@ -311,21 +312,21 @@ void TComThread::sendNotification(std::uint32_t maskBit)
     m_changed.wait(lock, [this] { return !m_replyPending; });
 }
 
-void TComThread::reportStop(const QString& reason)
+void TComThread::reportStop(std::exception_ptr reason)
 {
     // Handed over under m_mutex, as everything the two threads share; the
     // queued call only says that it is there.
     {
         std::lock_guard lock(m_mutex);
-        m_stopReason = reason;
+        m_stopReason = std::move(reason);
     }
     QMetaObject::invokeMethod(
         this,
         [this] {
-            QString stopReason;
+            std::exception_ptr stopReason;
             {
                 std::lock_guard lock(m_mutex);
-                stopReason = m_stopReason;
+                stopReason = std::exchange(m_stopReason, nullptr);
             }
             // Once Close has begun, the port is closing anyway.
             if (!m_stopRequested)

@@ -70,8 +70,10 @@ public:
         // under smThreadSync, on this thread under smNone.
         std::function<void(TLineEvent event)> fire;
         // Runs on the port's thread when delivery has ended on its own, with
-        // the reason; not once the thread has been told to stop.
-        std::function<void(const QString& reason)> stopped;
+        // the reason: a handler's error, or an EComPort for a hang-up or a
+        // thread that could not start. Not once the thread has been told to
+        // stop.
+        std::function<void(const std::exception_ptr& reason)> stopped;
     };
 
     // Sets the device's event mask; start() lets the thread run. The QObject
@@ -100,12 +102,10 @@ public:
     // once, never touches it again, and frees itself once it has ended.
     void abandon();
 
-    // The events of the last completed wait; written by the event thread,
-    // so read it only from a delivery under smThreadSync or smNone.
+    // The events of the last completed wait, recorded as they are handed
+    // over; written by the event thread, so only a delivery under
+    // smThreadSync or smNone sees the batch it serves.
     TLineEvents PendingEvents() const { return m_pendingEvents.load(); }
-    // True while a batch handed to the user-interface thread waits there to
-    // be served (smThreadSync).
-    bool deliveryPending() const;
     // True once a wait ended because the device hung up.
     bool hungUp() const { return m_hungUp.load(); }
     // The notify object received a notification: the thread may go on.
@@ -132,7 +132,7 @@ private:
     void awaitHandOff();
     void serveHandOff();
     void sendNotification(std::uint32_t maskBit);
-    void reportStop(const QString& reason);
+    void reportStop(std::exception_ptr reason);
     void finish();
 
     const Delivery m_delivery;
@@ -161,9 +161,11 @@ private:
     bool m_threadWaiting = false;      // guarded: the event thread awaits a hand-off
     bool m_replyPending = false;       // guarded
     std::exception_ptr m_handlerError; // guarded
-    QString m_stopReason;              // guarded
+    std::exception_ptr m_stopReason;   // guarded
     bool m_finished = false;           // guarded
 
     // User-interface thread only:
     int m_uiDeliveryDepth = 0;
+    // The event thread only: what the system said when the wait failed.
+    QString m_hangUpDetail;
 };

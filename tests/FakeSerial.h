@@ -186,6 +186,7 @@ public:
     {
         return m_line->call("purge", std::to_string(flags));
     }
+    bool gone() const override { return m_line->get(&FakeLine::gone); }
     std::intptr_t nativeHandle() const override { return 42; }
 
 private:

@@ -8,6 +8,7 @@
 #include <pthread.h>
 #include <semaphore.h>
 #include <sys/ioctl.h>
+#include <utility>
 
 // Under a sanitizer the runtime's own wrappers must still see every thread;
 // they exist only in such builds.
@@ -16,9 +17,11 @@ extern "C" int __interceptor_pthread_create(pthread_t*, const pthread_attr_t*, v
 
 namespace {
 
-enum class ThreadStart { Normal, Fail, RunToEndFirst };
+enum class ThreadStart { Normal, Fail, RunToEndFirst, ActionAfter };
 
 std::atomic<ThreadStart> nextThreadStart = ThreadStart::Normal;
+// Set before nextThreadStart announces it, taken by the thread that takes that.
+std::function<void()> actionAfterStart;
 std::atomic<injected::ModemLinesWithoutWait*> modemLines = nullptr;
 
 using CreateFunction = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
@@ -67,6 +70,12 @@ void runNextThreadToEndFirst()
     nextThreadStart = ThreadStart::RunToEndFirst;
 }
 
+void afterNextThreadStart(std::function<void()> action)
+{
+    actionAfterStart = std::move(action);
+    nextThreadStart = ThreadStart::ActionAfter;
+}
+
 ModemLinesWithoutWait::ModemLinesWithoutWait()
 {
     modemLines = this;
@@ -89,6 +98,12 @@ extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attribute
         return EAGAIN;
     case ThreadStart::RunToEndFirst:
         break;
+    case ThreadStart::ActionAfter: {
+        const int result = realCreate()(thread, attributes, body, argument);
+        if (result == 0)
+            std::exchange(actionAfterStart, nullptr)();
+        return result;
+    }
     }
     HeldStart start{body, argument, {}};
     sem_init(&start.ended, 0, 0);

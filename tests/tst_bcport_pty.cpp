@@ -4,10 +4,14 @@
 #include "ComPortTesting.h"
 #include "ComThread.h"
 #include "PtyPair.h"
+#include "ThreadActivity.h"
 
 #include <QLoggingCategory>
+#include <QScopeGuard>
 #include <QTemporaryFile>
 #include <QTest>
+#include <atomic>
+#include <thread>
 
 enum class Failure { RegularFile, ParityOnPty, WriteAfterHangUp, WriteAfterCloseInHandler };
 Q_DECLARE_METATYPE(Failure)
@@ -33,6 +37,7 @@ private slots:
     void readReturnsWhatIsThere();
     void emptyReadAndWrite();
     void writeToStalledLineEndsAtTimeout();
+    void abandonedWritesDoNotWait();
     void closedPortRaises();
     void ptyHasNoModemLines();
     void closeAfterHangUp();
@@ -166,6 +171,49 @@ void TestBCPortPty::writeToStalledLineEndsAtTimeout()
     QVERIFY(written >= 0);
     QVERIFY(written < big.size());
     QVERIFY(m_port->Close());
+}
+
+// With no write time-out at all, a write to a line that takes nothing would
+// wait for ever: AbandonWrites, from another thread, ends it without an error,
+// and a later write is dropped at once. The writes run on a thread of their
+// own, so that one that keeps waiting fails the test instead of hanging it;
+// the hang-up at the end frees it then.
+void TestBCPortPty::abandonedWritesDoNotWait()
+{
+    QVERIFY(m_port->Open());
+    m_port->Timeouts().setWriteTotalMultiplier(0);
+    m_port->Timeouts().setWriteTotalConstant(0);
+    const QByteArray big(1 << 20, 'x');
+    std::atomic<pid_t> writerId = 0;
+    std::atomic<std::int32_t> firstWritten = -1;
+    std::atomic<std::int32_t> laterWritten = -1;
+    std::atomic<bool> goOn = false;
+    std::atomic<int> errors = 0;
+    std::thread writer([&] {
+        writerId = gettid();
+        try {
+            firstWritten = m_port->WriteText(big);
+            while (!goOn)
+                std::this_thread::yield();
+            laterWritten = m_port->WriteText("IF;");
+        } catch (const EComPort&) {
+            ++errors;
+        }
+    });
+    const auto freeWriter = qScopeGuard([&] {
+        goOn = true;
+        m_pty->closeMaster();
+        writer.join();
+    });
+    // Asleep in the write, the line full.
+    QTRY_VERIFY(writerId != 0 && threadactivity::sample(writerId).state == 'S');
+    m_port->AbandonWrites();
+    QTRY_VERIFY(firstWritten >= 0 || errors > 0);
+    goOn = true;
+    QTRY_VERIFY(laterWritten >= 0 || errors > 0);
+    QCOMPARE(errors.load(), 0);
+    QVERIFY(firstWritten < big.size());
+    QCOMPARE(laterWritten.load(), 0);
 }
 
 void TestBCPortPty::closedPortRaises()

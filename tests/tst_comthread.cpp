@@ -19,6 +19,10 @@
 Q_DECLARE_METATYPE(TSyncMethod)
 Q_DECLARE_METATYPE(TParity)
 
+// What meets the loss of a line besides the event thread's wait.
+enum class LossMetBy { WaitAlone, ModemState, WriteText, ReadInHandler };
+Q_DECLARE_METATYPE(LossMetBy)
+
 namespace {
 
 // Reports exceptions that leave an event handler, as the program's
@@ -118,7 +122,9 @@ struct PtyLine
     {
         port.setPort(pty.slavePath());
         port.setSyncMethod(syncMethod);
-        port.OnEventsStopped = [this](QObject*, const QString& reason) { stops.append(reason); };
+        port.OnEventsStopped = [this](QObject*, const std::exception_ptr& reason) {
+            stops.append(reasonText(reason));
+        };
     }
 
     PtyPair pty;
@@ -163,9 +169,9 @@ private:
     FakeLine& line() { return *m_opener.line; }
     void watchStops()
     {
-        m_port->OnEventsStopped = [this](QObject* sender, const QString& reason) {
+        m_port->OnEventsStopped = [this](QObject* sender, const std::exception_ptr& reason) {
             QCOMPARE(sender, m_port.get());
-            m_stops.append(reason);
+            m_stops.append(reasonText(reason));
         };
     }
 
@@ -208,6 +214,8 @@ private slots:
     void ptyReopenInsideHandler();
     void ptyModemLinesPolledWithoutLineWait();
     void ptyHangUpEndsThreadWithoutSpinning();
+    void ptyLossReportedOnce_data();
+    void ptyLossReportedOnce();
 };
 
 void TestComThread::init()
@@ -469,7 +477,9 @@ void TestComThread::closeServesOnlyItsOwnDeliveries()
     TBComPort other(nullptr, otherOpener);
     bool closing = false;
     QList<bool> reportsDuringClose;
-    other.OnEventsStopped = [&](QObject*, const QString&) { reportsDuringClose.append(closing); };
+    other.OnEventsStopped = [&](QObject*, const std::exception_ptr&) {
+        reportsDuringClose.append(closing);
+    };
     QVERIFY(other.Open());
     recordAll(*m_port, m_recorder);
     QVERIFY(m_port->Open());
@@ -755,7 +765,8 @@ void TestComThread::ptyHangUpEndsThreadWithoutSpinning()
     const std::vector<pid_t> before = threadactivity::otherThreads();
     QVERIFY(port.Open());
     pty.closeMaster();
-    QTRY_COMPARE(stops, QStringList{message(ComPortMessages::ReadError)});
+    QTRY_COMPARE(stops.size(), 1);
+    QVERIFY(stops.first().startsWith(message(ComPortMessages::ReadError)));
     QTRY_VERIFY(port.EventThread()->isFinished());
 
     // A dead line must cost nothing while the owner has not closed it yet:
@@ -771,6 +782,62 @@ void TestComThread::ptyHangUpEndsThreadWithoutSpinning()
     QVERIFY(port.Close());
     QVERIFY(!port.Connected());
     QCOMPARE(stops.size(), 1);
+}
+
+void TestComThread::ptyLossReportedOnce_data()
+{
+    QTest::addColumn<LossMetBy>("metBy");
+    QTest::addColumn<QString>("raised");  // what a call outside the deliveries raised
+    QTest::addColumn<QString>("stopped"); // the reason the end of delivery gives
+    const QString ioError = QStringLiteral(" PTY: Input/output error)");
+    QTest::newRow("the wait alone: the end of delivery says it, with the system's reason")
+        << LossMetBy::WaitAlone << QString()
+        << message(ComPortMessages::ReadError) + " (epoll_wait" + ioError;
+    QTest::newRow("the lamps read after Connect raise it first: the end adds nothing")
+        << LossMetBy::ModemState
+        << message(ComPortMessages::ModemStatusFailed) + " (ioctl TIOCMGET" + ioError << QString();
+    QTest::newRow("a write raises it first: the end adds nothing")
+        << LossMetBy::WriteText << message(ComPortMessages::WriteError) + " (write" + ioError
+        << QString();
+    QTest::newRow("a handler's read raises it: that error ends delivery, with its reason")
+        << LossMetBy::ReadInHandler << QString()
+        << message(ComPortMessages::ReadError) + " (read" + ioError;
+}
+
+// One loss of the line, one report: whoever meets it first tells it.
+void TestComThread::ptyLossReportedOnce()
+{
+    QFETCH(LossMetBy, metBy);
+    QFETCH(QString, raised);
+    QFETCH(QString, stopped);
+    PtyLine line;
+    QVERIFY(line.pty.isValid());
+    PtyPair& pty = line.pty;
+    TBComPort& port = line.port;
+    const QString path = pty.slavePath();
+    port.OnRxChar = [&](QObject*, int count) {
+        QByteArray text;
+        port.ReadText(text, count);
+        pty.closeMaster();
+        port.ReadText(text, 1);
+    };
+    QVERIFY(port.Open());
+    if (metBy == LossMetBy::ReadInHandler)
+        QVERIFY(pty.send("IF;"));
+    else
+        pty.closeMaster();
+    QString raisedHere;
+    try {
+        if (metBy == LossMetBy::ModemState)
+            port.ModemState();
+        if (metBy == LossMetBy::WriteText)
+            port.WriteText("IF;");
+    } catch (const EComPort&) {
+        raisedHere = reasonText(std::current_exception());
+    }
+    QCOMPARE(raisedHere, raised.replace(QStringLiteral("PTY"), path));
+    QTRY_COMPARE(line.stops, QStringList{stopped.replace(QStringLiteral("PTY"), path)});
+    QVERIFY(port.Close());
 }
 
 int main(int argc, char** argv)

@@ -3,6 +3,7 @@
 #include "AdvSpin.h"
 #include "Application.h"
 #include "BCPort.h"
+#include "InjectedCalls.h"
 #include "Main.h"
 #include "PtyPair.h"
 #include "ui_Main.h"
@@ -47,6 +48,7 @@ private slots:
     void lampLitByReplyAndPutOutByTick();
     void caretDoesNotBlinkUnseen();
     void unplugIsReportedOnceAndReconnectWorks();
+    void unplugWhileConnectingIsReportedOnce();
     void connectOptionConnectsAtStart();
 
 private:
@@ -61,6 +63,7 @@ private:
     std::unique_ptr<PtyPair> m_pty;
     std::unique_ptr<TMainForm> m_form;
     QStringList m_messages;
+    QStringList m_details; // PTY stands for the line's path
     QByteArray m_received;
 };
 
@@ -73,8 +76,12 @@ const QByteArray plainReply = "IF00014070000" + tail;
 void TestFrontPanel::init()
 {
     m_messages.clear();
+    m_details.clear();
     m_received.clear();
-    SetErrorMessageSink([this](const QString& text, const QString&) { m_messages << text; });
+    SetErrorMessageSink([this](const QString& text, const QString& detail) {
+        m_messages << text;
+        m_details << QString(detail).replace(m_pty->slavePath(), QStringLiteral("PTY"));
+    });
     m_pty = std::make_unique<PtyPair>();
     QVERIFY(m_pty->isValid());
     CommandLineOptions options;
@@ -428,13 +435,28 @@ void TestFrontPanel::unplugIsReportedOnceAndReconnectWorks()
     QTRY_VERIFY(m_form->form().btnConnect->isEnabled());
     QVERIFY(!m_form->BComPort1()->Connected());
     QVERIFY(!m_form->form().btnDisconnect->isEnabled());
-    QCOMPARE(m_messages.size(), 1);
+    QCOMPARE(m_messages, QStringList{QString::fromUtf8(ComPortMessages::ReadError)});
+    QCOMPARE(m_details, QStringList{"epoll_wait PTY: Input/output error"});
     m_pty = std::make_unique<PtyPair>();
     m_form->form().cbPort->setItemText(m_form->form().cbPort->currentIndex(), m_pty->slavePath());
     connectPanel();
     QVERIFY(m_pty->send("IF;"));
     QCOMPARE(replies(1), div4Reply);
     QCOMPARE(m_messages.size(), 1);
+}
+
+// The line hangs up as Connect opens it, before the lamps are read: the
+// failed read of the lamps and the failed wait of the event thread are one
+// loss, reported once, with the system's reason.
+void TestFrontPanel::unplugWhileConnectingIsReportedOnce()
+{
+    injected::afterNextThreadStart([this] { m_pty->closeMaster(); });
+    QTest::mouseClick(m_form->form().btnConnect, Qt::LeftButton);
+    // The panel closes where the end of delivery is served, after any report of it.
+    QTRY_VERIFY(m_form->form().btnConnect->isEnabled());
+    QVERIFY(!m_form->BComPort1()->Connected());
+    QCOMPARE(m_messages, QStringList{QString::fromUtf8(ComPortMessages::ModemStatusFailed)});
+    QCOMPARE(m_details, QStringList{"ioctl TIOCMGET PTY: Input/output error"});
 }
 
 void TestFrontPanel::connectOptionConnectsAtStart()

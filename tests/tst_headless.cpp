@@ -8,14 +8,17 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cerrno>
 #include <clocale>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <grp.h>
+#include <iterator>
 #include <memory>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,6 +30,14 @@ enum class LineAccess {
     HeldExclusively, // the test, which set TIOCEXCL on it
 };
 Q_DECLARE_METATYPE(LineAccess)
+
+// What stands in the way of saving the settings.
+enum class SettingsFile {
+    Writable,
+    ReadOnly,        // file and directory
+    BeyondSizeLimit, // RLIMIT_FSIZE (ulimit -f) below the file's size
+};
+Q_DECLARE_METATYPE(SettingsFile)
 
 // The program itself, run as on a machine without a screen: what it says on
 // standard error, how signals end it, and its help without any display.
@@ -49,11 +60,14 @@ private:
     void setLanguage(const QString& language);
     void runUnprivileged();
     void prepareLine(LineAccess access, const QString& slavePath);
+    void setUpChild();
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QProcess m_program;
     QByteArray m_stderr;
     int m_lineHolder = -1;
+    bool m_unprivileged = false;
+    rlim_t m_fileSizeLimit = RLIM_INFINITY;
 };
 
 namespace {
@@ -119,7 +133,8 @@ void TestHeadless::init()
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     m_program.setProcessEnvironment(env);
     m_program.setProgram(path(QStringLiteral("bin/quartzel")));
-    m_program.setChildProcessModifier({});
+    m_unprivileged = false;
+    m_fileSizeLimit = RLIM_INFINITY;
     // The program inherits it; under nohup it would keep SIGHUP ignored.
     std::signal(SIGHUP, SIG_DFL);
 }
@@ -168,9 +183,24 @@ void TestHeadless::runUnprivileged()
         QCOMPARE(::chown(path(QLatin1String(owned)).toLocal8Bit().constData(), unprivileged,
                          unprivileged),
                  0);
-    m_program.setChildProcessModifier([] {
-        if (::setgroups(0, nullptr) != 0 || ::setgid(unprivileged) != 0 ||
-            ::setuid(unprivileged) != 0)
+    m_unprivileged = true;
+}
+
+// The child starts with the signal dispositions a shell gives (this process
+// may ignore SIGXFSZ), the file-size limit and the user asked for.
+void TestHeadless::setUpChild()
+{
+    m_program.setChildProcessModifier([dropPrivileges = m_unprivileged, limit = m_fileSizeLimit] {
+        std::signal(SIGXFSZ, SIG_DFL);
+        if (limit != RLIM_INFINITY) {
+            rlimit fileSize{};
+            ::getrlimit(RLIMIT_FSIZE, &fileSize);
+            fileSize.rlim_cur = limit;
+            if (::setrlimit(RLIMIT_FSIZE, &fileSize) != 0)
+                ::_exit(126);
+        }
+        if (dropPrivileges && (::setgroups(0, nullptr) != 0 || ::setgid(unprivileged) != 0 ||
+                               ::setuid(unprivileged) != 0))
             ::_exit(126);
     });
 }
@@ -206,29 +236,38 @@ void TestHeadless::prepareLine(LineAccess access, const QString& slavePath)
 void TestHeadless::answersWithoutDisplay_data()
 {
     QTest::addColumn<QString>("language");
-    QTest::addColumn<QString>("option");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode"); // 0: the answer on standard output, else on standard error
     QTest::addColumn<QString>("answerStart");
     QTest::addColumn<QString>("answerHas");
-    QTest::newRow("--help lists the options") << "en_US.UTF-8"
-                                              << "--help"
-                                              << "Usage: "
-                                              << "Front panel for an Si570 synthesizer.";
+    QTest::newRow("--help lists the options")
+        << "en_US.UTF-8" << QStringList{"--help"} << 0 << "Usage: "
+        << "Front panel for an Si570 synthesizer.";
     QTest::newRow("--help in a Russian locale: Qt's texts and ours in Russian")
-        << "ru_RU.UTF-8"
-        << "--help"
-        << "Использование: "
+        << "ru_RU.UTF-8" << QStringList{"--help"} << 0 << "Использование: "
         << "Подключиться, когда запуск завершён.";
-    QTest::newRow("--version names the program") << "C.UTF-8"
-                                                 << "--version"
-                                                 << "Quartzel "
-                                                 << "";
+    QTest::newRow("--version names the program")
+        << "C.UTF-8" << QStringList{"--version"} << 0 << "Quartzel "
+        << "";
+    const QString hint = QStringLiteral("\nTry '--help' for more information.\n");
+    QTest::newRow("unknown option: the usage error, status 2")
+        << "C.UTF-8" << QStringList{"--bogus"} << 2 << "Unknown option 'bogus'." << hint;
+    QTest::newRow("--port without a value: the usage error, status 2")
+        << "C.UTF-8" << QStringList{"--port"} << 2 << "Missing value after '--port'." << hint;
+    QTest::newRow("--rigctld with no port in it: the usage error, status 2")
+        << "C.UTF-8" << QStringList{"--rigctld", "nonsense"} << 2
+        << "Option 'rigctld' needs [address:]port" << hint;
+    QTest::newRow("with Qt's own -platform: judged once Qt has taken its option, status 2")
+        << "C.UTF-8" << QStringList{"-platform", "offscreen", "--bogus"} << 2
+        << "Unknown option 'bogus'." << hint;
 }
 
 // As over plain ssh: no display of any kind, and no platform named.
 void TestHeadless::answersWithoutDisplay()
 {
     QFETCH(QString, language);
-    QFETCH(QString, option);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
     QFETCH(QString, answerStart);
     QFETCH(QString, answerHas);
     setLanguage(language);
@@ -236,15 +275,18 @@ void TestHeadless::answersWithoutDisplay()
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         env.remove(QLatin1String(name));
     m_program.setProcessEnvironment(env);
-    m_program.setArguments({option});
+    m_program.setArguments(arguments);
+    setUpChild();
     m_program.start();
     QVERIFY(m_program.waitForFinished(finishBound));
     QCOMPARE(m_program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(QString::fromUtf8(m_program.readAllStandardError()), QString());
-    QCOMPARE(m_program.exitCode(), 0);
-    const QString answer = QString::fromUtf8(m_program.readAllStandardOutput());
-    QVERIFY(answer.startsWith(answerStart));
-    QVERIFY(answer.contains(answerHas));
+    const QString output = QString::fromUtf8(m_program.readAllStandardOutput());
+    const QString errors = QString::fromUtf8(m_program.readAllStandardError());
+    QCOMPARE(exitCode == 0 ? errors : output, QString());
+    QCOMPARE(m_program.exitCode(), exitCode);
+    const QString answer = exitCode == 0 ? output : errors;
+    QVERIFY2(answer.startsWith(answerStart), qPrintable(answer));
+    QVERIFY2(answer.contains(answerHas), qPrintable(answer));
 }
 
 void TestHeadless::endsOnSignal_data()
@@ -252,8 +294,10 @@ void TestHeadless::endsOnSignal_data()
     QTest::addColumn<QString>("language");
     QTest::addColumn<QStringList>("arguments"); // "PTY" stands for a pty's path
     QTest::addColumn<LineAccess>("line");
-    QTest::addColumn<bool>("readOnlySettings");
+    QTest::addColumn<SettingsFile>("settings");
     QTest::addColumn<int>("signal");
+    // More than one: the stop signals in turn from `signal` on, in a row.
+    QTest::addColumn<int>("signalCount");
     QTest::addColumn<QByteArray>("storedFrequency");
     QTest::addColumn<QByteArray>("dial"); // what the replies carry and the file gets
     // "PTY" as above, "INI" the settings path, "%ENOENT%" and "%EACCES%" the
@@ -265,40 +309,58 @@ void TestHeadless::endsOnSignal_data()
     const QStringList none;
     const QStringList noSuchPort{"--port", "/dev/ttyNOPE", "--connect"};
     const QStringList onPty{"--port", "PTY", "--connect"};
+    const SettingsFile writable = SettingsFile::Writable;
     const QByteArray dial = "007050000";
     QTest::newRow("Russian: failed Connect, the message as written, then runs on until SIGTERM")
-        << "ru_RU.UTF-8" << noSuchPort << LineAccess::Free << false << SIGTERM << dial << dial
+        << "ru_RU.UTF-8" << noSuchPort << LineAccess::Free << writable << SIGTERM << 1 << dial
+        << dial
         << QStringList{"quartzel: Попытка открыть несуществующий COM-порт "
                        "(open /dev/ttyNOPE: %ENOENT%)"}
         << none << 0;
     QTest::newRow("English: the same error in English")
-        << "en_US.UTF-8" << noSuchPort << LineAccess::Free << false << SIGTERM << dial << dial
+        << "en_US.UTF-8" << noSuchPort << LineAccess::Free << writable << SIGTERM << 1 << dial
+        << dial
         << QStringList{"quartzel: Attempt to open a COM port that does not exist "
                        "(open /dev/ttyNOPE: No such file or directory)"}
         << none << 0;
     QTest::newRow("Russian: responder, read-only settings: SIGINT logs the file (in English)")
-        << "ru_RU.UTF-8" << onPty << LineAccess::Free << true << SIGINT << dial << dial << none
+        << "ru_RU.UTF-8" << onPty << LineAccess::Free << SettingsFile::ReadOnly << SIGINT << 1
+        << dial << dial << none
         << QStringList{"quartzel: Unable to write to INI (open INI: %EACCES%)"} << 1;
     QTest::newRow("responder, its terminal closed: SIGHUP ends it cleanly")
-        << "en_US.UTF-8" << onPty << LineAccess::Free << false << SIGHUP << dial << dial << none
-        << none << 0;
+        << "en_US.UTF-8" << onPty << LineAccess::Free << writable << SIGHUP << 1 << dial << dial
+        << none << none << 0;
+    QTest::newRow("responder, 30000 stop signals in a row: it ends, saved once")
+        << "en_US.UTF-8" << onPty << LineAccess::Free << writable << SIGTERM << 30000 << dial
+        << dial << none << none << 0;
+    QTest::newRow("read-only settings, 30000 stop signals in a row: one save, one message")
+        << "en_US.UTF-8" << onPty << LineAccess::Free << SettingsFile::ReadOnly << SIGHUP << 30000
+        << dial << dial << none
+        << QStringList{"quartzel: Unable to write to INI (open INI: Permission denied)"} << 1;
+    QTest::newRow("ulimit -f below the settings' size: the write fails, logged, status 1")
+        << "en_US.UTF-8" << onPty << LineAccess::Free << SettingsFile::BeyondSizeLimit << SIGTERM
+        << 1 << dial << dial << none
+        << QStringList{"quartzel: Unable to write to INI (write INI: File too large)"} << 1;
     QTest::newRow("EACCES on a device of group dialout: the hint")
-        << "en_US.UTF-8" << onPty << LineAccess::DialoutGroup << false << SIGTERM << dial << dial
+        << "en_US.UTF-8" << onPty << LineAccess::DialoutGroup << writable << SIGTERM << 1 << dial
+        << dial
         << QStringList{"quartzel: Port is in use by another program "
                        "(open PTY: Permission denied (you are not in the dialout group?))"}
         << none << 0;
     QTest::newRow("EACCES on a device of another group: no hint")
-        << "en_US.UTF-8" << onPty << LineAccess::NoPermission << false << SIGTERM << dial << dial
+        << "en_US.UTF-8" << onPty << LineAccess::NoPermission << writable << SIGTERM << 1 << dial
+        << dial
         << QStringList{"quartzel: Port is in use by another program "
                        "(open PTY: Permission denied)"}
         << none << 0;
     QTest::newRow("EBUSY: another program holds the line")
-        << "en_US.UTF-8" << onPty << LineAccess::HeldExclusively << false << SIGTERM << dial << dial
+        << "en_US.UTF-8" << onPty << LineAccess::HeldExclusively << writable << SIGTERM << 1 << dial
+        << dial
         << QStringList{"quartzel: Port is in use by another program "
                        "(open PTY: Device or resource busy)"}
         << none << 0;
     QTest::newRow("stored frequency with a NUL byte: reported once, shown whole; default saved")
-        << "en_US.UTF-8" << onPty << LineAccess::Free << false << SIGTERM
+        << "en_US.UTF-8" << onPty << LineAccess::Free << writable << SIGTERM << 1
         << "0140" + QByteArray(1, '\0') + "0000" << QByteArray("014070000")
         << QStringList{"quartzel: The stored frequency '0140\\x000000' has a character that is "
                        "not a digit; 014 070 000 Hz is dialled instead (INI)"}
@@ -310,8 +372,9 @@ void TestHeadless::endsOnSignal()
     QFETCH(QString, language);
     QFETCH(QStringList, arguments);
     QFETCH(LineAccess, line);
-    QFETCH(bool, readOnlySettings);
+    QFETCH(SettingsFile, settings);
     QFETCH(int, signal);
+    QFETCH(int, signalCount);
     QFETCH(QByteArray, storedFrequency);
     QFETCH(QByteArray, dial);
     QFETCH(QStringList, linesBeforeSignal);
@@ -328,19 +391,25 @@ void TestHeadless::endsOnSignal()
         list->replaceInStrings(QStringLiteral("%EACCES%"), systemReason(language, EACCES));
     }
     setLanguage(language);
+    // Saved, the settings are written as the program writes them.
     const QByteArray stored =
-        "[PORT]\nfrequency=" + storedFrequency + "\nport=0\nBaudRateIndex=3\ndiv4=0\n";
+        "[PORT]\nfrequency=" + storedFrequency + "\nport=0\nBaudRateIndex=03\ndiv4=0\n";
+    const QByteArray saved = "[PORT]\nfrequency=" + dial + "\nport=0\nBaudRateIndex=3\ndiv4=0\n";
     writeBytes(ini, stored);
-    if (readOnlySettings) {
+    if (settings == SettingsFile::ReadOnly) {
         setMode(ini, readOnly);
         setMode(path(QStringLiteral("config/quartzel")), readExecute);
     }
+    // Room for the line's lock file, not for the settings.
+    if (settings == SettingsFile::BeyondSizeLimit)
+        m_fileSizeLimit = 16;
     // As root the program could write beside itself, and would read and save
     // the settings there instead.
     runUnprivileged();
     prepareLine(line, pty.slavePath());
 
     m_program.setArguments(arguments);
+    setUpChild();
     m_program.start();
     QVERIFY(m_program.waitForStarted(finishBound));
     QTRY_VERIFY(catchesSignal(m_program.processId(), signal));
@@ -354,15 +423,18 @@ void TestHeadless::endsOnSignal()
     }
     QCOMPARE(m_program.state(), QProcess::Running);
 
-    QCOMPARE(::kill(static_cast<pid_t>(m_program.processId()), signal), 0);
+    constexpr int stopSignals[] = {SIGTERM, SIGHUP, SIGINT};
+    const int first = int(std::find(std::begin(stopSignals), std::end(stopSignals), signal) -
+                          std::begin(stopSignals));
+    for (int i = 0; i < signalCount; ++i)
+        ::kill(static_cast<pid_t>(m_program.processId()), stopSignals[(first + i) % 3]);
     QVERIFY(m_program.waitForFinished(finishBound));
     QCOMPARE(m_program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(errorLines(), linesBeforeSignal + linesAfterSignal);
     QCOMPARE(m_program.exitCode(), exitCode);
-    if (readOnlySettings)
-        QCOMPARE(readBytes(ini), stored);
-    else
-        QVERIFY(readBytes(ini).startsWith("[PORT]\nfrequency=" + dial + '\n'));
+    QCOMPARE(readBytes(ini), settings == SettingsFile::Writable ? saved : stored);
+    const QString lock = QStringLiteral("/var/lock/LCK..pts_") + pty.slavePath().section('/', -1);
+    QVERIFY2(!QFile::exists(lock), qPrintable(lock));
 }
 
 QTEST_GUILESS_MAIN(TestHeadless)

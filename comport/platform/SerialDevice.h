@@ -148,6 +148,10 @@ public:
     virtual bool escape(Escape function) = 0;
     virtual bool purge(std::uint32_t flags) = 0;
 
+    // True once a call has found the device gone (unplugged, hung up); every
+    // later call fails. Any thread.
+    virtual bool gone() const = 0;
+
     // A number that identifies the open device (a file descriptor on POSIX).
     virtual std::intptr_t nativeHandle() const = 0;
 };

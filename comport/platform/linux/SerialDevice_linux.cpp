@@ -150,8 +150,13 @@ public:
                 return WaitResult::Stopped;
             if (m_maskGeneration != generation)
                 return WaitResult::Stopped;
-            if (m_gone)
+            if (const int error = m_goneError) {
+                // A call found the device gone (a read of this wait, or a
+                // call on another thread): the wait fails and says why.
+                errno = error;
+                failed("epoll_wait");
                 return WaitResult::Failed;
+            }
             const std::uint32_t mask = m_mask;
             followModemPolling(mask);
             std::uint32_t occurred = 0;
@@ -315,6 +320,8 @@ public:
         return flushed ? alive() : failed("tcflush");
     }
 
+    bool gone() const override { return m_goneError != 0; }
+
     std::intptr_t nativeHandle() const override { return fd(); }
 
 private:
@@ -329,11 +336,12 @@ private:
     }
 
     // Reports the call that failed with errno, and remembers a device that
-    // has gone so that every later wait fails at once.
+    // has gone (by the error that showed it) so that every later wait fails
+    // at once.
     bool failed(const char* call, FailureHint hint = FailureHint::None)
     {
         if (deviceGoneError(errno))
-            m_gone = true;
+            m_goneError = errno;
         reportFailure({call, m_path, errno, hint});
         return false;
     }
@@ -449,7 +457,7 @@ private:
         if (n < 0) {
             if (errno == EINTR)
                 return true;
-            m_gone = true;
+            m_goneError = errno;
             return failed("epoll_wait");
         }
         bool lineActivity = false;
@@ -510,7 +518,7 @@ private:
         // A device that has gone fails the next wait; anything else is left
         // to the delivery to find out.
         failed("read");
-        return m_gone ? 0 : ev::RxChar;
+        return gone() ? 0 : ev::RxChar;
     }
 
     // There is no notification for an empty transmitter: after a write the
@@ -579,7 +587,7 @@ private:
     std::atomic<std::uint32_t> m_mask = 0;
     std::atomic<std::uint64_t> m_maskGeneration = 0;
     std::atomic<bool> m_stop = false;
-    std::atomic<bool> m_gone = false;
+    std::atomic<int> m_goneError = 0; // the errno that showed the device gone
     std::atomic<bool> m_modemPolling = false;
     std::atomic<bool> m_txPending = false;
     std::atomic<bool> m_txWatched = true;

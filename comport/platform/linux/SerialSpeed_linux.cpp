@@ -8,30 +8,12 @@
 
 namespace serial::detail {
 
-namespace {
-
-bool readSpeeds(int fd, termios2& t)
-{
-    return ioctl(fd, TCGETS2, &t) == 0;
-}
-
-} // namespace
-
 bool lineSpeed(int fd, std::uint32_t& baud)
 {
     termios2 t{};
-    if (!readSpeeds(fd, t))
+    if (ioctl(fd, TCGETS2, &t) != 0)
         return false;
     baud = t.c_ospeed;
-    return true;
-}
-
-bool inputLineSpeed(int fd, std::uint32_t& baud)
-{
-    termios2 t{};
-    if (!readSpeeds(fd, t))
-        return false;
-    baud = t.c_ispeed;
     return true;
 }
 

@@ -18,7 +18,4 @@ bool setLineSpeed(int fd, std::uint32_t baud, std::uint32_t& achieved);
 // Reads the current output speed of the tty `fd` in bits per second.
 bool lineSpeed(int fd, std::uint32_t& baud);
 
-// Reads the current input speed of the tty `fd` in bits per second.
-bool inputLineSpeed(int fd, std::uint32_t& baud);
-
 } // namespace serial::detail
