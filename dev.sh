@@ -4,21 +4,25 @@
 # Sets up a Debian 12 machine for Quartzel, builds it, and either starts the
 # front panel or runs the test suite.
 #
-#   ./dev.sh start [program options]   build and start the front panel
-#   ./dev.sh test                      build and run every test through ctest
-#   ./dev.sh install [package ...]     install the build's packages and these
+#   ./dev.sh start [program options]   build the program and start the front panel
+#   ./dev.sh test                      build everything and run every test through ctest
+#   ./dev.sh install [package ...]     install the packages of the tests and these
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 build="$here/build"
 
-# qt6-tools-dev brings CMake's LinguistTools (lupdate, lrelease) for the
-# translations; qt6-translations-l10n Qt's own texts in Russian; clang-format
-# the formatting check of .ci/run.
-packages=(cmake ninja-build g++ qt6-base-dev libxkbcommon-dev fonts-liberation2
-          qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
-          desktop-file-utils appstream dpkg-dev lintian xvfb xauth xdotool x11-utils
-          libhamlib-utils clang-format)
+# What building the program and running it need. qt6-tools-dev brings CMake's
+# LinguistTools (lupdate, lrelease) for the translations; qt6-translations-l10n
+# Qt's own texts in Russian; dpkg-dev Debian's hardening flags
+# (dpkg-buildflags) and the package's dependencies (cpack).
+build_packages=(cmake ninja-build g++ qt6-base-dev libxkbcommon-dev fonts-liberation2
+                qt6-tools-dev qt6-l10n-tools qt6-translations-l10n dpkg-dev)
+# What the tests run besides: the checks of the desktop files, the package,
+# the manual page and the service; a virtual X display; Hamlib's client; and
+# clang-format for the formatting check of .ci/run.
+test_packages=(desktop-file-utils appstream lintian man-db systemd xvfb xauth xdotool x11-utils
+               libhamlib-utils clang-format)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then
@@ -33,15 +37,18 @@ as_root() {
     fi
 }
 
-install_missing_packages() {
+# Installs those of the named packages that are missing, without what they
+# only recommend (desktop themes, D-Bus, GnuPG, ...): the lists above name
+# everything that building, running and testing need.
+install_packages() {
     missing=()
-    for p in "${packages[@]}"; do
+    for p in "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return
     echo "dev.sh: installing ${missing[*]}"
     as_root apt-get update -qq
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
 configure_and_build() {
@@ -54,16 +61,18 @@ has_display() {
 }
 
 start() {
-    install_missing_packages
-    configure_and_build
+    install_packages "${build_packages[@]}"
+    # The program alone: the tests need tools that only `test` installs.
+    configure_and_build -DBUILD_TESTING=OFF
     if ! has_display; then
         cat >&2 <<MSG
 dev.sh: Quartzel is built, but there is no display to show its window on
 (neither DISPLAY nor WAYLAND_DISPLAY is set). Start it in one of these ways:
   - from a terminal of a desktop session:      ./dev.sh start
   - from another machine, with X forwarding:   ssh -X this-machine, then ./dev.sh start
-  - on a virtual display:                       xvfb-run -a $build/app/quartzel
+  - on a virtual display (package xvfb):        xvfb-run -a $build/app/quartzel
   - with no window at all (a serial responder): QT_QPA_PLATFORM=offscreen $build/app/quartzel --port /dev/ttyUSB0 --connect
+README.md, "Try it without hardware", shows the responder at work on a pty pair.
 MSG
         exit 2
     fi
@@ -71,14 +80,14 @@ MSG
 }
 
 run_tests() {
-    install_missing_packages
-    configure_and_build -DQUARTZEL_WERROR=ON
+    install_packages "${build_packages[@]}" "${test_packages[@]}"
+    configure_and_build -DBUILD_TESTING=ON -DQUARTZEL_WERROR=ON
     ctest --test-dir "$build" --output-on-failure --timeout 600
 }
 
 case "${1:-}" in
     start) shift; start "$@" ;;
     test) run_tests ;;
-    install) shift; packages+=("$@"); install_missing_packages ;;
+    install) shift; install_packages "${build_packages[@]}" "${test_packages[@]}" "$@" ;;
     *) echo "usage: ./dev.sh start [options] | ./dev.sh test | ./dev.sh install [package ...]" >&2; exit 64 ;;
 esac

@@ -5,6 +5,7 @@
 #include "Application.h"
 #include "BCPort.h"
 #include "RigctlServer.h"
+#include "RuntimeDirWarning.h"
 #include "TerminationSignals.h"
 #include "Translations.h"
 
@@ -44,6 +45,7 @@ int main(int argc, char* argv[])
 {
     if (const std::optional<int> status = answerWithoutDisplay(argc, argv))
         return *status;
+    silenceRuntimeDirWarning();
     LoadThemeApi();
     int result = 0;
     {

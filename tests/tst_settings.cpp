@@ -96,6 +96,9 @@ void TestSettings::readPortSettings_data()
     QTest::newRow("port -1 and a long frequency as stored")
         << QByteArray("[Port]\nFREQUENCY=0140700001234\nport=-1\n") << startUp
         << makeSettings(QStringLiteral("0140700001234"), -1, 0, false);
+    QTest::newRow("the commented example shipped in the package: a first start's values")
+        << readBytes(QStringLiteral(EXAMPLE_SETTINGS)) << inMemory
+        << makeSettings(QStringLiteral("014070000"), 0, 6, true);
 }
 
 void TestSettings::readPortSettings()
@@ -120,6 +123,8 @@ void TestSettings::readRigctldText_data()
     QTest::newRow("stored address")
         << QByteArray("[rigctld]\nLISTEN=0.0.0.0:4534\n") << "0.0.0.0:4534";
     QTest::newRow("unreadable: as stored") << QByteArray("[RIGCTLD]\nlisten=4532x\n") << "4532x";
+    QTest::newRow("the shipped example: off")
+        << readBytes(QStringLiteral(EXAMPLE_SETTINGS)) << QStringLiteral("off");
 }
 
 void TestSettings::readRigctldText()

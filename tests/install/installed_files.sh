@@ -46,4 +46,8 @@ release=$(sed -n 's:.*<release version="\([^"]*\)".*:\1:p' "$metainfo" | head -n
 [ "$release" = "$version" ] ||
     fail "the metainfo's newest release is '$release', the program's version is '$version'"
 
+changelog_version=$(zcat "$root/usr/share/doc/quartzel/changelog.gz" | dpkg-parsechangelog -l- -SVersion)
+[ "$changelog_version" = "$version" ] ||
+    fail "the changelog's newest entry is '$changelog_version', the program's version is '$version'"
+
 echo "installed files: all checks passed"

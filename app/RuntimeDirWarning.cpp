@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "RuntimeDirWarning.h"
+
+#include <QLatin1String>
+#include <QString>
+#include <QtGlobal>
+
+namespace {
+
+QtMessageHandler previousHandler = nullptr;
+
+void dropRuntimeDirWarning(QtMsgType type, const QMessageLogContext& context,
+                           const QString& message)
+{
+    if (type == QtWarningMsg &&
+        message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+        return;
+    previousHandler(type, context, message);
+}
+
+} // namespace
+
+void silenceRuntimeDirWarning()
+{
+    previousHandler = qInstallMessageHandler(dropRuntimeDirWarning);
+}
