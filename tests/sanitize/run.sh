@@ -34,18 +34,27 @@ run_tests() {
     ctest --test-dir "$tree" --output-on-failure --timeout 600 --no-tests=error "$@"
 }
 
+# Some tests run the program as an unprivileged user (tests/tst_headless.cpp),
+# whose sanitizer runtime must read the suppressions wherever the tree is
+# checked out, also below a home directory that only its owner may enter.
+suppressions=$(mktemp -d)
+trap 'rm -rf "$suppressions"' EXIT
+cp "$here/asan.supp" "$here/tsan.supp" "$suppressions/"
+chmod 755 "$suppressions"
+chmod 644 "$suppressions"/*.supp
+
 asan() {
     build_tests "$trees/asan" "address;undefined"
     # Leaks are not looked for: Qt keeps process-lifetime allocations (fonts,
     # the platform plugin) that it never frees, and reports of them drown ours.
-    ASAN_OPTIONS="detect_leaks=0:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1:suppressions=$here/asan.supp" \
+    ASAN_OPTIONS="detect_leaks=0:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1:suppressions=$suppressions/asan.supp" \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         run_tests "$trees/asan"
 }
 
 tsan() {
     build_tests "$trees/tsan" "thread"
-    TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$here/tsan.supp" \
+    TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$suppressions/tsan.supp" \
         run_tests "$trees/tsan" -L threads
 }
 
