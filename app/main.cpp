@@ -4,6 +4,7 @@
 #include "ASXPVS.h"
 #include "Application.h"
 #include "BCPort.h"
+#include "CommandLineAnswer.h"
 #include "RigctlServer.h"
 #include "TerminationSignals.h"
 #include "Translations.h"
