@@ -52,7 +52,7 @@ int wheelDelta(QPoint angleDelta)
 
 } // namespace
 
-QString Div4FrequencyString(const QString& dialled)
+QString div4FrequencyString(const QString& dialled)
 {
     // N / 4 + 10000 = (N + 40000) / 4 exactly; the remainder decides the rounding.
     const std::int64_t quarters = std::int64_t{StrToInt(dialled)} + 40000;
@@ -336,7 +336,7 @@ void TMainForm::ComposeFrequency()
     m_dialledFrequency = concatenation;
     m_frequencyString = concatenation;
     if (ui->SDR->isChecked())
-        m_frequencyString = Div4FrequencyString(m_frequencyString);
+        m_frequencyString = div4FrequencyString(m_frequencyString);
     ui->StatusPanel1->setText(QStringLiteral("Ftx = ") +
                               QString::number(StrToInt(m_frequencyString)));
 }
@@ -437,7 +437,7 @@ void TMainForm::BComPort1RxChar(QObject*, int Count)
 {
     QByteArray chunk;
     m_BComPort1->ReadText(chunk, Count);
-    if (AppendReceived(m_receiveBuffer, chunk, ui->cbCRLF->isChecked()))
+    if (appendReceived(m_receiveBuffer, chunk, ui->cbCRLF->isChecked()))
         Edit2Change(ui->Edit2);
 }
 
@@ -464,7 +464,7 @@ void TMainForm::showReply(const QString& reply, bool sent)
 // panel 2 (and in Edit1 while not connected), the lamp lit.
 void TMainForm::Edit2Change(QObject*)
 {
-    const std::optional<QString> reply = ReplyToQuery(m_receiveBuffer, m_frequencyString);
+    const std::optional<QString> reply = replyToQuery(m_receiveBuffer, m_frequencyString);
     if (!reply) {
         showReceiveBuffer();
         return;

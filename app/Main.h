@@ -166,4 +166,4 @@ private:
 
 // The div4 transform of a dialled frequency in hertz: "0" followed by
 // N / 4 + 10000 rounded half to even. Raises EConvertError on bad text.
-QString Div4FrequencyString(const QString& dialled);
+QString div4FrequencyString(const QString& dialled);

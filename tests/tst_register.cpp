@@ -116,12 +116,12 @@ void TestRegister::div4Transform()
 {
     QFETCH(QString, dialled);
     QFETCH(QString, expected);
-    QCOMPARE(Div4FrequencyString(dialled), expected);
+    QCOMPARE(div4FrequencyString(dialled), expected);
 }
 
 void TestRegister::div4RejectsBadText()
 {
-    QVERIFY_THROWS_EXCEPTION(EConvertError, Div4FrequencyString(QStringLiteral("01407a000")));
+    QVERIFY_THROWS_EXCEPTION(EConvertError, div4FrequencyString(QStringLiteral("01407a000")));
 }
 
 void TestRegister::startsWithDefaultDial()
