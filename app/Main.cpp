@@ -69,8 +69,8 @@ TMainForm::TMainForm(const TMainFormSetup& setup, QWidget* parent)
     Q_INIT_RESOURCE(quartzel);
     buildFromForm();
     wireEvents();
-    ReportErrors([this] { FormCreate(this); });
-    ReportErrors([this] { applyCommandLine(); });
+    reportErrors([this] { FormCreate(this); });
+    reportErrors([this] { applyCommandLine(); });
 }
 
 // The port goes first, while the controls its handlers touch still exist: a
@@ -127,9 +127,9 @@ void TMainForm::wireEvents()
     wireDigits();
     wirePortPanel();
     connect(ui->btnSend, &QPushButton::clicked, this,
-            [this] { ReportErrors([this] { btnSendClick(ui->btnSend); }); });
+            [this] { reportErrors([this] { btnSendClick(ui->btnSend); }); });
     connect(ui->Edit1, &QLineEdit::returnPressed, this, [this] {
-        ReportErrors([this] {
+        reportErrors([this] {
             char key = '\r';
             Edit1KeyPress(ui->Edit1, key);
         });
@@ -167,24 +167,24 @@ void TMainForm::wirePortPanel()
 {
     Ui::MainForm& f = *ui;
     connect(f.btnConnect, &QPushButton::clicked, this,
-            [this] { ReportErrors([this] { btnConnectClick(ui->btnConnect); }); });
+            [this] { reportErrors([this] { btnConnectClick(ui->btnConnect); }); });
     connect(f.btnDisconnect, &QPushButton::clicked, this,
-            [this] { ReportErrors([this] { btnDisconnectClick(ui->btnDisconnect); }); });
+            [this] { reportErrors([this] { btnDisconnectClick(ui->btnDisconnect); }); });
     // Only the operator's choice applies a rate; selecting from code does not.
     connect(f.cbBaudRate, &QComboBox::activated, this,
-            [this] { ReportErrors([this] { cbBaudRateChange(ui->cbBaudRate); }); });
+            [this] { reportErrors([this] { cbBaudRateChange(ui->cbBaudRate); }); });
     // A check box runs its click handler whenever its state changes.
     connect(f.cbSetRTS, &QCheckBox::toggled, this,
-            [this] { ReportErrors([this] { cbSetRTSClick(ui->cbSetRTS); }); });
+            [this] { reportErrors([this] { cbSetRTSClick(ui->cbSetRTS); }); });
     connect(f.cbSetDTR, &QCheckBox::toggled, this,
-            [this] { ReportErrors([this] { cbSetDTRClick(ui->cbSetDTR); }); });
+            [this] { reportErrors([this] { cbSetDTRClick(ui->cbSetDTR); }); });
     TBComPort& port = *m_BComPort1;
     port.OnRxChar = [this](QObject* s, int count) { BComPort1RxChar(s, count); };
     port.OnCTSChange = [this](QObject* s, bool state) { BComPort1CTSChange(s, state); };
     port.OnDSRChange = [this](QObject* s, bool state) { BComPort1DSRChange(s, state); };
     port.OnRLSDChange = [this](QObject* s, bool state) { BComPort1RLSDChange(s, state); };
     port.OnEventsStopped = [this](QObject* s, const std::exception_ptr& reason) {
-        ReportErrors([&] { BComPort1EventsStopped(s, reason); });
+        reportErrors([&] { BComPort1EventsStopped(s, reason); });
     };
 }
 
@@ -234,7 +234,7 @@ void TMainForm::readSettings(const QString& fileName)
     // so that nothing could be saved again. It is reported once and the
     // default dialled; the other settings are read on their own and stay.
     if (!isDialableFrequency(stored.frequency)) {
-        ShowErrorMessage(tr("The stored frequency '%1' has a character that is not a digit; "
+        showErrorMessage(tr("The stored frequency '%1' has a character that is not a digit; "
                             "014 070 000 Hz is dialled instead")
                              .arg(stored.frequency),
                          fileName);
@@ -305,7 +305,7 @@ void TMainForm::closeEvent(QCloseEvent* event)
         event->accept();
     } catch (...) {
         event->ignore();
-        ShowCurrentException();
+        showCurrentException();
     }
 }
 
@@ -418,7 +418,7 @@ void TMainForm::runModeClick(void (TMainForm::*handler)(QObject*), QObject* send
         if (m_checkingFromCode)
             m_modeClickError = std::current_exception();
         else
-            ShowCurrentException();
+            showCurrentException();
     }
 }
 
@@ -525,7 +525,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
     // handles it once, at its first delivery, and consumes it.
     const auto* wheel = static_cast<QWheelEvent*>(event);
     bool handled = false;
-    ReportErrors([&] {
+    reportErrors([&] {
         FormMouseWheel(this, wheel->modifiers(), wheelDelta(wheel->angleDelta()),
                        wheel->globalPosition().toPoint(), handled);
     });

@@ -151,7 +151,7 @@ namespace {
 
 void reportCannotServe(const QString& where, const QString& reason)
 {
-    ShowErrorMessage(
+    showErrorMessage(
         QCoreApplication::translate("TRigctlServer", "Cannot serve Hamlib clients on %1: %2")
             .arg(where, reason));
 }

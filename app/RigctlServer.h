@@ -72,7 +72,7 @@ private:
 // kept: the window writes it with the other settings when it closes; when
 // neither names one, nothing is written. A stored setting that cannot be
 // read, or an address that cannot be bound, is reported once through
-// ShowErrorMessage; the panel works on without the listener. Must not
+// showErrorMessage; the panel works on without the listener. Must not
 // outlive the window.
 class TRigctlService
 {

@@ -34,7 +34,7 @@ int saveForStop(TMainForm& window)
         window.FormClose(&window);
         return EXIT_SUCCESS;
     } catch (...) {
-        LogCurrentException();
+        logCurrentException();
         return EXIT_FAILURE;
     }
 }

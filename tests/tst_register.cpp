@@ -47,7 +47,7 @@ private:
 void TestRegister::init()
 {
     m_messages.clear();
-    SetErrorMessageSink([this](const QString& text, const QString&) { m_messages << text; });
+    setErrorMessageSink([this](const QString& text, const QString&) { m_messages << text; });
     TMainFormSetup setup;
     setup.settingsFile = m_dir.filePath(QStringLiteral("quartzel.ini"));
     setup.portListRoot = m_dir.path();
@@ -57,7 +57,7 @@ void TestRegister::init()
 void TestRegister::cleanup()
 {
     m_form.reset();
-    SetErrorMessageSink(nullptr);
+    setErrorMessageSink(nullptr);
 }
 
 void TestRegister::dial(const QString& nineDigits)

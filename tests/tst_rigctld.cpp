@@ -66,7 +66,7 @@ QByteArray& receive(QTcpSocket& client, QByteArray& received)
 void TestRigctld::init()
 {
     m_messages.clear();
-    SetErrorMessageSink([this](const QString& text, const QString&) { m_messages << text; });
+    setErrorMessageSink([this](const QString& text, const QString&) { m_messages << text; });
     TMainFormSetup setup;
     setup.settingsFile = m_dir.filePath(QStringLiteral("quartzel.ini"));
     setup.portListRoot = m_dir.path();
@@ -79,7 +79,7 @@ void TestRigctld::cleanup()
     m_service.reset();
     m_form.reset();
     QFile::remove(m_dir.filePath(QStringLiteral("quartzel.ini")));
-    SetErrorMessageSink(nullptr);
+    setErrorMessageSink(nullptr);
 }
 
 void TestRigctld::startService(const RigctldSetting& setting)
