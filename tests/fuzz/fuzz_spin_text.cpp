@@ -104,7 +104,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     static QApplication application(*argc, *argv);
-    SetMessageBeep({});
+    setMessageBeep({});
     return 0;
 }
 
