@@ -1,0 +1,61 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// Opening a serial device on Windows. A port opened without sharing is the
+// system's own lock: a second open, by this or another program, is refused
+// with ERROR_ACCESS_DENIED, so no lock files are needed.
+
+#include "SerialDevice_windows.h"
+
+#include "SerialMapping_windows.h"
+#include "SystemError.h"
+
+#include <string_view>
+
+namespace serial {
+
+namespace {
+
+// The device namespace, in which COM10 and above can be opened too.
+constexpr std::string_view deviceNamespace = "\\\\.\\";
+
+class WindowsOpener final : public Opener
+{
+public:
+    std::unique_ptr<Device> open(const std::string& path, OpenError& error) override
+    {
+        error = OpenError::None;
+        const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            const DWORD code = GetLastError();
+            reportFailure({"CreateFileA", path, static_cast<int>(code)});
+            error = detail::openErrorFromCode(code);
+            return nullptr;
+        }
+        DWORD problem = 0;
+        auto device = detail::makeDevice(handle, path, problem);
+        if (!device) {
+            error = detail::openErrorFromCode(problem);
+            return nullptr;
+        }
+        if (changesLogged())
+            reportChange(path, "opened");
+        return device;
+    }
+};
+
+} // namespace
+
+Opener& systemOpener()
+{
+    static WindowsOpener opener;
+    return opener;
+}
+
+std::string devicePath(const std::string& portName)
+{
+    return portName.starts_with(deviceNamespace) ? portName
+                                                 : std::string(deviceNamespace) + portName;
+}
+
+} // namespace serial
