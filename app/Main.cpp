@@ -205,11 +205,16 @@ void TMainForm::FormCreate(QObject* /*Sender*/)
             settingsFilePath(executableDir, QProcessEnvironment::systemEnvironment());
         startingFile = startingSettingsFile(m_setup.settingsFile, executableDir);
     }
+    // Read first, so that the rigctld listener finds the file's setting
+    // even when listing the ports fails.
+    m_storedSettings =
+        readStoredSettings(TIniFile(startingFile), PortSettings{m_dialledFrequency, m_portIndex,
+                                                                m_baudRateIndex, m_div4Mode});
     QStringList ports;
     ListSerialPorts(ports, m_setup.portListRoot);
     ui->cbPort->clear();
     ui->cbPort->addItems(ports);
-    readSettings(startingFile);
+    restoreSettings(startingFile);
     ShowCTS(false);
     ShowDSR(false);
     ShowRLSD(false);
@@ -219,16 +224,14 @@ void TMainForm::FormCreate(QObject* /*Sender*/)
 
 // ---- Settings ----
 
-void TMainForm::readSettings(const QString& fileName)
+void TMainForm::restoreSettings(const QString& fileName)
 {
     uncheckModeButtons();
-    const TIniFile file(fileName);
-    if (!file.exists()) {
+    if (!m_storedSettings.port) {
         applyDefaultSettings();
         return;
     }
-    PortSettings stored = readPortSettings(
-        file, PortSettings{m_dialledFrequency, m_portIndex, m_baudRateIndex, m_div4Mode});
+    PortSettings stored = *m_storedSettings.port;
     // A stored dial with a character that is not a digit would reach the
     // reply, and where it composes to no number it would fail every close,
     // so that nothing could be saved again. It is reported once and the
