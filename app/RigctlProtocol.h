@@ -76,6 +76,8 @@ public:
     Verdict append(QByteArrayView bytes);
     // The next complete line without its LF, or nothing.
     std::optional<QByteArray> takeLine();
+    // Whether bytes have come after the last LF.
+    bool holdsUnfinishedLine() const { return m_lineLength > 0; }
 
 private:
     QByteArray m_buffer;

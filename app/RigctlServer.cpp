@@ -10,19 +10,23 @@
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <algorithm>
 
 namespace {
 
-// What one readyRead takes from a client at most; the rest waits in the
-// system's buffers until the answers so far are queued.
+// What a client's line reader takes from its socket at a time, once the
+// lines before are answered; the rest waits in the system's buffers.
 constexpr qint64 ReadChunk = 16 * 1024;
 
 } // namespace
 
-TRigctlServer::TRigctlServer(TRigctlRig& rig, QObject* parent)
-    : QObject(parent), m_rig(rig), m_server(new QTcpServer(this))
+TRigctlServer::TRigctlServer(TRigctlRig& rig, std::chrono::milliseconds idleLimit, QObject* parent)
+    : QObject(parent), m_rig(rig), m_idleLimit(idleLimit), m_server(new QTcpServer(this)),
+      m_idleTimer(new QTimer(this))
 {
+    m_idleTimer->setSingleShot(true);
+    connect(m_idleTimer, &QTimer::timeout, this, &TRigctlServer::dropUnfinishedLines);
     connect(m_server, &QTcpServer::newConnection, this, &TRigctlServer::acceptClients);
 }
 
@@ -30,7 +34,7 @@ TRigctlServer::TRigctlServer(TRigctlRig& rig, QObject* parent)
 // none of them may call back into it.
 TRigctlServer::~TRigctlServer()
 {
-    for (const auto& [client, reader] : m_clients)
+    for (const auto& [client, connection] : m_clients)
         client->disconnect(this);
 }
 
@@ -59,46 +63,101 @@ quint16 TRigctlServer::serverPort() const
 void TRigctlServer::acceptClients()
 {
     while (QTcpSocket* client = m_server->nextPendingConnection()) {
-        if (clientCount() >= MaxClients) {
-            client->abort();
-            client->deleteLater();
-            continue;
-        }
-        m_clients.emplace(client, TRigctlLineReader());
+        if (clientCount() >= MaxClients)
+            dropLongestIdle();
+        Connection& connection = m_clients[client];
+        connection.lastLine = Clock::now();
         client->setReadBufferSize(ReadChunk);
-        connect(client, &QTcpSocket::readyRead, this, [this, client] { serve(client); });
+        connect(client, &QTcpSocket::readyRead, this, [this, client] { awaitTurn(client); });
         connect(client, &QTcpSocket::disconnected, this, [this, client] { drop(client); });
     }
 }
 
-// Answers every complete line received so far, in order. Stops at a client
-// that has quit, broken the limits or been dropped.
-void TRigctlServer::serve(QTcpSocket* client)
+void TRigctlServer::dropLongestIdle()
 {
-    const auto found = m_clients.find(client);
-    if (found == m_clients.end() || client->state() != QAbstractSocket::ConnectedState)
+    const auto longestIdle = std::ranges::min_element(
+        m_clients, {}, [](const auto& entry) { return entry.second.lastLine; });
+    drop(longestIdle->first);
+}
+
+// Queues the client for a turn, behind the others that wait.
+void TRigctlServer::awaitTurn(QTcpSocket* client)
+{
+    Connection& connection = m_clients.at(client);
+    if (connection.waitingForTurn)
         return;
-    TRigctlLineReader& reader = found->second;
-    while (client->bytesAvailable() > 0) {
-        const TRigctlLineReader::Verdict verdict = reader.append(client->read(ReadChunk));
-        while (const std::optional<QByteArray> line = reader.takeLine()) {
-            const TRigctlAnswer answer = answerRigctlLine(*line, m_rig);
-            if (!send(client, answer.text))
-                return;
-            if (answer.closeAfter) {
-                client->disconnectFromHost();
-                return;
+    connection.waitingForTurn = true;
+    m_turns.push_back(client);
+    postTurn();
+}
+
+void TRigctlServer::postTurn()
+{
+    if (m_turnPosted)
+        return;
+    m_turnPosted = true;
+    QMetaObject::invokeMethod(this, &TRigctlServer::serveTurn, Qt::QueuedConnection);
+}
+
+// Answers up to LinesPerTurn lines of the clients that wait, in turn. Posted
+// as an event, it runs after whatever was posted before it: a serial line's
+// events are never behind more than one turn.
+void TRigctlServer::serveTurn()
+{
+    m_turnPosted = false;
+    int lines = LinesPerTurn;
+    while (lines > 0 && !m_turns.empty()) {
+        QTcpSocket* client = m_turns.front();
+        m_turns.pop_front();
+        m_clients.at(client).waitingForTurn = false;
+        lines -= serve(client, lines);
+        // A client that used up the turn may have more; one that stopped
+        // short has none until its next readyRead.
+        if (lines == 0 && m_clients.contains(client))
+            awaitTurn(client);
+    }
+    if (!m_turns.empty())
+        postTurn();
+}
+
+// Answers up to `lines` complete lines received so far, in order; returns
+// how many it took. Stops at a client that has quit, broken the limits or
+// been dropped.
+int TRigctlServer::serve(QTcpSocket* client, int lines)
+{
+    if (client->state() != QAbstractSocket::ConnectedState)
+        return 0;
+    Connection& connection = m_clients.at(client);
+    int taken = 0;
+    while (taken < lines) {
+        const std::optional<QByteArray> line = connection.reader.takeLine();
+        if (!line) {
+            if (connection.brokeLimits) {
+                if (send(client, rigctlProtocolErrorAnswer()))
+                    client->disconnectFromHost();
+                return taken;
             }
+            if (client->bytesAvailable() == 0)
+                break;
+            connection.brokeLimits =
+                connection.reader.append(client->read(ReadChunk)) != TRigctlLineReader::Verdict::Ok;
+            watchUnfinishedLine(connection);
+            continue;
         }
-        if (verdict != TRigctlLineReader::Verdict::Ok) {
-            if (send(client, rigctlProtocolErrorAnswer()))
-                client->disconnectFromHost();
-            return;
+        ++taken;
+        connection.lastLine = Clock::now();
+        const TRigctlAnswer answer = answerRigctlLine(*line, m_rig);
+        if (!send(client, answer.text))
+            return taken;
+        if (answer.closeAfter) {
+            client->disconnectFromHost();
+            return taken;
         }
     }
     // The answers go out now, ahead of the repaints that a new dial has
     // queued; else they would wait for those.
     client->flush();
+    return taken;
 }
 
 // Queues an answer. A client that has gone, or that leaves more than
@@ -121,10 +180,47 @@ bool TRigctlServer::send(QTcpSocket* client, const QByteArray& answer)
     return false;
 }
 
+// Starts the idle limit when the client has begun a line and not ended it.
+void TRigctlServer::watchUnfinishedLine(Connection& connection)
+{
+    if (!connection.reader.holdsUnfinishedLine()) {
+        connection.unfinishedSince.reset();
+        return;
+    }
+    if (connection.unfinishedSince)
+        return;
+    connection.unfinishedSince = Clock::now();
+    if (!m_idleTimer->isActive())
+        m_idleTimer->start(m_idleLimit);
+}
+
+// Drops the clients whose unfinished line is older than the idle limit, and
+// waits for the next one to come of age.
+void TRigctlServer::dropUnfinishedLines()
+{
+    const Clock::time_point now = Clock::now();
+    std::vector<QTcpSocket*> expired;
+    std::optional<Clock::time_point> nextExpiry;
+    for (const auto& [client, connection] : m_clients) {
+        if (!connection.unfinishedSince)
+            continue;
+        const Clock::time_point expiry = *connection.unfinishedSince + m_idleLimit;
+        if (expiry <= now)
+            expired.push_back(client);
+        else
+            nextExpiry = std::min(nextExpiry.value_or(expiry), expiry);
+    }
+    for (QTcpSocket* client : expired)
+        drop(client);
+    if (nextExpiry)
+        m_idleTimer->start(std::chrono::ceil<std::chrono::milliseconds>(*nextExpiry - now));
+}
+
 void TRigctlServer::drop(QTcpSocket* client)
 {
     if (m_clients.erase(client) == 0)
         return;
+    std::erase(m_turns, client);
     client->disconnect(this);
     client->abort();
     client->deleteLater();

@@ -7,11 +7,15 @@
 
 #include <QObject>
 #include <QString>
+#include <chrono>
+#include <deque>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 
 class QTcpServer;
 class QTcpSocket;
+class QTimer;
 class TMainForm;
 struct CommandLineOptions;
 
@@ -20,18 +24,31 @@ struct CommandLineOptions;
 // the dial. Lives on the UI thread: every client is served there, one line
 // at a time, so the dial is only ever touched on that thread.
 //
+// The serial line must never wait for the network: a client's lines are
+// answered in turns, at most LinesPerTurn lines a turn, taken by the clients
+// with work in round robin; the event loop runs between turns, so the line,
+// the timers and the window are served in between however fast clients send.
+//
 // Bad clients cost nothing lasting: a line longer than
 // TRigctlLineReader::MaxLineLength or bytes that are not text are answered
 // with "RPRT -8" and the client is disconnected; a client that does not read
-// its answers is dropped once MaxQueuedBytes wait for it; clients beyond
-// MaxClients are turned away. Other clients go on as before.
+// its answers is dropped once MaxQueuedBytes wait for it; one that leaves a
+// line unfinished for the idle limit is dropped. At most MaxClients are
+// served: a newcomer to a full table takes the place of the client idle the
+// longest (since its last line, or since it connected), so that a working
+// client always gets in. Other clients go on as before.
 class TRigctlServer : public QObject
 {
 public:
     static constexpr int MaxClients = 64;
     static constexpr qint64 MaxQueuedBytes = 64 * 1024;
+    static constexpr int LinesPerTurn = 64;
+    // How long a connection may leave a line unfinished: Hamlib's clients
+    // send a line at a time, so one that takes this long holds a place.
+    static constexpr std::chrono::milliseconds DefaultIdleLimit = std::chrono::seconds(30);
 
-    explicit TRigctlServer(TRigctlRig& rig, QObject* parent = nullptr);
+    explicit TRigctlServer(TRigctlRig& rig, std::chrono::milliseconds idleLimit = DefaultIdleLimit,
+                           QObject* parent = nullptr);
     ~TRigctlServer() override;
 
     // Starts listening; false when the address cannot be bound (in use, not
@@ -43,15 +60,36 @@ public:
     int clientCount() const { return static_cast<int>(m_clients.size()); }
 
 private:
+    using Clock = std::chrono::steady_clock;
+
+    struct Connection
+    {
+        TRigctlLineReader reader;
+        bool brokeLimits = false; // the reader refused a byte: answer, then disconnect
+        bool waitingForTurn = false;
+        Clock::time_point lastLine; // of the last complete line, or of connecting
+        std::optional<Clock::time_point> unfinishedSince;
+    };
+
     void acceptClients();
-    void serve(QTcpSocket* client);
+    void dropLongestIdle();
+    void awaitTurn(QTcpSocket* client);
+    void postTurn();
+    void serveTurn();
+    int serve(QTcpSocket* client, int lines);
     bool send(QTcpSocket* client, const QByteArray& answer);
+    void watchUnfinishedLine(Connection& connection);
+    void dropUnfinishedLines();
     void drop(QTcpSocket* client);
 
     TRigctlRig& m_rig;
+    const std::chrono::milliseconds m_idleLimit;
     QTcpServer* m_server = nullptr;
+    QTimer* m_idleTimer = nullptr;
     QString m_addressError;
-    std::unordered_map<QTcpSocket*, TRigctlLineReader> m_clients;
+    std::unordered_map<QTcpSocket*, Connection> m_clients;
+    std::deque<QTcpSocket*> m_turns; // clients with lines to answer, next first
+    bool m_turnPosted = false;
 };
 
 // The dial of the main window, as the protocol sees it.

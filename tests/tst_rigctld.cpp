@@ -12,6 +12,8 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <functional>
 #include <memory>
 #include <sys/socket.h>
 #include <vector>
@@ -31,7 +33,10 @@ private slots:
     void dumpState();
     void limits_data();
     void limits();
-    void manyClientsAndTheLimit();
+    void fullTableLetsNewcomerIn_data();
+    void fullTableLetsNewcomerIn();
+    void unfinishedLineIsDroppedAtIdleLimit();
+    void floodIsAnsweredInTurns();
     void clientThatDoesNotReadIsDropped();
     void clientThatResetsWhileAnsweredIsDropped();
     void listenFailureIsReportedOnce_data();
@@ -44,7 +49,7 @@ private:
     QString settingsFile() const { return m_dir.filePath(QStringLiteral("quartzel.ini")); }
     void startWindow();
     void startService(const RigctldSetting& setting);
-    std::unique_ptr<QTcpSocket> connectClient();
+    std::unique_ptr<QTcpSocket> connectClient() const;
 
     QTemporaryDir m_dir;
     std::unique_ptr<TMainForm> m_form;
@@ -55,6 +60,32 @@ private:
 namespace {
 
 const RigctldSetting anyFreePort{true, QStringLiteral("127.0.0.1"), 0};
+
+std::unique_ptr<QTcpSocket> connectClient(quint16 port)
+{
+    auto client = std::make_unique<QTcpSocket>();
+    client->connectToHost(QHostAddress::LocalHost, port);
+    // The event loop runs meanwhile, so that the server can take it.
+    if (!QTest::qWaitFor([&] { return client->state() == QAbstractSocket::ConnectedState; }))
+        qWarning("a client did not connect");
+    return client;
+}
+
+// A dial at 14 070 000 Hz that counts its reads and calls back at the first.
+class CountingRig : public TRigctlRig
+{
+public:
+    std::optional<std::uint32_t> dialFrequency() const override
+    {
+        if (++reads == 1)
+            onFirstRead();
+        return 14'070'000;
+    }
+    void setDialFrequency(std::uint32_t) override {}
+
+    mutable int reads = 0;
+    std::function<void()> onFirstRead;
+};
 
 // Everything the client has received by now, added to `received`.
 QByteArray& receive(QTcpSocket& client, QByteArray& received)
@@ -99,14 +130,9 @@ void TestRigctld::startService(const RigctldSetting& setting)
     m_service = std::make_unique<TRigctlService>(*m_form, options);
 }
 
-std::unique_ptr<QTcpSocket> TestRigctld::connectClient()
+std::unique_ptr<QTcpSocket> TestRigctld::connectClient() const
 {
-    auto client = std::make_unique<QTcpSocket>();
-    client->connectToHost(QHostAddress::LocalHost, m_service->server()->serverPort());
-    // The event loop runs meanwhile, so that the server can take it.
-    if (!QTest::qWaitFor([&] { return client->state() == QAbstractSocket::ConnectedState; }))
-        qWarning("a client did not connect");
-    return client;
+    return ::connectClient(m_service->server()->serverPort());
 }
 
 void TestRigctld::commands_data()
@@ -252,19 +278,73 @@ void TestRigctld::limits()
     QCOMPARE(m_form->dialledFrequency(), QStringLiteral("014070000"));
 }
 
-void TestRigctld::manyClientsAndTheLimit()
+void TestRigctld::fullTableLetsNewcomerIn_data()
 {
+    QTest::addColumn<QByteArray>("sentByEach");
+    QTest::newRow("silent connections") << QByteArray();
+    QTest::newRow("connections with an unfinished line") << QByteArray("f");
+}
+
+// The newcomer takes the place of the client idle the longest, the first;
+// the others stay and are served.
+void TestRigctld::fullTableLetsNewcomerIn()
+{
+    QFETCH(QByteArray, sentByEach);
     std::vector<std::unique_ptr<QTcpSocket>> clients;
-    for (int i = 0; i < TRigctlServer::MaxClients; ++i)
+    for (int i = 0; i < TRigctlServer::MaxClients; ++i) {
         clients.push_back(connectClient());
+        clients.back()->write(sentByEach);
+    }
     QTRY_COMPARE(m_service->server()->clientCount(), TRigctlServer::MaxClients);
-    const std::unique_ptr<QTcpSocket> oneTooMany = connectClient();
-    QTRY_COMPARE(oneTooMany->state(), QAbstractSocket::UnconnectedState);
+    const std::unique_ptr<QTcpSocket> newcomer = connectClient();
+    newcomer->write("f\n");
+    QByteArray answered;
+    QTRY_COMPARE(receive(*newcomer, answered), QByteArray("14070000\n"));
+    QTRY_COMPARE(clients.front()->state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(m_service->server()->clientCount(), TRigctlServer::MaxClients);
     std::vector<QByteArray> received(clients.size());
-    for (const auto& client : clients)
-        client->write("f\n");
-    for (std::size_t i = 0; i < clients.size(); ++i)
+    for (std::size_t i = 1; i < clients.size(); ++i)
+        clients[i]->write(QByteArray("f\n").sliced(sentByEach.size()));
+    for (std::size_t i = 1; i < clients.size(); ++i)
         QTRY_COMPARE(receive(*clients[i], received[i]), QByteArray("14070000\n"));
+}
+
+// With the idle limit injected as 0: a connection with an unfinished line
+// goes at once, one whose lines are complete stays however long it is silent.
+void TestRigctld::unfinishedLineIsDroppedAtIdleLimit()
+{
+    TMainFormRig rig(*m_form);
+    TRigctlServer server(rig, std::chrono::milliseconds(0));
+    QVERIFY(server.listen(anyFreePort));
+    const std::unique_ptr<QTcpSocket> silent = ::connectClient(server.serverPort());
+    const std::unique_ptr<QTcpSocket> unfinished = ::connectClient(server.serverPort());
+    silent->write("f\n");
+    QByteArray received;
+    QTRY_COMPARE(receive(*silent, received), QByteArray("14070000\n"));
+    unfinished->write("f");
+    QTRY_COMPARE(unfinished->state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(server.clientCount(), 1);
+    silent->write("f\n");
+    QTRY_COMPARE(receive(*silent, received), QByteArray("14070000\n14070000\n"));
+}
+
+// Thousands of pipelined lines are answered in turns: an event posted while
+// the first is answered runs after at most one turn, not after the last line.
+void TestRigctld::floodIsAnsweredInTurns()
+{
+    CountingRig rig;
+    int readsBeforePostedEvent = -1;
+    rig.onFirstRead = [&] { QTimer::singleShot(0, [&] { readsBeforePostedEvent = rig.reads; }); };
+    TRigctlServer server(rig);
+    QVERIFY(server.listen(anyFreePort));
+    const std::unique_ptr<QTcpSocket> client = ::connectClient(server.serverPort());
+    constexpr int lines = 4000; // all in the server's first read
+    client->write(QByteArray("f\n").repeated(lines));
+    client->flush();
+    QByteArray received;
+    QTRY_COMPARE(receive(*client, received).size(), qsizetype(9 * lines));
+    QCOMPARE(received, QByteArray("14070000\n").repeated(lines));
+    QCOMPARE_LE(readsBeforePostedEvent, TRigctlServer::LinesPerTurn);
 }
 
 // Its answers pile up in the system's buffers, then in the server's queue
