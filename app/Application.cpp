@@ -25,7 +25,7 @@ bool screenCanShowWindows()
 
 void reportToOperator(const QString& text, const QString& detail)
 {
-    LogErrorMessage(text, detail);
+    logErrorMessage(text, detail);
     if (screenCanShowWindows()) {
         const std::unique_ptr<QMessageBox> box =
             newErrorMessageBox(text, detail, QApplication::activeWindow());
@@ -96,7 +96,7 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
     try {
         return QApplication::notify(receiver, event);
     } catch (...) {
-        ShowCurrentException();
+        showCurrentException();
     }
     return false;
 }
@@ -110,17 +110,17 @@ std::unique_ptr<QMessageBox> newErrorMessageBox(const QString& text, const QStri
     return box;
 }
 
-void ShowErrorMessage(const QString& text, const QString& detail)
+void showErrorMessage(const QString& text, const QString& detail)
 {
     errorSink()(text, detail);
 }
 
-void SetErrorMessageSink(ErrorMessageSink sink)
+void setErrorMessageSink(ErrorMessageSink sink)
 {
     errorSink() = sink ? std::move(sink) : ErrorMessageSink(reportToOperator);
 }
 
-void LogErrorMessage(const QString& text, const QString& detail)
+void logErrorMessage(const QString& text, const QString& detail)
 {
     QString line = QCoreApplication::applicationName() + QStringLiteral(": ") + text;
     if (!detail.isEmpty())
@@ -131,14 +131,14 @@ void LogErrorMessage(const QString& text, const QString& detail)
     std::fputs(line.toLocal8Bit().constData(), stderr);
 }
 
-void ShowCurrentException()
+void showCurrentException()
 {
     const ErrorMessage message = currentExceptionMessage();
-    ShowErrorMessage(message.text, message.detail);
+    showErrorMessage(message.text, message.detail);
 }
 
-void LogCurrentException()
+void logCurrentException()
 {
     const ErrorMessage message = currentExceptionMessage();
-    LogErrorMessage(message.text, message.detail);
+    logErrorMessage(message.text, message.detail);
 }

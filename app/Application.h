@@ -33,8 +33,8 @@ public:
 // error to standard error and, where a screen can show it, in a message box.
 // Tests replace the sink to capture messages instead.
 using ErrorMessageSink = std::function<void(const QString& text, const QString& detail)>;
-void ShowErrorMessage(const QString& text, const QString& detail = {});
-void SetErrorMessageSink(ErrorMessageSink sink);
+void showErrorMessage(const QString& text, const QString& detail = {});
+void setErrorMessageSink(ErrorMessageSink sink);
 
 // The message box of an error: `text`, and `detail` (when there is one) as
 // the box's detailed text, behind its "Show Details..." button.
@@ -44,19 +44,19 @@ std::unique_ptr<QMessageBox> newErrorMessageBox(const QString& text, const QStri
 // Writes the error to standard error as one line:
 // "<program>: <text> (<detail>)", or without the parentheses when there is no
 // detail.
-void LogErrorMessage(const QString& text, const QString& detail = {});
+void logErrorMessage(const QString& text, const QString& detail = {});
 
 // Shows, or only logs, the exception in flight (call from a catch block).
-void ShowCurrentException();
-void LogCurrentException();
+void showCurrentException();
+void logCurrentException();
 
 // Runs a handler and reports its error, so that it never unwinds through the
 // toolkit's own code that called the handler.
-template <class Handler> void ReportErrors(Handler&& handler)
+template <class Handler> void reportErrors(Handler&& handler)
 {
     try {
         handler();
     } catch (...) {
-        ShowCurrentException();
+        showCurrentException();
     }
 }

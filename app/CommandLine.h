@@ -40,21 +40,6 @@ struct ParsedCommandLine
 // QCoreApplication::arguments() gives them). Does not print or exit.
 ParsedCommandLine parseCommandLine(const QStringList& arguments);
 
-// For main(), before the application object exists, so that none of this
-// needs a display: answers --help and --version on standard output (exit
-// status 0), and a command line that is wrong with what is wrong and the help
-// hint on standard error (the usage status, 2); returns the exit status.
-// Returns nothing for a command line that starts the program, and for one
-// that may hold Qt's own options (such as -platform): their values are known
-// only once the application object has taken them out, and
-// processCommandLine() judges the rest then.
-std::optional<int> answerWithoutDisplay(int argc, char** argv);
-
-// For main(), after the application object exists: parses its arguments;
-// answers as answerWithoutDisplay() does and exits with that status, or
-// returns the options.
-CommandLineOptions processCommandLine();
-
 // Applies --port to the port list: a name already in the list is selected
 // where it stands, any other is appended. Returns the index to select, or
 // nothing when no port was given (keep the stored index).

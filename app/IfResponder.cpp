@@ -37,22 +37,22 @@ void TReceiveBuffer::keepTail()
         m_text.remove(0, m_text.size() - KeptBytes);
 }
 
-bool AppendReceived(TReceiveBuffer& buffer, QByteArray chunk, bool crlf)
+bool appendReceived(TReceiveBuffer& buffer, QByteArray chunk, bool crlf)
 {
     if (crlf && chunk.endsWith('\r'))
         chunk.append('\n');
     return buffer.append(chunk);
 }
 
-std::optional<QString> ReplyToQuery(const TReceiveBuffer& buffer, QString& frequencyString)
+std::optional<QString> replyToQuery(const TReceiveBuffer& buffer, QString& frequencyString)
 {
     if (!buffer.containsQuery())
         return std::nullopt;
-    PadFrequencyString(frequencyString);
-    return IfReply(frequencyString);
+    padFrequencyString(frequencyString);
+    return ifReply(frequencyString);
 }
 
-void PadFrequencyString(QString& frequencyString)
+void padFrequencyString(QString& frequencyString)
 {
     if (frequencyString.size() == 7)
         frequencyString.prepend(QStringLiteral("00"));
@@ -60,7 +60,7 @@ void PadFrequencyString(QString& frequencyString)
         frequencyString.prepend(QStringLiteral("0"));
 }
 
-QString IfReply(const QString& frequencyString)
+QString ifReply(const QString& frequencyString)
 {
     return QStringLiteral("IF00") + frequencyString + QStringLiteral("0010+0000000000010000000;");
 }

@@ -39,15 +39,15 @@ private:
 
 // Appends a received chunk as the responder takes it: with `crlf` set, a
 // chunk that ends in CR gains an LF. False when nothing changed.
-bool AppendReceived(TReceiveBuffer& buffer, QByteArray chunk, bool crlf);
+bool appendReceived(TReceiveBuffer& buffer, QByteArray chunk, bool crlf);
 
 // The reply to a buffer that holds "IF;", the frequency string padded in
 // place first; nothing when the buffer holds no query. The caller empties
 // the buffer once the reply has gone out.
-std::optional<QString> ReplyToQuery(const TReceiveBuffer& buffer, QString& frequencyString);
+std::optional<QString> replyToQuery(const TReceiveBuffer& buffer, QString& frequencyString);
 
 // Pads a div4 frequency string of 7 or 8 characters to nine, in place.
-void PadFrequencyString(QString& frequencyString);
+void padFrequencyString(QString& frequencyString);
 
 // The reply to "IF;": "IF00" + frequency string + the fixed tail.
-QString IfReply(const QString& frequencyString);
+QString ifReply(const QString& frequencyString);

@@ -52,7 +52,7 @@ int wheelDelta(QPoint angleDelta)
 
 } // namespace
 
-QString Div4FrequencyString(const QString& dialled)
+QString div4FrequencyString(const QString& dialled)
 {
     // N / 4 + 10000 = (N + 40000) / 4 exactly; the remainder decides the rounding.
     const std::int64_t quarters = std::int64_t{StrToInt(dialled)} + 40000;
@@ -69,8 +69,8 @@ TMainForm::TMainForm(const TMainFormSetup& setup, QWidget* parent)
     Q_INIT_RESOURCE(quartzel);
     buildFromForm();
     wireEvents();
-    ReportErrors([this] { FormCreate(this); });
-    ReportErrors([this] { applyCommandLine(); });
+    reportErrors([this] { FormCreate(this); });
+    reportErrors([this] { applyCommandLine(); });
 }
 
 // The port goes first, while the controls its handlers touch still exist: a
@@ -127,9 +127,9 @@ void TMainForm::wireEvents()
     wireDigits();
     wirePortPanel();
     connect(ui->btnSend, &QPushButton::clicked, this,
-            [this] { ReportErrors([this] { btnSendClick(ui->btnSend); }); });
+            [this] { reportErrors([this] { btnSendClick(ui->btnSend); }); });
     connect(ui->Edit1, &QLineEdit::returnPressed, this, [this] {
-        ReportErrors([this] {
+        reportErrors([this] {
             char key = '\r';
             Edit1KeyPress(ui->Edit1, key);
         });
@@ -167,24 +167,24 @@ void TMainForm::wirePortPanel()
 {
     Ui::MainForm& f = *ui;
     connect(f.btnConnect, &QPushButton::clicked, this,
-            [this] { ReportErrors([this] { btnConnectClick(ui->btnConnect); }); });
+            [this] { reportErrors([this] { btnConnectClick(ui->btnConnect); }); });
     connect(f.btnDisconnect, &QPushButton::clicked, this,
-            [this] { ReportErrors([this] { btnDisconnectClick(ui->btnDisconnect); }); });
+            [this] { reportErrors([this] { btnDisconnectClick(ui->btnDisconnect); }); });
     // Only the operator's choice applies a rate; selecting from code does not.
     connect(f.cbBaudRate, &QComboBox::activated, this,
-            [this] { ReportErrors([this] { cbBaudRateChange(ui->cbBaudRate); }); });
+            [this] { reportErrors([this] { cbBaudRateChange(ui->cbBaudRate); }); });
     // A check box runs its click handler whenever its state changes.
     connect(f.cbSetRTS, &QCheckBox::toggled, this,
-            [this] { ReportErrors([this] { cbSetRTSClick(ui->cbSetRTS); }); });
+            [this] { reportErrors([this] { cbSetRTSClick(ui->cbSetRTS); }); });
     connect(f.cbSetDTR, &QCheckBox::toggled, this,
-            [this] { ReportErrors([this] { cbSetDTRClick(ui->cbSetDTR); }); });
+            [this] { reportErrors([this] { cbSetDTRClick(ui->cbSetDTR); }); });
     TBComPort& port = *m_BComPort1;
     port.OnRxChar = [this](QObject* s, int count) { BComPort1RxChar(s, count); };
     port.OnCTSChange = [this](QObject* s, bool state) { BComPort1CTSChange(s, state); };
     port.OnDSRChange = [this](QObject* s, bool state) { BComPort1DSRChange(s, state); };
     port.OnRLSDChange = [this](QObject* s, bool state) { BComPort1RLSDChange(s, state); };
     port.OnEventsStopped = [this](QObject* s, const std::exception_ptr& reason) {
-        ReportErrors([&] { BComPort1EventsStopped(s, reason); });
+        reportErrors([&] { BComPort1EventsStopped(s, reason); });
     };
 }
 
@@ -205,11 +205,16 @@ void TMainForm::FormCreate(QObject* /*Sender*/)
             settingsFilePath(executableDir, QProcessEnvironment::systemEnvironment());
         startingFile = startingSettingsFile(m_setup.settingsFile, executableDir);
     }
+    // Read first, so that the rigctld listener finds the file's setting
+    // even when listing the ports fails.
+    m_storedSettings =
+        readStoredSettings(TIniFile(startingFile), PortSettings{m_dialledFrequency, m_portIndex,
+                                                                m_baudRateIndex, m_div4Mode});
     QStringList ports;
     ListSerialPorts(ports, m_setup.portListRoot);
     ui->cbPort->clear();
     ui->cbPort->addItems(ports);
-    readSettings(startingFile);
+    restoreSettings(startingFile);
     ShowCTS(false);
     ShowDSR(false);
     ShowRLSD(false);
@@ -219,22 +224,20 @@ void TMainForm::FormCreate(QObject* /*Sender*/)
 
 // ---- Settings ----
 
-void TMainForm::readSettings(const QString& fileName)
+void TMainForm::restoreSettings(const QString& fileName)
 {
     uncheckModeButtons();
-    const TIniFile file(fileName);
-    if (!file.exists()) {
+    if (!m_storedSettings.port) {
         applyDefaultSettings();
         return;
     }
-    PortSettings stored = readPortSettings(
-        file, PortSettings{m_dialledFrequency, m_portIndex, m_baudRateIndex, m_div4Mode});
+    PortSettings stored = *m_storedSettings.port;
     // A stored dial with a character that is not a digit would reach the
     // reply, and where it composes to no number it would fail every close,
     // so that nothing could be saved again. It is reported once and the
     // default dialled; the other settings are read on their own and stay.
     if (!isDialableFrequency(stored.frequency)) {
-        ShowErrorMessage(tr("The stored frequency '%1' has a character that is not a digit; "
+        showErrorMessage(tr("The stored frequency '%1' has a character that is not a digit; "
                             "014 070 000 Hz is dialled instead")
                              .arg(stored.frequency),
                          fileName);
@@ -305,7 +308,7 @@ void TMainForm::closeEvent(QCloseEvent* event)
         event->accept();
     } catch (...) {
         event->ignore();
-        ShowCurrentException();
+        showCurrentException();
     }
 }
 
@@ -336,7 +339,7 @@ void TMainForm::ComposeFrequency()
     m_dialledFrequency = concatenation;
     m_frequencyString = concatenation;
     if (ui->SDR->isChecked())
-        m_frequencyString = Div4FrequencyString(m_frequencyString);
+        m_frequencyString = div4FrequencyString(m_frequencyString);
     ui->StatusPanel1->setText(QStringLiteral("Ftx = ") +
                               QString::number(StrToInt(m_frequencyString)));
 }
@@ -418,7 +421,7 @@ void TMainForm::runModeClick(void (TMainForm::*handler)(QObject*), QObject* send
         if (m_checkingFromCode)
             m_modeClickError = std::current_exception();
         else
-            ShowCurrentException();
+            showCurrentException();
     }
 }
 
@@ -437,7 +440,7 @@ void TMainForm::BComPort1RxChar(QObject*, int Count)
 {
     QByteArray chunk;
     m_BComPort1->ReadText(chunk, Count);
-    if (AppendReceived(m_receiveBuffer, chunk, ui->cbCRLF->isChecked()))
+    if (appendReceived(m_receiveBuffer, chunk, ui->cbCRLF->isChecked()))
         Edit2Change(ui->Edit2);
 }
 
@@ -464,7 +467,7 @@ void TMainForm::showReply(const QString& reply, bool sent)
 // panel 2 (and in Edit1 while not connected), the lamp lit.
 void TMainForm::Edit2Change(QObject*)
 {
-    const std::optional<QString> reply = ReplyToQuery(m_receiveBuffer, m_frequencyString);
+    const std::optional<QString> reply = replyToQuery(m_receiveBuffer, m_frequencyString);
     if (!reply) {
         showReceiveBuffer();
         return;
@@ -525,7 +528,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
     // handles it once, at its first delivery, and consumes it.
     const auto* wheel = static_cast<QWheelEvent*>(event);
     bool handled = false;
-    ReportErrors([&] {
+    reportErrors([&] {
         FormMouseWheel(this, wheel->modifiers(), wheelDelta(wheel->angleDelta()),
                        wheel->globalPosition().toPoint(), handled);
     });

@@ -116,6 +116,8 @@ public:
     bool div4Mode() const { return m_div4Mode; }
     const TReceiveBuffer& receiveBuffer() const { return m_receiveBuffer; }
     const QString& settingsFile() const { return m_setup.settingsFile; }
+    // What start-up read from the settings file (FormCreate).
+    const StoredSettings& storedSettings() const { return m_storedSettings; }
 
     // The controls and components of the window, for wiring and for tests.
     Ui::MainForm& form() const { return *ui; }
@@ -135,7 +137,7 @@ private:
     void wireDigits();
     void wirePortPanel();
     void carry(TAdvSpinEdit* digitControl, TAdvSpinEdit* left);
-    void readSettings(const QString& fileName);
+    void restoreSettings(const QString& fileName);
     void applyStoredSettings(const PortSettings& stored);
     void applyDefaultSettings();
     void setDigitTexts(const QString& frequency);
@@ -150,6 +152,7 @@ private:
 
     std::unique_ptr<Ui::MainForm> ui;
     TMainFormSetup m_setup;
+    StoredSettings m_storedSettings;
     TBComPort* m_BComPort1 = nullptr;
     QTimer* m_Timer1 = nullptr;
     QElapsedTimer m_timer1Grid; // Timer1's ticks fall on multiples of 250 ms from here
@@ -166,4 +169,4 @@ private:
 
 // The div4 transform of a dialled frequency in hertz: "0" followed by
 // N / 4 + 10000 rounded half to even. Raises EConvertError on bad text.
-QString Div4FrequencyString(const QString& dialled);
+QString div4FrequencyString(const QString& dialled);

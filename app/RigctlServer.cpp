@@ -4,7 +4,6 @@
 
 #include "Application.h"
 #include "CommandLine.h"
-#include "IniFile.h"
 #include "Main.h"
 
 #include <QCoreApplication>
@@ -247,7 +246,7 @@ namespace {
 
 void reportCannotServe(const QString& where, const QString& reason)
 {
-    ShowErrorMessage(
+    showErrorMessage(
         QCoreApplication::translate("TRigctlServer", "Cannot serve Hamlib clients on %1: %2")
             .arg(where, reason));
 }
@@ -255,10 +254,9 @@ void reportCannotServe(const QString& where, const QString& reason)
 // What the file start-up read holds; nothing when it names no setting or
 // one that cannot be read (reported). An unreadable one is never written
 // back.
-std::optional<RigctldSetting> storedRigctldSetting(const TMainForm& form)
+std::optional<RigctldSetting> storedRigctldSetting(const StoredSettings& stored)
 {
-    const std::optional<QString> text = readRigctldText(TIniFile(
-        startingSettingsFile(form.settingsFile(), QCoreApplication::applicationDirPath())));
+    const std::optional<QString>& text = stored.rigctldText;
     if (!text)
         return std::nullopt;
     const std::optional<RigctldSetting> setting = parseRigctldSetting(*text);
@@ -270,7 +268,7 @@ std::optional<RigctldSetting> storedRigctldSetting(const TMainForm& form)
 
 } // namespace
 
-// The setting is read where start-up read the other settings, and written
+// The setting is the one start-up read with the other settings, and written
 // when the window closes, with them: written at once, it could leave a file
 // without [PORT] that the next start would read as 0 Hz. A setting read
 // from a file is written too: closing may write another file (the user's
@@ -279,7 +277,7 @@ TRigctlService::TRigctlService(TMainForm& form, const CommandLineOptions& option
     : m_form(form), m_rig(form)
 {
     const std::optional<RigctldSetting> setting =
-        options.rigctld ? options.rigctld : storedRigctldSetting(form);
+        options.rigctld ? options.rigctld : storedRigctldSetting(form.storedSettings());
     if (!setting)
         return;
     form.OnSaveSettings = [kept = *setting](TIniFile& file) { writeRigctldSetting(file, kept); };

@@ -106,12 +106,12 @@ private:
 
 // The listener for the window, as the settings file and the command line
 // ask for it; nothing when it is off (the default) or cannot listen. The
-// setting in effect, from the command line or else the settings file, is
-// kept: the window writes it with the other settings when it closes; when
-// neither names one, nothing is written. A stored setting that cannot be
-// read, or an address that cannot be bound, is reported once through
-// ShowErrorMessage; the panel works on without the listener. Must not
-// outlive the window.
+// setting in effect, from the command line or else the settings file as the
+// window read it at start-up (TMainForm::storedSettings), is kept: the window
+// writes it with the other settings when it closes; when neither names one,
+// nothing is written. A stored setting that cannot be read, or an address
+// that cannot be bound, is reported once through showErrorMessage; the panel
+// works on without the listener. Must not outlive the window.
 class TRigctlService
 {
 public:

@@ -21,6 +21,13 @@ PortSettings readPortSettings(const TIniFile& file, const PortSettings& current)
     return read;
 }
 
+StoredSettings readStoredSettings(const TIniFile& file, const PortSettings& current)
+{
+    if (!file.exists())
+        return {};
+    return {readPortSettings(file, current), readRigctldText(file)};
+}
+
 void writePortSettings(TIniFile& file, const PortSettings& settings)
 {
     using namespace SettingsKey;

@@ -67,6 +67,20 @@ void writeRigctldSetting(TIniFile& file, const RigctldSetting& setting);
 // value it has in `current`.
 PortSettings readPortSettings(const TIniFile& file, const PortSettings& current);
 
+// What start-up reads from the settings file, in one value: the window
+// starts from it, and the rigctld listener from the same file's setting.
+struct StoredSettings
+{
+    // Nothing when the file does not exist: the window's defaults apply.
+    std::optional<PortSettings> port;
+    // readRigctldText's: nothing when the file names no setting.
+    std::optional<QString> rigctldText;
+};
+
+// Reads the four settings as readPortSettings does, and the rigctld setting's
+// text.
+StoredSettings readStoredSettings(const TIniFile& file, const PortSettings& current);
+
 // Writes frequency, port, BaudRateIndex and div4 in this order. Raises
 // EIniFileException at the first write that fails; later keys are then not
 // written.

@@ -4,6 +4,7 @@
 #include "ASXPVS.h"
 #include "Application.h"
 #include "BCPort.h"
+#include "CommandLineAnswer.h"
 #include "RigctlServer.h"
 #include "RuntimeDirWarning.h"
 #include "TerminationSignals.h"
@@ -34,7 +35,7 @@ int saveForStop(TMainForm& window)
         window.FormClose(&window);
         return EXIT_SUCCESS;
     } catch (...) {
-        LogCurrentException();
+        logCurrentException();
         return EXIT_FAILURE;
     }
 }

@@ -61,7 +61,7 @@ int main(int argc, char** argv)
     Results results("unplug");
 
     QStringList messages;
-    SetErrorMessageSink([&messages](const QString& text, const QString&) { messages << text; });
+    setErrorMessageSink([&messages](const QString& text, const QString&) { messages << text; });
     QTemporaryDir directory;
     auto pty = std::make_unique<PtyPair>();
     TMainFormSetup setup;
@@ -125,6 +125,6 @@ int main(int argc, char** argv)
     results.figure("held while connected (last cycle)", describe(whileConnected));
     results.check("held before -> after the cycles", describe(before) + " -> " + describe(after),
                   "equal", released && sameHoldings(before, after));
-    SetErrorMessageSink(nullptr);
+    setErrorMessageSink(nullptr);
     return results.exitCode();
 }

@@ -21,7 +21,7 @@ std::optional<int> hexDigit(QChar c)
 
 // Hexadecimal input may fill all 32 bits ("$FFFFFFFF" is -1); decimal input
 // must fit the signed range.
-std::optional<int> parseInteger(const QString& text)
+std::optional<int> parseDecimalOrHexInteger(const QString& text)
 {
     qsizetype i = 0;
     const qsizetype n = text.size();
@@ -64,7 +64,7 @@ std::optional<int> parseInteger(const QString& text)
 
 bool TryStrToInt(const QString& text, int& value)
 {
-    const std::optional<int> parsed = parseInteger(text);
+    const std::optional<int> parsed = parseDecimalOrHexInteger(text);
     if (parsed)
         value = *parsed;
     return parsed.has_value();
@@ -72,7 +72,7 @@ bool TryStrToInt(const QString& text, int& value)
 
 int StrToInt(const QString& text)
 {
-    const std::optional<int> parsed = parseInteger(text);
+    const std::optional<int> parsed = parseDecimalOrHexInteger(text);
     if (!parsed)
         throw EConvertError(
             QStringLiteral("'%1' is not a valid integer value").arg(text).toStdString());

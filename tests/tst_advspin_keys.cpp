@@ -153,7 +153,7 @@ void TestAdvSpinKeys::init()
     reloadLocaleFormat();
     m_beeps = 0;
     m_keyPresses.clear();
-    SetMessageBeep([this] { ++m_beeps; });
+    setMessageBeep([this] { ++m_beeps; });
     m_panel = std::make_unique<Panel>();
     QVERIFY(QTest::qWaitForWindowActive(&m_panel->window));
     m_panel->edit->setFocus();
@@ -164,7 +164,7 @@ void TestAdvSpinKeys::init()
 void TestAdvSpinKeys::cleanup()
 {
     m_panel.reset();
-    SetMessageBeep(nullptr);
+    setMessageBeep(nullptr);
 }
 
 void TestAdvSpinKeys::digitControlStepKeys_data()

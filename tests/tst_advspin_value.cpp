@@ -97,12 +97,12 @@ void TestAdvSpinValue::init()
 {
     pinLocale(usEnglish);
     m_beeps = 0;
-    SetMessageBeep([this] { ++m_beeps; });
+    setMessageBeep([this] { ++m_beeps; });
 }
 
 void TestAdvSpinValue::cleanup()
 {
-    SetMessageBeep(nullptr);
+    setMessageBeep(nullptr);
 }
 
 void TestAdvSpinValue::valueWriteClamps_data()

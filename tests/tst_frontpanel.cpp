@@ -78,7 +78,7 @@ void TestFrontPanel::init()
     m_messages.clear();
     m_details.clear();
     m_received.clear();
-    SetErrorMessageSink([this](const QString& text, const QString& detail) {
+    setErrorMessageSink([this](const QString& text, const QString& detail) {
         m_messages << text;
         m_details << QString(detail).replace(m_pty->slavePath(), QStringLiteral("PTY"));
     });
@@ -104,7 +104,7 @@ void TestFrontPanel::cleanup()
 {
     m_form.reset();
     m_pty.reset();
-    SetErrorMessageSink(nullptr);
+    setErrorMessageSink(nullptr);
 }
 
 void TestFrontPanel::connectPanel()

@@ -106,16 +106,16 @@ void TestIfResponder::lineEndRule()
     QFETCH(bool, crlf);
     QFETCH(QByteArray, kept);
     TReceiveBuffer buffer;
-    QCOMPARE(AppendReceived(buffer, chunk, crlf), !chunk.isEmpty());
+    QCOMPARE(appendReceived(buffer, chunk, crlf), !chunk.isEmpty());
     QCOMPARE(buffer.text(), kept);
 }
 
 void TestIfResponder::replyOnlyToAQuery()
 {
     QString frequency = QStringLiteral("03527500");
-    QCOMPARE(ReplyToQuery(TReceiveBuffer("IF"), frequency), std::nullopt);
+    QCOMPARE(replyToQuery(TReceiveBuffer("IF"), frequency), std::nullopt);
     QCOMPARE(frequency, QStringLiteral("03527500")); // no query: not padded
-    QCOMPARE(ReplyToQuery(TReceiveBuffer("xIF;"), frequency),
+    QCOMPARE(replyToQuery(TReceiveBuffer("xIF;"), frequency),
              QStringLiteral("IF000035275000010+0000000000010000000;"));
     QCOMPARE(frequency, QStringLiteral("003527500"));
 }
@@ -140,7 +140,7 @@ void TestIfResponder::padding()
 {
     QFETCH(QString, frequency);
     QFETCH(QString, padded);
-    PadFrequencyString(frequency);
+    padFrequencyString(frequency);
     QCOMPARE(frequency, padded);
 }
 
@@ -162,8 +162,8 @@ void TestIfResponder::replyLayout()
 {
     QFETCH(QString, frequency);
     QFETCH(QString, reply);
-    QCOMPARE(IfReply(frequency), reply);
-    QCOMPARE(IfReply(frequency).size(), frequency.size() == 9 ? 38 : 35);
+    QCOMPARE(ifReply(frequency), reply);
+    QCOMPARE(ifReply(frequency).size(), frequency.size() == 9 ? 38 : 35);
 }
 
 QTEST_APPLESS_MAIN(TestIfResponder)

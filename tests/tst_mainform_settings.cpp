@@ -47,7 +47,7 @@ private:
 void TestMainFormSettings::init()
 {
     m_messages.clear();
-    SetErrorMessageSink([this](const QString& text, const QString&) { m_messages << text; });
+    setErrorMessageSink([this](const QString& text, const QString&) { m_messages << text; });
     QVERIFY(m_dir.isValid());
     QDir(m_dir.path()).removeRecursively();
     // Three ports as the kernel lists them: entries with a device link.
@@ -63,7 +63,7 @@ void TestMainFormSettings::init()
 void TestMainFormSettings::cleanup()
 {
     m_form.reset();
-    SetErrorMessageSink(nullptr);
+    setErrorMessageSink(nullptr);
 }
 
 void TestMainFormSettings::createForm(const CommandLineOptions& options)

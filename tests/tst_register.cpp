@@ -47,7 +47,7 @@ private:
 void TestRegister::init()
 {
     m_messages.clear();
-    SetErrorMessageSink([this](const QString& text, const QString&) { m_messages << text; });
+    setErrorMessageSink([this](const QString& text, const QString&) { m_messages << text; });
     TMainFormSetup setup;
     setup.settingsFile = m_dir.filePath(QStringLiteral("quartzel.ini"));
     setup.portListRoot = m_dir.path();
@@ -57,7 +57,7 @@ void TestRegister::init()
 void TestRegister::cleanup()
 {
     m_form.reset();
-    SetErrorMessageSink(nullptr);
+    setErrorMessageSink(nullptr);
 }
 
 void TestRegister::dial(const QString& nineDigits)
@@ -116,12 +116,12 @@ void TestRegister::div4Transform()
 {
     QFETCH(QString, dialled);
     QFETCH(QString, expected);
-    QCOMPARE(Div4FrequencyString(dialled), expected);
+    QCOMPARE(div4FrequencyString(dialled), expected);
 }
 
 void TestRegister::div4RejectsBadText()
 {
-    QVERIFY_THROWS_EXCEPTION(EConvertError, Div4FrequencyString(QStringLiteral("01407a000")));
+    QVERIFY_THROWS_EXCEPTION(EConvertError, div4FrequencyString(QStringLiteral("01407a000")));
 }
 
 void TestRegister::startsWithDefaultDial()

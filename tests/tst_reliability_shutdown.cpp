@@ -38,12 +38,12 @@ private:
 void TestReliabilityShutdown::init()
 {
     m_messages.clear();
-    SetErrorMessageSink([this](const QString& text, const QString&) { m_messages << text; });
+    setErrorMessageSink([this](const QString& text, const QString&) { m_messages << text; });
 }
 
 void TestReliabilityShutdown::cleanup()
 {
-    SetErrorMessageSink(nullptr);
+    setErrorMessageSink(nullptr);
 }
 
 void TestReliabilityShutdown::noTickAfterTheControlsAreGone_data()

@@ -42,10 +42,12 @@ private slots:
     void listenFailureIsReportedOnce_data();
     void listenFailureIsReportedOnce();
     void settingIsKeptBesidePortSection();
-    void settingFromBesideProgram_data();
-    void settingFromBesideProgram();
+    void storedSetting_data();
+    void storedSetting();
 
 private:
+    QString settingsFile() const { return m_dir.filePath(QStringLiteral("quartzel.ini")); }
+    void startWindow();
     void startService(const RigctldSetting& setting);
     std::unique_ptr<QTcpSocket> connectClient() const;
 
@@ -97,11 +99,8 @@ QByteArray& receive(QTcpSocket& client, QByteArray& received)
 void TestRigctld::init()
 {
     m_messages.clear();
-    SetErrorMessageSink([this](const QString& text, const QString&) { m_messages << text; });
-    TMainFormSetup setup;
-    setup.settingsFile = m_dir.filePath(QStringLiteral("quartzel.ini"));
-    setup.portListRoot = m_dir.path();
-    m_form = std::make_unique<TMainForm>(setup); // defaults: 014 070 000 Hz
+    setErrorMessageSink([this](const QString& text, const QString&) { m_messages << text; });
+    startWindow(); // no settings file: 014 070 000 Hz
     startService(anyFreePort);
 }
 
@@ -109,8 +108,18 @@ void TestRigctld::cleanup()
 {
     m_service.reset();
     m_form.reset();
-    QFile::remove(m_dir.filePath(QStringLiteral("quartzel.ini")));
-    SetErrorMessageSink(nullptr);
+    QFile::remove(settingsFile());
+    setErrorMessageSink(nullptr);
+}
+
+// A start of the program: the window reads the settings file.
+void TestRigctld::startWindow()
+{
+    m_service.reset();
+    TMainFormSetup setup;
+    setup.settingsFile = settingsFile();
+    setup.portListRoot = m_dir.path();
+    m_form = std::make_unique<TMainForm>(setup);
 }
 
 void TestRigctld::startService(const RigctldSetting& setting)
@@ -405,7 +414,7 @@ void TestRigctld::listenFailureIsReportedOnce()
 void TestRigctld::settingIsKeptBesidePortSection()
 {
     m_service.reset();
-    const QString ini = m_dir.filePath(QStringLiteral("quartzel.ini"));
+    const QString ini = settingsFile();
     const QByteArray stored = "[PORT]\nfrequency=014070000\nport=-1\nBaudRateIndex=6\ndiv4=1\n";
     writeBytes(ini, stored);
     QTcpServer probe;
@@ -417,49 +426,55 @@ void TestRigctld::settingIsKeptBesidePortSection()
     m_form->FormClose(m_form.get());
     QCOMPARE(readBytes(ini),
              stored + "\n[RIGCTLD]\nlisten=" + formatRigctldSetting(setting).toLatin1() + "\n");
-    m_service.reset();
+    startWindow();
     m_service = std::make_unique<TRigctlService>(*m_form, CommandLineOptions{});
     QVERIFY(m_service->server());
     QCOMPARE(m_service->server()->serverPort(), setting.port);
     QCOMPARE(m_messages, QStringList());
 }
 
-void TestRigctld::settingFromBesideProgram_data()
+void TestRigctld::storedSetting_data()
 {
-    QTest::addColumn<QString>("listen"); // "PORT": a free port
-    QTest::addColumn<bool>("kept");
+    QTest::addColumn<bool>("besideProgram"); // stored there, not in the settings file
+    QTest::addColumn<QString>("listen");     // "PORT": a free port
+    QTest::addColumn<bool>("listens");
+    QTest::addColumn<QString>("kept"); // in the settings file after closing; null: none
     QTest::addColumn<QStringList>("messages");
-    QTest::newRow("listens, and is kept in the user's file")
-        << "127.0.0.1:PORT" << true << QStringList();
-    QTest::newRow("host name: reported once, not listened on, not written")
-        << "localhost:4532" << false
+    QTest::newRow("listens, and is written back at close")
+        << false << "127.0.0.1:PORT" << true << "127.0.0.1:PORT" << QStringList();
+    QTest::newRow("host name: reported once, not listened on, left as stored")
+        << false << "localhost:4532" << false << "localhost:4532"
         << QStringList{"Cannot serve Hamlib clients on localhost:4532: not an IP address and "
                        "port, nor 'off'"};
+    QTest::newRow("only beside the program: not read, as the window does not read it")
+        << true << "127.0.0.1:PORT" << false << QString() << QStringList();
 }
 
-// The user has no settings file yet: start-up reads the one beside the
-// program, and the first close writes the user's own.
-void TestRigctld::settingFromBesideProgram()
+// The listener starts from the file that the window read at start-up, and
+// from nothing else.
+void TestRigctld::storedSetting()
 {
+    QFETCH(bool, besideProgram);
     QFETCH(QString, listen);
-    QFETCH(bool, kept);
+    QFETCH(bool, listens);
+    QFETCH(QString, kept);
     QFETCH(QStringList, messages);
-    m_service.reset();
     QTcpServer probe;
     QVERIFY(probe.listen(QHostAddress::LocalHost));
-    listen.replace(QStringLiteral("PORT"), QString::number(probe.serverPort()));
+    const QString port = QString::number(probe.serverPort());
+    listen.replace(QStringLiteral("PORT"), port);
+    kept.replace(QStringLiteral("PORT"), port);
     probe.close();
-    const QString besideProgram =
+    const QString besideProgramFile =
         QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("quartzel.ini"));
-    const auto removeBesideProgram = qScopeGuard([&] { QFile::remove(besideProgram); });
-    writeBytes(besideProgram, "[RIGCTLD]\nlisten=" + listen.toLatin1() + "\n");
+    const auto removeBesideProgram = qScopeGuard([&] { QFile::remove(besideProgramFile); });
+    writeBytes(besideProgram ? besideProgramFile : settingsFile(),
+               "[RIGCTLD]\nlisten=" + listen.toLatin1() + "\n");
+    startWindow();
     m_service = std::make_unique<TRigctlService>(*m_form, CommandLineOptions{});
-    QCOMPARE(m_service->server() != nullptr, kept);
+    QCOMPARE(m_service->server() != nullptr, listens);
     m_form->FormClose(m_form.get());
-    const QByteArray saved = readBytes(m_dir.filePath(QStringLiteral("quartzel.ini")));
-    const qsizetype section = saved.indexOf("[RIGCTLD]");
-    QCOMPARE(section < 0 ? QByteArray() : saved.sliced(section),
-             kept ? "[RIGCTLD]\nlisten=" + listen.toLatin1() + "\n" : QByteArray());
+    QCOMPARE(readRigctldText(TIniFile(settingsFile())).value_or(QString()), kept);
     QCOMPARE(m_messages, messages);
 }
 

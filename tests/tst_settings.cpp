@@ -56,6 +56,8 @@ private slots:
     void chooseLocation_data();
     void chooseLocation();
     void locationOnRealDirectories();
+    void startingFile_data();
+    void startingFile();
     void directoryWritable();
 
 private:
@@ -271,6 +273,33 @@ void TestSettings::locationOnRealDirectories()
     QCOMPARE(
         settingsFilePath(QStringLiteral("/proc"), environment(QString(), QStringLiteral("/h"))),
         QStringLiteral("/h/.config/quartzel/quartzel.ini"));
+}
+
+void TestSettings::startingFile_data()
+{
+    QTest::addColumn<bool>("userFileExists");
+    QTest::addColumn<bool>("besideProgramExists");
+    QTest::addColumn<bool>("readsBesideProgram");
+    QTest::newRow("the user's file exists: that one") << true << true << false;
+    QTest::newRow("only beside the program: that one") << false << true << true;
+    QTest::newRow("neither: the user's, not there yet") << false << false << false;
+}
+
+void TestSettings::startingFile()
+{
+    QFETCH(bool, userFileExists);
+    QFETCH(bool, besideProgramExists);
+    QFETCH(bool, readsBesideProgram);
+    const QString userFile = iniPath();
+    const QString programDir = m_dir->filePath(QStringLiteral("bin"));
+    const QString besideProgram = QDir(programDir).filePath(QStringLiteral("quartzel.ini"));
+    QVERIFY(QDir().mkpath(programDir));
+    if (userFileExists)
+        writeBytes(userFile, "[PORT]\n");
+    if (besideProgramExists)
+        writeBytes(besideProgram, "[PORT]\n");
+    QCOMPARE(startingSettingsFile(userFile, programDir),
+             readsBesideProgram ? besideProgram : userFile);
 }
 
 void TestSettings::directoryWritable()

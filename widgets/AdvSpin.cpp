@@ -27,7 +27,7 @@ void MessageBeep()
         beep();
 }
 
-void SetMessageBeep(std::function<void()> beep)
+void setMessageBeep(std::function<void()> beep)
 {
     beepFunction() = std::move(beep);
 }

@@ -23,7 +23,7 @@ enum TAdvSpinType { sptNormal, sptFloat, sptDate, sptTime, sptHex };
 // a step is refused or a character is rejected.
 void MessageBeep();
 // Replaces the beep, for example to count beeps in a test; an empty function silences it.
-void SetMessageBeep(std::function<void()> beep);
+void setMessageBeep(std::function<void()> beep);
 
 // A single-line numeric editor: integer, float, date, time or hexadecimal value, held as the text
 // of the edit box and stepped up and down by the buttons, the keys and the program.

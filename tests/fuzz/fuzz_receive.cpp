@@ -42,9 +42,9 @@ std::string toStd(QByteArrayView bytes)
 std::vector<std::string> receive(TReceiveBuffer& buffer, QString& frequencyString, QByteArray chunk,
                                  bool completeCrLf)
 {
-    if (!AppendReceived(buffer, std::move(chunk), completeCrLf))
+    if (!appendReceived(buffer, std::move(chunk), completeCrLf))
         return {};
-    const std::optional<QString> reply = ReplyToQuery(buffer, frequencyString);
+    const std::optional<QString> reply = replyToQuery(buffer, frequencyString);
     if (!reply)
         return {};
     buffer.clear();

@@ -38,8 +38,8 @@ bool nearlyEqual(double a, double b)
 
 void checkParsers(const QString& text, const LocaleFormat& format)
 {
-    if (const std::optional<int> value = parseInteger(text))
-        FUZZ_CHECK(parseInteger(QString::number(*value)) == value);
+    if (const std::optional<int> value = parseDecimalInteger(text))
+        FUZZ_CHECK(parseDecimalInteger(QString::number(*value)) == value);
     if (const std::optional<double> value = parseFloat(text, format.decimalSeparator)) {
         for (const int precision : {-1, 0, 3}) {
             const QString written = formatFloat(*value, precision, format.decimalSeparator);
@@ -104,7 +104,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     static QApplication application(*argc, *argv);
-    SetMessageBeep({});
+    setMessageBeep({});
     return 0;
 }
 

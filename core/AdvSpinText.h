@@ -36,7 +36,7 @@ void reloadLocaleFormat();
 // --- integers -------------------------------------------------------------------------------
 
 // A signed 32-bit decimal number after trimming blanks and control characters; no hex prefixes.
-std::optional<int> parseInteger(const QString& text);
+std::optional<int> parseDecimalInteger(const QString& text);
 // The value of an integer text: 0 when blank, the fallback when it does not convert.
 int readInteger(const QString& text, int fallback);
 // value + delta, limited to the 32-bit range instead of wrapping.

@@ -265,7 +265,7 @@ void reloadLocaleFormat()
 
 // --- integers -------------------------------------------------------------------------------
 
-std::optional<int> parseInteger(const QString& text)
+std::optional<int> parseDecimalInteger(const QString& text)
 {
     const QString t = trimmedText(text);
     qsizetype i = 0;
@@ -289,7 +289,7 @@ int readInteger(const QString& text, int fallback)
 {
     if (trimmedText(text).isEmpty())
         return 0;
-    return parseInteger(text).value_or(fallback);
+    return parseDecimalInteger(text).value_or(fallback);
 }
 
 int addSaturated(int value, double delta)
