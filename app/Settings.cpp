@@ -3,10 +3,10 @@
 #include "Settings.h"
 
 #include "IniFile.h"
+#include "IpAddress.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QHostAddress>
 #include <QTemporaryFile>
 #include <algorithm>
 
@@ -123,12 +123,12 @@ std::optional<RigctldSetting> parseRigctldSetting(const QString& text)
             setting.address = setting.address.sliced(1, setting.address.size() - 2);
         else if (setting.address.contains(u':'))
             return std::nullopt; // an IPv6 address needs its brackets
-        // Kept as Qt writes the address: Qt takes it with blanks and line
-        // breaks around it, which must not reach the settings file.
-        const QHostAddress address(setting.address);
-        if (address.isNull())
+        // Kept in one form, without the blanks and line breaks around it,
+        // which must not reach the settings file.
+        const std::optional<QString> address = canonicalIpAddress(setting.address);
+        if (!address)
             return std::nullopt;
-        setting.address = address.toString();
+        setting.address = *address;
     }
     const std::optional<quint16> port = portNumber(portText);
     if (!port)

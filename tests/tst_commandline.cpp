@@ -144,6 +144,13 @@ void TestCommandLine::rigctldOption_data()
     QTest::newRow("host name: not an address") << "localhost:4532" << QString();
     QTest::newRow("address with a line break: written without it") << "127.0.0.1\n:4532"
                                                                    << "127.0.0.1:4532";
+    QTest::newRow("IPv6 written in its shortest form") << "[0:0:0:0:0:0:0:1]:4532"
+                                                       << "[::1]:4532";
+    QTest::newRow("IPv4-mapped IPv6 with its IPv4 part dotted") << "[::FFFF:127.0.0.1]:4532"
+                                                                << "[::ffff:127.0.0.1]:4532";
+    QTest::newRow("short IPv4 form") << "127.1:4532" << QString();
+    QTest::newRow("IPv4 part above 255") << "256.0.0.1:4532" << QString();
+    QTest::newRow("IPv6 with two double colons") << "[1::2::3]:4532" << QString();
 }
 
 void TestCommandLine::rigctldOption()
