@@ -44,4 +44,5 @@ if(QUARTZEL_HARDENING AND CMAKE_SYSTEM_NAME STREQUAL "Linux" AND NOT QUARTZEL_SA
   list(JOIN hardening_cxxflags " " cxxflags)
   list(JOIN hardening_ldflags " " ldflags)
   message(STATUS "Debian's hardening flags: ${cppflags} ${cxxflags} ${ldflags}")
+  set(QUARTZEL_HARDENED ON)
 endif()
