@@ -2,8 +2,12 @@
 
 #include "RigctlProtocol.h"
 
-#include <QByteArrayList>
+#include "Version.h"
+
+#include <algorithm>
 #include <array>
+#include <charconv>
+#include <cmath>
 #include <utility>
 #include <vector>
 
@@ -12,53 +16,142 @@ namespace {
 // The fixed state of everything the panel has no notion of. Setting it to
 // what it already is succeeds; any other value is refused.
 constexpr char OurVfo[] = "VFOA";
-constexpr char FixedMode[] = "USB";
-constexpr int FixedPassband = 2400; // Hz
 
-// What the rig is, in the layout Hamlib 4.5's NET rigctl client parses:
-// protocol version 1, a model number (Hamlib has none for a bare dial; its
-// client does not use it), ITU region; the receive ranges (start, end, modes,
-// low and high power, VFOs, antennas), each list ending in a line of zeros:
-// one range 0..299 999 999 Hz in USB on VFO A, no transmit range; tuning
-// steps and filters per mode; no RIT, XIT, IF shift, announcements, preamp or
-// attenuator; no functions, levels or parameters; then settings up to "done".
-// "targetable_vfo=0x3" (frequency and mode) spares the client its switching
-// to VFO B and back when it opens.
-constexpr char DumpStateLines[] = "1\n"
-                                  "1\n"
-                                  "0\n"
-                                  "0.000000 299999999.000000 0x4 -1 -1 0x1 0x0\n"
-                                  "0 0 0 0 0 0 0\n"
-                                  "0 0 0 0 0 0 0\n"
-                                  "0x4 1\n"
-                                  "0 0\n"
-                                  "0x4 2400\n"
-                                  "0 0\n"
-                                  "0\n"
-                                  "0\n"
-                                  "0\n"
-                                  "0\n"
-                                  "\n"
-                                  "\n"
-                                  "0x0\n"
-                                  "0x0\n"
-                                  "0x0\n"
-                                  "0x0\n"
-                                  "0x0\n"
-                                  "0x0\n"
-                                  "vfo_ops=0x0\n"
-                                  "ptt_type=0x0\n"
-                                  "targetable_vfo=0x3\n"
-                                  "has_set_vfo=1\n"
-                                  "has_get_vfo=1\n"
-                                  "has_set_freq=1\n"
-                                  "has_get_freq=1\n"
-                                  "has_set_conf=0\n"
-                                  "has_get_conf=0\n"
-                                  "has_power2mW=0\n"
-                                  "has_mW2power=0\n"
-                                  "timeout=0\n"
-                                  "done\n";
+struct ModeName
+{
+    const char* name;
+    int bit;             // of Hamlib's mode mask
+    int defaultPassband; // Hz: what passband 0 asks for
+};
+
+// Hamlib's mode names, as its clients send and read them: the names Hamlib
+// 4.5 writes, then the other names it reads. The passband a client leaves
+// to the rig is the mode's usual width.
+constexpr std::array<ModeName, 44> ModeNames{{
+    {"AM", 0, 8000},       {"CW", 1, 500},         {"USB", 2, 2400},      {"LSB", 3, 2400},
+    {"RTTY", 4, 300},      {"FM", 5, 15000},       {"WFM", 6, 230000},    {"CWR", 7, 500},
+    {"RTTYR", 8, 300},     {"AMS", 9, 8000},       {"PKTLSB", 10, 2400},  {"PKTUSB", 11, 2400},
+    {"FM-D", 12, 15000},   {"ECSSUSB", 13, 2400},  {"ECSSLSB", 14, 2400}, {"FAX", 15, 2400},
+    {"SAM", 16, 8000},     {"SAL", 17, 8000},      {"SAH", 18, 8000},     {"DSB", 19, 8000},
+    {"FMN", 21, 12500},    {"AM-D", 22, 8000},     {"P25", 23, 12500},    {"D-STAR", 24, 12500},
+    {"DPMR", 25, 12500},   {"NXDN-VN", 26, 12500}, {"NXDN-N", 27, 12500}, {"DCR", 28, 12500},
+    {"AMN", 29, 6000},     {"PSK", 30, 2400},      {"PSKR", 31, 2400},    {"C4FM", 33, 12500},
+    {"PKTFMN", 34, 12500}, {"SPEC", 35, 2400},     {"CWN", 36, 250},      {"IQ", 37, 2400},
+    {"ISBUSB", 38, 2400},  {"ISBLSB", 39, 2400},   {"PKTFM", 12, 15000},  {"PKTAM", 22, 8000},
+    {"USB-D", 11, 2400},   {"LSB-D", 10, 2400},    {"CW-R", 7, 500},      {"RTTY-R", 8, 300},
+}};
+
+const ModeName* findMode(const QByteArray& name)
+{
+    for (const ModeName& mode : ModeNames) {
+        if (name == mode.name)
+            return &mode;
+    }
+    return nullptr;
+}
+
+QByteArray hexMask(std::uint64_t mask)
+{
+    return "0x" + QByteArray::number(static_cast<qulonglong>(mask), 16);
+}
+
+std::uint64_t allModes()
+{
+    std::uint64_t mask = 0;
+    for (const ModeName& mode : ModeNames)
+        mask |= std::uint64_t{1} << mode.bit;
+    return mask;
+}
+
+// One line per passband: the modes of `modes` whose usual width it is, as
+// Hamlib's client looks the width up when a client leaves it to the rig.
+QByteArray filterLines(std::uint64_t modes)
+{
+    std::vector<std::pair<int, std::uint64_t>> filters;
+    for (const ModeName& mode : ModeNames) {
+        if ((modes & std::uint64_t{1} << mode.bit) == 0)
+            continue;
+        auto same =
+            std::ranges::find(filters, mode.defaultPassband, &std::pair<int, std::uint64_t>::first);
+        if (same == filters.end())
+            same = filters.emplace(same, mode.defaultPassband, 0);
+        same->second |= std::uint64_t{1} << mode.bit;
+    }
+    QByteArray lines;
+    for (const auto& [passband, modesOfWidth] : filters)
+        lines += hexMask(modesOfWidth) + ' ' + QByteArray::number(passband) + '\n';
+    return lines;
+}
+
+// What the rig is, in the layout Hamlib's NET rigctl client parses:
+// protocol version 1, a model number (the dummy rig's: Hamlib has none for a
+// bare dial), ITU region; the receive ranges (start, end, modes, low and high
+// power, VFOs, antennas), each list ending in a line of zeros: one range
+// 0..299 999 999 Hz in every mode on VFO A, no transmit range; tuning steps
+// and filters per mode; no RIT, XIT, IF shift, announcements, preamp or
+// attenuator; no functions, levels or parameters. Hamlib 3's client reads
+// that far; Hamlib 4's reads settings up to "done", and 4.5's the model and
+// server lines among them. "targetable_vfo=0x3" (frequency and mode) spares
+// the client its switching to VFO B and back when it opens. Hamlib 3 reads
+// the masks as 32 bits, so its modes are the first 32.
+QByteArray dumpStateHead(std::uint64_t modeMask)
+{
+    const QByteArray modes = hexMask(modeMask);
+    return "1\n"
+           "1\n"
+           "0\n"
+           "0.000000 299999999.000000 " +
+           modes +
+           " -1 -1 0x1 0x0\n"
+           "0 0 0 0 0 0 0\n"
+           "0 0 0 0 0 0 0\n" +
+           modes +
+           " 1\n"
+           "0 0\n" +
+           filterLines(modeMask) +
+           "0 0\n"
+           "0\n"
+           "0\n"
+           "0\n"
+           "0\n"
+           "\n"
+           "\n"
+           "0x0\n"
+           "0x0\n"
+           "0x0\n"
+           "0x0\n"
+           "0x0\n"
+           "0x0\n";
+}
+
+QByteArray hamlib4DumpState()
+{
+    return dumpStateHead(allModes()) +
+           "vfo_ops=0x0\n"
+           "ptt_type=0x0\n"
+           "targetable_vfo=0x3\n"
+           "has_set_vfo=1\n"
+           "has_get_vfo=1\n"
+           "has_set_freq=1\n"
+           "has_get_freq=1\n"
+           "has_set_conf=0\n"
+           "has_get_conf=0\n"
+           "has_power2mW=0\n"
+           "has_mW2power=0\n"
+           "timeout=0\n"
+           "rig_model=1\n"
+           "rigctld_version=Quartzel " +
+           QByteArray(QuartzelVersion) +
+           "\n"
+           "done\n";
+}
+
+const QByteArray& dumpStateLines(bool hamlib4)
+{
+    static const QByteArray hamlib3 = dumpStateHead(allModes() & 0xffff'ffff);
+    static const QByteArray hamlib4Lines = hamlib4DumpState();
+    return hamlib4 ? hamlib4Lines : hamlib3;
+}
 
 // Hamlib's VFO names: our own VFO answers to these...
 constexpr std::array<const char*, 4> OurVfoNames{"VFOA", "currVFO", "VFO", "Main"};
@@ -108,14 +201,6 @@ constexpr std::array<Command, 14> Commands{{
     {0, "dump_state", 0, Kind::DumpState},
 }};
 
-struct Request
-{
-    char separator = 0; // 0: the default form; else the extended form's record separator
-    QByteArray name;    // the letter, or the long name without its backslash
-    bool longName = false;
-    QByteArrayList arguments;
-};
-
 // A command's outcome: the result code and, on success, the named values.
 struct Outcome
 {
@@ -141,15 +226,6 @@ bool isBlank(char c)
     return c == ' ' || c == '\t' || c == '\r';
 }
 
-QByteArrayView trimmed(QByteArrayView text)
-{
-    while (!text.isEmpty() && isBlank(text.front()))
-        text = text.sliced(1);
-    while (!text.isEmpty() && isBlank(text.back()))
-        text.chop(1);
-    return text;
-}
-
 QByteArrayList words(QByteArrayView text)
 {
     QByteArrayList result;
@@ -168,43 +244,22 @@ QByteArrayList words(QByteArrayView text)
 
 // '\' starts a long name; '?', '_' and '#' are short commands or comments
 // in Hamlib, so they do not choose the extended form.
-Request parseRequest(QByteArrayView line)
+bool choosesExtendedForm(char c)
 {
-    Request request;
-    const char first = line.front();
-    if (isPunctuation(first) && first != '\\' && first != '?' && first != '_' && first != '#') {
-        request.separator = first == '+' ? '\n' : first;
-        line = trimmed(line.sliced(1));
-    }
-    if (line.startsWith('\\')) {
-        request.longName = true;
-        // The name follows the backslash at once; "\ set_freq" names nothing.
-        if (line.size() > 1 && !isBlank(line[1])) {
-            request.arguments = words(line.sliced(1));
-            request.name = request.arguments.takeFirst();
-        }
-    } else if (!line.isEmpty()) {
-        request.name = line.first(1).toByteArray();
-        request.arguments = words(line.sliced(1));
-    }
-    return request;
+    return isPunctuation(c) && c != '\\' && c != '?' && c != '_' && c != '#';
 }
 
-const Command* findCommand(const Request& request)
+int findCommand(QByteArrayView name, bool longName)
 {
-    for (const Command& command : Commands) {
-        const bool named =
-            request.longName ? request.name == command.longName
-                             : command.letter != 0 && request.name == QByteArray(1, command.letter);
+    for (std::size_t i = 0; i < Commands.size(); ++i) {
+        const Command& command = Commands[i];
+        const bool named = longName
+                               ? name == command.longName
+                               : command.letter != 0 && name == QByteArrayView(&command.letter, 1);
         if (named)
-            return &command;
+            return static_cast<int>(i);
     }
-    return nullptr;
-}
-
-bool isQuit(const Request& request)
-{
-    return !request.longName && (request.name == "q" || request.name == "Q");
+    return -1;
 }
 
 template <std::size_t N>
@@ -227,11 +282,28 @@ RigctlResult selectVfo(const QByteArray& vfo)
                                         : RigctlResult::InvalidArgument;
 }
 
+// A number without its sign's '+', which the C library takes and
+// std::from_chars does not.
+QByteArrayView withoutPlus(QByteArrayView text)
+{
+    return text.startsWith('+') && !text.sliced(1).startsWith('-') ? text.sliced(1) : text;
+}
+
 std::optional<int> integer(const QByteArray& word)
 {
     bool ok = false;
     const int number = word.toInt(&ok);
     return ok ? std::optional<int>(number) : std::nullopt;
+}
+
+// As rigctld reads a passband: the whole number at the front of the word,
+// whatever follows it ("2400.7" is 2400).
+std::optional<int> leadingInteger(const QByteArray& word)
+{
+    const QByteArrayView text = withoutPlus(word);
+    int number = 0;
+    const auto [end, error] = std::from_chars(text.begin(), text.end(), number);
+    return error == std::errc() ? std::optional<int>(number) : std::nullopt;
 }
 
 Outcome failure(RigctlResult result)
@@ -269,15 +341,20 @@ Outcome setSplitVfo(const QByteArrayList& arguments)
     return failure(*split == 0 ? vfo : RigctlResult::FeatureNotAvailable);
 }
 
-// Passband 0 asks for the mode's default and -1 for no change.
-Outcome setMode(const QByteArrayList& arguments)
+// Passband 0 asks for the mode's usual width; a negative one (Hamlib's -1)
+// leaves the passband as it is.
+Outcome setMode(const QByteArrayList& arguments, TRigctlMode& remembered)
 {
-    const std::optional<int> passband = integer(arguments[1]);
-    if (!passband)
+    const ModeName* mode = findMode(arguments[0]);
+    const std::optional<int> passband = leadingInteger(arguments[1]);
+    if (!mode || !passband)
         return failure(RigctlResult::InvalidArgument);
-    const bool unchanged = arguments[0] == FixedMode &&
-                           (*passband == FixedPassband || *passband == 0 || *passband == -1);
-    return failure(unchanged ? RigctlResult::Ok : RigctlResult::FeatureNotAvailable);
+    remembered.name = mode->name;
+    if (*passband == 0)
+        remembered.passband = mode->defaultPassband;
+    else if (*passband > 0)
+        remembered.passband = *passband;
+    return {};
 }
 
 // PTT 0 is receiving; 1 to 3 are the ways of transmitting.
@@ -298,10 +375,11 @@ QByteArray report(RigctlResult result)
 // for a setter or a failure. The extended form echoes the command with its
 // arguments, then gives each value with its name, then the code, with the
 // separator after each record but the last, which ends in a line end.
-QByteArray format(const Request& request, const Command& command, const Outcome& outcome)
+QByteArray format(char separator, const Command& command, const QByteArrayList& arguments,
+                  const Outcome& outcome)
 {
     QByteArrayList records;
-    if (request.separator == 0) {
+    if (separator == 0) {
         if (outcome.result != RigctlResult::Ok || outcome.values.empty())
             return report(outcome.result) + '\n';
         for (const auto& [name, text] : outcome.values)
@@ -309,45 +387,103 @@ QByteArray format(const Request& request, const Command& command, const Outcome&
         return records.join('\n') + '\n';
     }
     QByteArray header = QByteArray(command.longName) + ':';
-    if (!request.arguments.isEmpty())
-        header += ' ' + request.arguments.join(' ');
+    if (!arguments.isEmpty())
+        header += ' ' + arguments.join(' ');
     records.append(header);
     if (outcome.result == RigctlResult::Ok) {
         for (const auto& [name, text] : outcome.values)
             records.append(QByteArray(name) + ": " + text);
     }
     records.append(report(outcome.result));
-    return records.join(request.separator) + '\n';
+    return records.join(separator) + '\n';
 }
 
 // rigctld answers chk_vfo with one line in either form.
-QByteArray answerChkVfo(const Request& request)
+QByteArray answerChkVfo(char separator)
 {
-    return request.separator != 0 ? "ChkVFO: 0\n" : "0\n";
+    return separator != 0 ? "ChkVFO: 0\n" : "0\n";
 }
 
 // dump_state's lines stay as they are between the header and the code.
-QByteArray answerDumpState(const Request& request)
+QByteArray answerDumpState(char separator, bool hamlib4)
 {
-    if (request.separator == 0)
-        return DumpStateLines;
-    return QByteArray("dump_state:") + request.separator + DumpStateLines +
-           report(RigctlResult::Ok) + '\n';
+    const QByteArray& lines = dumpStateLines(hamlib4);
+    if (separator == 0)
+        return lines;
+    return QByteArray("dump_state:") + separator + lines + report(RigctlResult::Ok) + '\n';
 }
 
-QByteArray answer(const Request& request, const Command& command, TRigctlRig& rig)
+} // namespace
+
+TRigctlAnswer TRigctlSession::answerLine(QByteArrayView line)
 {
-    const QByteArrayList& arguments = request.arguments;
+    TRigctlAnswer answer;
+    for (const QByteArray& lineWord : words(line)) {
+        QByteArrayView word = lineWord;
+        while (!word.isEmpty()) {
+            if (m_request.command >= 0) {
+                m_request.arguments.append(word.toByteArray());
+                word = {};
+            } else if (word.front() == '#') {
+                return answer; // a comment, to the end of the line
+            } else if (!takeCommand(word, word, answer)) {
+                return answer;
+            }
+            const int command = m_request.command;
+            if (command >= 0 && m_request.arguments.size() == Commands[command].argumentCount) {
+                answer.text += answerRequest();
+                m_request = {};
+            }
+        }
+    }
+    return answer;
+}
+
+// Starts the command that `word` names; `glued` is what follows a letter in
+// the word ("ff" is two commands). False when the rest of the line is not
+// read: the client quit, or named a command there is none of.
+bool TRigctlSession::takeCommand(QByteArrayView word, QByteArrayView& glued, TRigctlAnswer& answer)
+{
+    char separator = std::exchange(m_separator, 0);
+    if (choosesExtendedForm(word.front())) {
+        separator = word.front() == '+' ? '\n' : word.front();
+        word = word.sliced(1);
+        if (word.isEmpty()) {
+            m_separator = separator;
+            glued = {};
+            return true;
+        }
+    }
+    const bool longName = word.front() == '\\';
+    const QByteArrayView name = longName ? word.sliced(1) : word.first(1);
+    glued = longName ? QByteArrayView() : word.sliced(1);
+    if (!longName && (name == "q" || name == "Q")) {
+        answer.text += report(RigctlResult::Ok) + '\n';
+        answer.closeAfter = true;
+        return false;
+    }
+    const int command = findCommand(name, longName);
+    if (command < 0) {
+        answer.text += report(RigctlResult::NotImplemented) + '\n';
+        return false;
+    }
+    m_request = {command, separator, {}};
+    return true;
+}
+
+QByteArray TRigctlSession::answerRequest()
+{
+    const Command& command = Commands[m_request.command];
+    const char separator = m_request.separator;
+    const QByteArrayList& arguments = m_request.arguments;
     const auto formatted = [&](const Outcome& outcome) {
-        return format(request, command, outcome);
+        return format(separator, command, arguments, outcome);
     };
-    if (arguments.size() != command.argumentCount)
-        return formatted(failure(RigctlResult::InvalidArgument));
     switch (command.kind) {
     case Kind::GetFreq:
-        return formatted(getFrequency(rig));
+        return formatted(getFrequency(m_rig));
     case Kind::SetFreq:
-        return formatted(setFrequency(arguments[0], rig));
+        return formatted(setFrequency(arguments[0], m_rig));
     case Kind::GetVfo:
         return formatted(value("VFO", OurVfo));
     case Kind::SetVfo:
@@ -357,10 +493,11 @@ QByteArray answer(const Request& request, const Command& command, TRigctlRig& ri
     case Kind::SetSplitVfo:
         return formatted(setSplitVfo(arguments));
     case Kind::GetMode:
-        return formatted({RigctlResult::Ok,
-                          {{"Mode", FixedMode}, {"Passband", QByteArray::number(FixedPassband)}}});
+        return formatted(
+            {RigctlResult::Ok,
+             {{"Mode", m_mode.name}, {"Passband", QByteArray::number(m_mode.passband)}}});
     case Kind::SetMode:
-        return formatted(setMode(arguments));
+        return formatted(setMode(arguments, m_mode));
     case Kind::GetPtt:
         return formatted(value("PTT", "0"));
     case Kind::SetPtt:
@@ -370,27 +507,12 @@ QByteArray answer(const Request& request, const Command& command, TRigctlRig& ri
     case Kind::GetLockMode:
         return formatted(value("Locked", "0"));
     case Kind::ChkVfo:
-        return answerChkVfo(request);
+        m_askedChkVfo = true;
+        return answerChkVfo(separator);
     case Kind::DumpState:
-        return answerDumpState(request);
+        return answerDumpState(separator, m_askedChkVfo);
     }
     return formatted(failure(RigctlResult::NotImplemented)); // not reached: every kind returns
-}
-
-} // namespace
-
-TRigctlAnswer answerRigctlLine(QByteArrayView line, TRigctlRig& rig)
-{
-    line = trimmed(line);
-    if (line.isEmpty() || line.front() == '#')
-        return {};
-    const Request request = parseRequest(line);
-    if (isQuit(request))
-        return {report(RigctlResult::Ok) + '\n', true};
-    const Command* command = findCommand(request);
-    if (!command)
-        return {report(RigctlResult::NotImplemented) + '\n'};
-    return {answer(request, *command, rig)};
 }
 
 QByteArray rigctlProtocolErrorAnswer()
@@ -400,26 +522,13 @@ QByteArray rigctlProtocolErrorAnswer()
 
 std::optional<std::uint32_t> parseRigctlFrequency(QByteArrayView text)
 {
-    const qsizetype point = text.indexOf('.');
-    const QByteArrayView whole = point < 0 ? text : text.first(point);
-    const QByteArrayView fraction = point < 0 ? QByteArrayView() : text.sliced(point + 1);
-    if (whole.isEmpty() && fraction.isEmpty())
+    text = withoutPlus(text);
+    double hertz = 0;
+    const auto [end, error] = std::from_chars(text.begin(), text.end(), hertz);
+    if (error != std::errc() || end != text.end() || !std::isfinite(hertz))
         return std::nullopt;
-    std::uint64_t hertz = 0;
-    for (const char c : whole) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        hertz = hertz * 10 + std::uint64_t(c - '0');
-        if (hertz > RigctlHighestFrequency)
-            return std::nullopt;
-    }
-    for (const char c : fraction) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-    }
-    if (!fraction.isEmpty() && fraction.front() >= '5')
-        ++hertz;
-    if (hertz > RigctlHighestFrequency)
+    hertz = std::trunc(hertz);
+    if (hertz < 0 || hertz > RigctlHighestFrequency)
         return std::nullopt;
     return static_cast<std::uint32_t>(hertz);
 }

@@ -7,13 +7,14 @@
 // nothing but a frequency dial. No sockets here: the server feeds the lines
 // in and sends the answers out, so tests and the fuzz target drive it alone.
 //
-// Each command is one line: a letter ("f", "F 7074000") or a backslash and
-// the long name ("\get_freq", "\set_freq 7074000"), then its arguments. A
-// line that starts with another punctuation character asks for the extended
-// response form, with that character between the records ('+' means a line
-// end): "+f" is answered "get_freq:\nFrequency: 7074000\nRPRT 0\n".
+// A command is a letter ("f", "F 7074000") or a backslash and the long name
+// ("\get_freq", "\set_freq 7074000"), then its arguments. A command that
+// starts with another punctuation character asks for the extended response
+// form, with that character between the records ('+' means a line end):
+// "+f" is answered "get_freq:\nFrequency: 7074000\nRPRT 0\n".
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QByteArrayView>
 #include <cstdint>
 #include <optional>
@@ -43,21 +44,61 @@ enum class RigctlResult : int {
 
 struct TRigctlAnswer
 {
-    QByteArray text;         // the bytes to send; empty for a blank or comment line
+    QByteArray text;         // the bytes to send; empty when nothing is answered yet
     bool closeAfter = false; // the client said goodbye ("q")
 };
 
-// Answers one command line, given without its line end (a CR before it is
-// allowed). Anything may come in; the dial changes only on a valid set_freq.
-TRigctlAnswer answerRigctlLine(QByteArrayView line, TRigctlRig& rig);
+// The mode a client set last: remembered and answered to every client, never
+// applied, since the panel has no mode. Any of Hamlib's mode names.
+struct TRigctlMode
+{
+    QByteArray name = "USB";
+    int passband = 2400; // Hz
+};
+
+// One client's conversation. A line may hold several commands, separated by
+// blanks ("f f"); a command whose arguments are not all on its line takes
+// them from the lines that follow ("F", then "7074000"), as rigctld reads
+// them. Whether the client has asked "\chk_vfo" decides the layout of
+// "\dump_state": Hamlib 4 clients ask first, Hamlib 3 clients never do.
+class TRigctlSession
+{
+public:
+    TRigctlSession(TRigctlRig& rig, TRigctlMode& mode) : m_rig(rig), m_mode(mode) {}
+
+    // Answers the commands of one line, given without its line end (a CR
+    // before it is allowed). Anything may come in; the dial changes only on
+    // a valid set_freq, the mode only on a valid set_mode.
+    TRigctlAnswer answerLine(QByteArrayView line);
+
+private:
+    // The command being read: its table entry, form and arguments so far.
+    struct Request
+    {
+        int command = -1;   // -1: none
+        char separator = 0; // 0: the default form; else the extended form's record separator
+        QByteArrayList arguments;
+    };
+
+    bool takeCommand(QByteArrayView word, QByteArrayView& glued, TRigctlAnswer& answer);
+    QByteArray answerRequest();
+
+    TRigctlRig& m_rig;
+    TRigctlMode& m_mode;
+    Request m_request;
+    char m_separator = 0; // of a prefix sent alone ("+"), for the next command
+    bool m_askedChkVfo = false;
+};
 
 // The answer to a client that broke the limits of TRigctlLineReader, sent
 // before it is disconnected.
 QByteArray rigctlProtocolErrorAnswer();
 
-// The frequency of a set_freq argument: decimal digits with an optional
-// fraction ("7074000", "7074000.000000"), rounded to whole hertz, half up.
-// Nothing for anything else, and for a result above RigctlHighestFrequency.
+// The frequency of a set_freq argument, read as the C library reads a
+// number in the C locale (digits, a fraction, an exponent: "7074000",
+// "7074000.000000", "7.074e6") and cut to whole hertz, as rigctld does.
+// Nothing for anything else (trailing text, "nan", "inf", hexadecimal) and
+// for a result outside 0..RigctlHighestFrequency.
 std::optional<std::uint32_t> parseRigctlFrequency(QByteArrayView text);
 
 // Splits what a client sends into lines and keeps it to the protocol's

@@ -64,20 +64,22 @@ void TRigctlServer::acceptClients()
 {
     while (QTcpSocket* client = m_server->nextPendingConnection()) {
         if (clientCount() >= MaxClients)
-            dropLongestIdle();
-        Connection& connection = m_clients[client];
-        connection.lastLine = Clock::now();
+            makeRoom();
+        m_clients.try_emplace(client, m_rig, m_mode);
         client->setReadBufferSize(ReadChunk);
         connect(client, &QTcpSocket::readyRead, this, [this, client] { awaitTurn(client); });
         connect(client, &QTcpSocket::disconnected, this, [this, client] { drop(client); });
     }
 }
 
-void TRigctlServer::dropLongestIdle()
+// A connection that has never sent a line goes first, the oldest of them;
+// then the client idle the longest.
+void TRigctlServer::makeRoom()
 {
-    const auto longestIdle = std::ranges::min_element(
-        m_clients, {}, [](const auto& entry) { return entry.second.lastLine; });
-    drop(longestIdle->first);
+    const auto leaving = std::ranges::min_element(m_clients, {}, [](const auto& entry) {
+        return std::pair(entry.second.sentLine, entry.second.lastLine);
+    });
+    drop(leaving->first);
 }
 
 // Queues the client for a turn, behind the others that wait.
@@ -146,7 +148,8 @@ int TRigctlServer::serve(QTcpSocket* client, int lines)
         }
         ++taken;
         connection.lastLine = Clock::now();
-        const TRigctlAnswer answer = answerRigctlLine(*line, m_rig);
+        connection.sentLine = true;
+        const TRigctlAnswer answer = connection.session.answerLine(*line);
         if (!send(client, answer.text))
             return taken;
         if (answer.closeAfter) {

@@ -34,9 +34,11 @@ struct CommandLineOptions;
 // with "RPRT -8" and the client is disconnected; a client that does not read
 // its answers is dropped once MaxQueuedBytes wait for it; one that leaves a
 // line unfinished for the idle limit is dropped. At most MaxClients are
-// served: a newcomer to a full table takes the place of the client idle the
-// longest (since its last line, or since it connected), so that a working
-// client always gets in. Other clients go on as before.
+// served: a newcomer to a full table takes the place of the oldest
+// connection that has never sent a complete line, or, when every one has,
+// of the client idle the longest (since its last line); so a working client
+// always gets in, and is never put out by connections that send nothing.
+// Other clients go on as before. The mode a client sets is the same for all.
 class TRigctlServer : public QObject
 {
 public:
@@ -64,15 +66,19 @@ private:
 
     struct Connection
     {
+        Connection(TRigctlRig& rig, TRigctlMode& mode) : session(rig, mode) {}
+
         TRigctlLineReader reader;
+        TRigctlSession session;
         bool brokeLimits = false; // the reader refused a byte: answer, then disconnect
         bool waitingForTurn = false;
-        Clock::time_point lastLine; // of the last complete line, or of connecting
+        Clock::time_point lastLine = Clock::now(); // of the last complete line, or of connecting
+        bool sentLine = false;
         std::optional<Clock::time_point> unfinishedSince;
     };
 
     void acceptClients();
-    void dropLongestIdle();
+    void makeRoom();
     void awaitTurn(QTcpSocket* client);
     void postTurn();
     void serveTurn();
@@ -83,6 +89,7 @@ private:
     void drop(QTcpSocket* client);
 
     TRigctlRig& m_rig;
+    TRigctlMode m_mode;
     const std::chrono::milliseconds m_idleLimit;
     QTcpServer* m_server = nullptr;
     QTimer* m_idleTimer = nullptr;
