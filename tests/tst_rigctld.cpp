@@ -5,6 +5,7 @@
 #include "Main.h"
 #include "RigctlServer.h"
 #include "TestFiles.h"
+#include "Version.h"
 
 #include <QDir>
 #include <QScopeGuard>
@@ -30,7 +31,9 @@ private slots:
 
     void commands_data();
     void commands();
+    void dumpState_data();
     void dumpState();
+    void modeIsTheSameForEveryClient();
     void limits_data();
     void limits();
     void fullTableLetsNewcomerIn_data();
@@ -152,18 +155,27 @@ void TestRigctld::commands_data()
     row("\\get_freq", "\\get_freq\n", "14070000\n", start);
     row("F", "F 7074000\n", "RPRT 0\n", set);
     row("\\set_freq as Hamlib's client sends it", "\\set_freq 7074000.000000\n", "RPRT 0\n", set);
-    row("F rounds .5 up", "F 7073999.5\n", "RPRT 0\n", set);
-    row("F rounds .49 down", "F 7074000.49\n", "RPRT 0\n", set);
+    row("F cuts a fraction to the hertz", "F 7074000.9\n", "RPRT 0\n", set);
+    row("F with an exponent", "F 7.074e6\n", "RPRT 0\n", set);
+    row("F with a plus sign", "F +7074000\n", "RPRT 0\n", set);
     row("F 0", "F 0\n", "RPRT 0\n", "000000000");
     row("F top of the range", "F 299999999\n", "RPRT 0\n", "299999999");
     row("F above the range", "F 300000000\n", "RPRT -1\n", start);
-    row("F rounding above the range", "F 299999999.5\n", "RPRT -1\n", start);
+    row("F cut to the top of the range", "F 299999999.9\n", "RPRT 0\n", "299999999");
     row("F negative", "F -7074000\n", "RPRT -1\n", start);
     row("F not a number", "F 7O74000\n", "RPRT -1\n", start);
-    row("F with an exponent", "F 7e6\n", "RPRT -1\n", start);
+    row("F nan", "F nan\n", "RPRT -1\n", start);
+    row("F inf", "F inf\n", "RPRT -1\n", start);
+    row("F hexadecimal", "F 0x6BF0A0\n", "RPRT -1\n", start);
     row("F with trailing letters", "F 7074000Hz\n", "RPRT -1\n", start);
-    row("F without a value", "F\n", "RPRT -1\n", start);
-    row("F with two values", "F 7074000 1\n", "RPRT -1\n", start);
+    row("F, its value on a later line", "F\n\n7074000\n", "RPRT 0\n", set);
+    row("F, then an unknown command", "F 7074000 1\n", "RPRT 0\nRPRT -4\n", set);
+    row("two commands on a line", "f f\n", "14070000\n14070000\n", start);
+    row("two letters in a word", "ff\n", "14070000\n14070000\n", start);
+    row("forms mixed on a line", "+f f\n", "get_freq:\nFrequency: 14070000\nRPRT 0\n14070000\n",
+        start);
+    row("extended prefix alone", "+\nf\n", "get_freq:\nFrequency: 14070000\nRPRT 0\n", start);
+    row("unknown command ends the line", "x f\n", "RPRT -4\n", start);
     row("v", "v\n", "VFOA\n", start);
     row("\\get_vfo", "\\get_vfo\n", "VFOA\n", start);
     row("V to our VFO", "V VFOA\n", "RPRT 0\n", start);
@@ -175,8 +187,13 @@ void TestRigctld::commands_data()
     row("\\set_split_vfo on is refused", "\\set_split_vfo 1 VFOB\n", "RPRT -11\n", start);
     row("m", "m\n", "USB\n2400\n", start);
     row("\\get_mode", "\\get_mode\n", "USB\n2400\n", start);
-    row("M to the fixed mode", "M USB 0\n", "RPRT 0\n", start);
-    row("\\set_mode LSB is refused", "\\set_mode LSB 2400\n", "RPRT -11\n", start);
+    row("M data mode, passband unchanged", "M PKTUSB -1\nm\n", "RPRT 0\nPKTUSB\n2400\n", start);
+    row("M passband 0 is the mode's usual", "M CW 0\nm\n", "RPRT 0\nCW\n500\n", start);
+    row("\\set_mode with a passband", "\\set_mode LSB 1800\n+m\n",
+        "RPRT 0\nget_mode:\nMode: LSB\nPassband: 1800\nRPRT 0\n", start);
+    row("M passband read as rigctld reads it", "M AM 6000.5\nm\n", "RPRT 0\nAM\n6000\n", start);
+    row("M another name Hamlib reads", "M PKTFM 0\nm\n", "RPRT 0\nPKTFM\n15000\n", start);
+    row("M not a mode name", "M usb 2400\nm\n", "RPRT -1\nUSB\n2400\n", start);
     row("M with a bad passband", "M USB wide\n", "RPRT -1\n", start);
     row("t", "t\n", "0\n", start);
     row("\\get_ptt", "\\get_ptt\n", "0\n", start);
@@ -188,6 +205,7 @@ void TestRigctld::commands_data()
     // answer to the next command.
     row("\\get_lock_mode: one line", "\\get_lock_mode\n", "0\n", start);
     row("q", "q\n", "RPRT 0\n", start, true);
+    row("q ends the line", "q f\n", "RPRT 0\n", start, true);
     row("+f", "+f\n", "get_freq:\nFrequency: 14070000\nRPRT 0\n", start);
     row(";\\get_freq", ";\\get_freq\n", "get_freq:;Frequency: 14070000;RPRT 0\n", start);
     row("+F", "+F 7074000\n", "set_freq: 7074000\nRPRT 0\n", set);
@@ -224,20 +242,49 @@ void TestRigctld::commands()
         QCOMPARE(client->state(), QAbstractSocket::ConnectedState);
 }
 
-// What Hamlib 4.5's client parses: one receive range 0..299 999 999 Hz,
-// and the settings up to "done".
+void TestRigctld::dumpState_data()
+{
+    QTest::addColumn<QByteArray>("asked");
+    QTest::addColumn<QByteArrayList>("lastLines");
+    QTest::newRow("Hamlib 3 client: up to the parameters")
+        << QByteArray() << QByteArrayList{"0x0", "0x0", "0x0", ""};
+    QTest::newRow("Hamlib 4 client, after chk_vfo: up to done")
+        << QByteArray("\\chk_vfo\n")
+        << QByteArrayList{"rig_model=1", "rigctld_version=Quartzel " + QByteArray(QuartzelVersion),
+                          "done", ""};
+}
+
+// One receive range 0..299 999 999 Hz in every mode, in the layout each
+// client reads, in either form.
 void TestRigctld::dumpState()
 {
+    QFETCH(QByteArray, asked);
+    QFETCH(QByteArrayList, lastLines);
     const std::unique_ptr<QTcpSocket> client = connectClient();
-    client->write("\\dump_state\n+\\dump_state\n");
+    client->write(asked + "\\dump_state\n+\\dump_state\n");
     QByteArray received;
-    QTRY_VERIFY(receive(*client, received).endsWith("done\nRPRT 0\n"));
-    const QList<QByteArray> lines = received.split('\n');
-    QCOMPARE(lines.mid(0, 5),
-             (QList<QByteArray>{"1", "1", "0", "0.000000 299999999.000000 0x4 -1 -1 0x1 0x0",
-                                "0 0 0 0 0 0 0"}));
-    const qsizetype plainEnd = received.indexOf("done\n") + 5;
-    QCOMPARE(received.sliced(plainEnd), "dump_state:\n" + received.first(plainEnd) + "RPRT 0\n");
+    QTRY_VERIFY(receive(*client, received).endsWith("\nRPRT 0\n"));
+    received.remove(0, asked.isEmpty() ? 0 : 2); // chk_vfo's "0"
+    const QByteArrayList lines = received.split('\n');
+    QCOMPARE(lines.mid(0, 5), (QList<QByteArray>{"1", "1", "0", lines[3], "0 0 0 0 0 0 0"}));
+    QVERIFY2(lines[3].startsWith("0.000000 299999999.000000 0x"), lines[3]);
+    const qsizetype plainEnd = received.indexOf("dump_state:\n");
+    const QByteArray plain = received.first(plainEnd);
+    QCOMPARE(plain.split('\n').sliced(plain.count('\n') + 1 - lastLines.size()), lastLines);
+    QCOMPARE(received.sliced(plainEnd), "dump_state:\n" + plain + "RPRT 0\n");
+}
+
+// The mode is the rig's, not the connection's: the next client reads it.
+void TestRigctld::modeIsTheSameForEveryClient()
+{
+    const std::unique_ptr<QTcpSocket> setter = connectClient();
+    setter->write("M PKTUSB 3000\n");
+    QByteArray set;
+    QTRY_COMPARE(receive(*setter, set), QByteArray("RPRT 0\n"));
+    const std::unique_ptr<QTcpSocket> reader = connectClient();
+    reader->write("m\n");
+    QByteArray read;
+    QTRY_COMPARE(receive(*reader, read), QByteArray("PKTUSB\n3000\n"));
 }
 
 void TestRigctld::limits_data()
@@ -281,32 +328,46 @@ void TestRigctld::limits()
 void TestRigctld::fullTableLetsNewcomerIn_data()
 {
     QTest::addColumn<QByteArray>("sentByEach");
-    QTest::newRow("silent connections") << QByteArray();
-    QTest::newRow("connections with an unfinished line") << QByteArray("f");
+    QTest::addColumn<bool>("firstWorks"); // the first has had a line answered
+    QTest::newRow("silent connections: the oldest goes") << QByteArray() << false;
+    QTest::newRow("connections with an unfinished line: the oldest goes")
+        << QByteArray("f") << false;
+    QTest::newRow("a working client idle the longest stays, the oldest silent one goes")
+        << QByteArray() << true;
 }
 
-// The newcomer takes the place of the client idle the longest, the first;
-// the others stay and are served.
+// The newcomer takes the place of the oldest connection that never sent a
+// line; the others stay and are served.
 void TestRigctld::fullTableLetsNewcomerIn()
 {
     QFETCH(QByteArray, sentByEach);
+    QFETCH(bool, firstWorks);
     std::vector<std::unique_ptr<QTcpSocket>> clients;
+    QByteArray firstAnswered;
     for (int i = 0; i < TRigctlServer::MaxClients; ++i) {
         clients.push_back(connectClient());
-        clients.back()->write(sentByEach);
+        clients.back()->write(i == 0 && firstWorks ? QByteArray("f\n") : sentByEach);
+        if (i == 0 && firstWorks)
+            QTRY_COMPARE(receive(*clients.back(), firstAnswered), QByteArray("14070000\n"));
     }
     QTRY_COMPARE(m_service->server()->clientCount(), TRigctlServer::MaxClients);
     const std::unique_ptr<QTcpSocket> newcomer = connectClient();
     newcomer->write("f\n");
     QByteArray answered;
     QTRY_COMPARE(receive(*newcomer, answered), QByteArray("14070000\n"));
-    QTRY_COMPARE(clients.front()->state(), QAbstractSocket::UnconnectedState);
+    const std::size_t leaving = firstWorks ? 1 : 0;
+    QTRY_COMPARE(clients[leaving]->state(), QAbstractSocket::UnconnectedState);
     QCOMPARE(m_service->server()->clientCount(), TRigctlServer::MaxClients);
     std::vector<QByteArray> received(clients.size());
-    for (std::size_t i = 1; i < clients.size(); ++i)
-        clients[i]->write(QByteArray("f\n").sliced(sentByEach.size()));
-    for (std::size_t i = 1; i < clients.size(); ++i)
-        QTRY_COMPARE(receive(*clients[i], received[i]), QByteArray("14070000\n"));
+    for (std::size_t i = 0; i < clients.size(); ++i) {
+        if (i != leaving)
+            clients[i]->write(
+                QByteArray("f\n").sliced(i == 0 && firstWorks ? 0 : sentByEach.size()));
+    }
+    for (std::size_t i = 0; i < clients.size(); ++i) {
+        if (i != leaving)
+            QTRY_COMPARE(receive(*clients[i], received[i]), QByteArray("14070000\n"));
+    }
 }
 
 // With the idle limit injected as 0: a connection with an unfinished line
