@@ -27,6 +27,8 @@ private slots:
     void readAndSetWithHamlib();
     void refusedValuesChangeNothing_data();
     void refusedValuesChangeNothing();
+    void clientSettings_data();
+    void clientSettings();
     void thirtyTwoClientsAtOnce();
     void busyPortIsReportedOnce();
 
@@ -185,6 +187,41 @@ void TestRigctldHamlib::refusedValuesChangeNothing()
     }
     QCOMPARE(rigctl({"f"}), QByteArray("14070000\n"));
     QCOMPARE(ifReply(), replyAtDefaultDial);
+}
+
+void TestRigctldHamlib::clientSettings_data()
+{
+    QTest::addColumn<QStringList>("setting");
+    QTest::addColumn<QByteArray>("printed"); // part of what rigctl prints for it
+    QTest::addColumn<QStringList>("reading");
+    QTest::addColumn<QByteArray>("read");
+    QTest::newRow("mode Data/Pkt, passband unchanged")
+        << QStringList{"M", "PKTUSB", "-1"} << QByteArray() << QStringList{"m"}
+        << QByteArray("PKTUSB\n2400\n");
+    QTest::newRow("mode with its usual passband") << QStringList{"M", "CW", "0"} << QByteArray()
+                                                  << QStringList{"m"} << QByteArray("CW\n500\n");
+    QTest::newRow("frequency with an exponent and a fraction")
+        << QStringList{"F", "7.0740009e6"} << QByteArray() << QStringList{"f"}
+        << QByteArray("7074000\n");
+    QTest::newRow("split refused")
+        << QStringList{"S", "1", "VFOB"} << QByteArray("Feature not available") << QStringList{"s"}
+        << QByteArray("0\nVFOA\n");
+    QTest::newRow("PTT refused") << QStringList{"T", "1"} << QByteArray("Feature not available")
+                                 << QStringList{"t"} << QByteArray("0\n");
+}
+
+// What a client sets is read back by the next one; the mode never reaches
+// the line.
+void TestRigctldHamlib::clientSettings()
+{
+    QFETCH(QStringList, setting);
+    QFETCH(QByteArray, printed);
+    QFETCH(QStringList, reading);
+    QFETCH(QByteArray, read);
+    const QByteArray answer = rigctl(setting);
+    QVERIFY2(printed.isEmpty() ? answer.isEmpty() : answer.contains(printed), answer.constData());
+    QCOMPARE(rigctl(reading), read);
+    QCOMPARE(ifReply(), setting.front() == "F" ? replyAt7074000 : replyAtDefaultDial);
 }
 
 void TestRigctldHamlib::thirtyTwoClientsAtOnce()
