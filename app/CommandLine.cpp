@@ -38,7 +38,8 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
             "CommandLine",
             "Let programs that use Hamlib (model 2, NET rigctl) read and set the frequency over "
             "TCP on [<address>:]<port>, address 127.0.0.1 unless given (rigctld's usual port is "
-            "4532); 'off' stops it. Kept in quartzel.ini."),
+            "4532); 'off' stops it. The mode a program sets is remembered, not applied. Kept in "
+            "quartzel.ini."),
         QStringLiteral("[address:]port"));
     parser.addOption(portOption);
     parser.addOption(connectOption);

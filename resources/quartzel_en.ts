@@ -28,7 +28,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Let programs that use Hamlib (model 2, NET rigctl) read and set the frequency over TCP on [&lt;address&gt;:]&lt;port&gt;, address 127.0.0.1 unless given (rigctld&apos;s usual port is 4532); &apos;off&apos; stops it. Kept in quartzel.ini.</source>
+        <source>Let programs that use Hamlib (model 2, NET rigctl) read and set the frequency over TCP on [&lt;address&gt;:]&lt;port&gt;, address 127.0.0.1 unless given (rigctld&apos;s usual port is 4532); &apos;off&apos; stops it. The mode a program sets is remembered, not applied. Kept in quartzel.ini.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>

@@ -28,8 +28,8 @@
         <translation>Подробнее см. «--help».</translation>
     </message>
     <message>
-        <source>Let programs that use Hamlib (model 2, NET rigctl) read and set the frequency over TCP on [&lt;address&gt;:]&lt;port&gt;, address 127.0.0.1 unless given (rigctld&apos;s usual port is 4532); &apos;off&apos; stops it. Kept in quartzel.ini.</source>
-        <translation>Дать программам, работающим через Hamlib (модель 2, NET rigctl), читать и задавать частоту по TCP на [&lt;address&gt;:]&lt;port&gt;; без адреса — 127.0.0.1 (обычный порт rigctld — 4532); «off» отключает. Сохраняется в quartzel.ini.</translation>
+        <source>Let programs that use Hamlib (model 2, NET rigctl) read and set the frequency over TCP on [&lt;address&gt;:]&lt;port&gt;, address 127.0.0.1 unless given (rigctld&apos;s usual port is 4532); &apos;off&apos; stops it. The mode a program sets is remembered, not applied. Kept in quartzel.ini.</source>
+        <translation>Дать программам, работающим через Hamlib (модель 2, NET rigctl), читать и задавать частоту по TCP на [&lt;address&gt;:]&lt;port&gt;; без адреса — 127.0.0.1 (обычный порт rigctld — 4532); «off» отключает. Режим, заданный программой, запоминается, но не применяется. Сохраняется в quartzel.ini.</translation>
     </message>
     <message>
         <source>Option &apos;rigctld&apos; needs [address:]port with an IP address and a port from 1 to 65535, or &apos;off&apos;.</source>
