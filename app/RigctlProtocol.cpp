@@ -432,6 +432,7 @@ TRigctlAnswer TRigctlSession::answerLine(QByteArrayView line)
             const int command = m_request.command;
             if (command >= 0 && m_request.arguments.size() == Commands[command].argumentCount) {
                 answer.text += answerRequest();
+                ++answer.commands;
                 m_request = {};
             }
         }

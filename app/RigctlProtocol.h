@@ -46,6 +46,7 @@ struct TRigctlAnswer
 {
     QByteArray text;         // the bytes to send; empty when nothing is answered yet
     bool closeAfter = false; // the client said goodbye ("q")
+    int commands = 0;        // how many commands were answered
 };
 
 // The mode a client set last: remembered and answered to every client, never

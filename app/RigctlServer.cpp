@@ -115,7 +115,7 @@ void TRigctlServer::serveTurn()
         lines -= serve(client, lines);
         // A client that used up the turn may have more; one that stopped
         // short has none until its next readyRead.
-        if (lines == 0 && m_clients.contains(client))
+        if (lines <= 0 && m_clients.contains(client))
             awaitTurn(client);
     }
     if (!m_turns.empty())
@@ -123,8 +123,8 @@ void TRigctlServer::serveTurn()
 }
 
 // Answers up to `lines` complete lines received so far, in order; returns
-// how many it took. Stops at a client that has quit, broken the limits or
-// been dropped.
+// how many it took, a line of several commands counting as that many. Stops
+// at a client that has quit, broken the limits or been dropped.
 int TRigctlServer::serve(QTcpSocket* client, int lines)
 {
     if (client->state() != QAbstractSocket::ConnectedState)
@@ -146,10 +146,10 @@ int TRigctlServer::serve(QTcpSocket* client, int lines)
             watchUnfinishedLine(connection);
             continue;
         }
-        ++taken;
         connection.lastLine = Clock::now();
         connection.sentLine = true;
         const TRigctlAnswer answer = connection.session.answerLine(*line);
+        taken += std::max(1, answer.commands);
         if (!send(client, answer.text))
             return taken;
         if (answer.closeAfter) {

@@ -25,9 +25,10 @@ struct CommandLineOptions;
 // at a time, so the dial is only ever touched on that thread.
 //
 // The serial line must never wait for the network: a client's lines are
-// answered in turns, at most LinesPerTurn lines a turn, taken by the clients
-// with work in round robin; the event loop runs between turns, so the line,
-// the timers and the window are served in between however fast clients send.
+// answered in turns, at most LinesPerTurn lines a turn (a line of several
+// commands counts as that many), taken by the clients with work in round
+// robin; the event loop runs between turns, so the line, the timers and the
+// window are served in between however fast clients send.
 //
 // Bad clients cost nothing lasting: a line longer than
 // TRigctlLineReader::MaxLineLength or bytes that are not text are answered

@@ -39,6 +39,7 @@ private slots:
     void fullTableLetsNewcomerIn_data();
     void fullTableLetsNewcomerIn();
     void unfinishedLineIsDroppedAtIdleLimit();
+    void floodIsAnsweredInTurns_data();
     void floodIsAnsweredInTurns();
     void clientThatDoesNotReadIsDropped();
     void clientThatResetsWhileAnsweredIsDropped();
@@ -389,22 +390,32 @@ void TestRigctld::unfinishedLineIsDroppedAtIdleLimit()
     QTRY_COMPARE(receive(*silent, received), QByteArray("14070000\n14070000\n"));
 }
 
-// Thousands of pipelined lines are answered in turns: an event posted while
-// the first is answered runs after at most one turn, not after the last line.
+void TestRigctld::floodIsAnsweredInTurns_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<int>("commandsPerLine");
+    QTest::newRow("pipelined lines") << QByteArray("f\n") << 1;
+    QTest::newRow("lines of 32 commands") << QByteArray("f ").repeated(32) + "\n" << 32;
+}
+
+// Thousands of pipelined commands are answered in turns: an event posted
+// while the first is answered runs after at most one turn, not after the last.
 void TestRigctld::floodIsAnsweredInTurns()
 {
+    QFETCH(QByteArray, line);
+    QFETCH(int, commandsPerLine);
     CountingRig rig;
     int readsBeforePostedEvent = -1;
     rig.onFirstRead = [&] { QTimer::singleShot(0, [&] { readsBeforePostedEvent = rig.reads; }); };
     TRigctlServer server(rig);
     QVERIFY(server.listen(anyFreePort));
     const std::unique_ptr<QTcpSocket> client = ::connectClient(server.serverPort());
-    constexpr int lines = 4000; // all in the server's first read
-    client->write(QByteArray("f\n").repeated(lines));
+    constexpr int commands = 4000;
+    client->write(line.repeated(commands / commandsPerLine)); // all in the server's first read
     client->flush();
     QByteArray received;
-    QTRY_COMPARE(receive(*client, received).size(), qsizetype(9 * lines));
-    QCOMPARE(received, QByteArray("14070000\n").repeated(lines));
+    QTRY_COMPARE(receive(*client, received).size(), qsizetype(9 * commands));
+    QCOMPARE(received, QByteArray("14070000\n").repeated(commands));
     QCOMPARE_LE(readsBeforePostedEvent, TRigctlServer::LinesPerTurn);
 }
 
