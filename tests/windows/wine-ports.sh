@@ -1,5 +1,5 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# shellcheck shell=bash
+# shellcheck shell=bash disable=SC2154 # the caller sets run
 
 # What the tests under wine share, sourced by run-under-wine.sh and
 # test-installer.sh: a wine prefix whose COM ports are mapped to
