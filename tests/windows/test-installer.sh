@@ -37,6 +37,8 @@ cleanup() {
     rm -rf "$run"
 }
 trap cleanup EXIT
+# A test stopped from outside (timeout, Ctrl+C) cleans up too: the mount above all.
+trap 'exit 130' INT TERM
 
 pass() { echo "PASS  $1"; }
 fail() {
