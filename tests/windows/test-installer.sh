@@ -31,9 +31,10 @@ program_dir="$WINEPREFIX/drive_c/Program Files/Quartzel"
 readonly_mount=""
 failures=0
 
+# wine first: a program still running from the mount keeps it busy.
 cleanup() {
-    [ -z "$readonly_mount" ] || umount "$readonly_mount" 2>/dev/null || true
     stop_wine_and_ptys
+    [ -z "$readonly_mount" ] || umount "$readonly_mount" 2>/dev/null || true
     rm -rf "$run"
 }
 trap cleanup EXIT
