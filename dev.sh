@@ -7,6 +7,10 @@
 #   ./dev.sh start [program options]   build the program and start the front panel
 #   ./dev.sh test                      build everything and run every test through ctest
 #   ./dev.sh install [package ...]     install the packages of the tests and these
+#   ./dev.sh windows                   cross-build the Windows program and its installer
+#                                      into build-windows/ (the first run builds Qt for
+#                                      Windows, 20-35 minutes, then keeps it in ~/.cache)
+#   ./dev.sh windows test              the same, then the Windows tests under wine
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -23,6 +27,12 @@ build_packages=(cmake ninja-build g++ qt6-base-dev libxkbcommon-dev fonts-libera
 # clang-format for the formatting check of .ci/run.
 test_packages=(desktop-file-utils appstream lintian man-db systemd xvfb xauth xdotool x11-utils
                libhamlib-utils clang-format)
+
+# What the Windows build and its tests under wine need besides: the mingw-w64
+# cross compiler of the posix thread model, NSIS for the installer, wine, and
+# socat for the pseudo-terminals that stand in for COM ports. Qt for Windows
+# is built by packaging/windows/build-qt.sh from Debian's source.
+windows_packages=(g++-mingw-w64-x86-64-posix nsis wine64 wine socat gcc libc6-dev)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then
@@ -85,9 +95,30 @@ run_tests() {
     ctest --test-dir "$build" --output-on-failure --timeout 600
 }
 
+# The Windows program and its installer, cross-built against the cached Qt.
+build_windows() {
+    install_packages "${build_packages[@]}" "${windows_packages[@]}"
+    local qt
+    qt=$("$here/packaging/windows/build-qt.sh" | tail -1)
+    cmake -S "$here" -B "$here/build-windows" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-x86_64.cmake" -DCMAKE_PREFIX_PATH="$qt" \
+        -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+        -DBUILD_TESTING=OFF -DQUARTZEL_WERROR=ON
+    cmake --build "$here/build-windows" --parallel --target installer
+    echo "dev.sh: the installer is $(ls "$here"/build-windows/Quartzel-*-setup.exe)"
+}
+
+windows() {
+    build_windows
+    [ "${1:-}" = test ] || return 0
+    "$here/tests/windows/run-under-wine.sh"
+    "$here/tests/windows/test-installer.sh" "$here"/build-windows/Quartzel-*-setup.exe
+}
+
 case "${1:-}" in
     start) shift; start "$@" ;;
     test) run_tests ;;
     install) shift; install_packages "${build_packages[@]}" "${test_packages[@]}" "$@" ;;
-    *) echo "usage: ./dev.sh start [options] | ./dev.sh test | ./dev.sh install [package ...]" >&2; exit 64 ;;
+    windows) shift; windows "$@" ;;
+    *) echo "usage: ./dev.sh start [options] | ./dev.sh test | ./dev.sh install [package ...] | ./dev.sh windows [test]" >&2; exit 64 ;;
 esac

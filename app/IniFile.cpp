@@ -206,14 +206,16 @@ void insertLines(Document& doc, std::size_t at, const std::vector<QString>& text
 }
 
 // Raises the write error with what the system said about the step that
-// failed: "<step> <path>: <reason>". Qt's file classes leave the errno of the
-// failing call in place; Qt's own wording stands in where none was set.
+// failed: "<step> <path>: <reason>", with paths as the system writes them.
+// Qt's file classes leave the errno of the failing call in place; Qt's own
+// wording stands in where none was set.
 [[noreturn]] void refuse(const QString& fileName, const char* step, const QString& path, int error,
                          const QString& qtReason)
 {
     const QString reason = error != 0 ? QString::fromLocal8Bit(std::strerror(error)) : qtReason;
     throw EIniFileException(fileName,
-                            QStringLiteral("%1 %2: %3").arg(QLatin1String(step), path, reason));
+                            QStringLiteral("%1 %2: %3")
+                                .arg(QLatin1String(step), QDir::toNativeSeparators(path), reason));
 }
 
 void save(const QString& fileName, const Document& doc)
@@ -248,7 +250,9 @@ void save(const QString& fileName, const Document& doc)
 } // namespace
 
 EIniFileException::EIniFileException(const QString& path, const QString& detail)
-    : std::runtime_error(QStringLiteral("Unable to write to %1").arg(path).toStdString()),
+    : std::runtime_error(QStringLiteral("Unable to write to %1")
+                             .arg(QDir::toNativeSeparators(path))
+                             .toStdString()),
       m_detail(detail)
 {
 }

@@ -66,18 +66,6 @@ std::optional<quint16> portNumber(const QString& text)
     return static_cast<quint16>(port);
 }
 
-QString userConfigDir(const QProcessEnvironment& environment)
-{
-    // Relative values of XDG_CONFIG_HOME are invalid and are ignored.
-    const QString xdg = environment.value(QStringLiteral("XDG_CONFIG_HOME"));
-    if (!xdg.isEmpty() && QDir::isAbsolutePath(xdg))
-        return xdg;
-    QString home = environment.value(QStringLiteral("HOME"));
-    if (home.isEmpty())
-        home = QDir::homePath();
-    return QDir(home).filePath(QStringLiteral(".config"));
-}
-
 } // namespace
 
 QString chooseSettingsFilePath(const QString& executableDir, bool executableDirWritable,
@@ -85,8 +73,7 @@ QString chooseSettingsFilePath(const QString& executableDir, bool executableDirW
 {
     if (executableDirWritable)
         return QDir(executableDir).filePath(SettingsFileName);
-    return QDir(userConfigDir(environment))
-        .filePath(QStringLiteral("quartzel/") + SettingsFileName);
+    return QDir(userSettingsDirectory(environment)).filePath(SettingsFileName);
 }
 
 bool isDirectoryWritable(const QString& directory)

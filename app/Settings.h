@@ -100,11 +100,16 @@ std::array<QString, FrequencyDigitCount> spreadFrequency(const QString& stored);
 bool isDialableFrequency(const QString& stored);
 
 // Where the settings file lives: "quartzel.ini" in the executable's
-// directory when a file can be written there, else in the user's
-// configuration directory, $XDG_CONFIG_HOME/quartzel/ or else
-// $HOME/.config/quartzel/ (an installed program). Looks at the file system
+// directory when a file can be written there, else in
+// userSettingsDirectory() (an installed program). Looks at the file system
 // (a probe file, removed at once).
 QString settingsFilePath(const QString& executableDir, const QProcessEnvironment& environment);
+
+// The user's own folder for the settings file of a program that cannot write
+// beside itself: on POSIX systems $XDG_CONFIG_HOME/quartzel or else
+// $HOME/.config/quartzel, on Windows %APPDATA%\Quartzel. Each system's
+// UserSettingsDirectory_<system>.cpp defines it.
+QString userSettingsDirectory(const QProcessEnvironment& environment);
 
 // The same choice with the file-system fact given.
 QString chooseSettingsFilePath(const QString& executableDir, bool executableDirWritable,

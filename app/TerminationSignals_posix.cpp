@@ -3,10 +3,12 @@
 #include "TerminationSignals.h"
 
 #include <QSocketNotifier>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <poll.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -76,23 +78,60 @@ void installHandler(int signal)
 
 } // namespace
 
+class TerminationSignals::Watch
+{
+public:
+    Watch(QObject* owner, std::function<void()> onSignal, std::function<void()> onPending);
+    ~Watch();
+
+    void ignoreLaterSignals();
+
+private:
+    void watch();
+    void passOn();
+    void takeRequests();
+
+    const std::function<void()> m_onSignal;
+    const std::function<void()> m_onPending;
+    // The watching thread wakes the UI thread through [0], a notifier reads [1].
+    int m_uiWake[2] = {-1, -1};
+    QSocketNotifier* m_uiNotifier = nullptr;
+    std::atomic<bool> m_uiCallPending = false;
+    std::atomic<bool> m_quit = false;
+    std::thread m_watcher;
+};
+
 TerminationSignals::TerminationSignals(std::function<void()> onSignal,
                                        std::function<void()> onPending, QObject* parent)
-    : QObject(parent), m_onSignal(std::move(onSignal)), m_onPending(std::move(onPending))
+    : QObject(parent),
+      m_watch(std::make_unique<Watch>(this, std::move(onSignal), std::move(onPending)))
+{
+}
+
+TerminationSignals::~TerminationSignals() = default;
+
+void TerminationSignals::ignoreLaterSignals()
+{
+    m_watch->ignoreLaterSignals();
+}
+
+TerminationSignals::Watch::Watch(QObject* owner, std::function<void()> onSignal,
+                                 std::function<void()> onPending)
+    : m_onSignal(std::move(onSignal)), m_onPending(std::move(onPending))
 {
     setAction(SIGXFSZ, SIG_IGN);
     if ((signalPipe[0] < 0 && !openPipe(signalPipe)) || !openPipe(m_uiWake))
         return;
     // What an earlier instance of this process left unread is no request to this one.
     drain(signalPipe[1]);
-    m_uiNotifier = new QSocketNotifier(m_uiWake[1], QSocketNotifier::Read, this);
-    connect(m_uiNotifier, &QSocketNotifier::activated, this, &TerminationSignals::takeRequests);
+    m_uiNotifier = new QSocketNotifier(m_uiWake[1], QSocketNotifier::Read, owner);
+    QObject::connect(m_uiNotifier, &QSocketNotifier::activated, owner, [this] { takeRequests(); });
     for (const int signal : stopSignals)
         installHandler(signal);
     m_watcher = std::thread([this] { watch(); });
 }
 
-TerminationSignals::~TerminationSignals()
+TerminationSignals::Watch::~Watch()
 {
     ignoreLaterSignals();
     delete m_uiNotifier;
@@ -102,7 +141,7 @@ TerminationSignals::~TerminationSignals()
     }
 }
 
-void TerminationSignals::ignoreLaterSignals()
+void TerminationSignals::Watch::ignoreLaterSignals()
 {
     for (const int signal : stopSignals)
         setAction(signal, SIG_IGN);
@@ -113,7 +152,7 @@ void TerminationSignals::ignoreLaterSignals()
     m_watcher.join();
 }
 
-void TerminationSignals::watch()
+void TerminationSignals::Watch::watch()
 {
     for (;;) {
         pollfd readable{signalPipe[1], POLLIN, 0};
@@ -125,7 +164,7 @@ void TerminationSignals::watch()
     }
 }
 
-void TerminationSignals::passOn()
+void TerminationSignals::Watch::passOn()
 {
     if (m_onPending)
         m_onPending();
@@ -135,7 +174,7 @@ void TerminationSignals::passOn()
 
 // A request that comes after the drain, before the flag is cleared, is
 // served by the call that follows.
-void TerminationSignals::takeRequests()
+void TerminationSignals::Watch::takeRequests()
 {
     drain(m_uiWake[1]);
     m_uiCallPending = false;

@@ -6,7 +6,7 @@
 #include "BCPort.h"
 #include "CommandLineAnswer.h"
 #include "RigctlServer.h"
-#include "RuntimeDirWarning.h"
+#include "TerminalOutput.h"
 #include "TerminationSignals.h"
 #include "Translations.h"
 
@@ -25,10 +25,10 @@ void substituteDesignFonts()
                                {QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
 }
 
-// A stop request (SIGTERM, SIGINT, SIGHUP) saves the settings as closing the window
-// does, but it ends the program in every case: no one may be there to read a
-// message box. A save that fails is logged with the file's path and gives the
-// exit status.
+// A stop request (SIGTERM, SIGINT, SIGHUP; on Windows Ctrl+C, WM_CLOSE, the
+// end of the session) saves the settings as closing the window does, but it
+// ends the program in every case: no one may be there to read a message box.
+// A save that fails is logged with the file's path and gives the exit status.
 int saveForStop(TMainForm& window)
 {
     try {
@@ -44,9 +44,9 @@ int saveForStop(TMainForm& window)
 
 int main(int argc, char* argv[])
 {
+    prepareTerminalOutput();
     if (const std::optional<int> status = answerWithoutDisplay(argc, argv))
         return *status;
-    silenceRuntimeDirWarning();
     LoadThemeApi();
     int result = 0;
     {

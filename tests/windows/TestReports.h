@@ -6,7 +6,7 @@
 // of the reporting functions of SystemError.h records the last failure of
 // each thread; changes are printed when QUARTZEL_TEST_CHANGES is set.
 
-#include "SystemError.h"
+#include "platform/SystemError.h"
 
 namespace testreports {
 

@@ -26,9 +26,8 @@ started=$(date +%s)
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARTZEL_WERROR=ON \
     -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-x86_64.cmake" >/dev/null
 cmake --build "$build"
-# wine's serial code runs in the Linux process, where this library answers it.
-gcc -shared -fPIC -O2 -Wall -Wextra -Werror -o "$build/ptymodemshim.so" \
-    "$here/ptymodemshim.c" -ldl
+source "$here/wine-ports.sh"
+build_modem_shim "$build/ptymodemshim.so"
 
 mkdir -p "$wine_home"
 # One run at a time on the prefix and its ports.
@@ -36,57 +35,18 @@ exec 9>"$wine_home/lock"
 flock 9
 
 export WINEPREFIX="$wine_home/prefix"
-export WINEDLLOVERRIDES="mscoree,mshtml=" # no Mono, no Gecko: nothing to download
-export WINEDEBUG=-all
 ports="$wine_home/ports" # socat's links to the ptys; the registry maps the ports to them
 mkdir -p "$ports"
 run=$(mktemp -d)
-socats=()
+trap 'stop_wine_and_ptys; rm -rf "$run"' EXIT
 
-cleanup() {
-    wineserver -k 2>/dev/null || true
-    for pid in "${socats[@]}"; do
-        kill "$pid" 2>/dev/null || true
-    done
-    rm -rf "$run"
-}
-trap cleanup EXIT
-
-# The Ports key is read when wine's serial driver starts, so the prefix is
-# made, mapped and its server stopped before the run's own server starts.
-make_prefix() {
-    rm -rf "$WINEPREFIX"
-    wine wineboot -i >/dev/null 2>&1
-    {
-        echo 'REGEDIT4'
-        echo
-        echo '[HKEY_LOCAL_MACHINE\Software\Wine\Ports]'
-        for n in 5 6 7 8; do
-            echo "\"COM$n\"=\"$ports/com$n\""
-        done
-    } >"$run/ports.reg"
-    wine regedit /S "$run/ports.reg"
-    wineserver -w
-    touch "$WINEPREFIX/.quartzel-ports"
-}
 if [ ! -f "$WINEPREFIX/.quartzel-ports" ]; then
     echo "run-under-wine.sh: making the wine prefix $WINEPREFIX"
-    make_prefix
+    make_prefix "$ports" 5 6 7 8
+    touch "$WINEPREFIX/.quartzel-ports"
 fi
+start_wineserver "$build/ptymodemshim.so"
 
-wineserver -k 2>/dev/null || true
-export LD_PRELOAD="$build/ptymodemshim.so"
-# wineserver makes a pty its controlling terminal and, on a hang-up, writes
-# its whole object table to stderr: that goes to a file. It returns once the
-# server is ready, so that no wine program starts a server of its own.
-wineserver -p 2>"$run/wineserver.log"
-
-# socat starts no programs of its own (they would outlive it) and does not
-# inherit the lock.
-start_socat() {
-    socat "$@" </dev/null 2>>"$run/socat.log" 9>&- &
-    socats+=($!)
-}
 pty="pty,raw,echo=0,link"
 rm -f "$ports"/com*
 start_socat "$pty=$ports/com5" "$pty=$ports/com6"
@@ -95,16 +55,7 @@ start_socat -u "$pty=$ports/com7,readbytes=6" OPEN:/dev/null
 # Only writes to the port (from a pipe nobody writes to): what the port
 # sends stays in the pty until it is full.
 start_socat -u PIPE "$pty=$ports/com8"
-links_made() {
-    for n in 5 6 7 8; do
-        [ -e "$ports/com$n" ] || return 1
-    done
-}
-for _ in $(seq 100); do
-    links_made && break
-    sleep 0.05
-done
-links_made || { cat "$run/socat.log" >&2; echo "run-under-wine.sh: socat made no ptys" >&2; exit 1; }
+await_links "$ports"/com{5,6,7,8}
 
 status=0
 timeout 300 wine "$build/tst_serialmapping_windows.exe" || status=1

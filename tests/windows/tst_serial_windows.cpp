@@ -11,10 +11,10 @@
 // what wine does instead where that is harmless, and leaves the rest to a
 // run on Windows.
 
-#include "PortList.h"
-#include "SerialDevice.h"
 #include "TestReports.h"
 #include "WinTest.h"
+#include "platform/PortList.h"
+#include "platform/SerialDevice.h"
 
 #include <algorithm>
 #include <chrono>
@@ -478,6 +478,7 @@ void hangUpFailsTheWait()
         BackgroundWait wait(*device);
         CHECK_EQ(wait.result(), WaitResult::Failed);
     }
+    CHECK(device->gone());
     // Every later wait fails at once, without waiting for an event.
     BackgroundWait again(*device);
     CHECK_EQ(again.result(), WaitResult::Failed);

@@ -13,6 +13,7 @@
 #include <cstring>
 
 using namespace serial;
+using serial::detail::deviceGoneError;
 using serial::detail::openErrorFromCode;
 using serial::detail::winDcb;
 using serial::detail::winTimeouts;
@@ -134,6 +135,28 @@ void openErrors()
     }
 }
 
+void goneErrors()
+{
+    static const struct
+    {
+        const char* name;
+        DWORD code;
+        bool gone;
+    } rows[] = {
+        {"a hung-up line is not ready", ERROR_NOT_READY, true},
+        {"a pulled adapter's driver refuses the handle", ERROR_ACCESS_DENIED, true},
+        {"an adapter's driver no longer knows the call", ERROR_BAD_COMMAND, true},
+        {"a device reported removed", ERROR_DEVICE_REMOVED, true},
+        {"a wait ended by a mask change", ERROR_OPERATION_ABORTED, false},
+        {"a time-out", ERROR_SEM_TIMEOUT, false},
+        {"a bad parameter", ERROR_INVALID_PARAMETER, false},
+    };
+    for (const auto& row : rows) {
+        const wintest::Row named(row.name);
+        CHECK_EQ(deviceGoneError(row.code), row.gone);
+    }
+}
+
 void devicePaths()
 {
     static const struct
@@ -184,6 +207,7 @@ int main(int argc, char** argv)
             {"dcbFields", dcbFields},
             {"timeouts", timeouts},
             {"openErrors", openErrors},
+            {"goneErrors", goneErrors},
             {"devicePaths", devicePaths},
             {"systemErrorTexts", systemErrorTexts},
         },

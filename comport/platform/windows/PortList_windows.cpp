@@ -5,9 +5,9 @@
 // value, named after its kernel device (\Device\Serial0) with the port name
 // (COM1) as its text.
 
-#include "PortList.h"
+#include "platform/PortList.h"
 
-#include "SystemError.h"
+#include "platform/SystemError.h"
 
 #include <cstring>
 #include <windows.h>

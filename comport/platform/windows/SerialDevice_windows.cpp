@@ -9,7 +9,7 @@
 #include "SerialDevice_windows.h"
 
 #include "SerialMapping_windows.h"
-#include "SystemError.h"
+#include "platform/SystemError.h"
 
 #include <atomic>
 #include <utility>
@@ -210,16 +210,22 @@ public:
         return PurgeComm(m_handle, flags) || failed("PurgeComm");
     }
 
+    bool gone() const override { return m_gone; }
+
     std::intptr_t nativeHandle() const override
     {
         return reinterpret_cast<std::intptr_t>(m_handle);
     }
 
 private:
-    // Reports the call that failed with the thread's last error.
+    // Reports the call that failed with the thread's last error, and
+    // remembers a device that has gone.
     bool failed(const char* call)
     {
-        reportFailure({call, m_path, static_cast<int>(GetLastError())});
+        const DWORD code = GetLastError();
+        if (deviceGoneError(code))
+            m_gone = true;
+        reportFailure({call, m_path, static_cast<int>(code)});
         return false;
     }
 
@@ -285,6 +291,7 @@ private:
     OVERLAPPED m_wait{};
     DWORD m_waitEvents = 0;
     std::atomic<bool> m_waitPending = false;
+    std::atomic<bool> m_gone = false;
 };
 
 } // namespace

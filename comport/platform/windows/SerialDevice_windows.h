@@ -5,7 +5,7 @@
 // Windows internals of the serial device: the opener hands the handle that
 // CreateFileA gave over to the device here.
 
-#include "SerialDevice.h"
+#include "platform/SerialDevice.h"
 
 #include <memory>
 #include <string>

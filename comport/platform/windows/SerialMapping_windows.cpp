@@ -87,4 +87,23 @@ OpenError openErrorFromCode(DWORD code)
     }
 }
 
+// What the drivers answer on the handle of a device that has gone: usbser
+// and the adapters' own drivers refuse with access denied, a bad command or
+// a general failure, the newer ones say so outright, and a serial line whose
+// far end hung up is not ready.
+bool deviceGoneError(DWORD code)
+{
+    switch (code) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_NOT_READY:
+    case ERROR_BAD_COMMAND:
+    case ERROR_GEN_FAILURE:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_DEVICE_REMOVED:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace serial::detail

@@ -6,7 +6,7 @@
 // settings (a DCB, whose flags are bit-fields), the time-outs, and the reason
 // an open failed. No state and no system calls; each is tested on its own.
 
-#include "SerialDevice.h"
+#include "platform/SerialDevice.h"
 
 #include <windows.h>
 
@@ -23,5 +23,10 @@ COMMTIMEOUTS winTimeouts(const CommTimeouts& timeouts);
 // Why CreateFileA failed, from its GetLastError code: the one place where a
 // Windows error becomes the reason an open failed.
 OpenError openErrorFromCode(DWORD code);
+
+// True when a call on an open port failed with `code` because the device has
+// gone (an adapter pulled out, a line hung up), so that every later call
+// fails as well.
+bool deviceGoneError(DWORD code);
 
 } // namespace serial::detail

@@ -7,7 +7,7 @@
 #include "SerialDevice_windows.h"
 
 #include "SerialMapping_windows.h"
-#include "SystemError.h"
+#include "platform/SystemError.h"
 
 #include <string_view>
 

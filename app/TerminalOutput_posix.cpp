@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "RuntimeDirWarning.h"
+#include "TerminalOutput.h"
 
 #include <QLatin1String>
 #include <QString>
@@ -21,7 +21,7 @@ void dropRuntimeDirWarning(QtMsgType type, const QMessageLogContext& context,
 
 } // namespace
 
-void silenceRuntimeDirWarning()
+void prepareTerminalOutput()
 {
     previousHandler = qInstallMessageHandler(dropRuntimeDirWarning);
 }
