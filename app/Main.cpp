@@ -34,6 +34,11 @@ std::int64_t floorDiv(std::int64_t a, std::int64_t b)
     return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
 }
 
+bool isSingleDecimalDigit(const QString& text)
+{
+    return text.size() == 1 && text[0] >= u'0' && text[0] <= u'9';
+}
+
 // Sets the label to prefix + text unless it shows that already.
 void showAfterPrefix(QLabel* label, QLatin1StringView prefix, auto text)
 {
@@ -333,6 +338,7 @@ void TMainForm::applyCommandLine()
 
 void TMainForm::ComposeFrequency()
 {
+    settleDigitTexts();
     QString concatenation;
     for (int i = 1; i <= 9; ++i)
         concatenation += digit(i)->text();
@@ -342,6 +348,21 @@ void TMainForm::ComposeFrequency()
         m_frequencyString = div4FrequencyString(m_frequencyString);
     ui->StatusPanel1->setText(QStringLiteral("Ftx = ") +
                               QString::number(StrToInt(m_frequencyString)));
+}
+
+// A digit holds one decimal digit, but typing and pasting can leave it another text ("007",
+// "1.5", nothing at all), and the top digit has no carry handler to correct it. Composed as it
+// stands, such a text would put a frequency of another length, or none, into every reply. So a
+// digit like that is first settled as leaving it settles a typed number: its value (the text's
+// integer, or the lowest value when there is none) is written back, clamped, with the carry that
+// brings.
+void TMainForm::settleDigitTexts()
+{
+    for (int i = 1; i <= FrequencyDigitCount; ++i) {
+        TAdvSpinEdit* d = digit(i);
+        if (!isSingleDecimalDigit(d->text()))
+            d->setValue(d->Value());
+    }
 }
 
 void TMainForm::SetDialledFrequency(quint32 hertz)

@@ -62,7 +62,8 @@ public:
 
     // Reads the nine digits into the dialled frequency and the frequency
     // string, applying the div4 transform when the "VFO" button (component
-    // SDR) is checked. Raises EConvertError on a text that is not an integer.
+    // SDR) is checked. A digit whose text is not one decimal digit is first
+    // set to its clamped value, so the dial always has nine digits.
     void ComposeFrequency();
     // Dials `hertz` (0..299 999 999) as the operator would: each digit
     // control gets its digit, then the frequency is composed.
@@ -137,6 +138,7 @@ private:
     void wireDigits();
     void wirePortPanel();
     void carry(TAdvSpinEdit* digitControl, TAdvSpinEdit* left);
+    void settleDigitTexts();
     void restoreSettings(const QString& fileName);
     void applyStoredSettings(const PortSettings& stored);
     void applyDefaultSettings();
