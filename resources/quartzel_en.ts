@@ -119,6 +119,17 @@
     </message>
 </context>
 <context>
+    <name>TIniFile</name>
+    <message>
+        <source>not a regular file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>larger than %1 bytes</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>TMainForm</name>
     <message>
         <source>The stored frequency &apos;%1&apos; has a character that is not a digit; 014 070 000 Hz is dialled instead</source>

@@ -7,6 +7,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
+
+// What stands at the settings file's path instead of a file that can be read.
+enum class Obstacle { Directory, Fifo, LinkToFifo, LinkToZero, OverBound };
+Q_DECLARE_METATYPE(Obstacle)
 
 namespace {
 
@@ -23,6 +28,11 @@ class TestIniFile : public QObject
 {
     Q_OBJECT
 
+public:
+    // A read that waits for a FIFO's writer fails its case by name, in
+    // seconds, instead of holding the whole test until CTest ends it.
+    TestIniFile() { qputenv("QTEST_FUNCTION_TIMEOUT", "20000"); }
+
 private slots:
     void init();
 
@@ -31,6 +41,8 @@ private slots:
     void readStringOfMissingFile();
     void readIntegerAndBool_data();
     void readIntegerAndBool();
+    void unreadableFile_data();
+    void unreadableFile();
 
     void write_data();
     void write();
@@ -43,6 +55,7 @@ private slots:
 
 private:
     QString path() const { return m_dir->filePath(QStringLiteral("quartzel.ini")); }
+    void place(Obstacle obstacle);
 
     std::unique_ptr<QTemporaryDir> m_dir;
 };
@@ -122,6 +135,11 @@ void TestIniFile::readString_data()
         << "[PORT]\nfrequency=" + QByteArray(3000, '7') + "\n"
         << "PORT"
         << "frequency" << QString(2047, u'7');
+    const QByteArray firstLines = "[PORT]\nport=1\n;";
+    QTest::newRow("a file of the largest size read")
+        << firstLines + QByteArray(TIniFile::MaxFileSize - firstLines.size(), 'x') << "PORT"
+        << "port"
+        << "1";
     QTest::newRow("quoted 2049 characters keep the inner 2047")
         << "[PORT]\nfrequency=\"" + QByteArray(2047, '7') + "\"\n"
         << "PORT"
@@ -180,6 +198,75 @@ void TestIniFile::readIntegerAndBool()
     // An unreadable boolean yields the default, whichever it is.
     const bool readable = expectedInteger != 42;
     QCOMPARE(file.readBool(section, key, true), readable ? expectedBool : true);
+}
+
+void TestIniFile::unreadableFile_data()
+{
+    QTest::addColumn<Obstacle>("obstacle");
+    QTest::addColumn<QString>("reason");
+    const QString notRegular = QStringLiteral("not a regular file");
+    QTest::newRow("a directory") << Obstacle::Directory << notRegular;
+    QTest::newRow("a FIFO, which a plain open would wait on") << Obstacle::Fifo << notRegular;
+    QTest::newRow("a link to a FIFO") << Obstacle::LinkToFifo << notRegular;
+    QTest::newRow("a link to /dev/zero, which never ends") << Obstacle::LinkToZero << notRegular;
+    QTest::newRow("one byte over the largest size")
+        << Obstacle::OverBound << QStringLiteral("larger than 1048576 bytes");
+}
+
+void TestIniFile::place(Obstacle obstacle)
+{
+    const QString fifo = m_dir->filePath(QStringLiteral("fifo"));
+    switch (obstacle) {
+    case Obstacle::Directory:
+        QVERIFY(QDir().mkdir(path()));
+        return;
+    case Obstacle::Fifo:
+        QCOMPARE(::mkfifo(QFile::encodeName(path()).constData(), 0644), 0);
+        return;
+    case Obstacle::LinkToFifo:
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+        QVERIFY(QFile::link(fifo, path()));
+        return;
+    case Obstacle::LinkToZero:
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path()));
+        return;
+    case Obstacle::OverBound:
+        writeBytes(path(), "[PORT]\nport=1\n");
+        QVERIFY(QFile::resize(path(), TIniFile::MaxFileSize + 1));
+        return;
+    }
+}
+
+// Read as empty, said why, and never written over: a write would lose
+// what could not be read.
+void TestIniFile::unreadableFile()
+{
+    QFETCH(Obstacle, obstacle);
+    QFETCH(QString, reason);
+    place(obstacle);
+    struct stat before
+    {
+    };
+    QCOMPARE(::lstat(QFile::encodeName(path()).constData(), &before), 0);
+    const QString error = QStringLiteral("read %1: %2").arg(path(), reason);
+
+    TIniFile file(path());
+    QVERIFY(file.exists());
+    QCOMPARE(file.readString(QStringLiteral("PORT"), QStringLiteral("port"), Default), Default);
+    QCOMPARE(file.readError(), error);
+    try {
+        file.writeString(QStringLiteral("PORT"), QStringLiteral("port"), QStringLiteral("2"));
+        QFAIL("no exception");
+    } catch (const EIniFileException& e) {
+        QCOMPARE(QString::fromUtf8(e.what()), expectedMessage(path()));
+        QCOMPARE(e.detail(), error);
+    }
+    struct stat after
+    {
+    };
+    QCOMPARE(::lstat(QFile::encodeName(path()).constData(), &after), 0);
+    QCOMPARE(after.st_ino, before.st_ino);
+    QCOMPARE(after.st_size, before.st_size);
 }
 
 void TestIniFile::write_data()
@@ -261,9 +348,8 @@ void TestIniFile::writeFailureKeepsOldFile_data()
 
     // Root may write anywhere that permission bits forbid, so these cases
     // use places where the file system itself refuses the write.
-    QTest::newRow("the file name is a directory")
-        << "dir.ini"
-        << "read DIR/dir.ini: file to open is a directory";
+    QTest::newRow("the file name is a directory") << "dir.ini"
+                                                  << "read DIR/dir.ini: not a regular file";
     QTest::newRow("directory in procfs") << "/proc/quartzel.ini"
                                          << "open /proc/quartzel.ini: No such file or directory";
     QTest::newRow("directory below a regular file") << "plain/quartzel.ini"
