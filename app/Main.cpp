@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QProcessEnvironment>
 #include <QScreen>
 #include <QTimer>
@@ -228,6 +229,13 @@ void TMainForm::restoreSettings(const QString& fileName)
 {
     uncheckModeButtons();
     if (!m_storedSettings.port) {
+        // A file that is there but cannot be read counts as none, once said:
+        // silently, its settings would seem lost.
+        if (!m_storedSettings.readError.isEmpty())
+            showErrorMessage(tr("The settings file %1 cannot be read; the settings of a first "
+                                "start are used instead")
+                                 .arg(QDir::toNativeSeparators(fileName)),
+                             m_storedSettings.readError);
         applyDefaultSettings();
         return;
     }

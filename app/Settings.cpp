@@ -25,7 +25,9 @@ StoredSettings readStoredSettings(const TIniFile& file, const PortSettings& curr
 {
     if (!file.exists())
         return {};
-    return {readPortSettings(file, current), readRigctldText(file)};
+    if (!file.readError().isEmpty())
+        return {std::nullopt, std::nullopt, file.readError()};
+    return {readPortSettings(file, current), readRigctldText(file), {}};
 }
 
 void writePortSettings(TIniFile& file, const PortSettings& settings)

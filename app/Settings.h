@@ -71,14 +71,18 @@ PortSettings readPortSettings(const TIniFile& file, const PortSettings& current)
 // starts from it, and the rigctld listener from the same file's setting.
 struct StoredSettings
 {
-    // Nothing when the file does not exist: the window's defaults apply.
+    // Nothing when the file does not exist or cannot be read: the window's
+    // defaults apply.
     std::optional<PortSettings> port;
     // readRigctldText's: nothing when the file names no setting.
     std::optional<QString> rigctldText;
+    // Why the file that exists could not be read (TIniFile::readError);
+    // empty when it was read or does not exist.
+    QString readError;
 };
 
 // Reads the four settings as readPortSettings does, and the rigctld setting's
-// text.
+// text; or, from a file that cannot be read, only why not.
 StoredSettings readStoredSettings(const TIniFile& file, const PortSettings& current);
 
 // Writes frequency, port, BaudRateIndex and div4 in this order. Raises

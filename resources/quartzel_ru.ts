@@ -135,6 +135,10 @@
         <source>The stored frequency &apos;%1&apos; has a character that is not a digit; 014 070 000 Hz is dialled instead</source>
         <translation>В сохранённой частоте «%1» есть символ, который не является цифрой; вместо неё установлена частота 014 070 000 Гц</translation>
     </message>
+    <message>
+        <source>The settings file %1 cannot be read; the settings of a first start are used instead</source>
+        <translation>Не удаётся прочитать файл настроек %1; вместо его настроек взяты настройки первого запуска</translation>
+    </message>
 </context>
 <context>
     <name>TRigctlServer</name>
