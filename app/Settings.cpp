@@ -70,11 +70,10 @@ std::optional<quint16> portNumber(const QString& text)
 
 } // namespace
 
-QString chooseSettingsFilePath(const QString& executableDir, bool executableDirWritable,
-                               const QProcessEnvironment& environment)
+QString chooseSettingsFilePath(const ProgramFolder& folder, const QProcessEnvironment& environment)
 {
-    if (executableDirWritable)
-        return QDir(executableDir).filePath(SettingsFileName);
+    if (folder.writable && !folder.installed)
+        return QDir(folder.path).filePath(SettingsFileName);
     return QDir(userSettingsDirectory(environment)).filePath(SettingsFileName);
 }
 
@@ -86,7 +85,11 @@ bool isDirectoryWritable(const QString& directory)
 
 QString settingsFilePath(const QString& executableDir, const QProcessEnvironment& environment)
 {
-    return chooseSettingsFilePath(executableDir, isDirectoryWritable(executableDir), environment);
+    ProgramFolder folder{executableDir, isInstalledProgramFolder(executableDir), false};
+    // An installed program's folder is not probed: run as root, the probe
+    // would write into it.
+    folder.writable = !folder.installed && isDirectoryWritable(executableDir);
+    return chooseSettingsFilePath(folder, environment);
 }
 
 QString startingSettingsFile(const QString& settingsFile, const QString& executableDir)

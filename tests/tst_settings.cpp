@@ -55,6 +55,8 @@ private slots:
 
     void chooseLocation_data();
     void chooseLocation();
+    void installedProgramFolder_data();
+    void installedProgramFolder();
     void locationOnRealDirectories();
     void startingFile_data();
     void startingFile();
@@ -223,6 +225,7 @@ void TestSettings::spreadFrequency()
 
 void TestSettings::chooseLocation_data()
 {
+    QTest::addColumn<bool>("installed");
     QTest::addColumn<bool>("writable");
     QTest::addColumn<QString>("xdgConfigHome");
     QTest::addColumn<QString>("home");
@@ -230,37 +233,63 @@ void TestSettings::chooseLocation_data()
 
     const QString beside = QStringLiteral("/opt/q/quartzel.ini");
     const QString none; // variable not set
-    QTest::newRow("writable directory") << true << "/cfg"
+    QTest::newRow("writable directory") << false << true << "/cfg"
                                         << "/home/u" << beside;
-    QTest::newRow("read-only directory, XDG_CONFIG_HOME set") << false << "/cfg"
+    QTest::newRow("read-only directory, XDG_CONFIG_HOME set") << false << false << "/cfg"
                                                               << "/home/u"
                                                               << "/cfg/quartzel/quartzel.ini";
     QTest::newRow("read-only directory, XDG_CONFIG_HOME unset")
-        << false << none << "/home/u"
+        << false << false << none << "/home/u"
         << "/home/u/.config/quartzel/quartzel.ini";
     QTest::newRow("read-only directory, XDG_CONFIG_HOME empty")
-        << false << ""
+        << false << false << ""
         << "/home/u"
         << "/home/u/.config/quartzel/quartzel.ini";
     QTest::newRow("read-only directory, XDG_CONFIG_HOME relative")
-        << false << "cfg"
+        << false << false << "cfg"
         << "/home/u"
         << "/home/u/.config/quartzel/quartzel.ini";
+    QTest::newRow("installed, run by root who may write there: the user's folder")
+        << true << true << none << "/root"
+        << "/root/.config/quartzel/quartzel.ini";
+    QTest::newRow("installed, read-only directory") << true << false << "/cfg"
+                                                    << "/home/u"
+                                                    << "/cfg/quartzel/quartzel.ini";
 }
 
 void TestSettings::chooseLocation()
 {
+    QFETCH(bool, installed);
     QFETCH(bool, writable);
     QFETCH(QString, xdgConfigHome);
     QFETCH(QString, home);
     QFETCH(QString, expected);
-    QCOMPARE(chooseSettingsFilePath(QStringLiteral("/opt/q"), writable,
-                                    environment(xdgConfigHome, home)),
-             expected);
+    const ProgramFolder folder{QStringLiteral("/opt/q"), installed, writable};
+    QCOMPARE(chooseSettingsFilePath(folder, environment(xdgConfigHome, home)), expected);
+}
+
+void TestSettings::installedProgramFolder_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<bool>("installed");
+    QTest::newRow("a package's") << "/usr/bin" << true;
+    QTest::newRow("make install's") << "/usr/local/bin" << true;
+    QTest::newRow("written with a trailing separator") << "/usr/bin/" << true;
+    QTest::newRow("the build's") << "/home/u/quartzel/build/app" << false;
+    QTest::newRow("an unpacked one") << "/opt/quartzel" << false;
+    QTest::newRow("the user's own bin") << "/home/u/bin" << false;
+}
+
+void TestSettings::installedProgramFolder()
+{
+    QFETCH(QString, folder);
+    QFETCH(bool, installed);
+    QCOMPARE(isInstalledProgramFolder(folder), installed);
 }
 
 // procfs refuses new files even to root, so it stands for a read-only
-// installation directory.
+// installation directory. Root may write into /usr/bin, but an installed
+// program keeps its settings in the user's folder all the same.
 void TestSettings::locationOnRealDirectories()
 {
     const QString exeDir = m_dir->path();
@@ -273,6 +302,8 @@ void TestSettings::locationOnRealDirectories()
     QCOMPARE(
         settingsFilePath(QStringLiteral("/proc"), environment(QString(), QStringLiteral("/h"))),
         QStringLiteral("/h/.config/quartzel/quartzel.ini"));
+    QCOMPARE(settingsFilePath(QStringLiteral("/usr/bin"), env),
+             QStringLiteral("/cfg/quartzel/quartzel.ini"));
 }
 
 void TestSettings::startingFile_data()
