@@ -36,7 +36,6 @@ enum class SettingsFile {
     Writable,
     ReadOnly,        // file and directory
     BeyondSizeLimit, // RLIMIT_FSIZE (ulimit -f) below the file's size
-    WriteOnly,       // the file cannot be read, so neither kept when written
     Fifo,            // in the file's place, which a plain open waits on
 };
 Q_DECLARE_METATYPE(SettingsFile)
@@ -379,11 +378,6 @@ void TestHeadless::endsOnSignal_data()
         << none << 0;
     const QString unreadable = QStringLiteral("quartzel: The settings file INI cannot be read; the "
                                               "settings of a first start are used instead (%1)");
-    QTest::newRow("settings without read permission: reported, first-start settings, not saved")
-        << "en_US.UTF-8" << onPty << LineAccess::Free << SettingsFile::WriteOnly << SIGTERM << 1
-        << dial << QByteArray("003527500")
-        << QStringList{unreadable.arg("read INI: Permission denied")}
-        << QStringList{"quartzel: Unable to write to INI (read INI: Permission denied)"} << 1;
     QTest::newRow("a FIFO for settings: start-up does not wait on it, nor a stop")
         << "en_US.UTF-8" << onPty << LineAccess::Free << SettingsFile::Fifo << SIGTERM << 1 << dial
         << QByteArray("003527500") << QStringList{unreadable.arg("read INI: not a regular file")}
@@ -422,8 +416,6 @@ void TestHeadless::endsOnSignal()
         QCOMPARE(::mkfifo(QFile::encodeName(ini).constData(), 0644), 0);
     else
         writeBytes(ini, stored);
-    if (settings == SettingsFile::WriteOnly)
-        setMode(ini, QFile::WriteOwner);
     if (settings == SettingsFile::ReadOnly) {
         setMode(ini, readOnly);
         setMode(path(QStringLiteral("config/quartzel")), readExecute);

@@ -143,8 +143,6 @@ void TestIfResponder::padding_data()
                                                                   << "01407000700" << false;
     QTest::newRow("a letter, kept by a failed composition: no reply") << "a14070000"
                                                                       << "a14070000" << false;
-    QTest::newRow("a letter among eight: padded, no reply") << "0352750x"
-                                                            << "00352750x" << false;
 }
 
 void TestIfResponder::padding()

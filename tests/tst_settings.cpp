@@ -55,8 +55,6 @@ private slots:
 
     void chooseLocation_data();
     void chooseLocation();
-    void installedProgramFolder_data();
-    void installedProgramFolder();
     void locationOnRealDirectories();
     void startingFile_data();
     void startingFile();
@@ -266,25 +264,6 @@ void TestSettings::chooseLocation()
     QFETCH(QString, expected);
     const ProgramFolder folder{QStringLiteral("/opt/q"), installed, writable};
     QCOMPARE(chooseSettingsFilePath(folder, environment(xdgConfigHome, home)), expected);
-}
-
-void TestSettings::installedProgramFolder_data()
-{
-    QTest::addColumn<QString>("folder");
-    QTest::addColumn<bool>("installed");
-    QTest::newRow("a package's") << "/usr/bin" << true;
-    QTest::newRow("make install's") << "/usr/local/bin" << true;
-    QTest::newRow("written with a trailing separator") << "/usr/bin/" << true;
-    QTest::newRow("the build's") << "/home/u/quartzel/build/app" << false;
-    QTest::newRow("an unpacked one") << "/opt/quartzel" << false;
-    QTest::newRow("the user's own bin") << "/home/u/bin" << false;
-}
-
-void TestSettings::installedProgramFolder()
-{
-    QFETCH(QString, folder);
-    QFETCH(bool, installed);
-    QCOMPARE(isInstalledProgramFolder(folder), installed);
 }
 
 // procfs refuses new files even to root, so it stands for a read-only
