@@ -3,6 +3,7 @@
 #include "RegularFile.h"
 
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -65,10 +66,17 @@ RegularFileRead readRegularFile(const QString& path, qsizetype maxBytes)
     if (!S_ISREG(opened.st_mode))
         return {Outcome::NotRegularFile, {}, {}};
 
-    // One byte past the bound tells a file that is too large.
-    QByteArray bytes(maxBytes + 1, Qt::Uninitialized);
+    // Room for the file as it is and a byte more: a read that fills it means
+    // that the file has grown since, or is over the bound.
+    QByteArray bytes(static_cast<qsizetype>(std::min<off_t>(opened.st_size, maxBytes)) + 1,
+                     Qt::Uninitialized);
     qsizetype total = 0;
-    while (total < bytes.size()) {
+    for (;;) {
+        if (total == bytes.size()) {
+            if (total > maxBytes)
+                return {Outcome::TooLarge, {}, {}};
+            bytes.resize(std::min(2 * total, maxBytes + 1));
+        }
         const ssize_t got =
             ::read(fd.get(), bytes.data() + total, static_cast<std::size_t>(bytes.size() - total));
         if (got < 0 && errno == EINTR)
@@ -79,8 +87,6 @@ RegularFileRead readRegularFile(const QString& path, qsizetype maxBytes)
             break;
         total += got;
     }
-    if (total > maxBytes)
-        return {Outcome::TooLarge, {}, {}};
     bytes.truncate(total);
     return {Outcome::Read, bytes, {}};
 }
