@@ -2,6 +2,8 @@
 
 #include "IfResponder.h"
 
+#include <algorithm>
+
 namespace {
 constexpr QByteArrayView query = "IF;";
 constexpr qsizetype overlap = query.size() - 1;
@@ -49,6 +51,8 @@ std::optional<QString> replyToQuery(const TReceiveBuffer& buffer, QString& frequ
     if (!buffer.containsQuery())
         return std::nullopt;
     padFrequencyString(frequencyString);
+    if (!fillsFrequencyField(frequencyString))
+        return std::nullopt;
     return ifReply(frequencyString);
 }
 
@@ -58,6 +62,13 @@ void padFrequencyString(QString& frequencyString)
         frequencyString.prepend(QStringLiteral("00"));
     if (frequencyString.size() == 8)
         frequencyString.prepend(QStringLiteral("0"));
+}
+
+bool fillsFrequencyField(QStringView frequencyString)
+{
+    return (frequencyString.size() == 9 || frequencyString.size() == 6) &&
+           std::all_of(frequencyString.begin(), frequencyString.end(),
+                       [](QChar c) { return c >= u'0' && c <= u'9'; });
 }
 
 QString ifReply(const QString& frequencyString)

@@ -44,10 +44,24 @@ bool appendReceived(TReceiveBuffer& buffer, QByteArray chunk, bool crlf);
 // The reply to a buffer that holds "IF;", the frequency string padded in
 // place first; nothing when the buffer holds no query. The caller empties
 // the buffer once the reply has gone out.
+//
+// Nothing either while the padded frequency string does not fill the
+// reply's frequency field (fillsFrequencyField): a device reads its
+// frequency from fixed places in the reply, so a reply of another length
+// would tune it wrongly, where no reply makes it ask again. The string is
+// empty when start-up failed before the first composition, and holds what
+// the digits held when a composition failed. The query then stays in the
+// buffer, and the first chunk received after the next composition that
+// fills the field is answered.
 std::optional<QString> replyToQuery(const TReceiveBuffer& buffer, QString& frequencyString);
 
 // Pads a div4 frequency string of 7 or 8 characters to nine, in place.
 void padFrequencyString(QString& frequencyString);
+
+// Whether a padded frequency string fills the reply's frequency field: nine
+// decimal digits, or six (div4 mode below 359 998 Hz), which make a reply of
+// 38 or 35 characters.
+bool fillsFrequencyField(QStringView frequencyString);
 
 // The reply to "IF;": "IF00" + frequency string + the fixed tail.
 QString ifReply(const QString& frequencyString);

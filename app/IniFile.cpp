@@ -3,9 +3,10 @@
 #include "IniFile.h"
 
 #include "Convert.h"
+#include "RegularFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <cerrno>
@@ -102,20 +103,34 @@ QString limitLength(QString value)
     return value;
 }
 
-// Nothing when the file exists but cannot be read; `whyNot` then says why.
-std::optional<Document> load(const QString& fileName, QString* whyNot = nullptr)
+// What the system says about a step on a path: "<step> <path>: <reason>",
+// with the path as the system writes it.
+QString systemDetail(const char* step, const QString& path, const QString& reason)
 {
-    QFile file(fileName);
-    if (!file.exists())
-        return Document{};
-    const bool opened = file.open(QIODevice::ReadOnly);
-    const QByteArray content = opened ? file.readAll() : QByteArray();
-    if (!opened || file.error() != QFileDevice::NoError) {
-        if (whyNot)
-            *whyNot = file.errorString();
-        return std::nullopt;
-    }
+    return QStringLiteral("%1 %2: %3")
+        .arg(QLatin1String(step), QDir::toNativeSeparators(path), reason);
+}
 
+// Why a read found no file it could use; empty when it found one, or nothing.
+QString readFailure(const RegularFileRead& read)
+{
+    switch (read.outcome) {
+    case RegularFileRead::Outcome::Read:
+    case RegularFileRead::Outcome::Missing:
+        return {};
+    case RegularFileRead::Outcome::NotRegularFile:
+        return QCoreApplication::translate("TIniFile", "not a regular file");
+    case RegularFileRead::Outcome::TooLarge:
+        return QCoreApplication::translate("TIniFile", "larger than %1 bytes")
+            .arg(TIniFile::MaxFileSize);
+    case RegularFileRead::Outcome::Failed:
+        return read.reason;
+    }
+    return read.reason;
+}
+
+Document parse(const QByteArray& content)
+{
     Document doc;
     bool styleKnown = false;
     qsizetype start = 0;
@@ -206,19 +221,17 @@ void insertLines(Document& doc, std::size_t at, const std::vector<QString>& text
 }
 
 // Raises the write error with what the system said about the step that
-// failed: "<step> <path>: <reason>", with paths as the system writes them.
-// Qt's file classes leave the errno of the failing call in place; Qt's own
-// wording stands in where none was set.
+// failed. Qt's file classes leave the errno of the failing call in place;
+// Qt's own wording stands in where none was set.
 [[noreturn]] void refuse(const QString& fileName, const char* step, const QString& path, int error,
                          const QString& qtReason)
 {
     const QString reason = error != 0 ? QString::fromLocal8Bit(std::strerror(error)) : qtReason;
-    throw EIniFileException(fileName,
-                            QStringLiteral("%1 %2: %3")
-                                .arg(QLatin1String(step), QDir::toNativeSeparators(path), reason));
+    throw EIniFileException(fileName, systemDetail(step, path, reason));
 }
 
-void save(const QString& fileName, const Document& doc)
+// Returns what was written.
+QByteArray save(const QString& fileName, const Document& doc)
 {
     const QString directory = QFileInfo(fileName).absolutePath();
     errno = 0;
@@ -245,6 +258,7 @@ void save(const QString& fileName, const Document& doc)
     errno = 0;
     if (!file.commit())
         refuse(fileName, "replace", fileName, errno, file.errorString());
+    return content;
 }
 
 } // namespace
@@ -259,24 +273,37 @@ EIniFileException::EIniFileException(const QString& path, const QString& detail)
 
 TIniFile::TIniFile(const QString& fileName) : m_fileName(fileName) {}
 
+const TIniFile::Content& TIniFile::content() const
+{
+    if (!m_content) {
+        const RegularFileRead read = readRegularFile(m_fileName, MaxFileSize);
+        const QString failure = readFailure(read);
+        m_content =
+            Content{read.outcome != RegularFileRead::Outcome::Missing, read.bytes,
+                    failure.isEmpty() ? QString() : systemDetail("read", m_fileName, failure)};
+    }
+    return *m_content;
+}
+
 bool TIniFile::exists() const
 {
-    return QFileInfo::exists(m_fileName);
+    return content().exists;
+}
+
+const QString& TIniFile::readError() const
+{
+    return content().readError;
 }
 
 bool TIniFile::valueExists(const QString& section, const QString& key) const
 {
-    const std::optional<Document> doc = load(m_fileName);
-    return doc && locate(*doc, section, key).key;
+    return locate(parse(content().bytes), section, key).key.has_value();
 }
 
 QString TIniFile::readString(const QString& section, const QString& key,
                              const QString& defaultValue) const
 {
-    const std::optional<Document> doc = load(m_fileName);
-    if (!doc)
-        return defaultValue;
-    const KeyLocation where = locate(*doc, section, key);
+    const KeyLocation where = locate(parse(content().bytes), section, key);
     if (!where.key)
         return defaultValue;
     return limitLength(unquote(where.value));
@@ -299,26 +326,27 @@ void TIniFile::writeString(const QString& section, const QString& key, const QSt
 {
     if (!canBeStored(section, key, value))
         throw EIniFileException(m_fileName);
-    errno = 0;
-    QString whyNot;
-    std::optional<Document> doc = load(m_fileName, &whyNot);
-    if (!doc) // rewriting a file that could not be read would lose its lines
-        refuse(m_fileName, "read", m_fileName, errno, whyNot);
+    // The lines as they are now, read afresh; rewriting a file that could not
+    // be read would lose them.
+    m_content.reset();
+    if (!readError().isEmpty())
+        throw EIniFileException(m_fileName, readError());
+    Document doc = parse(content().bytes);
 
-    const KeyLocation where = locate(*doc, section, key);
+    const KeyLocation where = locate(doc, section, key);
     if (where.key) {
-        doc->lines[*where.key].text = (where.storedKeyName + u'=' + value).toUtf8();
+        doc.lines[*where.key].text = (where.storedKeyName + u'=' + value).toUtf8();
     } else if (where.section) {
-        insertLines(*doc, where.insertAt, {key + u'=' + value});
+        insertLines(doc, where.insertAt, {key + u'=' + value});
     } else {
         // A new section goes to the end, after a blank line that parts it
         // from the text before.
         std::vector<QString> added{u'[' + section + u']', key + u'=' + value};
-        if (!doc->lines.empty() && !doc->lines.back().text.trimmed().isEmpty())
+        if (!doc.lines.empty() && !doc.lines.back().text.trimmed().isEmpty())
             added.insert(added.begin(), QString());
-        insertLines(*doc, doc->lines.size(), added);
+        insertLines(doc, doc.lines.size(), added);
     }
-    save(m_fileName, *doc);
+    m_content = Content{true, save(m_fileName, doc), {}};
 }
 
 void TIniFile::writeInteger(const QString& section, const QString& key, int value)

@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QProcessEnvironment>
 #include <QScreen>
 #include <QTimer>
@@ -215,8 +216,17 @@ void TMainForm::FormCreate(QObject* /*Sender*/)
     m_storedSettings =
         readStoredSettings(TIniFile(startingFile), PortSettings{m_dialledFrequency, m_portIndex,
                                                                 m_baudRateIndex, m_div4Mode});
+    // A port list that cannot be read (Windows has none until a serial
+    // device has appeared) is reported, and start-up goes on without ports:
+    // the stored settings are restored all the same, so that closing does not
+    // save the form's blank state over them.
     QStringList ports;
-    ListSerialPorts(ports, m_setup.portListRoot);
+    try {
+        ListSerialPorts(ports, m_setup.portListRoot);
+        m_portsListed = true;
+    } catch (const EComPort&) {
+        showCurrentException();
+    }
     ui->cbPort->clear();
     ui->cbPort->addItems(ports);
     restoreSettings(startingFile);
@@ -233,6 +243,13 @@ void TMainForm::restoreSettings(const QString& fileName)
 {
     uncheckModeButtons();
     if (!m_storedSettings.port) {
+        // A file that is there but cannot be read counts as none, once said:
+        // silently, its settings would seem lost.
+        if (!m_storedSettings.readError.isEmpty())
+            showErrorMessage(tr("The settings file %1 cannot be read; the settings of a first "
+                                "start are used instead")
+                                 .arg(QDir::toNativeSeparators(fileName)),
+                             m_storedSettings.readError);
         applyDefaultSettings();
         return;
     }
@@ -295,9 +312,11 @@ void TMainForm::setDigitTexts(const QString& frequency)
 void TMainForm::FormClose(QObject* /*Sender*/)
 {
     ComposeFrequency();
-    // The port --port selected is a choice for this run only, whether it was
-    // added to the list or already listed; the stored index stays as it was.
-    if (ui->cbPort->currentIndex() != m_commandLinePortIndex)
+    // The stored index stays as it was where the operator did not pick a
+    // listed port: the port --port selected is a choice for this run only,
+    // whether it was added to the list or already listed, and without the
+    // system's list there was none to pick.
+    if (m_portsListed && ui->cbPort->currentIndex() != m_commandLinePortIndex)
         m_portIndex = ui->cbPort->currentIndex();
     TIniFile file(m_setup.settingsFile);
     writePortSettings(file,

@@ -162,6 +162,7 @@ private:
     QString m_frequencyString;
     bool m_div4Mode = false;
     int m_portIndex = 0;
+    bool m_portsListed = false;                // the system's port list was read at start
     std::optional<int> m_commandLinePortIndex; // the entry that --port selected
     int m_baudRateIndex = 0;
     TReceiveBuffer m_receiveBuffer;

@@ -25,7 +25,9 @@ StoredSettings readStoredSettings(const TIniFile& file, const PortSettings& curr
 {
     if (!file.exists())
         return {};
-    return {readPortSettings(file, current), readRigctldText(file)};
+    if (!file.readError().isEmpty())
+        return {std::nullopt, std::nullopt, file.readError()};
+    return {readPortSettings(file, current), readRigctldText(file), {}};
 }
 
 void writePortSettings(TIniFile& file, const PortSettings& settings)
@@ -68,11 +70,10 @@ std::optional<quint16> portNumber(const QString& text)
 
 } // namespace
 
-QString chooseSettingsFilePath(const QString& executableDir, bool executableDirWritable,
-                               const QProcessEnvironment& environment)
+QString chooseSettingsFilePath(const ProgramFolder& folder, const QProcessEnvironment& environment)
 {
-    if (executableDirWritable)
-        return QDir(executableDir).filePath(SettingsFileName);
+    if (folder.writable && !folder.installed)
+        return QDir(folder.path).filePath(SettingsFileName);
     return QDir(userSettingsDirectory(environment)).filePath(SettingsFileName);
 }
 
@@ -84,7 +85,11 @@ bool isDirectoryWritable(const QString& directory)
 
 QString settingsFilePath(const QString& executableDir, const QProcessEnvironment& environment)
 {
-    return chooseSettingsFilePath(executableDir, isDirectoryWritable(executableDir), environment);
+    ProgramFolder folder{executableDir, isInstalledProgramFolder(executableDir), false};
+    // An installed program's folder is not probed: run as root, the probe
+    // would write into it.
+    folder.writable = !folder.installed && isDirectoryWritable(executableDir);
+    return chooseSettingsFilePath(folder, environment);
 }
 
 QString startingSettingsFile(const QString& settingsFile, const QString& executableDir)

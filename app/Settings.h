@@ -71,14 +71,18 @@ PortSettings readPortSettings(const TIniFile& file, const PortSettings& current)
 // starts from it, and the rigctld listener from the same file's setting.
 struct StoredSettings
 {
-    // Nothing when the file does not exist: the window's defaults apply.
+    // Nothing when the file does not exist or cannot be read: the window's
+    // defaults apply.
     std::optional<PortSettings> port;
     // readRigctldText's: nothing when the file names no setting.
     std::optional<QString> rigctldText;
+    // Why the file that exists could not be read (TIniFile::readError);
+    // empty when it was read or does not exist.
+    QString readError;
 };
 
 // Reads the four settings as readPortSettings does, and the rigctld setting's
-// text.
+// text; or, from a file that cannot be read, only why not.
 StoredSettings readStoredSettings(const TIniFile& file, const PortSettings& current);
 
 // Writes frequency, port, BaudRateIndex and div4 in this order. Raises
@@ -99,21 +103,38 @@ std::array<QString, FrequencyDigitCount> spreadFrequency(const QString& stored);
 // the ninth do not.
 bool isDialableFrequency(const QString& stored);
 
-// Where the settings file lives: "quartzel.ini" in the executable's
-// directory when a file can be written there, else in
-// userSettingsDirectory() (an installed program). Looks at the file system
-// (a probe file, removed at once).
+// Where the settings file lives: settingsFilePath() gathers the facts about
+// the program's folder, chooseSettingsFilePath() decides.
 QString settingsFilePath(const QString& executableDir, const QProcessEnvironment& environment);
 
-// The user's own folder for the settings file of a program that cannot write
-// beside itself: on POSIX systems $XDG_CONFIG_HOME/quartzel or else
+// The user's own folder for the settings file of a program that does not
+// keep them beside itself: on POSIX systems $XDG_CONFIG_HOME/quartzel or else
 // $HOME/.config/quartzel, on Windows %APPDATA%\Quartzel. Each system's
 // UserSettingsDirectory_<system>.cpp defines it.
 QString userSettingsDirectory(const QProcessEnvironment& environment);
 
-// The same choice with the file-system fact given.
-QString chooseSettingsFilePath(const QString& executableDir, bool executableDirWritable,
-                               const QProcessEnvironment& environment);
+// What the place of the settings depends on: the folder the program runs
+// from.
+struct ProgramFolder
+{
+    QString path;           // the executable's directory
+    bool installed = false; // an install put the program there
+    bool writable = false;  // a file can be created there
+};
+
+// "quartzel.ini" beside a program that runs from a folder of its own which
+// it can write (its build or unpacked folder); else in userSettingsDirectory():
+// for an installed program whoever runs it (root could write into a system
+// folder, where no package owns the file and none removes it), and for one
+// that cannot write beside itself.
+QString chooseSettingsFilePath(const ProgramFolder& folder, const QProcessEnvironment& environment);
+
+// Whether an install put the program into the folder. Each system's
+// UserSettingsDirectory_<system>.cpp defines it: on POSIX systems a system
+// program folder (/usr/bin, /usr/local/bin, /bin, their sbin, and the folder
+// this build installs to), by name; on Windows a folder where the installer
+// left its uninstaller beside the program.
+bool isInstalledProgramFolder(const QString& folder);
 
 // True when a file can be created in the directory. Asks the file system
 // itself, since permission bits do not tell it for root or read-only mounts.

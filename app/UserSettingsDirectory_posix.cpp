@@ -3,6 +3,7 @@
 #include "Settings.h"
 
 #include <QDir>
+#include <QStringList>
 
 namespace {
 
@@ -24,4 +25,20 @@ QString configHome(const QProcessEnvironment& environment)
 QString userSettingsDirectory(const QProcessEnvironment& environment)
 {
     return QDir(configHome(environment)).filePath(QStringLiteral("quartzel"));
+}
+
+// Where packages and `make install` put programs; QUARTZEL_INSTALL_BINDIR is
+// the folder this build's install uses, whatever its prefix.
+bool isInstalledProgramFolder(const QString& folder)
+{
+    static const QStringList systemFolders{
+        QDir::cleanPath(QStringLiteral(QUARTZEL_INSTALL_BINDIR)),
+        QStringLiteral("/usr/bin"),
+        QStringLiteral("/usr/local/bin"),
+        QStringLiteral("/bin"),
+        QStringLiteral("/usr/sbin"),
+        QStringLiteral("/usr/local/sbin"),
+        QStringLiteral("/sbin"),
+    };
+    return systemFolders.contains(QDir::cleanPath(folder));
 }

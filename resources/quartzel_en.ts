@@ -119,9 +119,24 @@
     </message>
 </context>
 <context>
+    <name>TIniFile</name>
+    <message>
+        <source>not a regular file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>larger than %1 bytes</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>TMainForm</name>
     <message>
         <source>The stored frequency &apos;%1&apos; has a character that is not a digit; 014 070 000 Hz is dialled instead</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The settings file %1 cannot be read; the settings of a first start are used instead</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -119,10 +119,25 @@
     </message>
 </context>
 <context>
+    <name>TIniFile</name>
+    <message>
+        <source>not a regular file</source>
+        <translation>это не обычный файл</translation>
+    </message>
+    <message>
+        <source>larger than %1 bytes</source>
+        <translation>больше %1 байт</translation>
+    </message>
+</context>
+<context>
     <name>TMainForm</name>
     <message>
         <source>The stored frequency &apos;%1&apos; has a character that is not a digit; 014 070 000 Hz is dialled instead</source>
         <translation>В сохранённой частоте «%1» есть символ, который не является цифрой; вместо неё установлена частота 014 070 000 Гц</translation>
+    </message>
+    <message>
+        <source>The settings file %1 cannot be read; the settings of a first start are used instead</source>
+        <translation>Не удаётся прочитать файл настроек %1; вместо его настроек взяты настройки первого запуска</translation>
     </message>
 </context>
 <context>

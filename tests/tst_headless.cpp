@@ -36,6 +36,7 @@ enum class SettingsFile {
     Writable,
     ReadOnly,        // file and directory
     BeyondSizeLimit, // RLIMIT_FSIZE (ulimit -f) below the file's size
+    Fifo,            // in the file's place, which a plain open waits on
 };
 Q_DECLARE_METATYPE(SettingsFile)
 
@@ -102,6 +103,14 @@ QString systemReason(const QString& language, int code)
     const QString reason = QString::fromUtf8(strerror_l(code, locale));
     freelocale(locale);
     return reason;
+}
+
+bool isFifo(const QString& path)
+{
+    struct stat info
+    {
+    };
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISFIFO(info.st_mode);
 }
 
 constexpr QFile::Permissions readExecute = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
@@ -299,7 +308,9 @@ void TestHeadless::endsOnSignal_data()
     // More than one: the stop signals in turn from `signal` on, in a row.
     QTest::addColumn<int>("signalCount");
     QTest::addColumn<QByteArray>("storedFrequency");
-    QTest::addColumn<QByteArray>("dial"); // what the replies carry and the file gets
+    // What the replies carry and the file gets (in div4 mode the replies
+    // carry the divided frequency).
+    QTest::addColumn<QByteArray>("dial");
     // "PTY" as above, "INI" the settings path, "%ENOENT%" and "%EACCES%" the
     // system's words in the row's language.
     QTest::addColumn<QStringList>("linesBeforeSignal");
@@ -365,6 +376,12 @@ void TestHeadless::endsOnSignal_data()
         << QStringList{"quartzel: The stored frequency '0140\\x000000' has a character that is "
                        "not a digit; 014 070 000 Hz is dialled instead (INI)"}
         << none << 0;
+    const QString unreadable = QStringLiteral("quartzel: The settings file INI cannot be read; the "
+                                              "settings of a first start are used instead (%1)");
+    QTest::newRow("a FIFO for settings: start-up does not wait on it, nor a stop")
+        << "en_US.UTF-8" << onPty << LineAccess::Free << SettingsFile::Fifo << SIGTERM << 1 << dial
+        << QByteArray("003527500") << QStringList{unreadable.arg("read INI: not a regular file")}
+        << QStringList{"quartzel: Unable to write to INI (read INI: not a regular file)"} << 1;
 }
 
 void TestHeadless::endsOnSignal()
@@ -395,7 +412,10 @@ void TestHeadless::endsOnSignal()
     const QByteArray stored =
         "[PORT]\nfrequency=" + storedFrequency + "\nport=0\nBaudRateIndex=03\ndiv4=0\n";
     const QByteArray saved = "[PORT]\nfrequency=" + dial + "\nport=0\nBaudRateIndex=3\ndiv4=0\n";
-    writeBytes(ini, stored);
+    if (settings == SettingsFile::Fifo)
+        QCOMPARE(::mkfifo(QFile::encodeName(ini).constData(), 0644), 0);
+    else
+        writeBytes(ini, stored);
     if (settings == SettingsFile::ReadOnly) {
         setMode(ini, readOnly);
         setMode(path(QStringLiteral("config/quartzel")), readExecute);
@@ -432,7 +452,10 @@ void TestHeadless::endsOnSignal()
     QCOMPARE(m_program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(errorLines(), linesBeforeSignal + linesAfterSignal);
     QCOMPARE(m_program.exitCode(), exitCode);
-    QCOMPARE(readBytes(ini), settings == SettingsFile::Writable ? saved : stored);
+    if (settings == SettingsFile::Fifo)
+        QVERIFY(isFifo(ini)); // never replaced
+    else
+        QCOMPARE(readBytes(ini), settings == SettingsFile::Writable ? saved : stored);
     const QString lock = QStringLiteral("/var/lock/LCK..pts_") + pty.slavePath().section('/', -1);
     QVERIFY2(!QFile::exists(lock), qPrintable(lock));
 }

@@ -124,24 +124,35 @@ void TestIfResponder::padding_data()
 {
     QTest::addColumn<QString>("frequency");
     QTest::addColumn<QString>("padded");
+    // Whether the padded string fills the reply's frequency field, so that a
+    // query is answered.
+    QTest::addColumn<bool>("answered");
     QTest::newRow("six characters stay") << "010000"
-                                         << "010000";
+                                         << "010000" << true;
     QTest::newRow("seven get two zeros") << "0100000"
-                                         << "000100000";
+                                         << "000100000" << true;
     QTest::newRow("eight get one zero") << "03527500"
-                                        << "003527500";
+                                        << "003527500" << true;
     QTest::newRow("nine stay") << "014070000"
-                               << "014070000";
-    QTest::newRow("empty stays") << ""
-                                 << "";
+                               << "014070000" << true;
+    QTest::newRow("empty, before the first composition: no reply") << ""
+                                                                   << "" << false;
+    QTest::newRow("ten, the div4 of a stored top digit 9: no reply") << "0228527500"
+                                                                     << "0228527500" << false;
+    QTest::newRow("eleven, from a digit holding three: no reply") << "01407000700"
+                                                                  << "01407000700" << false;
+    QTest::newRow("a letter, kept by a failed composition: no reply") << "a14070000"
+                                                                      << "a14070000" << false;
 }
 
 void TestIfResponder::padding()
 {
     QFETCH(QString, frequency);
     QFETCH(QString, padded);
-    padFrequencyString(frequency);
+    QFETCH(bool, answered);
+    const std::optional<QString> reply = replyToQuery(TReceiveBuffer("IF;"), frequency);
     QCOMPARE(frequency, padded);
+    QCOMPARE(reply.has_value(), answered);
 }
 
 void TestIfResponder::replyLayout_data()

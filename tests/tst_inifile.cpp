@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 
 namespace {
 
@@ -23,6 +24,11 @@ class TestIniFile : public QObject
 {
     Q_OBJECT
 
+public:
+    // A read that waits for a FIFO's writer fails its case by name, in
+    // seconds, instead of holding the whole test until CTest ends it.
+    TestIniFile() { qputenv("QTEST_FUNCTION_TIMEOUT", "20000"); }
+
 private slots:
     void init();
 
@@ -31,6 +37,8 @@ private slots:
     void readStringOfMissingFile();
     void readIntegerAndBool_data();
     void readIntegerAndBool();
+    void unreadableFile_data();
+    void unreadableFile();
 
     void write_data();
     void write();
@@ -122,6 +130,11 @@ void TestIniFile::readString_data()
         << "[PORT]\nfrequency=" + QByteArray(3000, '7') + "\n"
         << "PORT"
         << "frequency" << QString(2047, u'7');
+    const QByteArray firstLines = "[PORT]\nport=1\n;";
+    QTest::newRow("a file of the largest size read")
+        << firstLines + QByteArray(TIniFile::MaxFileSize - firstLines.size(), 'x') << "PORT"
+        << "port"
+        << "1";
     QTest::newRow("quoted 2049 characters keep the inner 2047")
         << "[PORT]\nfrequency=\"" + QByteArray(2047, '7') + "\"\n"
         << "PORT"
@@ -180,6 +193,47 @@ void TestIniFile::readIntegerAndBool()
     // An unreadable boolean yields the default, whichever it is.
     const bool readable = expectedInteger != 42;
     QCOMPARE(file.readBool(section, key, true), readable ? expectedBool : true);
+}
+
+void TestIniFile::unreadableFile_data()
+{
+    QTest::addColumn<QString>("name"); // one of the things unreadableFile() makes
+    QTest::addColumn<QString>("reason");
+    const QString notRegular = QStringLiteral("not a regular file");
+    QTest::newRow("a directory") << "dir" << notRegular;
+    QTest::newRow("a FIFO, which a plain open would wait on") << "fifo" << notRegular;
+    QTest::newRow("a link to a FIFO") << "link-to-fifo" << notRegular;
+    QTest::newRow("a link to /dev/zero, which never ends") << "link-to-zero" << notRegular;
+    QTest::newRow("one byte over the largest size") << "large"
+                                                    << "larger than 1048576 bytes";
+}
+
+// Read as empty, said why, and refused to a write, which would lose what
+// could not be read.
+void TestIniFile::unreadableFile()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, reason);
+    const QDir dir(m_dir->path());
+    QVERIFY(dir.mkdir(QStringLiteral("dir")));
+    QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo"))).constData(), 0644),
+             0);
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("fifo")), dir.filePath("link-to-fifo")));
+    QVERIFY(QFile::link(QStringLiteral("/dev/zero"), dir.filePath("link-to-zero")));
+    writeBytes(dir.filePath(QStringLiteral("large")), "[PORT]\nport=1\n");
+    QVERIFY(QFile::resize(dir.filePath(QStringLiteral("large")), TIniFile::MaxFileSize + 1));
+    const QString error = QStringLiteral("read %1: %2").arg(dir.filePath(name), reason);
+
+    TIniFile file(dir.filePath(name));
+    QVERIFY(file.exists());
+    QCOMPARE(file.readString(QStringLiteral("PORT"), QStringLiteral("port"), Default), Default);
+    QCOMPARE(file.readError(), error);
+    try {
+        file.writeString(QStringLiteral("PORT"), QStringLiteral("port"), QStringLiteral("2"));
+        QFAIL("no exception");
+    } catch (const EIniFileException& e) {
+        QCOMPARE(e.detail(), error);
+    }
 }
 
 void TestIniFile::write_data()
@@ -261,9 +315,8 @@ void TestIniFile::writeFailureKeepsOldFile_data()
 
     // Root may write anywhere that permission bits forbid, so these cases
     // use places where the file system itself refuses the write.
-    QTest::newRow("the file name is a directory")
-        << "dir.ini"
-        << "read DIR/dir.ini: file to open is a directory";
+    QTest::newRow("the file name is a directory") << "dir.ini"
+                                                  << "read DIR/dir.ini: not a regular file";
     QTest::newRow("directory in procfs") << "/proc/quartzel.ini"
                                          << "open /proc/quartzel.ini: No such file or directory";
     QTest::newRow("directory below a regular file") << "plain/quartzel.ini"

@@ -2,6 +2,7 @@
 
 #include "AdvSpin.h"
 #include "Application.h"
+#include "ComErrors.h"
 #include "IniFile.h"
 #include "Main.h"
 #include "TestFiles.h"
@@ -10,6 +11,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
+#include <utility>
 
 // Start-up and closing of the main window with its settings file: defaults,
 // stored values, the port list, and failures that keep the window open.
@@ -28,6 +30,7 @@ private slots:
     void portOptionOverridesStoredIndex();
     void portOptionIsNotSavedAsIndex_data();
     void portOptionIsNotSavedAsIndex();
+    void unreadablePortListKeepsTheSettings();
     void badStoredFrequencyIsReportedAndStartUpGoesOn();
     void unwritableFileKeepsWindowOpen();
     void digitTextIsSettledBeforeSaving();
@@ -278,6 +281,30 @@ void TestMainFormSettings::portOptionIsNotSavedAsIndex()
         QTest::keyClick(ports, Qt::Key_Up);
     QVERIFY(m_form->close());
     QVERIFY(readBytes(iniPath()).contains("\nport=" + QByteArray::number(savedIndex) + '\n'));
+}
+
+// As on a Windows PC where no serial device has appeared since boot: the
+// list is reported, and the settings neither lost nor overwritten.
+void TestMainFormSettings::unreadablePortListKeepsTheSettings()
+{
+    const QByteArray stored = "[PORT]\nfrequency=007050000\nport=1\nBaudRateIndex=12\ndiv4=0\n";
+    writeBytes(iniPath(), stored);
+    const QString listedPorts = std::exchange(m_ports, m_dir.filePath(QStringLiteral("none")));
+    createForm();
+    QCOMPARE(m_messages, QStringList{QString::fromUtf8(ComPortMessages::RegistryError)});
+    const Ui::MainForm& f = m_form->form();
+    QCOMPARE(dialled(), QStringLiteral("007050000"));
+    QCOMPARE(m_form->frequencyString(), QStringLiteral("007050000"));
+    QCOMPARE(f.cbPort->count(), 0);
+    QCOMPARE(f.cbBaudRate->currentText(), QStringLiteral("115200"));
+    QVERIFY(f.VFO->isChecked());
+    QVERIFY(m_form->close());
+    QCOMPARE(readBytes(iniPath()), stored);
+
+    m_ports = listedPorts;
+    createForm();
+    QCOMPARE(m_form->form().cbPort->currentText(), QStringLiteral("ttyS0"));
+    QCOMPARE(m_form->form().cbBaudRate->currentText(), QStringLiteral("115200"));
 }
 
 void TestMainFormSettings::badStoredFrequencyIsReportedAndStartUpGoesOn()

@@ -223,6 +223,7 @@ void TestSettings::spreadFrequency()
 
 void TestSettings::chooseLocation_data()
 {
+    QTest::addColumn<bool>("installed");
     QTest::addColumn<bool>("writable");
     QTest::addColumn<QString>("xdgConfigHome");
     QTest::addColumn<QString>("home");
@@ -230,37 +231,44 @@ void TestSettings::chooseLocation_data()
 
     const QString beside = QStringLiteral("/opt/q/quartzel.ini");
     const QString none; // variable not set
-    QTest::newRow("writable directory") << true << "/cfg"
+    QTest::newRow("writable directory") << false << true << "/cfg"
                                         << "/home/u" << beside;
-    QTest::newRow("read-only directory, XDG_CONFIG_HOME set") << false << "/cfg"
+    QTest::newRow("read-only directory, XDG_CONFIG_HOME set") << false << false << "/cfg"
                                                               << "/home/u"
                                                               << "/cfg/quartzel/quartzel.ini";
     QTest::newRow("read-only directory, XDG_CONFIG_HOME unset")
-        << false << none << "/home/u"
+        << false << false << none << "/home/u"
         << "/home/u/.config/quartzel/quartzel.ini";
     QTest::newRow("read-only directory, XDG_CONFIG_HOME empty")
-        << false << ""
+        << false << false << ""
         << "/home/u"
         << "/home/u/.config/quartzel/quartzel.ini";
     QTest::newRow("read-only directory, XDG_CONFIG_HOME relative")
-        << false << "cfg"
+        << false << false << "cfg"
         << "/home/u"
         << "/home/u/.config/quartzel/quartzel.ini";
+    QTest::newRow("installed, run by root who may write there: the user's folder")
+        << true << true << none << "/root"
+        << "/root/.config/quartzel/quartzel.ini";
+    QTest::newRow("installed, read-only directory") << true << false << "/cfg"
+                                                    << "/home/u"
+                                                    << "/cfg/quartzel/quartzel.ini";
 }
 
 void TestSettings::chooseLocation()
 {
+    QFETCH(bool, installed);
     QFETCH(bool, writable);
     QFETCH(QString, xdgConfigHome);
     QFETCH(QString, home);
     QFETCH(QString, expected);
-    QCOMPARE(chooseSettingsFilePath(QStringLiteral("/opt/q"), writable,
-                                    environment(xdgConfigHome, home)),
-             expected);
+    const ProgramFolder folder{QStringLiteral("/opt/q"), installed, writable};
+    QCOMPARE(chooseSettingsFilePath(folder, environment(xdgConfigHome, home)), expected);
 }
 
 // procfs refuses new files even to root, so it stands for a read-only
-// installation directory.
+// installation directory. Root may write into /usr/bin, but an installed
+// program keeps its settings in the user's folder all the same.
 void TestSettings::locationOnRealDirectories()
 {
     const QString exeDir = m_dir->path();
@@ -273,6 +281,8 @@ void TestSettings::locationOnRealDirectories()
     QCOMPARE(
         settingsFilePath(QStringLiteral("/proc"), environment(QString(), QStringLiteral("/h"))),
         QStringLiteral("/h/.config/quartzel/quartzel.ini"));
+    QCOMPARE(settingsFilePath(QStringLiteral("/usr/bin"), env),
+             QStringLiteral("/cfg/quartzel/quartzel.ini"));
 }
 
 void TestSettings::startingFile_data()
