@@ -67,7 +67,12 @@ void TRigctlServer::acceptClients()
             makeRoom();
         m_clients.try_emplace(client, m_rig, m_mode);
         client->setReadBufferSize(ReadChunk);
-        connect(client, &QTcpSocket::readyRead, this, [this, client] { awaitTurn(client); });
+        connect(client, &QTcpSocket::readyRead, this, [this, client] {
+            holdInput(client);
+            awaitTurn(client);
+        });
+        connect(client, &QTcpSocket::bytesWritten, this,
+                [this, client] { answersWentOut(client); });
         connect(client, &QTcpSocket::disconnected, this, [this, client] { drop(client); });
     }
 }
@@ -139,11 +144,8 @@ int TRigctlServer::serve(QTcpSocket* client, int lines)
                     client->disconnectFromHost();
                 return taken;
             }
-            if (client->bytesAvailable() == 0)
+            if (!takeInput(client, connection))
                 break;
-            connection.brokeLimits =
-                connection.reader.append(client->read(ReadChunk)) != TRigctlLineReader::Verdict::Ok;
-            watchUnfinishedLine(connection);
             continue;
         }
         connection.lastLine = Clock::now();
@@ -161,6 +163,58 @@ int TRigctlServer::serve(QTcpSocket* client, int lines)
     // queued; else they would wait for those.
     client->flush();
     return taken;
+}
+
+// Qt reads on from the system while the socket's buffer has room, and
+// closes the connection as soon as a read meets the end of the client's
+// input: lines not yet answered, and answers not yet handed to the system,
+// would be lost with it. So the buffer is kept full while the client has
+// any: received bytes go to the line reader, but the last of them stays in
+// the socket's buffer too (the plug), with the buffer's size cut to it.
+void TRigctlServer::holdInput(QTcpSocket* client)
+{
+    client->setReadBufferSize(client->bytesAvailable());
+}
+
+// Gives the line reader the bytes received since it was last fed; false
+// when there are none. Then the answers go to the system, and once it has
+// taken them all the plug comes out, so that Qt reads on: more lines, or
+// the end of the input, and the connection closes with nothing left to say.
+bool TRigctlServer::takeInput(QTcpSocket* client, Connection& connection)
+{
+    const qint64 buffered = client->bytesAvailable();
+    const qint64 fed = connection.plugged ? 1 : 0;
+    if (buffered > fed) {
+        QByteArray bytes = client->read(buffered - 1).sliced(fed);
+        bytes += client->peek(1);
+        connection.plugged = true;
+        client->setReadBufferSize(1);
+        connection.brokeLimits = connection.reader.append(bytes) != TRigctlLineReader::Verdict::Ok;
+        watchUnfinishedLine(connection);
+        return true;
+    }
+    client->flush();
+    if (!m_clients.contains(client)) // the flush found the connection gone, and dropped it
+        return false;
+    connection.awaitsAnswersOut = client->bytesToWrite() > 0;
+    if (connection.awaitsAnswersOut)
+        return false;
+    if (connection.plugged)
+        client->skip(1);
+    connection.plugged = false;
+    client->setReadBufferSize(ReadChunk);
+    return false;
+}
+
+// A client whose input waits for its answers to go out gets a turn once
+// they have.
+void TRigctlServer::answersWentOut(QTcpSocket* client)
+{
+    Connection& connection = m_clients.at(client);
+    if (connection.awaitsAnswersOut && client->bytesToWrite() == 0) {
+        connection.awaitsAnswersOut = false;
+        awaitTurn(client);
+    }
 }
 
 // Queues an answer. A client that has gone, or that leaves more than

@@ -30,11 +30,16 @@ struct CommandLineOptions;
 // robin; the event loop runs between turns, so the line, the timers and the
 // window are served in between however fast clients send.
 //
+// A client that ends its input (shuts down its sending side, as "nc -N"
+// does) is answered every complete line it sent before; the connection
+// closes after the last answer has gone to the system.
+//
 // Bad clients cost nothing lasting: a line longer than
 // TRigctlLineReader::MaxLineLength or bytes that are not text are answered
 // with "RPRT -8" and the client is disconnected; a client that does not read
-// its answers is dropped once MaxQueuedBytes wait for it; one that leaves a
-// line unfinished for the idle limit is dropped. At most MaxClients are
+// its answers is read no further while they wait, and is dropped once
+// MaxQueuedBytes of them wait; one that leaves a line unfinished for the
+// idle limit is dropped. At most MaxClients are
 // served: a newcomer to a full table takes the place of the oldest
 // connection that has never sent a complete line, or, when every one has,
 // of the client idle the longest (since its last line); so a working client
@@ -73,6 +78,8 @@ private:
         TRigctlSession session;
         bool brokeLimits = false; // the reader refused a byte: answer, then disconnect
         bool waitingForTurn = false;
+        bool plugged = false;          // the socket's buffer holds a byte the reader has had
+        bool awaitsAnswersOut = false; // its input is read on once they have gone to the system
         Clock::time_point lastLine = Clock::now(); // of the last complete line, or of connecting
         bool sentLine = false;
         std::optional<Clock::time_point> unfinishedSince;
@@ -84,6 +91,9 @@ private:
     void postTurn();
     void serveTurn();
     int serve(QTcpSocket* client, int lines);
+    void holdInput(QTcpSocket* client);
+    bool takeInput(QTcpSocket* client, Connection& connection);
+    void answersWentOut(QTcpSocket* client);
     bool send(QTcpSocket* client, const QByteArray& answer);
     void watchUnfinishedLine(Connection& connection);
     void dropUnfinishedLines();

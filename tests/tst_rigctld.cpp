@@ -145,12 +145,13 @@ void TestRigctld::commands_data()
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<QString>("dialAfter");
     QTest::addColumn<bool>("closes");
+    QTest::addColumn<bool>("endsInput"); // the client shuts its sending side after the request
 
     const QString start = QStringLiteral("014070000");
     const QString set = QStringLiteral("007074000");
     const auto row = [](const char* name, const QByteArray& request, const QByteArray& answer,
-                        const QString& dial, bool closes = false) {
-        QTest::newRow(name) << request << answer << dial << closes;
+                        const QString& dial, bool closes = false, bool endsInput = false) {
+        QTest::newRow(name) << request << answer << dial << closes << endsInput;
     };
     row("f: the dialled digits, not the div4 output", "f\n", "14070000\n", start);
     row("\\get_freq", "\\get_freq\n", "14070000\n", start);
@@ -224,6 +225,11 @@ void TestRigctld::commands_data()
     row("unknown long name", "\\set_level AF 1\n", "RPRT -4\n", start);
     row("blank line and blanks around a command", "\n \t f \r\n", "14070000\n", start);
     row("comment", "# tune\nf\n", "14070000\n", start);
+    row("200 lines, then the end of the input: all answered, then closed",
+        QByteArray("f\n").repeated(200), QByteArray("14070000\n").repeated(200), start, true, true);
+    row("F, then the end of the input: carried out", "F 7074000\n", "RPRT 0\n", set, true, true);
+    row("the end of the input in a line: the lines before are answered", "f\nf", "14070000\n",
+        start, true, true);
 }
 
 void TestRigctld::commands()
@@ -232,8 +238,13 @@ void TestRigctld::commands()
     QFETCH(QByteArray, answer);
     QFETCH(QString, dialAfter);
     QFETCH(bool, closes);
+    QFETCH(bool, endsInput);
     const std::unique_ptr<QTcpSocket> client = connectClient();
     client->write(request);
+    if (endsInput) {
+        QVERIFY(client->waitForBytesWritten());
+        QCOMPARE(::shutdown(static_cast<int>(client->socketDescriptor()), SHUT_WR), 0);
+    }
     QByteArray received;
     QTRY_COMPARE(receive(*client, received), answer);
     QCOMPARE(m_form->dialledFrequency(), dialAfter); // the digits as composed
