@@ -4,10 +4,12 @@
 
 #include "Application.h"
 #include "CommandLine.h"
+#include "ListeningSocket.h"
 #include "Main.h"
 
 #include <QCoreApplication>
 #include <QHostAddress>
+#include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -21,13 +23,15 @@ constexpr qint64 ReadChunk = 16 * 1024;
 
 } // namespace
 
-TRigctlServer::TRigctlServer(TRigctlRig& rig, std::chrono::milliseconds idleLimit, QObject* parent)
-    : QObject(parent), m_rig(rig), m_idleLimit(idleLimit), m_server(new QTcpServer(this)),
-      m_idleTimer(new QTimer(this))
+TRigctlServer::TRigctlServer(TRigctlRig& rig, TRigctlTimeLimits limits, QObject* parent)
+    : QObject(parent), m_rig(rig), m_limits(limits), m_server(new QTcpServer(this)),
+      m_idleTimer(new QTimer(this)), m_acceptRetryTimer(new QTimer(this))
 {
     m_idleTimer->setSingleShot(true);
     connect(m_idleTimer, &QTimer::timeout, this, &TRigctlServer::dropUnfinishedLines);
-    connect(m_server, &QTcpServer::newConnection, this, &TRigctlServer::acceptClients);
+    m_acceptRetryTimer->setSingleShot(true);
+    m_acceptRetryTimer->setInterval(m_limits.acceptRetry);
+    connect(m_acceptRetryTimer, &QTimer::timeout, this, &TRigctlServer::resumeAccepting);
 }
 
 // The clients' sockets go with the listener, after this object is gone;
@@ -47,7 +51,15 @@ bool TRigctlServer::listen(const RigctldSetting& setting)
         return false;
     }
     m_addressError.clear();
-    return m_server->listen(address, setting.port);
+    if (!m_server->listen(address, setting.port))
+        return false;
+    m_address = formatRigctldSetting({setting.enabled, setting.address, serverPort()});
+    // QTcpServer never accepts: see ListeningSocket.h.
+    m_server->pauseAccepting();
+    m_acceptNotifier =
+        new QSocketNotifier(m_server->socketDescriptor(), QSocketNotifier::Read, this);
+    connect(m_acceptNotifier, &QSocketNotifier::activated, this, &TRigctlServer::acceptClients);
+    return true;
 }
 
 QString TRigctlServer::errorString() const
@@ -60,21 +72,68 @@ quint16 TRigctlServer::serverPort() const
     return m_server->serverPort();
 }
 
+// Takes every waiting connection. A failure is over once the listener has
+// caught up with them all.
 void TRigctlServer::acceptClients()
 {
-    while (QTcpSocket* client = m_server->nextPendingConnection()) {
-        if (clientCount() >= MaxClients)
-            makeRoom();
-        m_clients.try_emplace(client, m_rig, m_mode);
-        client->setReadBufferSize(ReadChunk);
-        connect(client, &QTcpSocket::readyRead, this, [this, client] {
-            holdInput(client);
-            awaitTurn(client);
-        });
-        connect(client, &QTcpSocket::bytesWritten, this,
-                [this, client] { answersWentOut(client); });
-        connect(client, &QTcpSocket::disconnected, this, [this, client] { drop(client); });
+    for (;;) {
+        const TAcceptedConnection accepted = acceptConnection(m_acceptNotifier->socket());
+        if (accepted.failed) {
+            restFromAccepting(accepted.reason);
+            return;
+        }
+        if (accepted.descriptor < 0)
+            break;
+        auto* client = new QTcpSocket(this);
+        if (!client->setSocketDescriptor(accepted.descriptor)) {
+            closeConnection(accepted.descriptor);
+            delete client;
+            continue;
+        }
+        admit(client);
     }
+    m_acceptFailureReported = false;
+}
+
+void TRigctlServer::admit(QTcpSocket* client)
+{
+    if (clientCount() >= MaxClients)
+        makeRoom();
+    m_clients.try_emplace(client, m_rig, m_mode);
+    client->setReadBufferSize(ReadChunk);
+    connect(client, &QTcpSocket::readyRead, this, [this, client] {
+        holdInput(client);
+        awaitTurn(client);
+    });
+    connect(client, &QTcpSocket::bytesWritten, this, [this, client] { answersWentOut(client); });
+    connect(client, &QTcpSocket::disconnected, this, [this, client] { drop(client); });
+}
+
+// The system could not give the listener a connection, most often for want
+// of a descriptor: the connections wait in its queue meanwhile. A client
+// that leaves frees a descriptor; one freed elsewhere is found by trying
+// again later. Until then the listener rests: the waiting connections
+// would wake it at every turn of the event loop.
+void TRigctlServer::restFromAccepting(const QString& reason)
+{
+    m_acceptNotifier->setEnabled(false);
+    m_acceptRetryTimer->start();
+    if (m_acceptFailureReported)
+        return;
+    m_acceptFailureReported = true;
+    showErrorMessage(QCoreApplication::translate(
+                         "TRigctlServer",
+                         "Cannot accept Hamlib clients on %1 for now: %2; trying again as clients "
+                         "leave")
+                         .arg(m_address, reason));
+}
+
+void TRigctlServer::resumeAccepting()
+{
+    if (m_acceptNotifier->isEnabled())
+        return;
+    m_acceptRetryTimer->stop();
+    m_acceptNotifier->setEnabled(true);
 }
 
 // A connection that has never sent a line goes first, the oldest of them;
@@ -248,7 +307,7 @@ void TRigctlServer::watchUnfinishedLine(Connection& connection)
         return;
     connection.unfinishedSince = Clock::now();
     if (!m_idleTimer->isActive())
-        m_idleTimer->start(m_idleLimit);
+        m_idleTimer->start(m_limits.unfinishedLine);
 }
 
 // Drops the clients whose unfinished line is older than the idle limit, and
@@ -261,7 +320,7 @@ void TRigctlServer::dropUnfinishedLines()
     for (const auto& [client, connection] : m_clients) {
         if (!connection.unfinishedSince)
             continue;
-        const Clock::time_point expiry = *connection.unfinishedSince + m_idleLimit;
+        const Clock::time_point expiry = *connection.unfinishedSince + m_limits.unfinishedLine;
         if (expiry <= now)
             expired.push_back(client);
         else
@@ -281,6 +340,7 @@ void TRigctlServer::drop(QTcpSocket* client)
     client->disconnect(this);
     client->abort();
     client->deleteLater();
+    resumeAccepting();
 }
 
 std::optional<std::uint32_t> TMainFormRig::dialFrequency() const

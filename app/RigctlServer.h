@@ -13,11 +13,25 @@
 #include <optional>
 #include <unordered_map>
 
+class QSocketNotifier;
 class QTcpServer;
 class QTcpSocket;
 class QTimer;
 class TMainForm;
 struct CommandLineOptions;
+
+// How long the rigctld server waits on a client or on the system; tests
+// shorten them.
+struct TRigctlTimeLimits
+{
+    // How long a connection may leave a line unfinished: Hamlib's clients
+    // send a line at a time, so one that takes this long holds a place.
+    std::chrono::milliseconds unfinishedLine = std::chrono::seconds(30);
+    // How long the listener rests when the system had no descriptor for a
+    // connection (or refused it one otherwise) before it tries again, unless
+    // a client leaves first.
+    std::chrono::milliseconds acceptRetry = std::chrono::milliseconds(500);
+};
 
 // A TCP listener that speaks Hamlib's network rig protocol (as rigctld
 // does), so that programs using Hamlib's "NET rigctl" rig can read and set
@@ -45,17 +59,20 @@ struct CommandLineOptions;
 // of the client idle the longest (since its last line); so a working client
 // always gets in, and is never put out by connections that send nothing.
 // Other clients go on as before. The mode a client sets is the same for all.
+//
+// When the system cannot give the listener a connection (most often for
+// want of a descriptor), that is reported once, through showErrorMessage,
+// and the listener tries again as soon as a client leaves, or after
+// TRigctlTimeLimits::acceptRetry; it is reported again only after the
+// listener has caught up with every waiting connection.
 class TRigctlServer : public QObject
 {
 public:
     static constexpr int MaxClients = 64;
     static constexpr qint64 MaxQueuedBytes = 64 * 1024;
     static constexpr int LinesPerTurn = 64;
-    // How long a connection may leave a line unfinished: Hamlib's clients
-    // send a line at a time, so one that takes this long holds a place.
-    static constexpr std::chrono::milliseconds DefaultIdleLimit = std::chrono::seconds(30);
 
-    explicit TRigctlServer(TRigctlRig& rig, std::chrono::milliseconds idleLimit = DefaultIdleLimit,
+    explicit TRigctlServer(TRigctlRig& rig, TRigctlTimeLimits limits = {},
                            QObject* parent = nullptr);
     ~TRigctlServer() override;
 
@@ -86,6 +103,9 @@ private:
     };
 
     void acceptClients();
+    void admit(QTcpSocket* client);
+    void restFromAccepting(const QString& reason);
+    void resumeAccepting();
     void makeRoom();
     void awaitTurn(QTcpSocket* client);
     void postTurn();
@@ -101,9 +121,13 @@ private:
 
     TRigctlRig& m_rig;
     TRigctlMode m_mode;
-    const std::chrono::milliseconds m_idleLimit;
+    const TRigctlTimeLimits m_limits;
     QTcpServer* m_server = nullptr;
     QTimer* m_idleTimer = nullptr;
+    QSocketNotifier* m_acceptNotifier = nullptr; // of the listening socket; off while resting
+    QTimer* m_acceptRetryTimer = nullptr;
+    bool m_acceptFailureReported = false;
+    QString m_address; // listened on, for messages
     QString m_addressError;
     std::unordered_map<QTcpSocket*, Connection> m_clients;
     std::deque<QTcpSocket*> m_turns; // clients with lines to answer, next first

@@ -14,9 +14,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <arpa/inet.h>
+#include <fcntl.h>
 #include <functional>
 #include <memory>
+#include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <unistd.h>
 #include <vector>
 
 // Hamlib's network rig protocol served for the real main window, over real
@@ -43,6 +48,8 @@ private slots:
     void floodIsAnsweredInTurns();
     void clientThatDoesNotReadIsDropped();
     void clientThatResetsWhileAnsweredIsDropped();
+    void acceptingResumesAfterDescriptorsRunOut_data();
+    void acceptingResumesAfterDescriptorsRunOut();
     void listenFailureIsReportedOnce_data();
     void listenFailureIsReportedOnce();
     void settingIsKeptBesidePortSection();
@@ -97,6 +104,41 @@ QByteArray& receive(QTcpSocket& client, QByteArray& received)
     received += client.readAll();
     return received;
 }
+
+// Every descriptor the process may still open, taken (under a soft limit
+// lowered to at most 1024, so that that is quick) and given back, with the
+// limit, when it goes.
+class DescriptorsTaken
+{
+public:
+    DescriptorsTaken()
+    {
+        ::getrlimit(RLIMIT_NOFILE, &m_limit);
+        rlimit lowered = m_limit;
+        lowered.rlim_cur = std::min<rlim_t>(m_limit.rlim_cur, 1024);
+        ::setrlimit(RLIMIT_NOFILE, &lowered);
+        for (int taken; (taken = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0)) >= 0;)
+            m_taken.push_back(taken);
+    }
+    ~DescriptorsTaken()
+    {
+        for (const int taken : m_taken)
+            ::close(taken);
+        ::setrlimit(RLIMIT_NOFILE, &m_limit);
+    }
+    DescriptorsTaken(const DescriptorsTaken&) = delete;
+    DescriptorsTaken& operator=(const DescriptorsTaken&) = delete;
+
+    void giveBackOne()
+    {
+        ::close(m_taken.back());
+        m_taken.pop_back();
+    }
+
+private:
+    rlimit m_limit{};
+    std::vector<int> m_taken;
+};
 
 } // namespace
 
@@ -387,7 +429,7 @@ void TestRigctld::fullTableLetsNewcomerIn()
 void TestRigctld::unfinishedLineIsDroppedAtIdleLimit()
 {
     TMainFormRig rig(*m_form);
-    TRigctlServer server(rig, std::chrono::milliseconds(0));
+    TRigctlServer server(rig, {.unfinishedLine = std::chrono::milliseconds(0)});
     QVERIFY(server.listen(anyFreePort));
     const std::unique_ptr<QTcpSocket> silent = ::connectClient(server.serverPort());
     const std::unique_ptr<QTcpSocket> unfinished = ::connectClient(server.serverPort());
@@ -465,6 +507,52 @@ void TestRigctld::clientThatResetsWhileAnsweredIsDropped()
     next->write("f\n");
     QByteArray received;
     QTRY_COMPARE(receive(*next, received), QByteArray("14070000\n"));
+}
+
+void TestRigctld::acceptingResumesAfterDescriptorsRunOut_data()
+{
+    QTest::addColumn<bool>("clientLeaves"); // else a descriptor is freed elsewhere
+    QTest::newRow("a client leaves") << true;
+    QTest::newRow("a descriptor is freed elsewhere: the listener tries again") << false;
+}
+
+// The system has no descriptor for a connection that waits to be accepted:
+// the listener says so once, and takes the connection when a client leaves,
+// or, trying again, once a descriptor is free.
+void TestRigctld::acceptingResumesAfterDescriptorsRunOut()
+{
+    QFETCH(bool, clientLeaves);
+    TMainFormRig rig(*m_form);
+    // A listener that waits an hour to try again is woken by a leaving client.
+    TRigctlServer server(
+        rig, {.acceptRetry = clientLeaves ? std::chrono::hours(1) : std::chrono::milliseconds(10)});
+    QVERIFY(server.listen(anyFreePort));
+    const std::unique_ptr<QTcpSocket> leaving = ::connectClient(server.serverPort());
+    QTRY_COMPARE(server.clientCount(), 1);
+    const int late = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const auto closeLate = qScopeGuard([late] { ::close(late); });
+    DescriptorsTaken taken;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(server.serverPort());
+    QCOMPARE(::connect(late, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    QCOMPARE(::send(late, "f\n", 2, 0), 2);
+    QTRY_COMPARE(m_messages.size(), 1);
+    if (clientLeaves)
+        leaving->abort();
+    else
+        taken.giveBackOne();
+    QByteArray answer;
+    char received[16];
+    QTRY_COMPARE(
+        (answer += QByteArray(received, std::max<ssize_t>(0, ::recv(late, received, sizeof received,
+                                                                    MSG_DONTWAIT)))),
+        QByteArray("14070000\n"));
+    QCOMPARE(m_messages,
+             QStringList{QStringLiteral("Cannot accept Hamlib clients on 127.0.0.1:%1 for now: Too "
+                                        "many open files; trying again as clients leave")
+                             .arg(server.serverPort())});
 }
 
 void TestRigctld::listenFailureIsReportedOnce_data()
