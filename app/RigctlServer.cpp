@@ -14,6 +14,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <algorithm>
+#include <ranges>
 
 namespace {
 
@@ -97,8 +98,7 @@ void TRigctlServer::acceptClients()
 
 void TRigctlServer::admit(QTcpSocket* client)
 {
-    if (clientCount() >= MaxClients)
-        makeRoom();
+    makeRoom(false, MaxSilentConnections - 1);
     m_clients.try_emplace(client, m_rig, m_mode);
     client->setReadBufferSize(ReadChunk);
     connect(client, &QTcpSocket::readyRead, this, [this, client] {
@@ -136,14 +136,18 @@ void TRigctlServer::resumeAccepting()
     m_acceptNotifier->setEnabled(true);
 }
 
-// A connection that has never sent a line goes first, the oldest of them;
-// then the client idle the longest.
-void TRigctlServer::makeRoom()
+// Leaves at most `places` connections that have sent a line (`working`)
+// or that have not: the one whose last line, or connecting, is the oldest
+// goes.
+void TRigctlServer::makeRoom(bool working, int places)
 {
-    const auto leaving = std::ranges::min_element(m_clients, {}, [](const auto& entry) {
-        return std::pair(entry.second.sentLine, entry.second.lastLine);
-    });
-    drop(leaving->first);
+    auto ofKind = m_clients | std::views::filter([working](const auto& entry) {
+                      return entry.second.sentLine == working;
+                  });
+    if (std::ranges::distance(ofKind) > places)
+        drop(std::ranges::min_element(ofKind, {}, [](const auto& entry) {
+                 return entry.second.lastLine;
+             })->first);
 }
 
 // Queues the client for a turn, behind the others that wait.
@@ -208,7 +212,10 @@ int TRigctlServer::serve(QTcpSocket* client, int lines)
             continue;
         }
         connection.lastLine = Clock::now();
-        connection.sentLine = true;
+        if (!connection.sentLine) {
+            connection.sentLine = true;
+            makeRoom(true, MaxClients);
+        }
         const TRigctlAnswer answer = connection.session.answerLine(*line);
         taken += std::max(1, answer.commands);
         if (!send(client, answer.text))

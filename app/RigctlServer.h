@@ -53,12 +53,21 @@ struct TRigctlTimeLimits
 // with "RPRT -8" and the client is disconnected; a client that does not read
 // its answers is read no further while they wait, and is dropped once
 // MaxQueuedBytes of them wait; one that leaves a line unfinished for the
-// idle limit is dropped. At most MaxClients are
-// served: a newcomer to a full table takes the place of the oldest
-// connection that has never sent a complete line, or, when every one has,
-// of the client idle the longest (since its last line); so a working client
-// always gets in, and is never put out by connections that send nothing.
-// Other clients go on as before. The mode a client sets is the same for all.
+// idle limit is dropped.
+//
+// A newcomer always gets in. Connections that have not yet sent a complete
+// line have MaxSilentConnections places of their own: a newcomer to a full
+// set of them takes the place of the oldest. A connection's first line makes
+// it one of the MaxClients clients: when they are full, the one idle the
+// longest (since its last line) goes. So a working client always gets in,
+// is never put out by connections that send nothing, and one that takes a
+// while before its first line keeps its place until MaxSilentConnections
+// others have connected after it: a flood of silent connections spares it
+// for its first second unless it brings more than that in a second. No
+// order can spare everyone's first second once the places are full: a
+// newcomer's place is always some silent connection's, and the oldest has
+// had the longest to speak. Other clients go on as before. The mode a client
+// sets is the same for all.
 //
 // When the system cannot give the listener a connection (most often for
 // want of a descriptor), that is reported once, through showErrorMessage,
@@ -69,6 +78,7 @@ class TRigctlServer : public QObject
 {
 public:
     static constexpr int MaxClients = 64;
+    static constexpr int MaxSilentConnections = 256;
     static constexpr qint64 MaxQueuedBytes = 64 * 1024;
     static constexpr int LinesPerTurn = 64;
 
@@ -106,7 +116,7 @@ private:
     void admit(QTcpSocket* client);
     void restFromAccepting(const QString& reason);
     void resumeAccepting();
-    void makeRoom();
+    void makeRoom(bool working, int places);
     void awaitTurn(QTcpSocket* client);
     void postTurn();
     void serveTurn();

@@ -381,46 +381,54 @@ void TestRigctld::limits()
 
 void TestRigctld::fullTableLetsNewcomerIn_data()
 {
-    QTest::addColumn<QByteArray>("sentByEach");
-    QTest::addColumn<bool>("firstWorks"); // the first has had a line answered
-    QTest::newRow("silent connections: the oldest goes") << QByteArray() << false;
+    QTest::addColumn<int>("working"); // connected first, each with a line answered
+    QTest::addColumn<int>("silent");  // connected next, without a complete line
+    QTest::addColumn<QByteArray>("sentBySilent");
+    QTest::addColumn<int>("leaving"); // the one put out for the newcomer; -1: none
+
+    constexpr int silentPlaces = TRigctlServer::MaxSilentConnections;
+    QTest::newRow("silent connections: the oldest goes") << 0 << silentPlaces << QByteArray() << 0;
     QTest::newRow("connections with an unfinished line: the oldest goes")
-        << QByteArray("f") << false;
+        << 0 << silentPlaces << QByteArray("f") << 0;
     QTest::newRow("a working client idle the longest stays, the oldest silent one goes")
-        << QByteArray() << true;
+        << 1 << silentPlaces << QByteArray() << 1;
+    QTest::newRow("a silent connection keeps its place while a table of clients' worth come")
+        << 0 << TRigctlServer::MaxClients + 1 << QByteArray() << -1;
+    QTest::newRow("working clients: the one idle the longest goes")
+        << TRigctlServer::MaxClients << 0 << QByteArray() << 0;
 }
 
-// The newcomer takes the place of the oldest connection that never sent a
-// line; the others stay and are served.
+// A newcomer always gets in; the others stay and are served.
 void TestRigctld::fullTableLetsNewcomerIn()
 {
-    QFETCH(QByteArray, sentByEach);
-    QFETCH(bool, firstWorks);
+    QFETCH(int, working);
+    QFETCH(int, silent);
+    QFETCH(QByteArray, sentBySilent);
+    QFETCH(int, leaving);
     std::vector<std::unique_ptr<QTcpSocket>> clients;
-    QByteArray firstAnswered;
-    for (int i = 0; i < TRigctlServer::MaxClients; ++i) {
+    std::vector<QByteArray> received(working + silent);
+    for (int i = 0; i < working + silent; ++i) {
         clients.push_back(connectClient());
-        clients.back()->write(i == 0 && firstWorks ? QByteArray("f\n") : sentByEach);
-        if (i == 0 && firstWorks)
-            QTRY_COMPARE(receive(*clients.back(), firstAnswered), QByteArray("14070000\n"));
+        clients.back()->write(i < working ? QByteArray("f\n") : sentBySilent);
+        if (i < working)
+            QTRY_COMPARE(receive(*clients.back(), received[i]), QByteArray("14070000\n"));
     }
-    QTRY_COMPARE(m_service->server()->clientCount(), TRigctlServer::MaxClients);
+    QTRY_COMPARE(m_service->server()->clientCount(), working + silent);
     const std::unique_ptr<QTcpSocket> newcomer = connectClient();
     newcomer->write("f\n");
     QByteArray answered;
     QTRY_COMPARE(receive(*newcomer, answered), QByteArray("14070000\n"));
-    const std::size_t leaving = firstWorks ? 1 : 0;
-    QTRY_COMPARE(clients[leaving]->state(), QAbstractSocket::UnconnectedState);
-    QCOMPARE(m_service->server()->clientCount(), TRigctlServer::MaxClients);
-    std::vector<QByteArray> received(clients.size());
-    for (std::size_t i = 0; i < clients.size(); ++i) {
+    if (leaving >= 0)
+        QTRY_COMPARE(clients[leaving]->state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(m_service->server()->clientCount(), working + silent + (leaving < 0 ? 1 : 0));
+    for (int i = 0; i < working + silent; ++i) {
         if (i != leaving)
-            clients[i]->write(
-                QByteArray("f\n").sliced(i == 0 && firstWorks ? 0 : sentByEach.size()));
+            clients[i]->write(QByteArray("f\n").sliced(i < working ? 0 : sentBySilent.size()));
     }
-    for (std::size_t i = 0; i < clients.size(); ++i) {
+    for (int i = 0; i < working + silent; ++i) {
         if (i != leaving)
-            QTRY_COMPARE(receive(*clients[i], received[i]), QByteArray("14070000\n"));
+            QTRY_COMPARE(receive(*clients[i], received[i]),
+                         QByteArray("14070000\n").repeated(i < working ? 2 : 1));
     }
 }
 
