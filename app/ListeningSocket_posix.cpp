@@ -2,9 +2,10 @@
 
 #include "ListeningSocket.h"
 
+#include "platform/SystemError.h"
+
 #include <cerrno>
 #include <sys/socket.h>
-#include <system_error>
 #include <unistd.h>
 
 TAcceptedConnection acceptConnection(qintptr listener)
@@ -22,7 +23,7 @@ TAcceptedConnection acceptConnection(qintptr listener)
         // fine.
         if (error == EINTR || error == ECONNABORTED || error == EPROTO)
             continue;
-        return {-1, true, QString::fromStdString(std::system_category().message(error))};
+        return {-1, true, QString::fromLocal8Bit(serial::describeSystemError(error))};
     }
 }
 

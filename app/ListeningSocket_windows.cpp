@@ -2,7 +2,8 @@
 
 #include "ListeningSocket.h"
 
-#include <system_error>
+#include "platform/SystemError.h"
+
 #include <winsock2.h>
 
 TAcceptedConnection acceptConnection(qintptr listener)
@@ -18,7 +19,7 @@ TAcceptedConnection acceptConnection(qintptr listener)
         // be fine.
         if (error == WSAECONNRESET || error == WSAEINTR)
             continue;
-        return {-1, true, QString::fromStdString(std::system_category().message(error))};
+        return {-1, true, QString::fromLocal8Bit(serial::describeSystemError(error))};
     }
 }
 

@@ -14,7 +14,6 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <algorithm>
-#include <ranges>
 
 namespace {
 
@@ -35,8 +34,8 @@ TRigctlServer::TRigctlServer(TRigctlRig& rig, TRigctlTimeLimits limits, QObject*
     connect(m_acceptRetryTimer, &QTimer::timeout, this, &TRigctlServer::resumeAccepting);
 }
 
-// The clients' sockets go with the listener, after this object is gone;
-// none of them may call back into it.
+// The clients' sockets, children of this object, go after its destructor
+// has run; none of them may call back into it.
 TRigctlServer::~TRigctlServer()
 {
     for (const auto& [client, connection] : m_clients)
@@ -141,13 +140,13 @@ void TRigctlServer::resumeAccepting()
 // goes.
 void TRigctlServer::makeRoom(bool working, int places)
 {
-    auto ofKind = m_clients | std::views::filter([working](const auto& entry) {
-                      return entry.second.sentLine == working;
-                  });
-    if (std::ranges::distance(ofKind) > places)
-        drop(std::ranges::min_element(ofKind, {}, [](const auto& entry) {
-                 return entry.second.lastLine;
-             })->first);
+    const auto ofKind = [working](const auto& entry) { return entry.second.sentLine == working; };
+    if (std::ranges::count_if(m_clients, ofKind) <= places)
+        return;
+    const auto leaving = std::ranges::min_element(m_clients, {}, [&](const auto& entry) {
+        return ofKind(entry) ? entry.second.lastLine : Clock::time_point::max();
+    });
+    drop(leaving->first);
 }
 
 // Queues the client for a turn, behind the others that wait.
