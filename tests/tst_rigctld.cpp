@@ -14,11 +14,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <functional>
 #include <memory>
-#include <netinet/in.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -104,41 +102,6 @@ QByteArray& receive(QTcpSocket& client, QByteArray& received)
     received += client.readAll();
     return received;
 }
-
-// Every descriptor the process may still open, taken (under a soft limit
-// lowered to at most 1024, so that that is quick) and given back, with the
-// limit, when it goes.
-class DescriptorsTaken
-{
-public:
-    DescriptorsTaken()
-    {
-        ::getrlimit(RLIMIT_NOFILE, &m_limit);
-        rlimit lowered = m_limit;
-        lowered.rlim_cur = std::min<rlim_t>(m_limit.rlim_cur, 1024);
-        ::setrlimit(RLIMIT_NOFILE, &lowered);
-        for (int taken; (taken = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0)) >= 0;)
-            m_taken.push_back(taken);
-    }
-    ~DescriptorsTaken()
-    {
-        for (const int taken : m_taken)
-            ::close(taken);
-        ::setrlimit(RLIMIT_NOFILE, &m_limit);
-    }
-    DescriptorsTaken(const DescriptorsTaken&) = delete;
-    DescriptorsTaken& operator=(const DescriptorsTaken&) = delete;
-
-    void giveBackOne()
-    {
-        ::close(m_taken.back());
-        m_taken.pop_back();
-    }
-
-private:
-    rlimit m_limit{};
-    std::vector<int> m_taken;
-};
 
 } // namespace
 
@@ -537,26 +500,26 @@ void TestRigctld::acceptingResumesAfterDescriptorsRunOut()
     QVERIFY(server.listen(anyFreePort));
     const std::unique_ptr<QTcpSocket> leaving = ::connectClient(server.serverPort());
     QTRY_COMPARE(server.clientCount(), 1);
-    const int late = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const auto closeLate = qScopeGuard([late] { ::close(late); });
-    DescriptorsTaken taken;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(server.serverPort());
-    QCOMPARE(::connect(late, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    QCOMPARE(::send(late, "f\n", 2, 0), 2);
+    QTcpSocket late;
+    QVERIFY(late.bind(QHostAddress::LocalHost)); // its descriptor, before they run out
+    rlimit saved{};
+    ::getrlimit(RLIMIT_NOFILE, &saved);
+    const auto restore = qScopeGuard([&saved] { ::setrlimit(RLIMIT_NOFILE, &saved); });
+    rlimit limit = saved; // no descriptor left: the limit is the lowest free one
+    limit.rlim_cur = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+    ::close(static_cast<int>(limit.rlim_cur));
+    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &limit), 0);
+    late.connectToHost(QHostAddress::LocalHost, server.serverPort());
+    late.write("f\n");
     QTRY_COMPARE(m_messages.size(), 1);
-    if (clientLeaves)
+    if (clientLeaves) {
         leaving->abort();
-    else
-        taken.giveBackOne();
+    } else {
+        ++limit.rlim_cur; // as if one was freed elsewhere
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
     QByteArray answer;
-    char received[16];
-    QTRY_COMPARE(
-        (answer += QByteArray(received, std::max<ssize_t>(0, ::recv(late, received, sizeof received,
-                                                                    MSG_DONTWAIT)))),
-        QByteArray("14070000\n"));
+    QTRY_COMPARE(receive(late, answer), QByteArray("14070000\n"));
     QCOMPARE(m_messages,
              QStringList{QStringLiteral("Cannot accept Hamlib clients on 127.0.0.1:%1 for now: Too "
                                         "many open files; trying again as clients leave")
