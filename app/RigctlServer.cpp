@@ -4,10 +4,12 @@
 
 #include "Application.h"
 #include "CommandLine.h"
+#include "ListeningSocket.h"
 #include "Main.h"
 
 #include <QCoreApplication>
 #include <QHostAddress>
+#include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -21,17 +23,19 @@ constexpr qint64 ReadChunk = 16 * 1024;
 
 } // namespace
 
-TRigctlServer::TRigctlServer(TRigctlRig& rig, std::chrono::milliseconds idleLimit, QObject* parent)
-    : QObject(parent), m_rig(rig), m_idleLimit(idleLimit), m_server(new QTcpServer(this)),
-      m_idleTimer(new QTimer(this))
+TRigctlServer::TRigctlServer(TRigctlRig& rig, TRigctlTimeLimits limits, QObject* parent)
+    : QObject(parent), m_rig(rig), m_limits(limits), m_server(new QTcpServer(this)),
+      m_idleTimer(new QTimer(this)), m_acceptRetryTimer(new QTimer(this))
 {
     m_idleTimer->setSingleShot(true);
     connect(m_idleTimer, &QTimer::timeout, this, &TRigctlServer::dropUnfinishedLines);
-    connect(m_server, &QTcpServer::newConnection, this, &TRigctlServer::acceptClients);
+    m_acceptRetryTimer->setSingleShot(true);
+    m_acceptRetryTimer->setInterval(m_limits.acceptRetry);
+    connect(m_acceptRetryTimer, &QTimer::timeout, this, &TRigctlServer::resumeAccepting);
 }
 
-// The clients' sockets go with the listener, after this object is gone;
-// none of them may call back into it.
+// The clients' sockets, children of this object, go after its destructor
+// has run; none of them may call back into it.
 TRigctlServer::~TRigctlServer()
 {
     for (const auto& [client, connection] : m_clients)
@@ -47,7 +51,15 @@ bool TRigctlServer::listen(const RigctldSetting& setting)
         return false;
     }
     m_addressError.clear();
-    return m_server->listen(address, setting.port);
+    if (!m_server->listen(address, setting.port))
+        return false;
+    m_address = formatRigctldSetting({setting.enabled, setting.address, serverPort()});
+    // QTcpServer never accepts: see ListeningSocket.h.
+    m_server->pauseAccepting();
+    m_acceptNotifier =
+        new QSocketNotifier(m_server->socketDescriptor(), QSocketNotifier::Read, this);
+    connect(m_acceptNotifier, &QSocketNotifier::activated, this, &TRigctlServer::acceptClients);
+    return true;
 }
 
 QString TRigctlServer::errorString() const
@@ -60,24 +72,79 @@ quint16 TRigctlServer::serverPort() const
     return m_server->serverPort();
 }
 
+// Takes every waiting connection. A failure is over once the listener has
+// caught up with them all.
 void TRigctlServer::acceptClients()
 {
-    while (QTcpSocket* client = m_server->nextPendingConnection()) {
-        if (clientCount() >= MaxClients)
-            makeRoom();
-        m_clients.try_emplace(client, m_rig, m_mode);
-        client->setReadBufferSize(ReadChunk);
-        connect(client, &QTcpSocket::readyRead, this, [this, client] { awaitTurn(client); });
-        connect(client, &QTcpSocket::disconnected, this, [this, client] { drop(client); });
+    for (;;) {
+        const TAcceptedConnection accepted = acceptConnection(m_acceptNotifier->socket());
+        if (accepted.failed) {
+            restFromAccepting(accepted.reason);
+            return;
+        }
+        if (accepted.descriptor < 0)
+            break;
+        auto* client = new QTcpSocket(this);
+        if (!client->setSocketDescriptor(accepted.descriptor)) {
+            closeConnection(accepted.descriptor);
+            delete client;
+            continue;
+        }
+        admit(client);
     }
+    m_acceptFailureReported = false;
 }
 
-// A connection that has never sent a line goes first, the oldest of them;
-// then the client idle the longest.
-void TRigctlServer::makeRoom()
+void TRigctlServer::admit(QTcpSocket* client)
 {
-    const auto leaving = std::ranges::min_element(m_clients, {}, [](const auto& entry) {
-        return std::pair(entry.second.sentLine, entry.second.lastLine);
+    makeRoom(false, MaxSilentConnections - 1);
+    m_clients.try_emplace(client, m_rig, m_mode);
+    client->setReadBufferSize(ReadChunk);
+    connect(client, &QTcpSocket::readyRead, this, [this, client] {
+        holdInput(client);
+        awaitTurn(client);
+    });
+    connect(client, &QTcpSocket::bytesWritten, this, [this, client] { answersWentOut(client); });
+    connect(client, &QTcpSocket::disconnected, this, [this, client] { drop(client); });
+}
+
+// The system could not give the listener a connection, most often for want
+// of a descriptor: the connections wait in its queue meanwhile. A client
+// that leaves frees a descriptor; one freed elsewhere is found by trying
+// again later. Until then the listener rests: the waiting connections
+// would wake it at every turn of the event loop.
+void TRigctlServer::restFromAccepting(const QString& reason)
+{
+    m_acceptNotifier->setEnabled(false);
+    m_acceptRetryTimer->start();
+    if (m_acceptFailureReported)
+        return;
+    m_acceptFailureReported = true;
+    showErrorMessage(QCoreApplication::translate(
+                         "TRigctlServer",
+                         "Cannot accept Hamlib clients on %1 for now: %2; trying again as clients "
+                         "leave")
+                         .arg(m_address, reason));
+}
+
+void TRigctlServer::resumeAccepting()
+{
+    if (m_acceptNotifier->isEnabled())
+        return;
+    m_acceptRetryTimer->stop();
+    m_acceptNotifier->setEnabled(true);
+}
+
+// Leaves at most `places` connections that have sent a line (`working`)
+// or that have not: the one whose last line, or connecting, is the oldest
+// goes.
+void TRigctlServer::makeRoom(bool working, int places)
+{
+    const auto ofKind = [working](const auto& entry) { return entry.second.sentLine == working; };
+    if (std::ranges::count_if(m_clients, ofKind) <= places)
+        return;
+    const auto leaving = std::ranges::min_element(m_clients, {}, [&](const auto& entry) {
+        return ofKind(entry) ? entry.second.lastLine : Clock::time_point::max();
     });
     drop(leaving->first);
 }
@@ -139,15 +206,15 @@ int TRigctlServer::serve(QTcpSocket* client, int lines)
                     client->disconnectFromHost();
                 return taken;
             }
-            if (client->bytesAvailable() == 0)
+            if (!takeInput(client, connection))
                 break;
-            connection.brokeLimits =
-                connection.reader.append(client->read(ReadChunk)) != TRigctlLineReader::Verdict::Ok;
-            watchUnfinishedLine(connection);
             continue;
         }
         connection.lastLine = Clock::now();
-        connection.sentLine = true;
+        if (!connection.sentLine) {
+            connection.sentLine = true;
+            makeRoom(true, MaxClients);
+        }
         const TRigctlAnswer answer = connection.session.answerLine(*line);
         taken += std::max(1, answer.commands);
         if (!send(client, answer.text))
@@ -161,6 +228,58 @@ int TRigctlServer::serve(QTcpSocket* client, int lines)
     // queued; else they would wait for those.
     client->flush();
     return taken;
+}
+
+// Qt reads on from the system while the socket's buffer has room, and
+// closes the connection as soon as a read meets the end of the client's
+// input: lines not yet answered, and answers not yet handed to the system,
+// would be lost with it. So the buffer is kept full while the client has
+// any: received bytes go to the line reader, but the last of them stays in
+// the socket's buffer too (the plug), with the buffer's size cut to it.
+void TRigctlServer::holdInput(QTcpSocket* client)
+{
+    client->setReadBufferSize(client->bytesAvailable());
+}
+
+// Gives the line reader the bytes received since it was last fed; false
+// when there are none. Then the answers go to the system, and once it has
+// taken them all the plug comes out, so that Qt reads on: more lines, or
+// the end of the input, and the connection closes with nothing left to say.
+bool TRigctlServer::takeInput(QTcpSocket* client, Connection& connection)
+{
+    const qint64 buffered = client->bytesAvailable();
+    const qint64 fed = connection.plugged ? 1 : 0;
+    if (buffered > fed) {
+        QByteArray bytes = client->read(buffered - 1).sliced(fed);
+        bytes += client->peek(1);
+        connection.plugged = true;
+        client->setReadBufferSize(1);
+        connection.brokeLimits = connection.reader.append(bytes) != TRigctlLineReader::Verdict::Ok;
+        watchUnfinishedLine(connection);
+        return true;
+    }
+    client->flush();
+    if (!m_clients.contains(client)) // the flush found the connection gone, and dropped it
+        return false;
+    connection.awaitsAnswersOut = client->bytesToWrite() > 0;
+    if (connection.awaitsAnswersOut)
+        return false;
+    if (connection.plugged)
+        client->skip(1);
+    connection.plugged = false;
+    client->setReadBufferSize(ReadChunk);
+    return false;
+}
+
+// A client whose input waits for its answers to go out gets a turn once
+// they have.
+void TRigctlServer::answersWentOut(QTcpSocket* client)
+{
+    Connection& connection = m_clients.at(client);
+    if (connection.awaitsAnswersOut && client->bytesToWrite() == 0) {
+        connection.awaitsAnswersOut = false;
+        awaitTurn(client);
+    }
 }
 
 // Queues an answer. A client that has gone, or that leaves more than
@@ -194,7 +313,7 @@ void TRigctlServer::watchUnfinishedLine(Connection& connection)
         return;
     connection.unfinishedSince = Clock::now();
     if (!m_idleTimer->isActive())
-        m_idleTimer->start(m_idleLimit);
+        m_idleTimer->start(m_limits.unfinishedLine);
 }
 
 // Drops the clients whose unfinished line is older than the idle limit, and
@@ -207,7 +326,7 @@ void TRigctlServer::dropUnfinishedLines()
     for (const auto& [client, connection] : m_clients) {
         if (!connection.unfinishedSince)
             continue;
-        const Clock::time_point expiry = *connection.unfinishedSince + m_idleLimit;
+        const Clock::time_point expiry = *connection.unfinishedSince + m_limits.unfinishedLine;
         if (expiry <= now)
             expired.push_back(client);
         else
@@ -227,6 +346,7 @@ void TRigctlServer::drop(QTcpSocket* client)
     client->disconnect(this);
     client->abort();
     client->deleteLater();
+    resumeAccepting();
 }
 
 std::optional<std::uint32_t> TMainFormRig::dialFrequency() const

@@ -13,11 +13,25 @@
 #include <optional>
 #include <unordered_map>
 
+class QSocketNotifier;
 class QTcpServer;
 class QTcpSocket;
 class QTimer;
 class TMainForm;
 struct CommandLineOptions;
+
+// How long the rigctld server waits on a client or on the system; tests
+// shorten them.
+struct TRigctlTimeLimits
+{
+    // How long a connection may leave a line unfinished: Hamlib's clients
+    // send a line at a time, so one that takes this long holds a place.
+    std::chrono::milliseconds unfinishedLine = std::chrono::seconds(30);
+    // How long the listener rests when the system had no descriptor for a
+    // connection (or refused it one otherwise) before it tries again, unless
+    // a client leaves first.
+    std::chrono::milliseconds acceptRetry = std::chrono::milliseconds(500);
+};
 
 // A TCP listener that speaks Hamlib's network rig protocol (as rigctld
 // does), so that programs using Hamlib's "NET rigctl" rig can read and set
@@ -30,27 +44,45 @@ struct CommandLineOptions;
 // robin; the event loop runs between turns, so the line, the timers and the
 // window are served in between however fast clients send.
 //
+// A client that ends its input (shuts down its sending side, as "nc -N"
+// does) is answered every complete line it sent before; the connection
+// closes after the last answer has gone to the system.
+//
 // Bad clients cost nothing lasting: a line longer than
 // TRigctlLineReader::MaxLineLength or bytes that are not text are answered
 // with "RPRT -8" and the client is disconnected; a client that does not read
-// its answers is dropped once MaxQueuedBytes wait for it; one that leaves a
-// line unfinished for the idle limit is dropped. At most MaxClients are
-// served: a newcomer to a full table takes the place of the oldest
-// connection that has never sent a complete line, or, when every one has,
-// of the client idle the longest (since its last line); so a working client
-// always gets in, and is never put out by connections that send nothing.
-// Other clients go on as before. The mode a client sets is the same for all.
+// its answers is read no further while they wait, and is dropped once
+// MaxQueuedBytes of them wait; one that leaves a line unfinished for the
+// idle limit is dropped.
+//
+// A newcomer always gets in. Connections that have not yet sent a complete
+// line have MaxSilentConnections places of their own: a newcomer to a full
+// set of them takes the place of the oldest. A connection's first line makes
+// it one of the MaxClients clients: when they are full, the one idle the
+// longest (since its last line) goes. So a working client always gets in,
+// is never put out by connections that send nothing, and one that takes a
+// while before its first line keeps its place until MaxSilentConnections
+// others have connected after it: a flood of silent connections spares it
+// for its first second unless it brings more than that in a second. No
+// order can spare everyone's first second once the places are full: a
+// newcomer's place is always some silent connection's, and the oldest has
+// had the longest to speak. Other clients go on as before. The mode a client
+// sets is the same for all.
+//
+// When the system cannot give the listener a connection (most often for
+// want of a descriptor), that is reported once, through showErrorMessage,
+// and the listener tries again as soon as a client leaves, or after
+// TRigctlTimeLimits::acceptRetry; it is reported again only after the
+// listener has caught up with every waiting connection.
 class TRigctlServer : public QObject
 {
 public:
     static constexpr int MaxClients = 64;
+    static constexpr int MaxSilentConnections = 256;
     static constexpr qint64 MaxQueuedBytes = 64 * 1024;
     static constexpr int LinesPerTurn = 64;
-    // How long a connection may leave a line unfinished: Hamlib's clients
-    // send a line at a time, so one that takes this long holds a place.
-    static constexpr std::chrono::milliseconds DefaultIdleLimit = std::chrono::seconds(30);
 
-    explicit TRigctlServer(TRigctlRig& rig, std::chrono::milliseconds idleLimit = DefaultIdleLimit,
+    explicit TRigctlServer(TRigctlRig& rig, TRigctlTimeLimits limits = {},
                            QObject* parent = nullptr);
     ~TRigctlServer() override;
 
@@ -73,17 +105,25 @@ private:
         TRigctlSession session;
         bool brokeLimits = false; // the reader refused a byte: answer, then disconnect
         bool waitingForTurn = false;
+        bool plugged = false;          // the socket's buffer holds a byte the reader has had
+        bool awaitsAnswersOut = false; // its input is read on once they have gone to the system
         Clock::time_point lastLine = Clock::now(); // of the last complete line, or of connecting
         bool sentLine = false;
         std::optional<Clock::time_point> unfinishedSince;
     };
 
     void acceptClients();
-    void makeRoom();
+    void admit(QTcpSocket* client);
+    void restFromAccepting(const QString& reason);
+    void resumeAccepting();
+    void makeRoom(bool working, int places);
     void awaitTurn(QTcpSocket* client);
     void postTurn();
     void serveTurn();
     int serve(QTcpSocket* client, int lines);
+    void holdInput(QTcpSocket* client);
+    bool takeInput(QTcpSocket* client, Connection& connection);
+    void answersWentOut(QTcpSocket* client);
     bool send(QTcpSocket* client, const QByteArray& answer);
     void watchUnfinishedLine(Connection& connection);
     void dropUnfinishedLines();
@@ -91,9 +131,13 @@ private:
 
     TRigctlRig& m_rig;
     TRigctlMode m_mode;
-    const std::chrono::milliseconds m_idleLimit;
+    const TRigctlTimeLimits m_limits;
     QTcpServer* m_server = nullptr;
     QTimer* m_idleTimer = nullptr;
+    QSocketNotifier* m_acceptNotifier = nullptr; // of the listening socket; off while resting
+    QTimer* m_acceptRetryTimer = nullptr;
+    bool m_acceptFailureReported = false;
+    QString m_address; // listened on, for messages
     QString m_addressError;
     std::unordered_map<QTcpSocket*, Connection> m_clients;
     std::deque<QTcpSocket*> m_turns; // clients with lines to answer, next first

@@ -154,5 +154,9 @@
         <source>not an IP address and port, nor &apos;off&apos;</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Cannot accept Hamlib clients on %1 for now: %2; trying again as clients leave</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 </TS>

@@ -154,5 +154,9 @@
         <source>not an IP address and port, nor &apos;off&apos;</source>
         <translation>не IP-адрес с портом и не «off»</translation>
     </message>
+    <message>
+        <source>Cannot accept Hamlib clients on %1 for now: %2; trying again as clients leave</source>
+        <translation>Пока не удаётся принимать клиентов Hamlib на %1: %2; новая попытка — по мере отключения клиентов</translation>
+    </message>
 </context>
 </TS>

@@ -14,9 +14,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <fcntl.h>
 #include <functional>
 #include <memory>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <unistd.h>
 #include <vector>
 
 // Hamlib's network rig protocol served for the real main window, over real
@@ -43,6 +46,8 @@ private slots:
     void floodIsAnsweredInTurns();
     void clientThatDoesNotReadIsDropped();
     void clientThatResetsWhileAnsweredIsDropped();
+    void acceptingResumesAfterDescriptorsRunOut_data();
+    void acceptingResumesAfterDescriptorsRunOut();
     void listenFailureIsReportedOnce_data();
     void listenFailureIsReportedOnce();
     void settingIsKeptBesidePortSection();
@@ -145,12 +150,13 @@ void TestRigctld::commands_data()
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<QString>("dialAfter");
     QTest::addColumn<bool>("closes");
+    QTest::addColumn<bool>("endsInput"); // the client shuts its sending side after the request
 
     const QString start = QStringLiteral("014070000");
     const QString set = QStringLiteral("007074000");
     const auto row = [](const char* name, const QByteArray& request, const QByteArray& answer,
-                        const QString& dial, bool closes = false) {
-        QTest::newRow(name) << request << answer << dial << closes;
+                        const QString& dial, bool closes = false, bool endsInput = false) {
+        QTest::newRow(name) << request << answer << dial << closes << endsInput;
     };
     row("f: the dialled digits, not the div4 output", "f\n", "14070000\n", start);
     row("\\get_freq", "\\get_freq\n", "14070000\n", start);
@@ -224,6 +230,11 @@ void TestRigctld::commands_data()
     row("unknown long name", "\\set_level AF 1\n", "RPRT -4\n", start);
     row("blank line and blanks around a command", "\n \t f \r\n", "14070000\n", start);
     row("comment", "# tune\nf\n", "14070000\n", start);
+    row("200 lines, then the end of the input: all answered, then closed",
+        QByteArray("f\n").repeated(200), QByteArray("14070000\n").repeated(200), start, true, true);
+    row("F, then the end of the input: carried out", "F 7074000\n", "RPRT 0\n", set, true, true);
+    row("the end of the input in a line: the lines before are answered", "f\nf", "14070000\n",
+        start, true, true);
 }
 
 void TestRigctld::commands()
@@ -232,8 +243,13 @@ void TestRigctld::commands()
     QFETCH(QByteArray, answer);
     QFETCH(QString, dialAfter);
     QFETCH(bool, closes);
+    QFETCH(bool, endsInput);
     const std::unique_ptr<QTcpSocket> client = connectClient();
     client->write(request);
+    if (endsInput) {
+        QVERIFY(client->waitForBytesWritten());
+        QCOMPARE(::shutdown(static_cast<int>(client->socketDescriptor()), SHUT_WR), 0);
+    }
     QByteArray received;
     QTRY_COMPARE(receive(*client, received), answer);
     QCOMPARE(m_form->dialledFrequency(), dialAfter); // the digits as composed
@@ -328,46 +344,54 @@ void TestRigctld::limits()
 
 void TestRigctld::fullTableLetsNewcomerIn_data()
 {
-    QTest::addColumn<QByteArray>("sentByEach");
-    QTest::addColumn<bool>("firstWorks"); // the first has had a line answered
-    QTest::newRow("silent connections: the oldest goes") << QByteArray() << false;
+    QTest::addColumn<int>("working"); // connected first, each with a line answered
+    QTest::addColumn<int>("silent");  // connected next, without a complete line
+    QTest::addColumn<QByteArray>("sentBySilent");
+    QTest::addColumn<int>("leaving"); // the one put out for the newcomer; -1: none
+
+    constexpr int silentPlaces = TRigctlServer::MaxSilentConnections;
+    QTest::newRow("silent connections: the oldest goes") << 0 << silentPlaces << QByteArray() << 0;
     QTest::newRow("connections with an unfinished line: the oldest goes")
-        << QByteArray("f") << false;
+        << 0 << silentPlaces << QByteArray("f") << 0;
     QTest::newRow("a working client idle the longest stays, the oldest silent one goes")
-        << QByteArray() << true;
+        << 1 << silentPlaces << QByteArray() << 1;
+    QTest::newRow("a silent connection keeps its place while a table of clients' worth come")
+        << 0 << TRigctlServer::MaxClients + 1 << QByteArray() << -1;
+    QTest::newRow("working clients: the one idle the longest goes")
+        << TRigctlServer::MaxClients << 0 << QByteArray() << 0;
 }
 
-// The newcomer takes the place of the oldest connection that never sent a
-// line; the others stay and are served.
+// A newcomer always gets in; the others stay and are served.
 void TestRigctld::fullTableLetsNewcomerIn()
 {
-    QFETCH(QByteArray, sentByEach);
-    QFETCH(bool, firstWorks);
+    QFETCH(int, working);
+    QFETCH(int, silent);
+    QFETCH(QByteArray, sentBySilent);
+    QFETCH(int, leaving);
     std::vector<std::unique_ptr<QTcpSocket>> clients;
-    QByteArray firstAnswered;
-    for (int i = 0; i < TRigctlServer::MaxClients; ++i) {
+    std::vector<QByteArray> received(working + silent);
+    for (int i = 0; i < working + silent; ++i) {
         clients.push_back(connectClient());
-        clients.back()->write(i == 0 && firstWorks ? QByteArray("f\n") : sentByEach);
-        if (i == 0 && firstWorks)
-            QTRY_COMPARE(receive(*clients.back(), firstAnswered), QByteArray("14070000\n"));
+        clients.back()->write(i < working ? QByteArray("f\n") : sentBySilent);
+        if (i < working)
+            QTRY_COMPARE(receive(*clients.back(), received[i]), QByteArray("14070000\n"));
     }
-    QTRY_COMPARE(m_service->server()->clientCount(), TRigctlServer::MaxClients);
+    QTRY_COMPARE(m_service->server()->clientCount(), working + silent);
     const std::unique_ptr<QTcpSocket> newcomer = connectClient();
     newcomer->write("f\n");
     QByteArray answered;
     QTRY_COMPARE(receive(*newcomer, answered), QByteArray("14070000\n"));
-    const std::size_t leaving = firstWorks ? 1 : 0;
-    QTRY_COMPARE(clients[leaving]->state(), QAbstractSocket::UnconnectedState);
-    QCOMPARE(m_service->server()->clientCount(), TRigctlServer::MaxClients);
-    std::vector<QByteArray> received(clients.size());
-    for (std::size_t i = 0; i < clients.size(); ++i) {
+    if (leaving >= 0)
+        QTRY_COMPARE(clients[leaving]->state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(m_service->server()->clientCount(), working + silent + (leaving < 0 ? 1 : 0));
+    for (int i = 0; i < working + silent; ++i) {
         if (i != leaving)
-            clients[i]->write(
-                QByteArray("f\n").sliced(i == 0 && firstWorks ? 0 : sentByEach.size()));
+            clients[i]->write(QByteArray("f\n").sliced(i < working ? 0 : sentBySilent.size()));
     }
-    for (std::size_t i = 0; i < clients.size(); ++i) {
+    for (int i = 0; i < working + silent; ++i) {
         if (i != leaving)
-            QTRY_COMPARE(receive(*clients[i], received[i]), QByteArray("14070000\n"));
+            QTRY_COMPARE(receive(*clients[i], received[i]),
+                         QByteArray("14070000\n").repeated(i < working ? 2 : 1));
     }
 }
 
@@ -376,7 +400,7 @@ void TestRigctld::fullTableLetsNewcomerIn()
 void TestRigctld::unfinishedLineIsDroppedAtIdleLimit()
 {
     TMainFormRig rig(*m_form);
-    TRigctlServer server(rig, std::chrono::milliseconds(0));
+    TRigctlServer server(rig, {.unfinishedLine = std::chrono::milliseconds(0)});
     QVERIFY(server.listen(anyFreePort));
     const std::unique_ptr<QTcpSocket> silent = ::connectClient(server.serverPort());
     const std::unique_ptr<QTcpSocket> unfinished = ::connectClient(server.serverPort());
@@ -454,6 +478,52 @@ void TestRigctld::clientThatResetsWhileAnsweredIsDropped()
     next->write("f\n");
     QByteArray received;
     QTRY_COMPARE(receive(*next, received), QByteArray("14070000\n"));
+}
+
+void TestRigctld::acceptingResumesAfterDescriptorsRunOut_data()
+{
+    QTest::addColumn<bool>("clientLeaves"); // else a descriptor is freed elsewhere
+    QTest::newRow("a client leaves") << true;
+    QTest::newRow("a descriptor is freed elsewhere: the listener tries again") << false;
+}
+
+// The system has no descriptor for a connection that waits to be accepted:
+// the listener says so once, and takes the connection when a client leaves,
+// or, trying again, once a descriptor is free.
+void TestRigctld::acceptingResumesAfterDescriptorsRunOut()
+{
+    QFETCH(bool, clientLeaves);
+    TMainFormRig rig(*m_form);
+    // A listener that waits an hour to try again is woken by a leaving client.
+    TRigctlServer server(
+        rig, {.acceptRetry = clientLeaves ? std::chrono::hours(1) : std::chrono::milliseconds(10)});
+    QVERIFY(server.listen(anyFreePort));
+    const std::unique_ptr<QTcpSocket> leaving = ::connectClient(server.serverPort());
+    QTRY_COMPARE(server.clientCount(), 1);
+    QTcpSocket late;
+    QVERIFY(late.bind(QHostAddress::LocalHost)); // its descriptor, before they run out
+    rlimit saved{};
+    ::getrlimit(RLIMIT_NOFILE, &saved);
+    const auto restore = qScopeGuard([&saved] { ::setrlimit(RLIMIT_NOFILE, &saved); });
+    rlimit limit = saved; // no descriptor left: the limit is the lowest free one
+    limit.rlim_cur = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+    ::close(static_cast<int>(limit.rlim_cur));
+    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &limit), 0);
+    late.connectToHost(QHostAddress::LocalHost, server.serverPort());
+    late.write("f\n");
+    QTRY_COMPARE(m_messages.size(), 1);
+    if (clientLeaves) {
+        leaving->abort();
+    } else {
+        ++limit.rlim_cur; // as if one was freed elsewhere
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+    QByteArray answer;
+    QTRY_COMPARE(receive(late, answer), QByteArray("14070000\n"));
+    QCOMPARE(m_messages,
+             QStringList{QStringLiteral("Cannot accept Hamlib clients on 127.0.0.1:%1 for now: Too "
+                                        "many open files; trying again as clients leave")
+                             .arg(server.serverPort())});
 }
 
 void TestRigctld::listenFailureIsReportedOnce_data()
