@@ -17,6 +17,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cerrno>
 
 // The front panel end to end: the real main window, offscreen, answering
 // "IF;" on a real pseudo-terminal whose master side the test holds.
@@ -38,6 +39,7 @@ private slots:
     void staleFrequencyUntilWheel();
     void pastedControlCharacterNeverReachesTheLine();
     void bufferSurvivesReconnect();
+    void failedReplyKeepsTheQuery();
     void panelStates();
     void connectWithoutRateKeepsPortRate();
     void openErrorIsReportedAndPanelStaysClosed();
@@ -273,6 +275,29 @@ void TestFrontPanel::bufferSurvivesReconnect()
     QCOMPARE(m_form->receiveBuffer().text(), QByteArray("I"));
     connectPanel();
     QVERIFY(m_pty->send("F;"));
+    QCOMPARE(replies(1), div4Reply);
+}
+
+// A reply the line refuses leaves the query in the buffer and the lamp dark:
+// the first chunk after reconnecting gets the reply.
+void TestFrontPanel::failedReplyKeepsTheQuery()
+{
+    QLabel* lamp = m_form->form().Image5;
+    QTRY_VERIFY(!lamp->isVisible()); // the start-up reply's flicker is over
+    connectPanel();
+    {
+        const injected::FailingWrites refused(int(m_form->BComPort1()->Handle()), EIO);
+        QVERIFY(m_pty->send("IF;"));
+        // The error ends delivery, which closes the panel.
+        QTRY_VERIFY(!m_form->BComPort1()->Connected());
+    }
+    QCOMPARE(m_messages, QStringList{QString::fromUtf8(ComPortMessages::WriteError)});
+    QCOMPARE(m_details, QStringList{"write PTY: Input/output error"});
+    QCOMPARE(m_form->receiveBuffer().text(), QByteArray("IF;"));
+    QVERIFY(!lamp->isVisible());
+    QCOMPARE(m_form->form().Edit1->text().toLatin1(), div4Reply);
+    connectPanel();
+    QVERIFY(m_pty->send("x"));
     QCOMPARE(replies(1), div4Reply);
 }
 
