@@ -280,6 +280,8 @@ private slots:
     void waitReportsReceivedBytesOnce();
     void waitReportsArrivalAfterARead();
     void waitReportsOnlyMaskedEvents();
+    void rx80FullOnReachingEightyPercent_data();
+    void rx80FullOnReachingEightyPercent();
     void stopEndsEveryWait();
     void maskChangeWakesWait();
     void hangUpFailsEveryWait();
@@ -918,6 +920,45 @@ void TestSerialLinux::waitReportsOnlyMaskedEvents()
     QTRY_VERIFY_WITH_TIMEOUT(waiting.finished(), generousMs);
     QCOMPARE(waiting.result(), WaitResult::Event);
     QCOMPARE(events, ev::TxEmpty);
+}
+
+void TestSerialLinux::rx80FullOnReachingEightyPercent_data()
+{
+    QTest::addColumn<QList<int>>("arrivals"); // bytes, into a receive size of 100
+    QTest::addColumn<bool>("fullAtLast");     // the last arrival brings the 80 % event
+    QTest::newRow("79 bytes: not yet") << QList<int>{79} << false;
+    QTest::newRow("80 bytes at once") << QList<int>{80} << true;
+    QTest::newRow("79, then the byte that makes 80") << QList<int>{79, 1} << true;
+    QTest::newRow("80, then 10 more: told once") << QList<int>{80, 10} << false;
+}
+
+void TestSerialLinux::rx80FullOnReachingEightyPercent()
+{
+    QFETCH(QList<int>, arrivals);
+    QFETCH(bool, fullAtLast);
+    QVERIFY(m_device->setupComm(100, 100));
+    QVERIFY(m_device->setCommMask(ev::RxChar | ev::Rx80Full));
+    const auto ttyKeeps = [this] {
+        int kept = 0;
+        return ioctl(int(m_device->nativeHandle()), FIONREAD, &kept) == 0 ? kept : -1;
+    };
+    std::uint32_t sent = 0;
+    std::uint32_t arrivalEvents = 0;
+    for (const int bytes : arrivals) {
+        QVERIFY(m_pty->send(QByteArray(bytes, 'x')));
+        sent += std::uint32_t(bytes);
+        arrivalEvents = 0;
+        // Until the waits have fetched all of it: an arrival may come in parts.
+        do {
+            std::uint32_t events = 0;
+            auto waiting = backgroundWait(*m_device, events);
+            QTRY_VERIFY_WITH_TIMEOUT(waiting.finished(), generousMs);
+            QCOMPARE(waiting.result(), WaitResult::Event);
+            arrivalEvents |= events;
+        } while (inQueue(*m_device) < sent || ttyKeeps() != 0);
+    }
+    QCOMPARE(inQueue(*m_device), sent);
+    QCOMPARE(arrivalEvents, ev::RxChar | (fullAtLast ? ev::Rx80Full : 0));
 }
 
 void TestSerialLinux::stopEndsEveryWait()
