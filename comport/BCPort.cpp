@@ -5,6 +5,7 @@
 #include "ComDiagnostics.h"
 #include "ComMapping.h"
 #include "ComThread.h"
+#include "PostedEventQueue.h"
 #include "platform/SerialDevice.h"
 #include "platform/SystemError.h"
 
@@ -122,7 +123,7 @@ bool TBComPort::Open()
         throw;
     }
     if (m_syncMethod == TSyncMethod::smWindowSync)
-        m_notifyWindow = std::make_unique<TNotifyWindow>(
+        m_notifyWindow = std::make_unique<comport::PostedEventQueue>(
             this, [this](std::uint32_t eventMaskBit) { PortWindowProc(eventMaskBit); });
     TComThread::Delivery delivery{
         m_syncMethod,

@@ -22,9 +22,12 @@ class Opener;
 enum class Escape;
 } // namespace serial
 
+namespace comport {
+class PostedEventQueue;
+}
+
 class TBComPort;
 class TComThread;
-class TNotifyWindow;
 
 // The port's comm time-outs in milliseconds. A negative value means "no
 // limit" (MAXDWORD). Each setter that changes a value applies all five to the
@@ -254,7 +257,7 @@ private:
     TStopBits m_stopBits = TStopBits::sb1;
     TSyncMethod m_syncMethod = TSyncMethod::smThreadSync;
     TComTimeouts m_timeouts = TComTimeouts(this);
-    std::unique_ptr<TNotifyWindow> m_notifyWindow;
+    std::unique_ptr<comport::PostedEventQueue> m_notifyWindow;
     // Why the device could not be opened, while Open goes on without one.
     QString m_openFailure;
     // A call outside the deliveries has raised that the device is gone. Any
