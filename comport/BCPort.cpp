@@ -7,7 +7,6 @@
 #include "ComThread.h"
 #include "PostedEventQueue.h"
 #include "platform/SerialDevice.h"
-#include "platform/SystemError.h"
 
 #include <QScopeGuard>
 
@@ -16,12 +15,6 @@ namespace {
 [[noreturn]] void raise(const char* message)
 {
     throw EComPort(message);
-}
-
-// For a device call that failed: the system's reason goes with the message.
-[[noreturn]] void raiseFailure(const char* message)
-{
-    throw EComPort(message, comport::takeFailureDetail());
 }
 
 template <typename T> bool storeIfChanged(T& field, T value)
@@ -229,21 +222,21 @@ void TBComPort::eventsStopped(const std::exception_ptr& reason)
 
 void TBComPort::OpenDevice()
 {
-    serial::OpenError error = serial::OpenError::None;
-    serial::forgetFailure();
-    setDevice(m_opener->open(serial::devicePath(m_port.toStdString()), error));
+    serial::OpenFailure failure;
+    setDevice(m_opener->open(serial::devicePath(m_port.toStdString()), failure));
     if (m_device)
         return;
-    switch (error) {
+    const QString detail = comport::failureDetail(failure.reason);
+    switch (failure.error) {
     case serial::OpenError::NotFound:
-        raiseFailure(ComPortMessages::NoSuchPort);
+        throw EComPort(ComPortMessages::NoSuchPort, detail);
     case serial::OpenError::AccessDenied:
-        raiseFailure(ComPortMessages::PortInUse);
+        throw EComPort(ComPortMessages::PortInUse, detail);
     case serial::OpenError::None:
     case serial::OpenError::Other:
         // Left without a device: the first apply step fails, with this reason,
         // and Open rolls back.
-        m_openFailure = comport::takeFailureDetail();
+        m_openFailure = detail;
         return;
     }
 }
@@ -267,11 +260,11 @@ template <typename Call> void TBComPort::requireDevice(const char* message, Call
 {
     if (!m_device)
         throw EComPort(message, m_openFailure);
-    serial::forgetFailure();
-    if (call(*m_device))
+    const serial::Result result = call(*m_device);
+    if (result)
         return;
     noteLossRaised();
-    raiseFailure(message);
+    throw EComPort(message, comport::failureDetail(result.reason()));
 }
 
 // Applying settings
@@ -399,11 +392,12 @@ std::uint32_t TBComPort::StartWrite(const char* buffer, std::uint32_t count, TIo
     std::uint32_t written = 0;
     requireDevice(ComPortMessages::WriteError, [&](serial::Device& device) {
         if (m_writesAbandoned)
-            return true;
+            return serial::Result();
         // The transmit-empty event costs a timer per write; only a handler needs it.
         device.watchTxEmpty(static_cast<bool>(OnTxEmpty));
+        serial::Result result = device.write(request->DataCopy.constData(), count, written);
         // Cut short by AbandonWrites, the write ends with the bytes it had written.
-        return device.write(request->DataCopy.constData(), count, written) || m_writesAbandoned;
+        return m_writesAbandoned ? serial::Result() : result;
     });
     request->Transferred = written;
     return written;
@@ -499,8 +493,9 @@ void TBComPort::AbandonWrites()
 {
     m_writesAbandoned = true;
     const std::lock_guard lock(m_deviceMutex);
+    // Nothing is raised here: a write that cannot be aborted ends at its time-out.
     if (m_device)
-        m_device->purge(serial::purge::TxAbort);
+        static_cast<void>(m_device->purge(serial::purge::TxAbort));
 }
 
 std::int32_t TBComPort::BytesWaiting()

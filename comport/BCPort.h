@@ -233,9 +233,9 @@ private:
     void fireNotify(const TNotifyEvent& handler);
     void escape(serial::Escape function);
     // Makes one call on the device, `call(device)`, and raises `message` with
-    // the system's reason for that call when it returns false. Without a
-    // device the call fails too: with no reason on a closed port, with the
-    // reason the device could not be opened within Open.
+    // the reason that call gives when it fails. Without a device the call
+    // fails too: with no reason on a closed port, with the reason the device
+    // could not be opened within Open.
     template <typename Call> void requireDevice(const char* message, Call call);
 
     void setDevice(std::shared_ptr<serial::Device> device);

@@ -7,7 +7,6 @@
 #include "ComMapping.h"
 #include "PostedEventQueue.h"
 #include "platform/SerialDevice.h"
-#include "platform/SystemError.h"
 
 #include <exception>
 #include <utility>
@@ -32,7 +31,7 @@ TComThread::TComThread(Delivery delivery, std::shared_ptr<serial::Device> device
     // which serves its hand-offs.
     moveToThread(m_delivery.portThread);
     // The result is not examined: a device that refuses the mask fails its wait.
-    m_device->setCommMask(comport::eventMask(m_delivery.watchedEvents));
+    static_cast<void>(m_device->setCommMask(comport::eventMask(m_delivery.watchedEvents)));
 }
 
 TComThread::~TComThread()
@@ -79,8 +78,8 @@ void TComThread::abandon()
 
 void TComThread::finishWithDevice(serial::Device& device)
 {
-    device.setCommMask(0);
-    device.purge(serial::purge::TxClear | serial::purge::RxClear);
+    static_cast<void>(device.setCommMask(0));
+    static_cast<void>(device.purge(serial::purge::TxClear | serial::purge::RxClear));
 }
 
 void TComThread::run()
@@ -88,10 +87,7 @@ void TComThread::run()
     std::exception_ptr stopReason;
     // A handler's exception ends the thread body; the device is left as it is.
     try {
-        waitLoop();
-        if (m_hungUp)
-            stopReason =
-                std::make_exception_ptr(EComPort(ComPortMessages::ReadError, m_hangUpDetail));
+        stopReason = waitLoop();
     } catch (const std::exception&) {
         stopReason = std::current_exception();
     } catch (...) {
@@ -102,17 +98,18 @@ void TComThread::run()
     finish();
 }
 
-void TComThread::waitLoop()
+std::exception_ptr TComThread::waitLoop()
 {
+    std::exception_ptr hangUp;
     while (!m_stopRequested) {
         std::uint32_t events = 0;
-        serial::forgetFailure();
-        const serial::WaitResult result = m_device->waitEvent(events);
+        serial::Result failure;
+        const serial::WaitResult result = m_device->waitEvent(events, failure);
         if (result == serial::WaitResult::Stopped)
             break;
         if (result == serial::WaitResult::Failed) {
-            // Taken before the last steps below report failures of their own.
-            m_hangUpDetail = comport::takeFailureDetail();
+            hangUp = std::make_exception_ptr(
+                EComPort(ComPortMessages::ReadError, comport::failureDetail(failure.reason())));
             m_hungUp = true;
             break;
         }
@@ -122,6 +119,7 @@ void TComThread::waitLoop()
     m_handOff.await();
     if (!m_abandoned)
         finishWithDevice(*m_device);
+    return hangUp;
 }
 
 void TComThread::deliver(TLineEvents pending)

@@ -5,7 +5,6 @@
 #include "ComTypes.h"
 #include "HandOff.h"
 
-#include <QString>
 #include <QThread>
 #include <atomic>
 #include <exception>
@@ -93,7 +92,9 @@ protected:
     void run() override;
 
 private:
-    void waitLoop();
+    // Waits for events and delivers them until the thread is stopped or the
+    // device fails; gives the error for a hang-up, null for a stop.
+    std::exception_ptr waitLoop();
     void deliver(TLineEvents pending);
     void DispatchEvents();
     void ForwardEvents();
@@ -119,7 +120,4 @@ private:
     // Handed to the port's thread under the lock; the queued call only says
     // that it is there.
     std::exception_ptr m_stopReason;
-
-    // The event thread only: what the system said when the wait failed.
-    QString m_hangUpDetail;
 };
