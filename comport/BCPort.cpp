@@ -433,8 +433,6 @@ std::uint32_t TBComPort::WaitIoRequest(TIoRequest* request)
 {
     if (!request)
         raise(ComPortMessages::InvalidAsync);
-    // The device completes each transfer within its time-outs before the
-    // start returns, so the outcome is already recorded.
     return request->Transferred;
 }
 

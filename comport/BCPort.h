@@ -178,7 +178,10 @@ public:
     std::int32_t BytesWaiting();
 
     // The steps under WriteText and ReadText; each raises InvalidAsync when
-    // given no request.
+    // given no request. A transfer is complete when its start returns: the
+    // device carries it out within the time-outs before the start returns
+    // (each start returns the count transferred), so WaitIoRequest only gives
+    // the count that the start recorded.
     static std::unique_ptr<TIoRequest> NewIoRequest();
     std::uint32_t StartWrite(const char* buffer, std::uint32_t count, TIoRequest* request);
     std::uint32_t StartWriteText(const QByteArray& text, TIoRequest* request);
