@@ -125,6 +125,8 @@ public:
     TAdvSpinEdit* digit(int index) const; // 1..9
     TBComPort* BComPort1() const { return m_BComPort1; }
     QTimer* Timer1() const { return m_Timer1; }
+    // Timer1's ticks fall on multiples of 250 ms of this clock.
+    const QElapsedTimer& timer1Grid() const { return m_timer1Grid; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

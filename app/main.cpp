@@ -4,6 +4,7 @@
 #include "ASXPVS.h"
 #include "Application.h"
 #include "BCPort.h"
+#include "ComDiagnostics.h"
 #include "CommandLineAnswer.h"
 #include "RigctlServer.h"
 #include "TerminalOutput.h"
@@ -51,6 +52,7 @@ int main(int argc, char* argv[])
     int result = 0;
     {
         TApplication app(argc, argv);
+        comport::installSerialLog();
         installTranslations(app);
         substituteDesignFonts();
         TMainFormSetup setup;

@@ -5,8 +5,8 @@
 #include "ComDiagnostics.h"
 #include "ComMapping.h"
 #include "ComThread.h"
+#include "PostedEventQueue.h"
 #include "platform/SerialDevice.h"
-#include "platform/SystemError.h"
 
 #include <QScopeGuard>
 
@@ -15,12 +15,6 @@ namespace {
 [[noreturn]] void raise(const char* message)
 {
     throw EComPort(message);
-}
-
-// For a device call that failed: the system's reason goes with the message.
-[[noreturn]] void raiseFailure(const char* message)
-{
-    throw EComPort(message, comport::takeFailureDetail());
 }
 
 template <typename T> bool storeIfChanged(T& field, T value)
@@ -122,7 +116,7 @@ bool TBComPort::Open()
         throw;
     }
     if (m_syncMethod == TSyncMethod::smWindowSync)
-        m_notifyWindow = std::make_unique<TNotifyWindow>(
+        m_notifyWindow = std::make_unique<comport::PostedEventQueue>(
             this, [this](std::uint32_t eventMaskBit) { PortWindowProc(eventMaskBit); });
     TComThread::Delivery delivery{
         m_syncMethod,
@@ -228,21 +222,21 @@ void TBComPort::eventsStopped(const std::exception_ptr& reason)
 
 void TBComPort::OpenDevice()
 {
-    serial::OpenError error = serial::OpenError::None;
-    serial::forgetFailure();
-    setDevice(m_opener->open(serial::devicePath(m_port.toStdString()), error));
+    serial::OpenFailure failure;
+    setDevice(m_opener->open(serial::devicePath(m_port.toStdString()), failure));
     if (m_device)
         return;
-    switch (error) {
+    const QString detail = comport::failureDetail(failure.reason);
+    switch (failure.error) {
     case serial::OpenError::NotFound:
-        raiseFailure(ComPortMessages::NoSuchPort);
+        throw EComPort(ComPortMessages::NoSuchPort, detail);
     case serial::OpenError::AccessDenied:
-        raiseFailure(ComPortMessages::PortInUse);
+        throw EComPort(ComPortMessages::PortInUse, detail);
     case serial::OpenError::None:
     case serial::OpenError::Other:
         // Left without a device: the first apply step fails, with this reason,
         // and Open rolls back.
-        m_openFailure = comport::takeFailureDetail();
+        m_openFailure = detail;
         return;
     }
 }
@@ -266,11 +260,11 @@ template <typename Call> void TBComPort::requireDevice(const char* message, Call
 {
     if (!m_device)
         throw EComPort(message, m_openFailure);
-    serial::forgetFailure();
-    if (call(*m_device))
+    const serial::Result result = call(*m_device);
+    if (result)
         return;
     noteLossRaised();
-    raiseFailure(message);
+    throw EComPort(message, comport::failureDetail(result.reason()));
 }
 
 // Applying settings
@@ -398,11 +392,12 @@ std::uint32_t TBComPort::StartWrite(const char* buffer, std::uint32_t count, TIo
     std::uint32_t written = 0;
     requireDevice(ComPortMessages::WriteError, [&](serial::Device& device) {
         if (m_writesAbandoned)
-            return true;
+            return serial::Result();
         // The transmit-empty event costs a timer per write; only a handler needs it.
         device.watchTxEmpty(static_cast<bool>(OnTxEmpty));
+        serial::Result result = device.write(request->DataCopy.constData(), count, written);
         // Cut short by AbandonWrites, the write ends with the bytes it had written.
-        return device.write(request->DataCopy.constData(), count, written) || m_writesAbandoned;
+        return m_writesAbandoned ? serial::Result() : result;
     });
     request->Transferred = written;
     return written;
@@ -438,8 +433,6 @@ std::uint32_t TBComPort::WaitIoRequest(TIoRequest* request)
 {
     if (!request)
         raise(ComPortMessages::InvalidAsync);
-    // The device completes each transfer within its time-outs before the
-    // start returns, so the outcome is already recorded.
     return request->Transferred;
 }
 
@@ -498,8 +491,9 @@ void TBComPort::AbandonWrites()
 {
     m_writesAbandoned = true;
     const std::lock_guard lock(m_deviceMutex);
+    // Nothing is raised here: a write that cannot be aborted ends at its time-out.
     if (m_device)
-        m_device->purge(serial::purge::TxAbort);
+        static_cast<void>(m_device->purge(serial::purge::TxAbort));
 }
 
 std::int32_t TBComPort::BytesWaiting()

@@ -22,9 +22,12 @@ class Opener;
 enum class Escape;
 } // namespace serial
 
+namespace comport {
+class PostedEventQueue;
+}
+
 class TBComPort;
 class TComThread;
-class TNotifyWindow;
 
 // The port's comm time-outs in milliseconds. A negative value means "no
 // limit" (MAXDWORD). Each setter that changes a value applies all five to the
@@ -175,7 +178,10 @@ public:
     std::int32_t BytesWaiting();
 
     // The steps under WriteText and ReadText; each raises InvalidAsync when
-    // given no request.
+    // given no request. A transfer is complete when its start returns: the
+    // device carries it out within the time-outs before the start returns
+    // (each start returns the count transferred), so WaitIoRequest only gives
+    // the count that the start recorded.
     static std::unique_ptr<TIoRequest> NewIoRequest();
     std::uint32_t StartWrite(const char* buffer, std::uint32_t count, TIoRequest* request);
     std::uint32_t StartWriteText(const QByteArray& text, TIoRequest* request);
@@ -230,9 +236,9 @@ private:
     void fireNotify(const TNotifyEvent& handler);
     void escape(serial::Escape function);
     // Makes one call on the device, `call(device)`, and raises `message` with
-    // the system's reason for that call when it returns false. Without a
-    // device the call fails too: with no reason on a closed port, with the
-    // reason the device could not be opened within Open.
+    // the reason that call gives when it fails. Without a device the call
+    // fails too: with no reason on a closed port, with the reason the device
+    // could not be opened within Open.
     template <typename Call> void requireDevice(const char* message, Call call);
 
     void setDevice(std::shared_ptr<serial::Device> device);
@@ -254,7 +260,7 @@ private:
     TStopBits m_stopBits = TStopBits::sb1;
     TSyncMethod m_syncMethod = TSyncMethod::smThreadSync;
     TComTimeouts m_timeouts = TComTimeouts(this);
-    std::unique_ptr<TNotifyWindow> m_notifyWindow;
+    std::unique_ptr<comport::PostedEventQueue> m_notifyWindow;
     // Why the device could not be opened, while Open goes on without one.
     QString m_openFailure;
     // A call outside the deliveries has raised that the device is gone. Any

@@ -2,8 +2,6 @@
 
 #include "ComDiagnostics.h"
 
-#include "platform/SystemError.h"
-
 #include <QCoreApplication>
 
 Q_LOGGING_CATEGORY(lcSerial, "quartzel.serial", QtInfoMsg)
@@ -47,29 +45,27 @@ void logChange(const std::string& path, const std::string& change)
     qCDebug(lcSerial, "%s: %s", path.c_str(), change.c_str());
 }
 
-// What the devices report goes to the log of every program that links the
-// component, from before its first device is opened.
 constexpr serial::Diagnostics serialLog{logFailure, changesWanted, logChange};
-const struct SerialLogInstaller
-{
-    SerialLogInstaller() { serial::installDiagnostics(&serialLog); }
-} serialLogInstaller;
 
 } // namespace
 
 namespace comport {
 
-QString takeFailureDetail()
+void installSerialLog()
 {
-    const std::optional<serial::SystemError> error = serial::takeFailure();
-    if (!error)
+    serial::installDiagnostics(&serialLog);
+}
+
+QString failureDetail(const std::optional<serial::SystemError>& reason)
+{
+    if (!reason)
         return {};
     QString detail =
         QStringLiteral("%1 %2: %3")
-            .arg(QString::fromStdString(error->call), QString::fromLocal8Bit(error->path.c_str()),
-                 systemReason(error->code));
-    if (error->hint != serial::FailureHint::None)
-        detail += QStringLiteral(" (%1)").arg(hintText(error->hint));
+            .arg(QString::fromStdString(reason->call), QString::fromLocal8Bit(reason->path.c_str()),
+                 systemReason(reason->code));
+    if (reason->hint != serial::FailureHint::None)
+        detail += QStringLiteral(" (%1)").arg(hintText(reason->hint));
     return detail;
 }
 

@@ -3,13 +3,10 @@
 #pragma once
 
 #include "ComTypes.h"
+#include "HandOff.h"
 
-#include <QObject>
-#include <QString>
 #include <QThread>
 #include <atomic>
-#include <condition_variable>
-#include <cstdint>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -19,40 +16,16 @@ namespace serial {
 class Device;
 }
 
-// The hidden notify object of smWindowSync: lives on the user-interface
-// thread and hands each notification the event thread posts to its window
-// procedure (the port's PortWindowProc). An exception from a handler leaves
-// event() so that the application's notify() reports it.
-class TNotifyWindow : public QObject
-{
-public:
-    using WindowProc = std::function<void(std::uint32_t eventMaskBit)>;
-
-    // A child of `owner` (the port), so that it goes with the port at the latest.
-    TNotifyWindow(QObject* owner, WindowProc windowProc);
-
-    // Posts one notification for the event with the device mask bit `maskBit`.
-    void postNotification(std::uint32_t maskBit);
-    // Delivers the notifications that are still queued, here and now.
-    void deliverQueued();
-    // Cuts the link to the window procedure: queued notifications are dropped unseen.
-    void detach() { m_windowProc = nullptr; }
-
-protected:
-    bool event(QEvent* event) override;
-
-private:
-    WindowProc m_windowProc;
-};
+namespace comport {
+class PostedEventQueue;
+}
 
 // The event thread of an open TBComPort: asks the device for the port's
 // WatchedEvents, waits for them and delivers each batch by the port's
 // SyncMethod. Created by Open, freed by Close; it ends on its own when the
 // device hangs up or (smThreadSync, smNone) a handler raises. A batch taken
 // from the device is always delivered whole, also when Close starts meanwhile.
-// Under smThreadSync the thread hands a batch over and goes back to waiting
-// for the device; it waits for the batch to have been served before it hands
-// over the next one, so handlers still run one at a time and in order.
+// Under smThreadSync and smWindowSync the events go through a HandOff.
 class TComThread : public QThread
 {
 public:
@@ -64,8 +37,8 @@ public:
         TLineEvents watchedEvents;
         // The port's thread, where hand-offs and notifications are served.
         QThread* portThread = nullptr;
-        // Where the notifications of smWindowSync go.
-        TNotifyWindow* notifyWindow = nullptr;
+        // Where the notifications of smWindowSync go: the port's notify window.
+        comport::PostedEventQueue* notifyWindow = nullptr;
         // Runs the port's Fire operation for one event: on the port's thread
         // under smThreadSync, on this thread under smNone.
         std::function<void(TLineEvent event)> fire;
@@ -108,8 +81,8 @@ public:
     TLineEvents PendingEvents() const { return m_pendingEvents.load(); }
     // True once a wait ended because the device hung up.
     bool hungUp() const { return m_hungUp.load(); }
-    // The notify object received a notification: the thread may go on.
-    void replyMessage();
+    // The notify window received a notification: the thread may go on.
+    void replyMessage() { m_handOff.reply(); }
 
     // What the thread does to its device when it stops: no more events
     // wanted, both queues emptied. Results are not examined.
@@ -117,21 +90,16 @@ public:
 
 protected:
     void run() override;
-    bool event(QEvent* event) override;
 
 private:
-    enum class HandOff { None, Pending, Running, Done };
-
-    void waitLoop();
+    // Waits for events and delivers them until the thread is stopped or the
+    // device fails; gives the error for a hang-up, null for a stop.
+    std::exception_ptr waitLoop();
     void deliver(TLineEvents pending);
     void DispatchEvents();
     void ForwardEvents();
     void handOffToUiThread(TLineEvents pending);
-    // Waits until the batch handed over last has been served; raises what
-    // its handlers raised.
-    void awaitHandOff();
-    void serveHandOff();
-    void sendNotification(std::uint32_t maskBit);
+    void wakeFromDeviceWait();
     void reportStop(std::exception_ptr reason);
     void finish();
 
@@ -142,30 +110,14 @@ private:
     std::atomic<bool> m_stopRequested = false;
     std::atomic<bool> m_abandoned = false;
     std::atomic<bool> m_hungUp = false;
+    comport::HandOff m_handOff;
 
-    // Orders everything the two threads hand each other: a batch and the
-    // state of its hand-off, a handler's exception, a pending notification's
-    // reply, the stop reason and the end of the thread. Qt's event queue
-    // only wakes the other side; the one value it carries is the mask bit of
-    // a notification (TNotifyWindow), ordered by the queue's own lock. The
-    // condition wakes the event thread (a hand-off was served, a notification
-    // replied), a thread waiting in stopAndWait (a delivery to serve, the end
-    // of the thread) and abandon() (the event thread has left the device).
+    // Guards what follows, which the two threads share beside the hand-off.
     mutable std::mutex m_mutex;
-    std::condition_variable m_changed;
-    // Dropped by abandon() under the lock, once the event thread has left
-    // the device to wait for the delivery that called it (or is the caller);
-    // the event thread then takes the lock before it looks at m_abandoned.
+    // Dropped by abandon(), once the event thread has left the device to
+    // await the delivery that called it (or is the caller).
     std::shared_ptr<serial::Device> m_device;
-    HandOff m_handOff = HandOff::None; // guarded
-    bool m_threadWaiting = false;      // guarded: the event thread awaits a hand-off
-    bool m_replyPending = false;       // guarded
-    std::exception_ptr m_handlerError; // guarded
-    std::exception_ptr m_stopReason;   // guarded
-    bool m_finished = false;           // guarded
-
-    // User-interface thread only:
-    int m_uiDeliveryDepth = 0;
-    // The event thread only: what the system said when the wait failed.
-    QString m_hangUpDetail;
+    // Handed to the port's thread under the lock; the queued call only says
+    // that it is there.
+    std::exception_ptr m_stopReason;
 };

@@ -5,7 +5,6 @@
 #include "ComDiagnostics.h"
 #include "ComErrors.h"
 #include "platform/PortList.h"
-#include "platform/SystemError.h"
 
 #include <QCollator>
 #include <QFile>
@@ -24,9 +23,10 @@ void sortPortNames(QStringList& names)
 void ListSerialPorts(QStringList& target, const QString& root)
 {
     std::vector<std::string> found;
-    serial::forgetFailure();
-    if (!serial::listPortNames(QFile::encodeName(root).toStdString(), found))
-        throw EComPort(ComPortMessages::RegistryError, comport::takeFailureDetail());
+    const serial::Result listed =
+        serial::listPortNames(QFile::encodeName(root).toStdString(), found);
+    if (!listed)
+        throw EComPort(ComPortMessages::RegistryError, comport::failureDetail(listed.reason()));
     QStringList names;
     names.reserve(static_cast<qsizetype>(found.size()));
     for (const std::string& name : found)

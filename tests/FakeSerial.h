@@ -24,7 +24,7 @@ struct FakeLine
     std::condition_variable waitChanged;
 
     std::vector<std::string> log;  // one entry per call, in order
-    std::set<std::string> failing; // names of calls that return false
+    std::set<std::string> failing; // names of calls that fail (with no reason)
     bool gone = false;             // every call fails, as after an unplug
     serial::OpenError openError = serial::OpenError::None;
     bool openFails = false;
@@ -41,11 +41,12 @@ struct FakeLine
 
     void record(const std::string& entry) { log.push_back(entry); }
     // Appends a call to the log and tells whether it succeeds.
-    bool call(const std::string& name, const std::string& detail = {})
+    serial::Result call(const std::string& name, const std::string& detail = {})
     {
         std::lock_guard lock(mutex);
         record(detail.empty() ? name : name + " " + detail);
-        return !gone && !failing.count(name);
+        return gone || failing.count(name) ? serial::Result::failedWithoutReason()
+                                           : serial::Result();
     }
 
     void pushEvents(std::uint32_t mask)
@@ -105,26 +106,26 @@ public:
         --m_line->devicesOpen;
     }
 
-    bool setupComm(std::uint32_t in, std::uint32_t out) override
+    serial::Result setupComm(std::uint32_t in, std::uint32_t out) override
     {
         return m_line->call("setupComm", std::to_string(in) + " " + std::to_string(out));
     }
-    bool setCommState(const serial::Dcb& dcb) override
+    serial::Result setCommState(const serial::Dcb& dcb) override
     {
         m_line->set(&FakeLine::dcb, dcb);
         return m_line->call("setCommState", std::to_string(dcb.BaudRate));
     }
-    bool setCommTimeouts(const serial::CommTimeouts& timeouts) override
+    serial::Result setCommTimeouts(const serial::CommTimeouts& timeouts) override
     {
         m_line->set(&FakeLine::timeouts, timeouts);
         return m_line->call("setCommTimeouts");
     }
-    bool setCommMask(std::uint32_t mask) override
+    serial::Result setCommMask(std::uint32_t mask) override
     {
         m_line->set(&FakeLine::commMask, mask);
         return m_line->call("setCommMask", std::to_string(mask));
     }
-    serial::WaitResult waitEvent(std::uint32_t& events) override
+    serial::WaitResult waitEvent(std::uint32_t& events, serial::Result& failure) override
     {
         std::unique_lock lock(m_line->mutex);
         m_line->waitChanged.wait(
@@ -134,7 +135,10 @@ public:
         events = m_line->events.front();
         m_line->events.pop_front();
         m_line->waitChanged.notify_all();
-        return events == 0 ? serial::WaitResult::Failed : serial::WaitResult::Event;
+        if (events != 0)
+            return serial::WaitResult::Event;
+        failure = serial::Result::failedWithoutReason();
+        return serial::WaitResult::Failed;
     }
     void requestStop() override
     {
@@ -144,17 +148,17 @@ public:
         }
         m_line->waitChanged.notify_all();
     }
-    bool read(void*, std::uint32_t count, std::uint32_t& got) override
+    serial::Result read(void*, std::uint32_t count, std::uint32_t& got) override
     {
         got = 0;
         return m_line->call("read", std::to_string(count));
     }
-    bool write(const void*, std::uint32_t count, std::uint32_t& written) override
+    serial::Result write(const void*, std::uint32_t count, std::uint32_t& written) override
     {
         written = count;
         return m_line->call("write", std::to_string(count));
     }
-    bool clearError(serial::CommStatus& status) override
+    serial::Result clearError(serial::CommStatus& status) override
     {
         {
             std::lock_guard lock(m_line->mutex);
@@ -165,24 +169,24 @@ public:
     }
     // As on the classic comm API, the queue count comes from clearing the
     // error state.
-    bool inputQueue(std::uint32_t& count) override
+    serial::Result inputQueue(std::uint32_t& count) override
     {
         serial::CommStatus status;
-        const bool ok = clearError(status);
+        serial::Result result = clearError(status);
         count = status.inQueue;
-        return ok;
+        return result;
     }
     void watchTxEmpty(bool) override {}
-    bool modemStatus(std::uint32_t& status) override
+    serial::Result modemStatus(std::uint32_t& status) override
     {
         status = m_line->get(&FakeLine::modem);
         return m_line->call("modemStatus");
     }
-    bool escape(serial::Escape function) override
+    serial::Result escape(serial::Escape function) override
     {
         return m_line->call("escape", std::to_string(static_cast<int>(function)));
     }
-    bool purge(std::uint32_t flags) override
+    serial::Result purge(std::uint32_t flags) override
     {
         return m_line->call("purge", std::to_string(flags));
     }
@@ -198,13 +202,14 @@ class FakeOpener : public serial::Opener
 public:
     std::shared_ptr<FakeLine> line = std::make_shared<FakeLine>();
 
-    std::unique_ptr<serial::Device> open(const std::string& path, serial::OpenError& error) override
+    std::unique_ptr<serial::Device> open(const std::string& path,
+                                         serial::OpenFailure& failure) override
     {
         std::lock_guard lock(line->mutex);
         line->record("open " + path);
         line->openedPath = path;
         if (line->openFails) {
-            error = line->openError;
+            failure.error = line->openError;
             return nullptr;
         }
         line->stopRequested = false;

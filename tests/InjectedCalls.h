@@ -5,10 +5,12 @@
 // Answers and failures injected into system calls of the test process itself,
 // for what neither a pty nor the recording fake can show: a thread that cannot
 // be started, a helper thread that the scheduler runs to its end before its
-// creator goes on, a step taken at the instant a thread has started, and a
-// driver that has modem lines but cannot wait for them.
-// Link InjectedCalls_linux.cpp into the test; it replaces pthread_create and
-// ioctl for the whole executable and passes every call on unless armed.
+// creator goes on, a step taken at the instant a thread has started, a
+// driver that has modem lines but cannot wait for them, and a line that
+// refuses what is written to it.
+// Link InjectedCalls_linux.cpp into the test; it replaces pthread_create,
+// ioctl and write for the whole executable and passes every call on unless
+// armed.
 
 #include <atomic>
 #include <functional>
@@ -37,6 +39,19 @@ public:
     ModemLinesWithoutWait& operator=(const ModemLinesWithoutWait&) = delete;
 
     std::atomic<int> lines = 0;
+};
+
+// While one exists, every write(2) on `descriptor` fails with errno `errorNumber`.
+class FailingWrites
+{
+public:
+    FailingWrites(int descriptor, int errorNumber);
+    ~FailingWrites();
+    FailingWrites(const FailingWrites&) = delete;
+    FailingWrites& operator=(const FailingWrites&) = delete;
+
+    const int fd;
+    const int error;
 };
 
 } // namespace injected

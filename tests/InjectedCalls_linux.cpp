@@ -8,12 +8,14 @@
 #include <pthread.h>
 #include <semaphore.h>
 #include <sys/ioctl.h>
+#include <unistd.h>
 #include <utility>
 
 // Under a sanitizer the runtime's own wrappers must still see every thread;
 // they exist only in such builds.
 extern "C" int __interceptor_pthread_create(pthread_t*, const pthread_attr_t*, void* (*)(void*),
                                             void*) __attribute__((weak));
+extern "C" ssize_t __interceptor_write(int, const void*, size_t) __attribute__((weak));
 
 namespace {
 
@@ -23,9 +25,11 @@ std::atomic<ThreadStart> nextThreadStart = ThreadStart::Normal;
 // Set before nextThreadStart announces it, taken by the thread that takes that.
 std::function<void()> actionAfterStart;
 std::atomic<injected::ModemLinesWithoutWait*> modemLines = nullptr;
+std::atomic<injected::FailingWrites*> failingWrites = nullptr;
 
 using CreateFunction = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
 using IoctlFunction = int (*)(int, unsigned long, void*);
+using WriteFunction = ssize_t (*)(int, const void*, size_t);
 
 CreateFunction realCreate()
 {
@@ -38,6 +42,14 @@ CreateFunction realCreate()
 IoctlFunction realIoctl()
 {
     static const auto call = reinterpret_cast<IoctlFunction>(dlsym(RTLD_NEXT, "ioctl"));
+    return call;
+}
+
+WriteFunction realWrite()
+{
+    if (__interceptor_write)
+        return __interceptor_write;
+    static const auto call = reinterpret_cast<WriteFunction>(dlsym(RTLD_NEXT, "write"));
     return call;
 }
 
@@ -84,6 +96,16 @@ ModemLinesWithoutWait::ModemLinesWithoutWait()
 ModemLinesWithoutWait::~ModemLinesWithoutWait()
 {
     modemLines = nullptr;
+}
+
+FailingWrites::FailingWrites(int descriptor, int errorNumber) : fd(descriptor), error(errorNumber)
+{
+    failingWrites = this;
+}
+
+FailingWrites::~FailingWrites()
+{
+    failingWrites = nullptr;
 }
 
 } // namespace injected
@@ -133,4 +155,14 @@ extern "C" int ioctl(int fd, unsigned long request, ...) noexcept
         }
     }
     return realIoctl()(fd, request, argument);
+}
+
+extern "C" ssize_t write(int fd, const void* buffer, size_t count)
+{
+    if (const injected::FailingWrites* failing = failingWrites.load();
+        failing && failing->fd == fd) {
+        errno = failing->error;
+        return -1;
+    }
+    return realWrite()(fd, buffer, count);
 }

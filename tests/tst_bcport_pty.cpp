@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "BCPort.h"
+#include "ComDiagnostics.h"
 #include "ComPortTesting.h"
 #include "ComThread.h"
 #include "PtyPair.h"
@@ -345,6 +346,8 @@ void TestBCPortPty::serialLog()
     QFETCH(QString, rules);
     QFETCH(QStringList, expected);
     logged.clear();
+    // As the program does at start.
+    comport::installSerialLog();
     QLoggingCategory::setFilterRules(rules);
     const QtMessageHandler previous = qInstallMessageHandler(recordSerialLog);
 

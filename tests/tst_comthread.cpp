@@ -10,7 +10,6 @@
 
 #include <QPointer>
 #include <QTest>
-#include <QTimer>
 
 #include <mutex>
 #include <sys/ioctl.h>
@@ -132,19 +131,6 @@ struct PtyLine
     QStringList stops;
 };
 
-// While one exists, the application is quitting: every event loop of this
-// thread returns as soon as it is entered.
-struct ApplicationQuitting
-{
-    ApplicationQuitting() { QCoreApplication::exit(0); }
-    ~ApplicationQuitting()
-    {
-        // exec() clears the quitting state again.
-        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
-        QCoreApplication::exec();
-    }
-};
-
 void addSyncMethodRows()
 {
     QTest::addColumn<TSyncMethod>("syncMethod");
@@ -196,9 +182,7 @@ private slots:
     void closeInsideHandler();
     void closeWhileHandOffPending_data();
     void closeWhileHandOffPending();
-    void closeServesOnlyItsOwnDeliveries();
     void closeWhenThreadCannotStart();
-    void closeWhileApplicationQuits();
 
     // With real ptys
     void ptyReceive_data();
@@ -469,34 +453,6 @@ void TestComThread::closeWhileHandOffPending()
     QCOMPARE(m_recorder.entries(), delivered);
 }
 
-void TestComThread::closeServesOnlyItsOwnDeliveries()
-{
-    // A second port whose delivery ends on its own: its report is queued
-    // before the first port closes.
-    FakeOpener otherOpener;
-    TBComPort other(nullptr, otherOpener);
-    bool closing = false;
-    QList<bool> reportsDuringClose;
-    other.OnEventsStopped = [&](QObject*, const std::exception_ptr&) {
-        reportsDuringClose.append(closing);
-    };
-    QVERIFY(other.Open());
-    recordAll(*m_port, m_recorder);
-    QVERIFY(m_port->Open());
-    otherOpener.line->hangUp();
-    QVERIFY(other.EventThread()->wait());
-    // A delivery of this port that its Close has to serve.
-    line().pushEvents(serial::ev::Ring);
-    line().waitUntilTaken();
-
-    closing = true;
-    QVERIFY(m_port->Close());
-    closing = false;
-    QVERIFY(reportsDuringClose.isEmpty());
-    QCOMPARE(m_recorder.entries(), QStringList{"Ring"});
-    QTRY_COMPARE(reportsDuringClose, QList<bool>{false});
-}
-
 void TestComThread::closeWhenThreadCannotStart()
 {
     watchStops();
@@ -505,20 +461,6 @@ void TestComThread::closeWhenThreadCannotStart()
     QTRY_COMPARE(m_stops.size(), 1);
     QVERIFY(m_port->Close());
     QVERIFY(!m_port->EventThread());
-    QCOMPARE(line().get(&FakeLine::devicesOpen), 0);
-}
-
-void TestComThread::closeWhileApplicationQuits()
-{
-    recordAll(*m_port, m_recorder);
-    QVERIFY(m_port->Open());
-    line().pushEvents(serial::ev::Ring);
-    line().waitUntilTaken();
-    {
-        const ApplicationQuitting quitting;
-        QVERIFY(m_port->Close());
-    }
-    QCOMPARE(m_recorder.entries(), QStringList{"Ring"});
     QCOMPARE(line().get(&FakeLine::devicesOpen), 0);
 }
 

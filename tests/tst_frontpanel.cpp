@@ -17,6 +17,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cerrno>
 
 // The front panel end to end: the real main window, offscreen, answering
 // "IF;" on a real pseudo-terminal whose master side the test holds.
@@ -38,6 +39,7 @@ private slots:
     void staleFrequencyUntilWheel();
     void pastedControlCharacterNeverReachesTheLine();
     void bufferSurvivesReconnect();
+    void failedReplyKeepsTheQuery();
     void panelStates();
     void connectWithoutRateKeepsPortRate();
     void openErrorIsReportedAndPanelStaysClosed();
@@ -276,6 +278,29 @@ void TestFrontPanel::bufferSurvivesReconnect()
     QCOMPARE(replies(1), div4Reply);
 }
 
+// A reply the line refuses leaves the query in the buffer and the lamp dark:
+// the first chunk after reconnecting gets the reply.
+void TestFrontPanel::failedReplyKeepsTheQuery()
+{
+    QLabel* lamp = m_form->form().Image5;
+    QTRY_VERIFY(!lamp->isVisible()); // the start-up reply's flicker is over
+    connectPanel();
+    {
+        const injected::FailingWrites refused(int(m_form->BComPort1()->Handle()), EIO);
+        QVERIFY(m_pty->send("IF;"));
+        // The error ends delivery, which closes the panel.
+        QTRY_VERIFY(!m_form->BComPort1()->Connected());
+    }
+    QCOMPARE(m_messages, QStringList{QString::fromUtf8(ComPortMessages::WriteError)});
+    QCOMPARE(m_details, QStringList{"write PTY: Input/output error"});
+    QCOMPARE(m_form->receiveBuffer().text(), QByteArray("IF;"));
+    QVERIFY(!lamp->isVisible());
+    QCOMPARE(m_form->form().Edit1->text().toLatin1(), div4Reply);
+    connectPanel();
+    QVERIFY(m_pty->send("x"));
+    QCOMPARE(replies(1), div4Reply);
+}
+
 void TestFrontPanel::panelStates()
 {
     Ui::MainForm& f = m_form->form();
@@ -395,21 +420,42 @@ void TestFrontPanel::lampLitByReplyAndPutOutByTick()
 {
     QLabel* lamp = m_form->form().Image5;
     QTRY_VERIFY(!lamp->isVisible()); // the start-up reply's flicker is over
+    const QElapsedTimer& grid = m_form->timer1Grid();
     int shows = 0;
+    QList<qint64> replyTimes; // on the grid's clock, just before and after the reply
     m_form->BComPort1()->OnRxChar = [&](QObject* s, int count) {
+        replyTimes = {grid.elapsed()};
         m_form->BComPort1RxChar(s, count);
+        replyTimes.append(grid.elapsed());
         shows += lamp->isVisible() ? 1 : 0;
     };
+    // The lamp goes out at the next tick of the grid, not a full period after
+    // the reply: the timer is armed for what is left of the period in which
+    // the reply went out. (Twice, as a reply may fall on a tick.)
+    const auto armedForNextTick = [&](int interval) {
+        for (qint64 at = replyTimes.first(); at <= replyTimes.last(); ++at) {
+            if ((at + interval) % 250 == 0)
+                return true;
+        }
+        return false;
+    };
     connectPanel();
-    // Out, the lamp needs no timer.
-    QVERIFY(!m_form->Timer1()->isActive());
-    QVERIFY(m_pty->send("IF;"));
-    QCOMPARE(replies(1), div4Reply);
-    QCOMPARE(shows, 1);
-    QVERIFY(m_form->Timer1()->isActive());
-    QSignalSpy ticks(m_form->Timer1(), &QTimer::timeout);
-    QVERIFY(ticks.wait());
-    QVERIFY(!lamp->isVisible());
+    for (int reply = 1; reply <= 2; ++reply) {
+        // Out, the lamp needs no timer.
+        QVERIFY(!m_form->Timer1()->isActive());
+        QVERIFY(m_pty->send("IF;"));
+        QCOMPARE(replies(reply), div4Reply.repeated(reply));
+        QCOMPARE(shows, reply);
+        QVERIFY(m_form->Timer1()->isActive());
+        QVERIFY2(armedForNextTick(m_form->Timer1()->interval()),
+                 qPrintable(QStringLiteral("armed for %1 ms at %2..%3 ms")
+                                .arg(m_form->Timer1()->interval())
+                                .arg(replyTimes.first())
+                                .arg(replyTimes.last())));
+        QSignalSpy ticks(m_form->Timer1(), &QTimer::timeout);
+        QVERIFY(ticks.wait());
+        QVERIFY(!lamp->isVisible());
+    }
     QVERIFY(!m_form->Timer1()->isActive());
 }
 

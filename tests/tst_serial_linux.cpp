@@ -70,10 +70,10 @@ std::uint32_t inQueue(Device& device)
 
 // One blocking call on another thread. `release` ends the call if a check
 // failed before it returned, so that the destructor never hangs.
-template <typename Result> class Background
+template <typename Outcome> class Background
 {
 public:
-    Background(std::function<Result()> call, std::function<void()> release)
+    Background(std::function<Outcome()> call, std::function<void()> release)
         : m_release(std::move(release)), m_thread([this, call = std::move(call)] {
               m_result = call();
               m_finished = true;
@@ -87,11 +87,11 @@ public:
         m_thread.join();
     }
     bool finished() const { return m_finished; }
-    Result result() const { return m_result; }
+    Outcome result() const { return m_result; }
 
 private:
     std::function<void()> m_release;
-    Result m_result{};
+    Outcome m_result{};
     std::atomic<bool> m_finished = false;
     std::thread m_thread;
 };
@@ -102,14 +102,21 @@ private:
 // succeeded.
 bool readEnds(Device& device, void* buffer, std::uint32_t count, std::uint32_t& got)
 {
-    Background<bool> reading([&] { return device.read(buffer, count, got); },
-                             [&device] { device.purge(purge::RxAbort); });
+    Background<Result> reading([&] { return device.read(buffer, count, got); },
+                               [&device] { static_cast<void>(device.purge(purge::RxAbort)); });
     return QTest::qWaitFor([&] { return reading.finished(); }, generousMs) && reading.result();
+}
+
+// One wait, when why it failed does not matter.
+WaitResult waitOnce(Device& device, std::uint32_t& events)
+{
+    Result failure;
+    return device.waitEvent(events, failure);
 }
 
 Background<WaitResult> backgroundWait(Device& device, std::uint32_t& events)
 {
-    return Background<WaitResult>([&device, &events] { return device.waitEvent(events); },
+    return Background<WaitResult>([&device, &events] { return waitOnce(device, events); },
                                   [&device] { device.requestStop(); });
 }
 
@@ -126,7 +133,7 @@ char threadState(pid_t tid)
 struct DeviceCall
 {
     const char* name;
-    bool (*call)(Device&);
+    Result (*call)(Device&);
 };
 
 const DeviceCall callsOnHungUpDevice[] = {
@@ -280,6 +287,8 @@ private slots:
     void waitReportsReceivedBytesOnce();
     void waitReportsArrivalAfterARead();
     void waitReportsOnlyMaskedEvents();
+    void rx80FullOnReachingEightyPercent_data();
+    void rx80FullOnReachingEightyPercent();
     void stopEndsEveryWait();
     void maskChangeWakesWait();
     void hangUpFailsEveryWait();
@@ -334,9 +343,9 @@ void TestSerialLinux::cleanup()
 
 std::unique_ptr<Device> TestSerialLinux::openConfigured(const PtyPair& pty)
 {
-    OpenError error = OpenError::Other;
-    auto device = systemOpener().open(pty.slavePath().toStdString(), error);
-    if (!device || error != OpenError::None || !device->setCommState(lineSettings(9600)) ||
+    OpenFailure failure;
+    auto device = systemOpener().open(pty.slavePath().toStdString(), failure);
+    if (!device || failure.error != OpenError::None || !device->setCommState(lineSettings(9600)) ||
         !device->setCommTimeouts(defaultTimeouts()))
         return nullptr;
     return device;
@@ -379,9 +388,9 @@ void TestSerialLinux::openFailures()
 {
     QFETCH(QString, path);
     QFETCH(OpenError, expected);
-    OpenError error = OpenError::None;
-    QVERIFY(!systemOpener().open(path.toStdString(), error));
-    QCOMPARE(error, expected);
+    OpenFailure failure;
+    QVERIFY(!systemOpener().open(path.toStdString(), failure));
+    QCOMPARE(failure.error, expected);
 }
 
 void TestSerialLinux::secondOpenIsDenied_data()
@@ -397,13 +406,13 @@ void TestSerialLinux::secondOpenIsDenied()
     QFETCH(bool, withLockFiles);
     const std::string lockDirectory = withLockFiles ? m_scratch.path().toStdString() : "";
     PtyPair pty;
-    OpenError error = OpenError::Other;
-    auto first = detail::openDevice(pty.slavePath().toStdString(), lockDirectory, error);
+    OpenFailure failure;
+    auto first = detail::openDevice(pty.slavePath().toStdString(), lockDirectory, failure);
     QVERIFY(first);
-    QCOMPARE(error, OpenError::None);
+    QCOMPARE(failure.error, OpenError::None);
 
-    QVERIFY(!detail::openDevice(pty.slavePath().toStdString(), lockDirectory, error));
-    QCOMPARE(error, OpenError::AccessDenied);
+    QVERIFY(!detail::openDevice(pty.slavePath().toStdString(), lockDirectory, failure));
+    QCOMPARE(failure.error, OpenError::AccessDenied);
     // The refused open saw our own id in the lock and must have left it be.
     if (withLockFiles)
         QCOMPARE(readBytes(QString::fromStdString(
@@ -411,8 +420,8 @@ void TestSerialLinux::secondOpenIsDenied()
                  ownLock());
 
     first.reset();
-    QVERIFY(detail::openDevice(pty.slavePath().toStdString(), lockDirectory, error));
-    QCOMPARE(error, OpenError::None);
+    QVERIFY(detail::openDevice(pty.slavePath().toStdString(), lockDirectory, failure));
+    QCOMPARE(failure.error, OpenError::None);
 }
 
 void TestSerialLinux::reopensAsOrdinaryUser()
@@ -420,10 +429,10 @@ void TestSerialLinux::reopensAsOrdinaryUser()
     // TIOCEXCL binds users other than root; the test drops to "nobody" for it.
     const auto openCloseOpen = [] {
         PtyPair pty;
-        OpenError error = OpenError::None;
-        if (!detail::openDevice(pty.slavePath().toStdString(), "", error))
+        OpenFailure failure;
+        if (!detail::openDevice(pty.slavePath().toStdString(), "", failure))
             return 1;
-        return detail::openDevice(pty.slavePath().toStdString(), "", error) ? 0 : 2;
+        return detail::openDevice(pty.slavePath().toStdString(), "", failure) ? 0 : 2;
     };
     if (geteuid() != 0) {
         QCOMPARE(openCloseOpen(), 0);
@@ -477,11 +486,11 @@ void TestSerialLinux::lockFilesOfOthers()
     QVERIFY(plant(planted, lockName, content));
     const QByteArray before = lockSnapshot(lockName);
 
-    OpenError error = OpenError::None;
+    OpenFailure failure;
     auto device = detail::openDevice(pty.slavePath().toStdString(),
-                                     lockDirectory.path().toStdString(), error);
+                                     lockDirectory.path().toStdString(), failure);
     QCOMPARE(bool(device), opens);
-    QCOMPARE(error, opens ? OpenError::None : OpenError::AccessDenied);
+    QCOMPARE(failure.error, opens ? OpenError::None : OpenError::AccessDenied);
     if (opens)
         QCOMPARE(readBytes(lockName), ownLock());
     else
@@ -557,8 +566,8 @@ void TestSerialLinux::closeLeavesAReplacedLockAlone()
     const std::string lockDirectory = m_scratch.path().toStdString();
     const QString lockName =
         QString::fromStdString(detail::lockFilePath(lockDirectory, pty.slavePath().toStdString()));
-    OpenError error = OpenError::None;
-    auto device = detail::openDevice(pty.slavePath().toStdString(), lockDirectory, error);
+    OpenFailure failure;
+    auto device = detail::openDevice(pty.slavePath().toStdString(), lockDirectory, failure);
     QVERIFY(device);
     // A program that keeps to no lock scheme puts its own lock in place of ours.
     QVERIFY(QFile::remove(lockName) && plantFile(lockName, pidLock(1)));
@@ -745,8 +754,8 @@ void TestSerialLinux::readWaitsForFirstByte()
     QVERIFY(m_device->setCommTimeouts({maxDword, maxDword, 60000, 0, 0}));
     char buffer[10] = {};
     std::uint32_t got = 0;
-    Background<bool> reading([&] { return m_device->read(buffer, 10, got); },
-                             [&] { m_device->purge(purge::RxAbort); });
+    Background<Result> reading([&] { return m_device->read(buffer, 10, got); },
+                               [&] { static_cast<void>(m_device->purge(purge::RxAbort)); });
     QVERIFY(m_pty->send("Z"));
     QTRY_VERIFY_WITH_TIMEOUT(reading.finished(), generousMs);
     QVERIFY(reading.result());
@@ -761,9 +770,10 @@ void TestSerialLinux::rxAbortReleasesRead()
     QTRY_COMPARE(inQueue(*m_device), 3u);
     char buffer[10] = {};
     std::uint32_t got = 0;
-    Background<bool> reading([&] { return m_device->read(buffer, 10, got); }, [] {});
+    Background<Result> reading([&] { return m_device->read(buffer, 10, got); }, [] {});
     // An abort reaches only a read that is already pending, so repeat it.
-    QTRY_VERIFY_WITH_TIMEOUT((m_device->purge(purge::RxAbort), reading.finished()), generousMs);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (static_cast<void>(m_device->purge(purge::RxAbort)), reading.finished()), generousMs);
     QVERIFY(!reading.result());
     QCOMPARE(got, 3u);
 
@@ -789,10 +799,11 @@ void TestSerialLinux::txAbortReleasesWrite()
     QVERIFY(m_device->setCommTimeouts({maxDword, 0, 0, 0, 0})); // no write limit
     const QByteArray bytes(256 * 1024, 'y');
     std::uint32_t written = 0;
-    Background<bool> writing(
+    Background<Result> writing(
         [&] { return m_device->write(bytes.constData(), std::uint32_t(bytes.size()), written); },
         [] {});
-    QTRY_VERIFY_WITH_TIMEOUT((m_device->purge(purge::TxAbort), writing.finished()), generousMs);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (static_cast<void>(m_device->purge(purge::TxAbort)), writing.finished()), generousMs);
     QVERIFY(!writing.result());
     QVERIFY(written > 0);
     QVERIFY(written < std::uint32_t(bytes.size()));
@@ -920,6 +931,45 @@ void TestSerialLinux::waitReportsOnlyMaskedEvents()
     QCOMPARE(events, ev::TxEmpty);
 }
 
+void TestSerialLinux::rx80FullOnReachingEightyPercent_data()
+{
+    QTest::addColumn<QList<int>>("arrivals"); // bytes, into a receive size of 100
+    QTest::addColumn<bool>("fullAtLast");     // the last arrival brings the 80 % event
+    QTest::newRow("79 bytes: not yet") << QList<int>{79} << false;
+    QTest::newRow("80 bytes at once") << QList<int>{80} << true;
+    QTest::newRow("79, then the byte that makes 80") << QList<int>{79, 1} << true;
+    QTest::newRow("80, then 10 more: told once") << QList<int>{80, 10} << false;
+}
+
+void TestSerialLinux::rx80FullOnReachingEightyPercent()
+{
+    QFETCH(QList<int>, arrivals);
+    QFETCH(bool, fullAtLast);
+    QVERIFY(m_device->setupComm(100, 100));
+    QVERIFY(m_device->setCommMask(ev::RxChar | ev::Rx80Full));
+    const auto ttyKeeps = [this] {
+        int kept = 0;
+        return ioctl(int(m_device->nativeHandle()), FIONREAD, &kept) == 0 ? kept : -1;
+    };
+    std::uint32_t sent = 0;
+    std::uint32_t arrivalEvents = 0;
+    for (const int bytes : arrivals) {
+        QVERIFY(m_pty->send(QByteArray(bytes, 'x')));
+        sent += std::uint32_t(bytes);
+        arrivalEvents = 0;
+        // Until the waits have fetched all of it: an arrival may come in parts.
+        do {
+            std::uint32_t events = 0;
+            auto waiting = backgroundWait(*m_device, events);
+            QTRY_VERIFY_WITH_TIMEOUT(waiting.finished(), generousMs);
+            QCOMPARE(waiting.result(), WaitResult::Event);
+            arrivalEvents |= events;
+        } while (inQueue(*m_device) < sent || ttyKeeps() != 0);
+    }
+    QCOMPARE(inQueue(*m_device), sent);
+    QCOMPARE(arrivalEvents, ev::RxChar | (fullAtLast ? ev::Rx80Full : 0));
+}
+
 void TestSerialLinux::stopEndsEveryWait()
 {
     QVERIFY(m_device->setCommMask(ev::RxChar));
@@ -931,8 +981,8 @@ void TestSerialLinux::stopEndsEveryWait()
         QCOMPARE(waiting.result(), WaitResult::Stopped);
     }
     QVERIFY(m_pty->send("late"));
-    QCOMPARE(m_device->waitEvent(events), WaitResult::Stopped);
-    QCOMPARE(m_device->waitEvent(events), WaitResult::Stopped);
+    QCOMPARE(waitOnce(*m_device, events), WaitResult::Stopped);
+    QCOMPARE(waitOnce(*m_device, events), WaitResult::Stopped);
 }
 
 void TestSerialLinux::maskChangeWakesWait()
@@ -942,8 +992,8 @@ void TestSerialLinux::maskChangeWakesWait()
     {
         auto waiting = backgroundWait(*m_device, events);
         // A mask set before the wait began does not end it, so repeat it.
-        QTRY_VERIFY_WITH_TIMEOUT((m_device->setCommMask(ev::RxChar), waiting.finished()),
-                                 generousMs);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (static_cast<void>(m_device->setCommMask(ev::RxChar)), waiting.finished()), generousMs);
         QCOMPARE(waiting.result(), WaitResult::Stopped);
     }
     // Unlike a stop, a mask change ends only the wait it found.
@@ -964,8 +1014,14 @@ void TestSerialLinux::hangUpFailsEveryWait()
         QTRY_VERIFY_WITH_TIMEOUT(waiting.finished(), generousMs);
         QCOMPARE(waiting.result(), WaitResult::Failed);
     }
-    QCOMPARE(m_device->waitEvent(events), WaitResult::Failed);
-    QCOMPARE(m_device->waitEvent(events), WaitResult::Failed);
+    // Each later wait fails too, and says why.
+    for (int wait = 0; wait < 2; ++wait) {
+        Result failure;
+        QCOMPARE(m_device->waitEvent(events, failure), WaitResult::Failed);
+        QVERIFY(failure.reason());
+        QCOMPARE(failure.reason()->call, std::string("epoll_wait"));
+        QCOMPARE(failure.reason()->code, EIO);
+    }
 }
 
 void TestSerialLinux::waitAfterHangUpDoesNotSpin()
@@ -986,12 +1042,12 @@ void TestSerialLinux::waitAfterHangUpDoesNotSpin()
         }
         std::uint32_t events = 0;
         WaitResult result = WaitResult::Event;
-        while ((result = m_device->waitEvent(events)) == WaitResult::Event) {
+        while ((result = waitOnce(*m_device, events)) == WaitResult::Event) {
             const std::lock_guard lock(mutex);
             ++eventsSeen;
             changed.notify_all();
         }
-        const WaitResult later = m_device->waitEvent(events);
+        const WaitResult later = waitOnce(*m_device, events);
         const std::lock_guard lock(mutex);
         laterWait = later;
         loopEnded = result == WaitResult::Failed;
@@ -1043,7 +1099,7 @@ void TestSerialLinux::callsFailAfterHangUp()
 
     QVERIFY(!callsOnHungUpDevice[call].call(*m_device));
     std::uint32_t events = 0;
-    QCOMPARE(m_device->waitEvent(events), WaitResult::Failed);
+    QCOMPARE(waitOnce(*m_device, events), WaitResult::Failed);
 }
 
 void TestSerialLinux::closesWhatItOpened()
@@ -1060,11 +1116,12 @@ void TestSerialLinux::closesWhatItOpened()
         QVERIFY(device->setCommTimeouts({0, 0, 0, 0, 0}));
         char buffer[4];
         std::uint32_t got = 0;
-        Background<bool> reading([&] { return device->read(buffer, 4, got); }, [] {});
-        QTRY_VERIFY_WITH_TIMEOUT((device->purge(purge::RxAbort), reading.finished()), generousMs);
+        Background<Result> reading([&] { return device->read(buffer, 4, got); }, [] {});
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (static_cast<void>(device->purge(purge::RxAbort)), reading.finished()), generousMs);
         std::uint32_t events = 0;
         QVERIFY(device->write("x", 1, got));
-        QCOMPARE(device->waitEvent(events), WaitResult::Event);
+        QCOMPARE(waitOnce(*device, events), WaitResult::Event);
     }
     QCOMPARE(openDescriptors(), before);
 }

@@ -4,6 +4,8 @@
 
 // The operating system's list of serial ports. No Qt here.
 
+#include "platform/SystemError.h"
+
 #include <string>
 #include <vector>
 
@@ -11,7 +13,7 @@ namespace serial {
 
 // Fills `names` with the port names found under `root` (on Linux the sysfs
 // tty class directory; empty: the system's own), in no particular order.
-// Returns false, leaving `names` untouched, when the list cannot be read.
-bool listPortNames(const std::string& root, std::vector<std::string>& names);
+// Fails, leaving `names` untouched, when the list cannot be read.
+Result listPortNames(const std::string& root, std::vector<std::string>& names);
 
 } // namespace serial

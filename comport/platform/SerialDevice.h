@@ -7,8 +7,11 @@
 // for events, cancel, modem status, escape, purge, clear error), so that each
 // operating system supplies one file behind it. No Qt and no OS types here.
 
+#include "platform/SystemError.h"
+
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace serial {
@@ -105,6 +108,13 @@ struct CommStatus
 // expects of an unexplained failure.
 enum class OpenError { None, NotFound, AccessDenied, Other };
 
+// A failed open: the component's reading of it, and what the system said.
+struct OpenFailure
+{
+    OpenError error = OpenError::None;
+    std::optional<SystemError> reason;
+};
+
 enum class WaitResult {
     Event,   // `events` holds the mask bits that occurred
     Stopped, // requestStop() was called, or the mask was changed while waiting
@@ -112,41 +122,43 @@ enum class WaitResult {
 };
 
 // One open serial device. Thread contract: one thread may sit in waitEvent
-// while any other thread calls the remaining operations. Every call returns
-// false (or Failed) when the device has gone.
+// while any other thread calls the remaining operations. Every call fails
+// (or gives Failed) when the device has gone; a failed call gives what the
+// system said about it.
 class Device
 {
 public:
     virtual ~Device() = default;
 
-    virtual bool setupComm(std::uint32_t inQueue, std::uint32_t outQueue) = 0;
-    virtual bool setCommState(const Dcb& dcb) = 0;
-    virtual bool setCommTimeouts(const CommTimeouts& timeouts) = 0;
+    virtual Result setupComm(std::uint32_t inQueue, std::uint32_t outQueue) = 0;
+    virtual Result setCommState(const Dcb& dcb) = 0;
+    virtual Result setCommTimeouts(const CommTimeouts& timeouts) = 0;
 
     // Sets the events that waitEvent reports; wakes a pending wait.
-    virtual bool setCommMask(std::uint32_t mask) = 0;
-    // Blocks until an event of the mask occurs, a stop is requested, or the device fails.
-    virtual WaitResult waitEvent(std::uint32_t& events) = 0;
+    virtual Result setCommMask(std::uint32_t mask) = 0;
+    // Blocks until an event of the mask occurs, a stop is requested, or the
+    // device fails; `failure` then says why.
+    virtual WaitResult waitEvent(std::uint32_t& events, Result& failure) = 0;
     // Ends the current and every later waitEvent with Stopped. Callable from any thread.
     virtual void requestStop() = 0;
 
     // Reads what has arrived, bounded by the read time-outs (with the
     // defaults: at once, possibly 0 bytes).
-    virtual bool read(void* buffer, std::uint32_t count, std::uint32_t& got) = 0;
+    virtual Result read(void* buffer, std::uint32_t count, std::uint32_t& got) = 0;
     // Writes, bounded by the write time-outs; on time-out succeeds with fewer bytes.
-    virtual bool write(const void* buffer, std::uint32_t count, std::uint32_t& written) = 0;
+    virtual Result write(const void* buffer, std::uint32_t count, std::uint32_t& written) = 0;
 
     // Whether a write arms the transmit-empty event (a timer per write, for
     // a handler that waits for it); on until told otherwise.
     virtual void watchTxEmpty(bool wanted) = 0;
 
-    virtual bool clearError(CommStatus& status) = 0;
+    virtual Result clearError(CommStatus& status) = 0;
     // The receive-queue count alone, clearing the error state as clearError
     // does; cheaper where the system can fetch the bytes in the same call.
-    virtual bool inputQueue(std::uint32_t& count) = 0;
-    virtual bool modemStatus(std::uint32_t& status) = 0;
-    virtual bool escape(Escape function) = 0;
-    virtual bool purge(std::uint32_t flags) = 0;
+    virtual Result inputQueue(std::uint32_t& count) = 0;
+    virtual Result modemStatus(std::uint32_t& status) = 0;
+    virtual Result escape(Escape function) = 0;
+    virtual Result purge(std::uint32_t flags) = 0;
 
     // True once a call has found the device gone (unplugged, hung up); every
     // later call fails. Any thread.
@@ -162,8 +174,8 @@ class Opener
 {
 public:
     virtual ~Opener() = default;
-    // `path` is the full device path. Returns null and sets `error` on failure.
-    virtual std::unique_ptr<Device> open(const std::string& path, OpenError& error) = 0;
+    // `path` is the full device path. Returns null and fills `failure` on failure.
+    virtual std::unique_ptr<Device> open(const std::string& path, OpenFailure& failure) = 0;
 };
 
 // The opener of the operating system the program was built for.

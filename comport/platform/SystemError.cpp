@@ -3,35 +3,21 @@
 #include "platform/SystemError.h"
 
 #include <atomic>
-#include <utility>
 
 namespace serial {
 
 namespace {
 
-// Like errno, a failure belongs to the thread whose call failed.
-thread_local std::optional<SystemError> lastFailure;
-
 std::atomic<const Diagnostics*> installed = nullptr;
 
 } // namespace
 
-void reportFailure(SystemError error)
+Result reportFailure(SystemError error)
 {
     const Diagnostics* diagnostics = installed.load();
     if (diagnostics && diagnostics->failed)
         diagnostics->failed(error);
-    lastFailure = std::move(error);
-}
-
-void forgetFailure()
-{
-    lastFailure.reset();
-}
-
-std::optional<SystemError> takeFailure()
-{
-    return std::exchange(lastFailure, std::nullopt);
+    return Result(std::move(error));
 }
 
 bool changesLogged()

@@ -3,13 +3,14 @@
 #pragma once
 
 // What the operating system said when one of its calls failed, and the
-// changes a device goes through. The platform files report both here. The
-// last failure of each thread is kept until the serial component takes it
-// as the reason behind the error it raises; everything else goes to the
-// diagnostics that the component installs (its log), or nowhere. Any thread.
+// changes a device goes through. A failure is recorded where the call
+// failed and carried back, as the call's Result, to the caller that raises
+// the error for it; the platform files also tell failures and changes to the
+// diagnostics that the component installs (its log). Any thread.
 
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace serial {
 
@@ -29,16 +30,34 @@ struct SystemError
     FailureHint hint = FailureHint::None;
 };
 
-// Reports a failed call on the thread that made it. Each report replaces the
-// one before on that thread.
-void reportFailure(SystemError error);
-// Forgets what was reported on this thread so far. Called before a call whose
-// failure is raised, so that the error carries the reason of that call and
-// never one left by an earlier call whose failure nobody raised.
-void forgetFailure();
-// The last failure reported on this thread; none when none is left: each
-// failure is given out once.
-std::optional<SystemError> takeFailure();
+// What one call on the system came to: success, or a failure with what the
+// system said about it. Tested as a bool: true for success.
+class [[nodiscard]] Result
+{
+public:
+    // Success.
+    Result() = default;
+    // A failure, and why.
+    explicit Result(SystemError reason) : m_failed(true), m_reason(std::move(reason)) {}
+    // A failure with no reason to give (a stand-in for a device may have none).
+    static Result failedWithoutReason()
+    {
+        Result result;
+        result.m_failed = true;
+        return result;
+    }
+
+    explicit operator bool() const { return !m_failed; }
+    // Why the call failed; none after a success.
+    const std::optional<SystemError>& reason() const { return m_reason; }
+
+private:
+    bool m_failed = false;
+    std::optional<SystemError> m_reason;
+};
+
+// Tells the diagnostics that a call failed, and gives the failure to return.
+Result reportFailure(SystemError error);
 
 // The system's own words for its error number `code`, in its local 8-bit
 // encoding (strerror on POSIX). Each operating system's files define it.
@@ -49,8 +68,8 @@ bool changesLogged();
 // Logs a change of the device at `path` (opened, closed, new line settings).
 void reportChange(const std::string& path, const std::string& change);
 
-// Where failures and changes are told besides the record above. Plain
-// functions, so that an installed set stays valid to the end of the process.
+// Where failures and changes are told. Plain functions, so that an installed
+// set stays valid to the end of the process.
 struct Diagnostics
 {
     void (*failed)(const SystemError& error) = nullptr;

@@ -11,7 +11,6 @@
 // what wine does instead where that is harmless, and leaves the rest to a
 // run on Windows.
 
-#include "TestReports.h"
 #include "WinTest.h"
 #include "platform/PortList.h"
 #include "platform/SerialDevice.h"
@@ -20,6 +19,7 @@
 #include <chrono>
 #include <future>
 #include <map>
+#include <optional>
 #include <string>
 #include <windows.h>
 
@@ -68,10 +68,10 @@ std::string portNamed(const char* role)
 // The port as the component opens it: queues, line settings, time-outs.
 std::unique_ptr<Device> openPort(const char* role)
 {
-    OpenError error = OpenError::Other;
-    auto device = systemOpener().open(devicePath(portNamed(role)), error);
+    OpenFailure failure;
+    auto device = systemOpener().open(devicePath(portNamed(role)), failure);
     REQUIRE(device != nullptr);
-    CHECK_EQ(error, OpenError::None);
+    CHECK_EQ(failure.error, OpenError::None);
     REQUIRE(device->setupComm(2048, 2048));
     REQUIRE(device->setCommState(lineSettings()));
     REQUIRE(device->setCommTimeouts(defaultTimeouts));
@@ -144,7 +144,8 @@ class BackgroundWait
 public:
     explicit BackgroundWait(Device& device) : m_device(device)
     {
-        m_result = std::async(std::launch::async, [this] { return m_device.waitEvent(m_events); });
+        m_result = std::async(std::launch::async,
+                              [this] { return m_device.waitEvent(m_events, m_failure); });
     }
     ~BackgroundWait()
     {
@@ -169,6 +170,7 @@ public:
 private:
     Device& m_device;
     std::uint32_t m_events = 0;
+    Result m_failure;
     std::future<WaitResult> m_result;
 };
 
@@ -194,27 +196,28 @@ std::string receiveAll(Device& device, std::size_t count)
     return bytes;
 }
 
-void expectFailure(const char* call, int code)
+// What a failed call gave as its reason.
+void expectFailure(const std::optional<SystemError>& reason, const char* call, int code)
 {
-    const SystemError failure = testreports::takeFailure();
-    CHECK_EQ(failure.call, std::string(call));
-    CHECK_EQ(failure.code, code);
+    REQUIRE(reason.has_value());
+    CHECK_EQ(reason->call, std::string(call));
+    CHECK_EQ(reason->code, code);
 }
 
 void opensOnce()
 {
     auto device = openPort("port");
     CHECK(handleOf(*device) != INVALID_HANDLE_VALUE);
-    OpenError error = OpenError::None;
-    auto second = systemOpener().open(devicePath(portNamed("port")), error);
+    OpenFailure failure;
+    auto second = systemOpener().open(devicePath(portNamed("port")), failure);
     if (underWine()) {
         // wine shares an open port: a second open succeeds.
         wintest::notShown("a second open is refused (wine opens a port twice)");
         return;
     }
     CHECK(second == nullptr);
-    CHECK_EQ(error, OpenError::AccessDenied);
-    expectFailure("CreateFileA", ERROR_ACCESS_DENIED);
+    CHECK_EQ(failure.error, OpenError::AccessDenied);
+    expectFailure(failure.reason, "CreateFileA", ERROR_ACCESS_DENIED);
 }
 
 void openFailures()
@@ -229,13 +232,11 @@ void openFailures()
     };
     for (const auto& row : rows) {
         const wintest::Row named(row.name);
-        OpenError error = OpenError::None;
-        CHECK(systemOpener().open(devicePath(row.port), error) == nullptr);
-        CHECK_EQ(error, OpenError::NotFound);
-        const SystemError failure = testreports::takeFailure();
-        CHECK_EQ(failure.call, std::string("CreateFileA"));
-        CHECK_EQ(failure.path, devicePath(row.port));
-        CHECK_EQ(failure.code, ERROR_FILE_NOT_FOUND);
+        OpenFailure failure;
+        CHECK(systemOpener().open(devicePath(row.port), failure) == nullptr);
+        CHECK_EQ(failure.error, OpenError::NotFound);
+        expectFailure(failure.reason, "CreateFileA", ERROR_FILE_NOT_FOUND);
+        CHECK_EQ(failure.reason->path, devicePath(row.port));
     }
 }
 
@@ -290,12 +291,12 @@ void refusedLineSettings()
     auto device = openPort("port");
     Dcb nineBits = lineSettings();
     nineBits.ByteSize = 9;
-    testreports::forgetFailure();
-    CHECK(!device->setCommState(nineBits));
+    const Result refused = device->setCommState(nineBits);
+    CHECK(!refused);
     // The code is the driver's (wine says ERROR_NOT_SUPPORTED).
-    const SystemError failure = testreports::takeFailure();
-    CHECK_EQ(failure.call, std::string("SetCommState"));
-    CHECK(failure.code != ERROR_SUCCESS);
+    REQUIRE(refused.reason().has_value());
+    CHECK_EQ(refused.reason()->call, std::string("SetCommState"));
+    CHECK(refused.reason()->code != ERROR_SUCCESS);
 }
 
 void bytesBothWays()
@@ -361,17 +362,16 @@ void readTimeout()
     REQUIRE(device->setCommTimeouts({0, 0, 200, 100, 1000}));
     char bytes[10] = {};
     std::uint32_t got = 99;
-    testreports::forgetFailure();
-    const bool ok = device->read(bytes, sizeof bytes, got);
+    const Result read = device->read(bytes, sizeof bytes, got);
     CHECK_EQ(got, std::uint32_t(0));
     if (underWine()) {
         // wine ends a read whose total time-out runs out with ERROR_TIMEOUT;
         // Windows completes it successfully with the bytes it got.
-        CHECK(!ok);
-        expectFailure("ReadFile", ERROR_TIMEOUT);
+        CHECK(!read);
+        expectFailure(read.reason(), "ReadFile", ERROR_TIMEOUT);
         return;
     }
-    CHECK(ok);
+    CHECK(read);
 }
 
 void writeEndsAtItsTimeout()
@@ -405,7 +405,7 @@ void waitReportsMaskedEvents()
         const wintest::Row named(row.name);
         REQUIRE(device->setCommMask(row.mask));
         std::uint32_t written = 0;
-        REQUIRE(row.peerSends ? peer.send("x") : device->write("y", 1, written));
+        REQUIRE(row.peerSends ? peer.send("x") : bool(device->write("y", 1, written)));
         BackgroundWait wait(*device);
         CHECK_EQ(wait.result(), WaitResult::Event);
         CHECK((wait.events() & ~row.mask) == 0);
@@ -487,10 +487,11 @@ void hangUpFailsTheWait()
     CHECK(!device->clearError(queues));
     CHECK(!device->modemStatus(status));
     CHECK(!device->escape(serial::Escape::SetDtr));
-    CHECK(!device->write("x", 1, written));
+    const Result lateWrite = device->write("x", 1, written);
+    CHECK(!lateWrite);
     // wine says that the device is not ready; Windows' drivers differ.
     if (underWine())
-        expectFailure("WriteFile", ERROR_NOT_READY);
+        expectFailure(lateWrite.reason(), "WriteFile", ERROR_NOT_READY);
 }
 
 void listsTheMappedPorts()
@@ -555,11 +556,11 @@ void listsAKeysPorts()
         const wintest::Row named(row.name);
         fillTestKey(row.values);
         std::vector<std::string> names = {"left alone"};
-        testreports::forgetFailure();
-        CHECK_EQ(listPortNames(testKey, names), row.readable);
+        const Result listed = listPortNames(testKey, names);
+        CHECK_EQ(bool(listed), row.readable);
         if (!row.readable) {
             CHECK(names == std::vector<std::string>{"left alone"});
-            expectFailure("RegEnumValueA", ERROR_MORE_DATA);
+            expectFailure(listed.reason(), "RegEnumValueA", ERROR_MORE_DATA);
             continue;
         }
         std::vector<std::string> expected = row.names;
@@ -569,8 +570,9 @@ void listsAKeysPorts()
     }
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\QuartzelTests");
     std::vector<std::string> names;
-    CHECK(!listPortNames(testKey, names));
-    expectFailure("RegOpenKeyExA", ERROR_FILE_NOT_FOUND);
+    const Result missing = listPortNames(testKey, names);
+    CHECK(!missing);
+    expectFailure(missing.reason(), "RegOpenKeyExA", ERROR_FILE_NOT_FOUND);
 }
 
 } // namespace

@@ -53,24 +53,20 @@ bool isUnknownUart(int dirFd, const std::string& entry)
 
 } // namespace
 
-bool listPortNames(const std::string& listRoot, std::vector<std::string>& names)
+Result listPortNames(const std::string& listRoot, std::vector<std::string>& names)
 {
     const std::string root = listRoot.empty() ? systemRoot : listRoot;
     const std::unique_ptr<DIR, DirCloser> dir(opendir(root.c_str()));
-    if (!dir) {
-        reportFailure({"opendir", root, errno});
-        return false;
-    }
+    if (!dir)
+        return reportFailure({"opendir", root, errno});
     const int dirFd = dirfd(dir.get());
     std::vector<std::string> found;
     for (;;) {
         errno = 0;
         const dirent* entry = readdir(dir.get());
         if (!entry) {
-            if (errno != 0) {
-                reportFailure({"readdir", root, errno});
-                return false;
-            }
+            if (errno != 0)
+                return reportFailure({"readdir", root, errno});
             break;
         }
         const std::string name = entry->d_name;
@@ -80,7 +76,7 @@ bool listPortNames(const std::string& listRoot, std::vector<std::string>& names)
             found.push_back(name);
     }
     names = std::move(found);
-    return true;
+    return {};
 }
 
 } // namespace serial

@@ -67,8 +67,8 @@ bool ReceiveQueue::ttyKeeps(int& kept)
 
 // Fetches what has arrived into m_pulled, as far as the receive size
 // allows: the byte count, or -1 with errno. `drained`: the tty was read
-// empty. Reads go on while they fill the room offered, so that the tty
-// keeps bytes only while m_pulled is full. Under m_mutex.
+// empty. Reads go on while they fill the room offered (2. in the header).
+// Under m_mutex.
 ssize_t ReceiveQueue::fetchArrived(bool& drained)
 {
     drained = false;
@@ -110,9 +110,7 @@ ssize_t ReceiveQueue::readTty(std::uint8_t* into, std::size_t room)
 }
 
 // The tty wakes its pollers for more than arrivals, and each wake-up is an
-// edge: an edge that fetched nothing, after which the tty holds exactly what
-// it held at the last look, with nothing taken out since, brought no byte.
-// (The tty keeps bytes only while m_pulled is full.)
+// edge; 3. in the header tells the edges that brought bytes.
 bool ReceiveQueue::arrivals(std::uint32_t& events)
 {
     events = 0;

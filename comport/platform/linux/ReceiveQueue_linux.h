@@ -8,6 +8,19 @@
 // a handler makes go without a system call. Any thread; it guards itself.
 // Calls that fail return false (or -1) with errno set and report nothing:
 // the device does.
+//
+// What holds whenever the lock is free:
+// 1. Order: every fetched byte arrived before any byte the tty still holds,
+//    and a read takes the fetched ones first (it reads the tty only when
+//    none is left), so bytes are read in the order they arrived.
+// 2. The tty keeps bytes only while the fetched ones fill the receive size,
+//    or for the instant between an arrival and the fetch that its edge
+//    brings: each fetch reads until the tty is empty or the size is reached.
+//    So while the thread that waits for events waits, after a look that
+//    found the tty empty, a count need not ask the tty.
+// 3. Every removal from the tty (a read, a fetch, a flush) is counted: an
+//    edge that fetched nothing, after which the tty holds what it held at
+//    the last look and nothing was taken out since, brought no byte.
 
 #include "InputBuffer.h"
 #include "WakeSignal_linux.h"
@@ -42,9 +55,7 @@ public:
     ssize_t take(std::uint8_t* bytes, std::size_t count);
 
     // The bytes waiting. `askTty` false spares asking the tty while the
-    // thread that waits for events has emptied it: that thread fetches every
-    // arrival at once, so the tty holds at most what came in the last
-    // instant, which it is about to fetch.
+    // thread that waits for events has emptied it (2. above).
     bool count(std::uint32_t& waiting, bool askTty);
 
     // Drops every byte waiting, fetched or not.
@@ -73,7 +84,7 @@ private:
 
     // Guards what follows.
     std::mutex m_mutex;
-    // Counts every removal from the tty's queue (reads, fetches ahead and flushes).
+    // Counts every removal from the tty's queue (3. above).
     std::uint64_t m_taken = 0;
     InputBuffer m_pulled;      // the bytes fetched ahead
     bool m_ttyDrained = false; // the tty held nothing when last looked at

@@ -59,12 +59,12 @@ public:
             reportChange(m_path, "closed");
     }
 
-    // Returns 0, or the errno of what could not be set up (reported). TIOCEXCL
-    // comes first, so that the destructor clears it after any later failure.
-    int setUp()
+    // Fails with what could not be set up. TIOCEXCL comes first, so that the
+    // destructor clears it after any later failure.
+    Result setUp()
     {
         if (ioctl(fd(), TIOCEXCL) != 0)
-            return setUpFailed("ioctl TIOCEXCL");
+            return failed("ioctl TIOCEXCL");
         m_epoll = Fd(epoll_create1(EPOLL_CLOEXEC));
         m_wake = Fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
         m_modemChange = Fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
@@ -72,23 +72,23 @@ public:
         m_pollTimer = Fd(timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK));
         if (!m_epoll.valid() || !m_wake.valid() || !m_modemChange.valid() || !m_txTimer.valid() ||
             !m_pollTimer.valid())
-            return setUpFailed("eventfd/timerfd");
+            return failed("eventfd/timerfd");
         // Edge-triggered: one event per arrival and none while the bytes sit
         // unread, like the receive event of the classic comm API.
         if (!watch(m_tty, Source::Tty, EPOLLIN | EPOLLET) || !watch(m_wake, Source::Wake) ||
             !watch(m_modemChange, Source::Modem) || !watch(m_txTimer, Source::TxTimer) ||
             !watch(m_pollTimer, Source::PollTimer))
-            return setUpFailed("epoll_ctl");
+            return failed("epoll_ctl");
         probeLines();
         std::uint32_t baud = 0;
         if (lineSpeed(fd(), baud))
             m_characterTime = characterTime(baud, Dcb{});
         if (m_hasModemLines)
             startModemWatcher();
-        return 0;
+        return {};
     }
 
-    bool setupComm(std::uint32_t inQueue, std::uint32_t) override
+    Result setupComm(std::uint32_t inQueue, std::uint32_t) override
     {
         // The kernel's queues have a fixed size; the receive size bounds what
         // is fetched ahead of reads and sets the level of the 80 % event.
@@ -97,7 +97,7 @@ public:
         return alive();
     }
 
-    bool setCommState(const Dcb& dcb) override
+    Result setCommState(const Dcb& dcb) override
     {
         if (!validDcb(dcb)) {
             errno = EINVAL;
@@ -111,20 +111,22 @@ public:
             return failed("ioctl TCGETS2");
         termios wanted = previous;
         applyFrame(wanted, dcb);
-        if (!applyLineSettings(wanted, dcb.BaudRate)) {
-            // Back to what the device had; the failure is reported already.
+        if (Result applied = applyLineSettings(wanted, dcb.BaudRate); !applied) {
+            // Back to what the device had.
             tcsetattr(fd(), TCSANOW, &previous);
             std::uint32_t restored = 0;
             setLineSpeed(fd(), previousSpeed, restored);
-            return false;
+            return applied;
         }
         m_characterTime = characterTime(dcb.BaudRate, dcb);
         if (changesLogged())
             reportChange(m_path, "line settings " + describe(dcb));
-        return switchLine(TIOCM_DTR, dtrOn(dcb)) && switchLine(TIOCM_RTS, rtsOn(dcb));
+        if (Result switched = switchLine(TIOCM_DTR, dtrOn(dcb)); !switched)
+            return switched;
+        return switchLine(TIOCM_RTS, rtsOn(dcb));
     }
 
-    bool setCommTimeouts(const CommTimeouts& timeouts) override
+    Result setCommTimeouts(const CommTimeouts& timeouts) override
     {
         {
             const std::lock_guard lock(m_timeoutsMutex);
@@ -133,7 +135,7 @@ public:
         return alive();
     }
 
-    bool setCommMask(std::uint32_t mask) override
+    Result setCommMask(std::uint32_t mask) override
     {
         m_mask = mask;
         ++m_maskGeneration;
@@ -141,7 +143,7 @@ public:
         return alive();
     }
 
-    WaitResult waitEvent(std::uint32_t& events) override
+    WaitResult waitEvent(std::uint32_t& events, Result& failure) override
     {
         events = 0;
         const std::uint64_t generation = m_maskGeneration;
@@ -154,14 +156,18 @@ public:
                 // A call found the device gone (a read of this wait, or a
                 // call on another thread): the wait fails and says why.
                 errno = error;
-                failed("epoll_wait");
+                failure = failed("epoll_wait");
                 return WaitResult::Failed;
             }
             const std::uint32_t mask = m_mask;
             followModemPolling(mask);
             std::uint32_t occurred = 0;
-            if (!collectEvents(occurred))
-                return m_stop ? WaitResult::Stopped : WaitResult::Failed;
+            if (Result collected = collectEvents(occurred); !collected) {
+                if (m_stop)
+                    return WaitResult::Stopped;
+                failure = std::move(collected);
+                return WaitResult::Failed;
+            }
             events = occurred & mask;
             if (events != 0 && !m_stop && m_maskGeneration == generation)
                 return WaitResult::Event;
@@ -175,7 +181,7 @@ public:
         signalEventFd(m_wake.get());
     }
 
-    bool read(void* buffer, std::uint32_t count, std::uint32_t& got) override
+    Result read(void* buffer, std::uint32_t count, std::uint32_t& got) override
     {
         got = 0;
         const std::uint64_t generation = m_rxAbort.generation();
@@ -189,7 +195,7 @@ public:
             if (n > 0) {
                 got += static_cast<std::uint32_t>(n);
                 if (plan.returnOnFirstBytes)
-                    return true;
+                    return {};
                 if (plan.interval)
                     interval = Clock::now() + *plan.interval;
                 continue;
@@ -204,13 +210,13 @@ public:
             if (errno != EAGAIN)
                 return failed("read");
             if (plan.returnAtOnce)
-                return true;
+                return {};
             const WaitEnds ends{m_rxAbort, generation, &m_input.fetched(), fetchedBefore};
             switch (waitReady(fd(), POLLIN, std::min(total, interval), ends)) {
             case Readiness::Ready:
                 continue;
             case Readiness::TimedOut:
-                return true;
+                return {};
             case Readiness::Aborted:
                 errno = ECANCELED;
                 return failed("read");
@@ -218,10 +224,10 @@ public:
                 return failed("read");
             }
         }
-        return true;
+        return {};
     }
 
-    bool write(const void* buffer, std::uint32_t count, std::uint32_t& written) override
+    Result write(const void* buffer, std::uint32_t count, std::uint32_t& written) override
     {
         written = 0;
         const std::uint64_t generation = m_txAbort.generation();
@@ -245,7 +251,7 @@ public:
                 continue;
             case Readiness::TimedOut:
                 // Completes the write with fewer bytes, which is a success.
-                return writeEnded(written, true);
+                return writeEnded(written, {});
             case Readiness::Aborted:
                 errno = ECANCELED;
                 return writeEnded(written, failed("write"));
@@ -253,12 +259,12 @@ public:
                 return writeEnded(written, failed("write"));
             }
         }
-        return writeEnded(written, true);
+        return writeEnded(written, {});
     }
 
     void watchTxEmpty(bool wanted) override { m_txWatched = wanted; }
 
-    bool clearError(CommStatus& status) override
+    Result clearError(CommStatus& status) override
     {
         status = {};
         int outQueue = 0;
@@ -270,7 +276,7 @@ public:
         return clearErrorCounters(status.errors);
     }
 
-    bool inputQueue(std::uint32_t& count) override
+    Result inputQueue(std::uint32_t& count) override
     {
         if (!m_input.count(count, false))
             return failed("ioctl FIONREAD");
@@ -278,17 +284,17 @@ public:
         return clearErrorCounters(errors);
     }
 
-    bool modemStatus(std::uint32_t& status) override
+    Result modemStatus(std::uint32_t& status) override
     {
         status = 0;
         int lines = 0;
         if (ioctl(fd(), TIOCMGET, &lines) != 0)
-            return unsupportedRequest(errno) || failed("ioctl TIOCMGET");
+            return failedUnlessUnsupported("ioctl TIOCMGET");
         status = modemStatusBits(lines);
-        return true;
+        return {};
     }
 
-    bool escape(Escape function) override
+    Result escape(Escape function) override
     {
         switch (function) {
         case Escape::SetRts:
@@ -304,7 +310,7 @@ public:
         return failed("escape");
     }
 
-    bool purge(std::uint32_t flags) override
+    Result purge(std::uint32_t flags) override
     {
         if ((flags & ~purgeFlags) != 0) {
             errno = EINVAL;
@@ -335,28 +341,27 @@ private:
         return epoll_ctl(m_epoll.get(), EPOLL_CTL_ADD, source.get(), &event) == 0;
     }
 
-    // Reports the call that failed with errno, and remembers a device that
-    // has gone (by the error that showed it) so that every later wait fails
-    // at once.
-    bool failed(const char* call, FailureHint hint = FailureHint::None)
+    // The failure of `call` with errno; a device that has gone is
+    // remembered (by the error that showed it) so that every later wait
+    // fails at once.
+    Result failed(const char* call, FailureHint hint = FailureHint::None)
     {
         if (deviceGoneError(errno))
             m_goneError = errno;
-        reportFailure({call, m_path, errno, hint});
-        return false;
+        return reportFailure({call, m_path, errno, hint});
     }
 
-    int setUpFailed(const char* call)
+    // A request that the driver does not know (a pty has no modem lines) has
+    // nothing to act on, which is no failure.
+    Result failedUnlessUnsupported(const char* call)
     {
-        const int error = errno;
-        failed(call);
-        return error;
+        return unsupportedRequest(errno) ? Result() : failed(call);
     }
 
-    bool alive()
+    Result alive()
     {
         int waiting = 0;
-        return ioctl(fd(), FIONREAD, &waiting) == 0 || failed("ioctl FIONREAD");
+        return ioctl(fd(), FIONREAD, &waiting) == 0 ? Result() : failed("ioctl FIONREAD");
     }
 
     CommTimeouts timeouts()
@@ -365,7 +370,7 @@ private:
         return m_timeouts;
     }
 
-    bool applyLineSettings(const termios& wanted, std::uint32_t baud)
+    Result applyLineSettings(const termios& wanted, std::uint32_t baud)
     {
         // The termios2 speed goes last: the glibc call above keeps the old rate.
         std::uint32_t achieved = 0;
@@ -383,19 +388,18 @@ private:
             return failed("tcsetattr", FailureHint::SettingsRefused);
         if (!speedWithinTolerance(baud, achieved))
             return failed("ioctl TCSETS2", FailureHint::SettingsRefused);
-        return true;
+        return {};
     }
 
-    bool switchLine(int line, bool on)
+    Result switchLine(int line, bool on)
     {
         if (ioctl(fd(), on ? TIOCMBIS : TIOCMBIC, &line) == 0) {
             if (changesLogged())
                 reportChange(m_path, std::string(line == TIOCM_DTR ? "DTR" : "RTS") +
                                          (on ? " on" : " off"));
-            return true;
+            return {};
         }
-        // No modem lines (a pty): the switch has nothing to act on.
-        return unsupportedRequest(errno) || failed(on ? "ioctl TIOCMBIS" : "ioctl TIOCMBIC");
+        return failedUnlessUnsupported(on ? "ioctl TIOCMBIS" : "ioctl TIOCMBIC");
     }
 
     void probeLines()
@@ -424,7 +428,8 @@ private:
                         m_modemPolling = true;
                         signalEventFd(m_modemChange.get());
                     } else {
-                        reportFailure({"ioctl TIOCMIWAIT", m_path, errno});
+                        // Only logged: nobody raises it.
+                        static_cast<void>(reportFailure({"ioctl TIOCMIWAIT", m_path, errno}));
                     }
                     return;
                 }
@@ -447,8 +452,8 @@ private:
         m_pollArmed = wanted;
     }
 
-    // One epoll_wait; false when the device has gone or the wait failed.
-    bool collectEvents(std::uint32_t& occurred)
+    // One epoll_wait; fails when the device has gone or the wait failed.
+    Result collectEvents(std::uint32_t& occurred)
     {
         epoll_event ready[5];
         m_input.setFetching(true);
@@ -456,7 +461,7 @@ private:
         m_input.setFetching(false);
         if (n < 0) {
             if (errno == EINTR)
-                return true;
+                return {};
             m_goneError = errno;
             return failed("epoll_wait");
         }
@@ -491,22 +496,22 @@ private:
         }
         if (lineActivity)
             occurred |= counterChanges();
-        return true;
+        return {};
     }
 
     // The error bits since the last look; they count from now on.
-    bool clearErrorCounters(std::uint32_t& errors)
+    Result clearErrorCounters(std::uint32_t& errors)
     {
         errors = 0;
         if (!m_hasCounters)
-            return true;
+            return {};
         const std::lock_guard lock(m_errorMutex);
         serial_icounter_struct now{};
         if (ioctl(fd(), TIOCGICOUNT, &now) != 0)
             return failed("ioctl TIOCGICOUNT");
         errors = errorBits(m_errorBase, now);
         m_errorBase = now;
-        return true;
+        return {};
     }
 
     // Each edge of the tty fetches what arrived (see ReceiveQueue).
@@ -515,21 +520,21 @@ private:
         std::uint32_t events = 0;
         if (m_input.arrivals(events))
             return events;
-        // A device that has gone fails the next wait; anything else is left
-        // to the delivery to find out.
-        failed("read");
+        // Only logged here: a device that has gone fails the next wait, and
+        // anything else is left to the delivery to find out.
+        static_cast<void>(failed("read"));
         return gone() ? 0 : ev::RxChar;
     }
 
     // There is no notification for an empty transmitter: after a write the
     // timer fires when the queue should have drained and looks again.
-    bool writeEnded(std::uint32_t written, bool ok)
+    Result writeEnded(std::uint32_t written, Result outcome)
     {
         if (written > 0 && m_txWatched) {
             m_txPending = true;
             armTxTimer();
         }
-        return ok;
+        return outcome;
     }
 
     void armTxTimer()
@@ -612,11 +617,11 @@ private:
 
 } // namespace
 
-std::unique_ptr<Device> makeDevice(Fd tty, UucpLock lock, const std::string& path, int& problem)
+std::unique_ptr<Device> makeDevice(Fd tty, UucpLock lock, const std::string& path, Result& problem)
 {
     auto device = std::make_unique<LinuxDevice>(std::move(tty), std::move(lock), path);
     problem = device->setUp();
-    if (problem != 0)
+    if (!problem)
         return nullptr;
     return device;
 }

@@ -18,11 +18,11 @@ namespace serial::detail {
 // Opens `path` like systemOpener() does, but keeps its UUCP lock file in
 // `lockDirectory` (none when empty).
 std::unique_ptr<Device> openDevice(const std::string& path, const std::string& lockDirectory,
-                                   OpenError& error);
+                                   OpenFailure& failure);
 
 // The device on a tty that openDevice has opened, checked and locked; it
-// takes over both. Null, with the errno of what failed in `problem`
-// (reported), when its event wait cannot be set up.
-std::unique_ptr<Device> makeDevice(Fd tty, UucpLock lock, const std::string& path, int& problem);
+// takes over both. Null, with what failed in `problem`, when its event wait
+// cannot be set up.
+std::unique_ptr<Device> makeDevice(Fd tty, UucpLock lock, const std::string& path, Result& problem);
 
 } // namespace serial::detail

@@ -66,9 +66,9 @@ FailureHint openFailureHint(const std::string& path, int error)
 class LinuxOpener final : public Opener
 {
 public:
-    std::unique_ptr<Device> open(const std::string& path, OpenError& error) override
+    std::unique_ptr<Device> open(const std::string& path, OpenFailure& failure) override
     {
-        return detail::openDevice(path, detail::defaultLockDirectory, error);
+        return detail::openDevice(path, detail::defaultLockDirectory, failure);
     }
 };
 
@@ -80,13 +80,12 @@ namespace detail {
 // a UUCP lock file, flock() and TIOCEXCL (which root bypasses; flock it does
 // not; the device sets it up).
 std::unique_ptr<Device> openDevice(const std::string& path, const std::string& lockDirectory,
-                                   OpenError& error)
+                                   OpenFailure& failure)
 {
-    error = OpenError::None;
+    failure = {};
     const auto fail = [&](const char* call, const std::string& on, int code,
                           FailureHint hint = FailureHint::None) -> std::unique_ptr<Device> {
-        reportFailure({call, on, code, hint});
-        error = openErrorFromErrno(code);
+        failure = {openErrorFromErrno(code), reportFailure({call, on, code, hint}).reason()};
         return nullptr;
     };
     // The lock file comes first: opening a serial port raises DTR and RTS,
@@ -108,10 +107,10 @@ std::unique_ptr<Device> openDevice(const std::string& path, const std::string& l
                     errno == ENOTTY ? FailureHint::NotASerialPort : FailureHint::None);
     if (flock(tty.get(), LOCK_EX | LOCK_NB) != 0)
         return fail("flock", path, errno);
-    int problem = 0;
+    Result problem;
     auto device = makeDevice(std::move(tty), std::move(lock), path, problem);
     if (!device) {
-        error = openErrorFromErrno(problem);
+        failure = {openErrorFromErrno(problem.reason()->code), problem.reason()};
         return nullptr;
     }
     if (changesLogged())

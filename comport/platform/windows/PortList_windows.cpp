@@ -52,16 +52,14 @@ bool portNameAt(HKEY key, DWORD index, std::string& name, LONG& result)
 
 } // namespace
 
-bool listPortNames(const std::string& listRoot, std::vector<std::string>& names)
+Result listPortNames(const std::string& listRoot, std::vector<std::string>& names)
 {
     // Any other root is a key under HKEY_LOCAL_MACHINE laid out the same way.
     const std::string keyPath = listRoot.empty() ? systemKey : listRoot;
     HKEY key = nullptr;
     const LONG opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, &key);
-    if (opened != ERROR_SUCCESS) {
-        reportFailure({"RegOpenKeyExA", keyPath, static_cast<int>(opened)});
-        return false;
-    }
+    if (opened != ERROR_SUCCESS)
+        return reportFailure({"RegOpenKeyExA", keyPath, static_cast<int>(opened)});
     const KeyCloser closer(key);
     std::vector<std::string> found;
     for (DWORD index = 0;; ++index) {
@@ -73,11 +71,10 @@ bool listPortNames(const std::string& listRoot, std::vector<std::string>& names)
         }
         if (result == ERROR_NO_MORE_ITEMS)
             break;
-        reportFailure({"RegEnumValueA", keyPath, static_cast<int>(result)});
-        return false;
+        return reportFailure({"RegEnumValueA", keyPath, static_cast<int>(result)});
     }
     names = std::move(found);
-    return true;
+    return {};
 }
 
 } // namespace serial

@@ -67,53 +67,54 @@ public:
             reportChange(m_path, "closed");
     }
 
-    // 0, or the GetLastError code of the event that could not be made (reported).
-    DWORD setUp()
+    // Fails with the event that could not be made.
+    Result setUp()
     {
         m_stopEvent = newEvent(false);
         m_wait.hEvent = newEvent(true);
-        if (!m_stopEvent || !m_wait.hEvent) {
-            const DWORD code = GetLastError();
-            failed("CreateEventA");
-            return code;
-        }
-        return 0;
+        if (!m_stopEvent || !m_wait.hEvent)
+            return failed("CreateEventA");
+        return {};
     }
 
-    bool setupComm(std::uint32_t inQueue, std::uint32_t outQueue) override
+    Result setupComm(std::uint32_t inQueue, std::uint32_t outQueue) override
     {
-        return SetupComm(m_handle, inQueue, outQueue) || failed("SetupComm");
+        return checked(SetupComm(m_handle, inQueue, outQueue), "SetupComm");
     }
 
-    bool setCommState(const Dcb& dcb) override
+    Result setCommState(const Dcb& dcb) override
     {
         DCB block = winDcb(dcb);
-        return SetCommState(m_handle, &block) || failed("SetCommState");
+        return checked(SetCommState(m_handle, &block), "SetCommState");
     }
 
-    bool setCommTimeouts(const CommTimeouts& timeouts) override
+    Result setCommTimeouts(const CommTimeouts& timeouts) override
     {
         COMMTIMEOUTS block = winTimeouts(timeouts);
-        return SetCommTimeouts(m_handle, &block) || failed("SetCommTimeouts");
+        return checked(SetCommTimeouts(m_handle, &block), "SetCommTimeouts");
     }
 
-    bool setCommMask(std::uint32_t mask) override
+    Result setCommMask(std::uint32_t mask) override
     {
         // Counted before the call: a wait that began before the count changed
         // ends as stopped, also when it was armed after the system's mask
         // changed (and so was not woken by it).
         m_mask = mask;
         ++m_maskGeneration;
-        return SetCommMask(m_handle, mask) || failed("SetCommMask");
+        return checked(SetCommMask(m_handle, mask), "SetCommMask");
     }
 
-    WaitResult waitEvent(std::uint32_t& events) override
+    WaitResult waitEvent(std::uint32_t& events, Result& failure) override
     {
         events = 0;
         const std::uint64_t generation = m_maskGeneration;
         for (;;) {
-            if (!m_waitPending && !armWait())
-                return WaitResult::Failed;
+            if (!m_waitPending) {
+                if (Result armed = armWait(); !armed) {
+                    failure = std::move(armed);
+                    return WaitResult::Failed;
+                }
+            }
             if (m_maskGeneration != generation)
                 return WaitResult::Stopped;
             // The stop event comes first: when both are signalled, it wins.
@@ -122,17 +123,17 @@ public:
             if (woken == WAIT_OBJECT_0)
                 return WaitResult::Stopped;
             if (woken != WAIT_OBJECT_0 + 1) {
-                failed("WaitForMultipleObjects");
+                failure = failed("WaitForMultipleObjects");
                 return WaitResult::Failed;
             }
             m_waitPending = false;
             DWORD unused = 0;
             const bool completed = GetOverlappedResult(m_handle, &m_wait, &unused, FALSE);
-            // A failed wait delivers nothing; arming the next one shows
-            // whether the device is still there. A wait ended by a mask
-            // change (with mask 0) ends as stopped there too.
+            // A failed wait delivers nothing, and is only logged: arming the
+            // next one shows whether the device is still there. A wait ended
+            // by a mask change (with mask 0) ends as stopped there too.
             if (!completed)
-                failed("WaitCommEvent");
+                static_cast<void>(failed("WaitCommEvent"));
             events = completed ? m_waitEvents & m_mask : 0;
             if (events != 0)
                 return WaitResult::Event;
@@ -141,12 +142,13 @@ public:
 
     void requestStop() override
     {
-        // Manual reset: it ends the current wait and every later one.
+        // Manual reset: it ends the current wait and every later one. Only
+        // logged: nobody raises it.
         if (!SetEvent(m_stopEvent))
-            failed("SetEvent");
+            static_cast<void>(failed("SetEvent"));
     }
 
-    bool read(void* buffer, std::uint32_t count, std::uint32_t& got) override
+    Result read(void* buffer, std::uint32_t count, std::uint32_t& got) override
     {
         return transfer(
             "ReadFile",
@@ -154,7 +156,7 @@ public:
             got);
     }
 
-    bool write(const void* buffer, std::uint32_t count, std::uint32_t& written) override
+    Result write(const void* buffer, std::uint32_t count, std::uint32_t& written) override
     {
         // A write that runs out of its time-outs completes with fewer bytes,
         // which is a success.
@@ -167,7 +169,7 @@ public:
     // The driver reports an empty transmitter itself whenever the mask asks for it.
     void watchTxEmpty(bool) override {}
 
-    bool clearError(CommStatus& status) override
+    Result clearError(CommStatus& status) override
     {
         status = {};
         DWORD errors = 0;
@@ -177,37 +179,37 @@ public:
         status.errors = errors;
         status.inQueue = queues.cbInQue;
         status.outQueue = queues.cbOutQue;
-        return true;
+        return {};
     }
 
-    bool inputQueue(std::uint32_t& count) override
+    Result inputQueue(std::uint32_t& count) override
     {
         CommStatus status;
-        const bool ok = clearError(status);
+        Result result = clearError(status);
         count = status.inQueue;
-        return ok;
+        return result;
     }
 
-    bool modemStatus(std::uint32_t& status) override
+    Result modemStatus(std::uint32_t& status) override
     {
         DWORD lines = 0;
-        const bool ok = GetCommModemStatus(m_handle, &lines) || failed("GetCommModemStatus");
-        status = ok ? lines : 0;
-        return ok;
+        Result result = checked(GetCommModemStatus(m_handle, &lines), "GetCommModemStatus");
+        status = result ? lines : 0;
+        return result;
     }
 
-    bool escape(Escape function) override
+    Result escape(Escape function) override
     {
         if (!EscapeCommFunction(m_handle, static_cast<DWORD>(function)))
             return failed("EscapeCommFunction");
         if (changesLogged())
             reportChange(m_path, escapeName(function));
-        return true;
+        return {};
     }
 
-    bool purge(std::uint32_t flags) override
+    Result purge(std::uint32_t flags) override
     {
-        return PurgeComm(m_handle, flags) || failed("PurgeComm");
+        return checked(PurgeComm(m_handle, flags), "PurgeComm");
     }
 
     bool gone() const override { return m_gone; }
@@ -218,32 +220,34 @@ public:
     }
 
 private:
-    // Reports the call that failed with the thread's last error, and
-    // remembers a device that has gone.
-    bool failed(const char* call)
+    // The failure of `call` with the thread's last error; a device that has
+    // gone is remembered.
+    Result failed(const char* call)
     {
         const DWORD code = GetLastError();
         if (deviceGoneError(code))
             m_gone = true;
-        reportFailure({call, m_path, static_cast<int>(code)});
-        return false;
+        return reportFailure({call, m_path, static_cast<int>(code)});
     }
+
+    // What a call that tells success by a BOOL came to.
+    Result checked(BOOL succeeded, const char* call) { return succeeded ? Result() : failed(call); }
 
     // Starts the event wait on the wait's own block. A wait that completes
     // at once has signalled the block's event, so both outcomes are waited
     // for alike; one that cannot start means the device is gone.
-    bool armWait()
+    Result armWait()
     {
         if (!WaitCommEvent(m_handle, &m_waitEvents, &m_wait) && GetLastError() != ERROR_IO_PENDING)
             return failed("WaitCommEvent");
         m_waitPending = true;
-        return true;
+        return {};
     }
 
     // One read or write on a request of its own: started, then waited for
     // on the request's event, then its outcome taken.
     template <typename Start>
-    bool transfer(const char* call, Start start, std::uint32_t& transferred)
+    Result transfer(const char* call, Start start, std::uint32_t& transferred)
     {
         transferred = 0;
         IoRequest request;
@@ -253,15 +257,15 @@ private:
             return failed(call);
         DWORD count = 0;
         if (WaitForSingleObject(request.overlapped()->hEvent, INFINITE) != WAIT_OBJECT_0) {
-            failed("WaitForSingleObject");
+            Result failure = failed("WaitForSingleObject");
             // The block must not go while the system may still write into it.
             GetOverlappedResult(m_handle, request.overlapped(), &count, TRUE);
-            return false;
+            return failure;
         }
         if (!GetOverlappedResult(m_handle, request.overlapped(), &count, FALSE))
             return failed(call);
         transferred = count;
-        return true;
+        return {};
     }
 
     static const char* escapeName(Escape function)
@@ -296,11 +300,11 @@ private:
 
 } // namespace
 
-std::unique_ptr<Device> makeDevice(HANDLE handle, const std::string& path, DWORD& problem)
+std::unique_ptr<Device> makeDevice(HANDLE handle, const std::string& path, Result& problem)
 {
     auto device = std::make_unique<WindowsDevice>(handle, path);
     problem = device->setUp();
-    if (problem != 0)
+    if (!problem)
         return nullptr;
     return device;
 }

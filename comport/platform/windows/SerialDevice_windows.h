@@ -14,8 +14,8 @@
 namespace serial::detail {
 
 // The device on `handle`, a port opened for overlapped I/O; it takes the
-// handle over (and closes it on failure too). Null, with the GetLastError code
-// of what failed in `problem` (reported), when its events cannot be made.
-std::unique_ptr<Device> makeDevice(HANDLE handle, const std::string& path, DWORD& problem);
+// handle over (and closes it on failure too). Null, with what failed in
+// `problem`, when its events cannot be made.
+std::unique_ptr<Device> makeDevice(HANDLE handle, const std::string& path, Result& problem);
 
 } // namespace serial::detail

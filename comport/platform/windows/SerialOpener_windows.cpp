@@ -21,21 +21,22 @@ constexpr std::string_view deviceNamespace = "\\\\.\\";
 class WindowsOpener final : public Opener
 {
 public:
-    std::unique_ptr<Device> open(const std::string& path, OpenError& error) override
+    std::unique_ptr<Device> open(const std::string& path, OpenFailure& failure) override
     {
-        error = OpenError::None;
+        failure = {};
         const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                           OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             const DWORD code = GetLastError();
-            reportFailure({"CreateFileA", path, static_cast<int>(code)});
-            error = detail::openErrorFromCode(code);
+            failure = {detail::openErrorFromCode(code),
+                       reportFailure({"CreateFileA", path, static_cast<int>(code)}).reason()};
             return nullptr;
         }
-        DWORD problem = 0;
+        Result problem;
         auto device = detail::makeDevice(handle, path, problem);
         if (!device) {
-            error = detail::openErrorFromCode(problem);
+            failure = {detail::openErrorFromCode(static_cast<DWORD>(problem.reason()->code)),
+                       problem.reason()};
             return nullptr;
         }
         if (changesLogged())
