@@ -116,6 +116,9 @@ bool TBComPort::Open()
     m_connected = true;
     try {
         ApplyAllSettings();
+        // The event thread started below needs a descriptor, see descriptorAvailable().
+        if (!serial::descriptorAvailable(serial::devicePath(m_port.toStdString())))
+            raiseFailure(ComPortMessages::SetupCommFailed);
     } catch (...) {
         CloseDevice();
         m_connected = false;

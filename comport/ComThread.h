@@ -149,8 +149,9 @@ private:
     // only wakes the other side; the one value it carries is the mask bit of
     // a notification (TNotifyWindow), ordered by the queue's own lock. The
     // condition wakes the event thread (a hand-off was served, a notification
-    // replied), a thread waiting in stopAndWait (a delivery to serve, the end
-    // of the thread) and abandon() (the event thread has left the device).
+    // replied), the thread that started it (run() has begun), a thread
+    // waiting in stopAndWait (a delivery to serve, the end of the thread) and
+    // abandon() (the event thread has left the device).
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     // Dropped by abandon() under the lock, once the event thread has left
@@ -158,6 +159,7 @@ private:
     // the event thread then takes the lock before it looks at m_abandoned.
     std::shared_ptr<serial::Device> m_device;
     HandOff m_handOff = HandOff::None; // guarded
+    bool m_began = false;              // guarded: run() has begun
     bool m_threadWaiting = false;      // guarded: the event thread awaits a hand-off
     bool m_replyPending = false;       // guarded
     std::exception_ptr m_handlerError; // guarded
