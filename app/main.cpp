@@ -45,16 +45,24 @@ int saveForStop(TMainForm& window)
 int main(int argc, char* argv[])
 {
     prepareTerminalOutput();
-    if (const std::optional<int> status = answerWithoutDisplay(argc, argv))
-        return *status;
+    TMainFormSetup setup;
+    {
+        // The window's application needs a display; a core application
+        // opens none. It gives the command line and the translations of the
+        // answers to it.
+        QCoreApplication core(argc, argv);
+        installTranslations(core);
+        const ParsedCommandLine commandLine = parseCommandLine(QCoreApplication::arguments());
+        if (const std::optional<int> status = answerCommandLine(commandLine))
+            return *status;
+        setup.options = commandLine.options;
+    }
     LoadThemeApi();
     int result = 0;
     {
         TApplication app(argc, argv);
         installTranslations(app);
         substituteDesignFonts();
-        TMainFormSetup setup;
-        setup.options = processCommandLine();
         // A stop request can come while the window is still being created;
         // each one closes a message box that the creation shows, and the stop
         // is carried out once the window exists. Once it is, the first request

@@ -257,9 +257,14 @@ void TestHeadless::answersWithoutDisplay_data()
     QTest::newRow("--rigctld with no port in it: the usage error, status 2")
         << "C.UTF-8" << QStringList{"--rigctld", "nonsense"} << 2
         << "Option 'rigctld' needs [address:]port" << hint;
-    QTest::newRow("with Qt's own -platform: judged once Qt has taken its option, status 2")
+    QTest::newRow("with Qt's own -platform and its value: the unknown option counts, status 2")
         << "C.UTF-8" << QStringList{"-platform", "offscreen", "--bogus"} << 2
         << "Unknown option 'bogus'." << hint;
+    QTest::newRow("unknown option with one dash: the usage error, status 2")
+        << "C.UTF-8" << QStringList{"-x"} << 2 << "Unknown option 'x'." << hint;
+    QTest::newRow("with Qt's own -style and its value: the unknown option counts, status 2")
+        << "C.UTF-8" << QStringList{"-style", "fusion", "--bogus"} << 2 << "Unknown option 'bogus'."
+        << hint;
 }
 
 // As over plain ssh: no display of any kind, and no platform named.
