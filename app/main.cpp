@@ -5,6 +5,7 @@
 #include "Application.h"
 #include "BCPort.h"
 #include "CommandLineAnswer.h"
+#include "OpenFileReserve.h"
 #include "RigctlServer.h"
 #include "TerminalOutput.h"
 #include "TerminationSignals.h"
@@ -29,8 +30,11 @@ void substituteDesignFonts()
 // end of the session) saves the settings as closing the window does, but it
 // ends the program in every case: no one may be there to read a message box.
 // A save that fails is logged with the file's path and gives the exit status.
-int saveForStop(TMainForm& window)
+// The descriptors kept for it are given back first: whatever else holds the
+// rest, the save can open its files.
+int saveForStop(TMainForm& window, OpenFileReserve& reserve)
 {
+    reserve.release();
     try {
         window.FormClose(&window);
         return EXIT_SUCCESS;
@@ -46,16 +50,23 @@ int main(int argc, char* argv[])
 {
     prepareTerminalOutput();
     TMainFormSetup setup;
+    OpenFileReserve reserve;
     {
         // The window's application needs a display; a core application
-        // opens none. It gives the command line and the translations of the
-        // answers to it.
+        // opens none. It gives the command line and the translations of what
+        // is said before the window's application comes.
         QCoreApplication core(argc, argv);
         installTranslations(core);
         const ParsedCommandLine commandLine = parseCommandLine(QCoreApplication::arguments());
         if (const std::optional<int> status = answerCommandLine(commandLine))
             return *status;
         setup.options = commandLine.options;
+        try {
+            reserve.take();
+        } catch (...) {
+            logCurrentException();
+            return EXIT_FAILURE;
+        }
     }
     LoadThemeApi();
     int result = 0;
@@ -80,7 +91,7 @@ int main(int argc, char* argv[])
                     TApplication::closeAllWindows();
                 else if (!repeated)
                     // Leaves every event loop, a message box's too.
-                    TApplication::exit(saveForStop(*window));
+                    TApplication::exit(saveForStop(*window, reserve));
             },
             [&line] {
                 if (TBComPort* port = line.load())
@@ -91,7 +102,7 @@ int main(int argc, char* argv[])
         line = mainForm.BComPort1();
         const TRigctlService rigctld(mainForm, setup.options);
         if (stopRequested) {
-            result = saveForStop(mainForm);
+            result = saveForStop(mainForm, reserve);
         } else {
             mainForm.show();
             result = TApplication::exec();
