@@ -26,6 +26,15 @@ void substituteDesignFonts()
                                {QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
 }
 
+// On X11 Qt draws the window through shared-memory segments, each handed
+// over as a descriptor; one that the program cannot take for want of
+// descriptors leaves Qt waiting for the X server for ever, deaf to a stop.
+// Plain drawing requests cost nothing worth that for a window this small.
+void drawWithoutSharedMemory()
+{
+    qputenv("QT_XCB_NO_MITSHM", "1");
+}
+
 // A stop request (SIGTERM, SIGINT, SIGHUP; on Windows Ctrl+C, WM_CLOSE, the
 // end of the session) saves the settings as closing the window does, but it
 // ends the program in every case: no one may be there to read a message box.
@@ -69,6 +78,7 @@ int main(int argc, char* argv[])
         }
     }
     LoadThemeApi();
+    drawWithoutSharedMemory();
     int result = 0;
     {
         TApplication app(argc, argv);
