@@ -26,7 +26,8 @@ public:
     void release();
 
 private:
-    // What the save opens: the file read back, then the one written and
-    // renamed over it.
-    int m_reserve[2] = {-1, -1};
+    // What the save opens at once: one file (the one read back, then the
+    // one written and renamed over it), and a pair for what a library opens
+    // on the way (a sanitizer's runtime tests memory through a pipe).
+    int m_reserve[3] = {-1, -1, -1};
 };
