@@ -61,8 +61,10 @@ install_packages() {
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# Warnings are errors, as CI has them, in `start` too: with the same compiler
+# flags in both, `test` after `start` builds the tests and nothing again.
 configure_and_build() {
-    cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+    cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARTZEL_WERROR=ON "$@"
     cmake --build "$build" --parallel
 }
 
@@ -70,11 +72,21 @@ has_display() {
     [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ] || [ -n "${QT_QPA_PLATFORM:-}" ]
 }
 
+# Whether the options ask for the program's help or its version, which it
+# gives without a display.
+asks_for_answer() {
+    local option
+    for option in "$@"; do
+        case $option in -h | -\? | --help | --help-all | -v | --version) return 0 ;; esac
+    done
+    return 1
+}
+
 start() {
     install_packages "${build_packages[@]}"
     # The program alone: the tests need tools that only `test` installs.
     configure_and_build -DBUILD_TESTING=OFF
-    if ! has_display; then
+    if ! has_display && ! asks_for_answer "$@"; then
         cat >&2 <<MSG
 dev.sh: Quartzel is built, but there is no display to show its window on
 (neither DISPLAY nor WAYLAND_DISPLAY is set). Start it in one of these ways:
@@ -91,7 +103,7 @@ MSG
 
 run_tests() {
     install_packages "${build_packages[@]}" "${test_packages[@]}"
-    configure_and_build -DBUILD_TESTING=ON -DQUARTZEL_WERROR=ON
+    configure_and_build -DBUILD_TESTING=ON
     ctest --test-dir "$build" --output-on-failure --timeout 600
 }
 

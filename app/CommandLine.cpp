@@ -15,6 +15,46 @@ QString versionText()
     return QStringLiteral("Quartzel %1").arg(QLatin1String(QuartzelVersion));
 }
 
+// Qt's own options, which QGuiApplication, QApplication and the X11 platform
+// take out of the arguments, with one dash or two: those followed by a
+// value, those without one, and those whose value may also follow a '='.
+// Qt 6.4 takes these; its X11 platform alone takes -geometry, -title, -icon,
+// -display, -name, -visual, -nograb and -dograb.
+bool isToolkitOption(QStringView name, bool& takesValue)
+{
+    static const QStringList withValue =
+        QStringLiteral("platform platformpluginpath platformtheme plugin qwindowgeometry geometry "
+                       "qwindowtitle title qwindowicon icon session qmljsdebugger display name "
+                       "visual style stylesheet")
+            .split(u' ');
+    static const QStringList withoutValue =
+        QStringLiteral("reverse testability nograb dograb widgetcount qdevel qdebug").split(u' ');
+    static const QStringList withAttachedValue =
+        QStringLiteral("qmljsdebugger style stylesheet").split(u' ');
+    takesValue = withValue.contains(name);
+    return takesValue || withoutValue.contains(name) ||
+           (name.contains(u'=') && withAttachedValue.contains(name.left(name.indexOf(u'='))));
+}
+
+// The arguments as Qt leaves them to the program. Before the application
+// object exists, Qt's options are all there; after, those of another
+// platform are left (-display where there is no X11), which Qt ignores, and
+// so does the program.
+QStringList withoutToolkitOptions(const QStringList& arguments)
+{
+    QStringList left = arguments.mid(0, 1);
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        const qsizetype dashes = argument.startsWith(u"--") ? 2 : argument.startsWith(u'-');
+        bool takesValue = false;
+        if (dashes == 0 || !isToolkitOption(QStringView(argument).sliced(dashes), takesValue))
+            left.append(argument);
+        else if (takesValue)
+            ++i;
+    }
+    return left;
+}
+
 } // namespace
 
 ParsedCommandLine parseCommandLine(const QStringList& arguments)
@@ -45,7 +85,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
     parser.addOption(connectOption);
     parser.addOption(rigctldOption);
 
-    if (!parser.parse(arguments))
+    if (!parser.parse(withoutToolkitOptions(arguments)))
         return {CommandLineAction::Fail, {}, parser.errorText()};
     // addHelpOption() also lists --help-all (with Qt's own options); the
     // plain help is what this program can show of it.

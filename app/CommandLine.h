@@ -37,7 +37,9 @@ struct ParsedCommandLine
 };
 
 // Parses the arguments, the program's name first (as
-// QCoreApplication::arguments() gives them). Does not print or exit.
+// QCoreApplication::arguments() gives them), passing over Qt's own options
+// (-platform, -style, ... with their values), whether Qt has taken them out
+// yet or not. Does not print or exit.
 ParsedCommandLine parseCommandLine(const QStringList& arguments);
 
 // Applies --port to the port list: a name already in the list is selected

@@ -6,6 +6,7 @@
 #include "BCPort.h"
 #include "ComDiagnostics.h"
 #include "CommandLineAnswer.h"
+#include "OpenFileReserve.h"
 #include "RigctlServer.h"
 #include "TerminalOutput.h"
 #include "TerminationSignals.h"
@@ -26,12 +27,24 @@ void substituteDesignFonts()
                                {QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
 }
 
+// On X11 Qt draws the window through shared-memory segments, each handed
+// over as a descriptor; one that the program cannot take for want of
+// descriptors leaves Qt waiting for the X server for ever, deaf to a stop.
+// Plain drawing requests cost nothing worth that for a window this small.
+void drawWithoutSharedMemory()
+{
+    qputenv("QT_XCB_NO_MITSHM", "1");
+}
+
 // A stop request (SIGTERM, SIGINT, SIGHUP; on Windows Ctrl+C, WM_CLOSE, the
 // end of the session) saves the settings as closing the window does, but it
 // ends the program in every case: no one may be there to read a message box.
 // A save that fails is logged with the file's path and gives the exit status.
-int saveForStop(TMainForm& window)
+// The descriptors kept for it are given back first: whatever else holds the
+// rest, the save can open its files.
+int saveForStop(TMainForm& window, OpenFileReserve& reserve)
 {
+    reserve.release();
     try {
         window.FormClose(&window);
         return EXIT_SUCCESS;
@@ -46,17 +59,33 @@ int saveForStop(TMainForm& window)
 int main(int argc, char* argv[])
 {
     prepareTerminalOutput();
-    if (const std::optional<int> status = answerWithoutDisplay(argc, argv))
-        return *status;
+    TMainFormSetup setup;
+    OpenFileReserve reserve;
+    {
+        // The window's application needs a display; a core application
+        // opens none. It gives the command line and the translations of what
+        // is said before the window's application comes.
+        QCoreApplication core(argc, argv);
+        installTranslations(core);
+        const ParsedCommandLine commandLine = parseCommandLine(QCoreApplication::arguments());
+        if (const std::optional<int> status = answerCommandLine(commandLine))
+            return *status;
+        setup.options = commandLine.options;
+        try {
+            reserve.take();
+        } catch (...) {
+            logCurrentException();
+            return EXIT_FAILURE;
+        }
+    }
     LoadThemeApi();
+    drawWithoutSharedMemory();
     int result = 0;
     {
         TApplication app(argc, argv);
         comport::installSerialLog();
         installTranslations(app);
         substituteDesignFonts();
-        TMainFormSetup setup;
-        setup.options = processCommandLine();
         // A stop request can come while the window is still being created;
         // each one closes a message box that the creation shows, and the stop
         // is carried out once the window exists. Once it is, the first request
@@ -74,7 +103,7 @@ int main(int argc, char* argv[])
                     TApplication::closeAllWindows();
                 else if (!repeated)
                     // Leaves every event loop, a message box's too.
-                    TApplication::exit(saveForStop(*window));
+                    TApplication::exit(saveForStop(*window, reserve));
             },
             [&line] {
                 if (TBComPort* port = line.load())
@@ -85,7 +114,7 @@ int main(int argc, char* argv[])
         line = mainForm.BComPort1();
         const TRigctlService rigctld(mainForm, setup.options);
         if (stopRequested) {
-            result = saveForStop(mainForm);
+            result = saveForStop(mainForm, reserve);
         } else {
             mainForm.show();
             result = TApplication::exec();

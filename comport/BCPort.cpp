@@ -110,6 +110,11 @@ bool TBComPort::Open()
     m_connected = true;
     try {
         ApplyAllSettings();
+        // The event thread started below needs a descriptor, see descriptorAvailable().
+        const serial::Result room =
+            serial::descriptorAvailable(serial::devicePath(m_port.toStdString()));
+        if (!room)
+            throw EComPort(ComPortMessages::SetupCommFailed, comport::failureDetail(room.reason()));
     } catch (...) {
         CloseDevice();
         m_connected = false;

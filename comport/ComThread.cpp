@@ -47,7 +47,12 @@ void TComThread::startWaiting(QThread::Priority priority)
     if (!isRunning() && !isFinished()) {
         reportStop(eventsInterrupted());
         finish();
+        return;
     }
+    // The thread takes a descriptor for its event dispatcher before run();
+    // until then this thread opens nothing that could take it first.
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_began; });
 }
 
 void TComThread::StopThread()
@@ -84,6 +89,11 @@ void TComThread::finishWithDevice(serial::Device& device)
 
 void TComThread::run()
 {
+    {
+        std::lock_guard lock(m_mutex);
+        m_began = true;
+    }
+    m_changed.notify_all();
     std::exception_ptr stopReason;
     // A handler's exception ends the thread body; the device is left as it is.
     try {

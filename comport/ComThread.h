@@ -7,6 +7,7 @@
 
 #include <QThread>
 #include <atomic>
+#include <condition_variable>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -113,6 +114,8 @@ private:
     comport::HandOff m_handOff;
 
     // Guards what follows, which the two threads share beside the hand-off.
+    // The condition wakes the thread that started the event thread once
+    // run() has begun.
     mutable std::mutex m_mutex;
     // Dropped by abandon(), once the event thread has left the device to
     // await the delivery that called it (or is the caller).
@@ -120,4 +123,6 @@ private:
     // Handed to the port's thread under the lock; the queued call only says
     // that it is there.
     std::exception_ptr m_stopReason;
+    std::condition_variable m_changed;
+    bool m_began = false; // run() has begun
 };

@@ -112,6 +112,13 @@
     </message>
 </context>
 <context>
+    <name>OpenFileReserve</name>
+    <message>
+        <source>Only %1 more files can be opened (ulimit -n %2); Quartzel needs %3 more to start</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>TApplication</name>
     <message>
         <source>Unknown error</source>

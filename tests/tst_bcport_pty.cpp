@@ -12,9 +12,19 @@
 #include <QTemporaryFile>
 #include <QTest>
 #include <atomic>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <thread>
+#include <unistd.h>
+#include <vector>
 
-enum class Failure { RegularFile, ParityOnPty, WriteAfterHangUp, WriteAfterCloseInHandler };
+enum class Failure {
+    RegularFile,
+    ParityOnPty,
+    WriteAfterHangUp,
+    WriteAfterCloseInHandler,
+    NoDescriptorForEventThread
+};
 Q_DECLARE_METATYPE(Failure)
 
 // The port object on real pseudo-terminals through the Linux device layer.
@@ -275,9 +285,40 @@ void TestBCPortPty::failureDetail_data()
     // none of them belongs to the later write.
     QTest::newRow("a write on the port a handler closed after a hang-up: no detail")
         << Failure::WriteAfterCloseInHandler << message(ComPortMessages::WriteError) << "";
+    QTest::newRow("EMFILE: the device opened, but no descriptor is left for the event thread")
+        << Failure::NoDescriptorForEventThread << message(ComPortMessages::SetupCommFailed)
+        << "eventfd PATH: Too many open files";
 }
 
 namespace {
+
+// Opens `port` with every other descriptor taken, under a low limit on open
+// files, and gives one back after each opening that fails, until one fails
+// where the device has all it needs.
+void openWhereDescriptorsRunOut(TBComPort& port)
+{
+    rlimit limit{};
+    getrlimit(RLIMIT_NOFILE, &limit);
+    const rlimit lower{std::min<rlim_t>(limit.rlim_cur, 512), limit.rlim_max};
+    setrlimit(RLIMIT_NOFILE, &lower);
+    std::vector<int> taken;
+    for (int fd = open("/", O_RDONLY | O_CLOEXEC); fd >= 0; fd = dup(fd))
+        taken.push_back(fd);
+    const auto giveBack = qScopeGuard([&] {
+        for (const int fd : taken)
+            close(fd);
+        setrlimit(RLIMIT_NOFILE, &limit);
+    });
+    for (;; close(taken.back()), taken.pop_back()) {
+        try {
+            port.Open();
+            return;
+        } catch (const EComPort& e) {
+            if (e.detail().startsWith(QLatin1String("eventfd ")) || taken.empty())
+                throw;
+        }
+    }
+}
 
 // Brings about `failure` on `port`, whose line is `pty`.
 void provoke(Failure failure, TBComPort& port, PtyPair& pty, const QString& plainFile)
@@ -305,6 +346,9 @@ void provoke(Failure failure, TBComPort& port, PtyPair& pty, const QString& plai
         pty.send("IF;");
         QTRY_VERIFY(!port.Connected());
         port.WriteText("IF;");
+        return;
+    case Failure::NoDescriptorForEventThread:
+        openWhereDescriptorsRunOut(port);
         return;
     }
 }

@@ -57,6 +57,15 @@ void TestCommandLine::parse_data()
         << QStringList{"quartzel", "--baud", "9600"} << A::Fail << noPort << false;
     QTest::newRow("stray argument")
         << QStringList{"quartzel", "ttyS0"} << A::Fail << noPort << false;
+    QTest::newRow("Qt's options with one dash or two, and their values, are Qt's")
+        << QStringList{"quartzel",  "-style",   "fusion",   "--platform",
+                       "offscreen", "-reverse", "--connect"}
+        << A::Run << noPort << true;
+    QTest::newRow("Qt's option with its value after '='")
+        << QStringList{"quartzel", "-style=fusion", "--port", "ttyS0"} << A::Run << "ttyS0"
+        << false;
+    QTest::newRow("Qt's option without a value: what follows is a stray argument")
+        << QStringList{"quartzel", "-reverse", "ttyS0"} << A::Fail << noPort << false;
 }
 
 void TestCommandLine::parse()

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
+#include "FreePort.h"
 #include "PtyPair.h"
 #include "TestFiles.h"
 
 #include <QDir>
 #include <QProcess>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -34,9 +36,10 @@ Q_DECLARE_METATYPE(LineAccess)
 // What stands in the way of saving the settings.
 enum class SettingsFile {
     Writable,
-    ReadOnly,        // file and directory
-    BeyondSizeLimit, // RLIMIT_FSIZE (ulimit -f) below the file's size
-    Fifo,            // in the file's place, which a plain open waits on
+    ReadOnly,         // file and directory
+    BeyondSizeLimit,  // RLIMIT_FSIZE (ulimit -f) below the file's size
+    Fifo,             // in the file's place, which a plain open waits on
+    NoDescriptorLeft, // every one taken, by rigctld clients under ulimit -n 32
 };
 Q_DECLARE_METATYPE(SettingsFile)
 
@@ -54,6 +57,7 @@ private slots:
     void answersWithoutDisplay();
     void endsOnSignal_data();
     void endsOnSignal();
+    void refusesStartUnderOpenFilesLimit();
 
 private:
     QString path(const QString& relative) const { return m_dir->filePath(relative); }
@@ -69,6 +73,7 @@ private:
     int m_lineHolder = -1;
     bool m_unprivileged = false;
     rlim_t m_fileSizeLimit = RLIM_INFINITY;
+    rlim_t m_openFilesLimit = RLIM_INFINITY;
 };
 
 namespace {
@@ -86,6 +91,20 @@ bool catchesSignal(qint64 pid, int signal)
             return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (signal - 1)) & 1;
     }
     return false;
+}
+
+qsizetype openDescriptors(qint64 pid)
+{
+    return QDir(QStringLiteral("/proc/%1/fd").arg(pid))
+        .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
+        .size();
+}
+
+// Lowers the soft and the hard limit, as `ulimit` does; none lowers nothing.
+bool lowerLimit(decltype(RLIMIT_NOFILE) resource, rlim_t value)
+{
+    const rlimit limit{value, value};
+    return value == RLIM_INFINITY || ::setrlimit(resource, &limit) == 0;
 }
 
 void setMode(const QString& path, QFile::Permissions permissions)
@@ -144,6 +163,7 @@ void TestHeadless::init()
     m_program.setProgram(path(QStringLiteral("bin/quartzel")));
     m_unprivileged = false;
     m_fileSizeLimit = RLIM_INFINITY;
+    m_openFilesLimit = RLIM_INFINITY;
     // The program inherits it; under nohup it would keep SIGHUP ignored.
     std::signal(SIGHUP, SIG_DFL);
 }
@@ -196,18 +216,17 @@ void TestHeadless::runUnprivileged()
 }
 
 // The child starts with the signal dispositions a shell gives (this process
-// may ignore SIGXFSZ), the file-size limit and the user asked for.
+// may ignore SIGXFSZ), the limits and the user asked for. Under a limit on
+// open files it starts, as from a shell, with only 0, 1 and 2 open.
 void TestHeadless::setUpChild()
 {
-    m_program.setChildProcessModifier([dropPrivileges = m_unprivileged, limit = m_fileSizeLimit] {
+    m_program.setChildProcessModifier([dropPrivileges = m_unprivileged, fileSize = m_fileSizeLimit,
+                                       openFiles = m_openFilesLimit] {
         std::signal(SIGXFSZ, SIG_DFL);
-        if (limit != RLIM_INFINITY) {
-            rlimit fileSize{};
-            ::getrlimit(RLIMIT_FSIZE, &fileSize);
-            fileSize.rlim_cur = limit;
-            if (::setrlimit(RLIMIT_FSIZE, &fileSize) != 0)
-                ::_exit(126);
-        }
+        if (!lowerLimit(RLIMIT_FSIZE, fileSize) || !lowerLimit(RLIMIT_NOFILE, openFiles))
+            ::_exit(126);
+        if (openFiles != RLIM_INFINITY)
+            ::close_range(3, ~0U, 0);
         if (dropPrivileges && (::setgroups(0, nullptr) != 0 || ::setgid(unprivileged) != 0 ||
                                ::setuid(unprivileged) != 0))
             ::_exit(126);
@@ -266,9 +285,14 @@ void TestHeadless::answersWithoutDisplay_data()
     QTest::newRow("--rigctld with no port in it: the usage error, status 2")
         << "C.UTF-8" << QStringList{"--rigctld", "nonsense"} << 2
         << "Option 'rigctld' needs [address:]port" << hint;
-    QTest::newRow("with Qt's own -platform: judged once Qt has taken its option, status 2")
+    QTest::newRow("with Qt's own -platform and its value: the unknown option counts, status 2")
         << "C.UTF-8" << QStringList{"-platform", "offscreen", "--bogus"} << 2
         << "Unknown option 'bogus'." << hint;
+    QTest::newRow("unknown option with one dash: the usage error, status 2")
+        << "C.UTF-8" << QStringList{"-x"} << 2 << "Unknown option 'x'." << hint;
+    QTest::newRow("with Qt's own -style and its value: the unknown option counts, status 2")
+        << "C.UTF-8" << QStringList{"-style", "fusion", "--bogus"} << 2 << "Unknown option 'bogus'."
+        << hint;
 }
 
 // As over plain ssh: no display of any kind, and no platform named.
@@ -352,6 +376,9 @@ void TestHeadless::endsOnSignal_data()
         << "en_US.UTF-8" << onPty << LineAccess::Free << SettingsFile::BeyondSizeLimit << SIGTERM
         << 1 << dial << dial << none
         << QStringList{"quartzel: Unable to write to INI (write INI: File too large)"} << 1;
+    QTest::newRow("every descriptor taken by rigctld clients: the save gets those kept for it")
+        << "en_US.UTF-8" << onPty << LineAccess::Free << SettingsFile::NoDescriptorLeft << SIGTERM
+        << 1 << dial << dial << none << none << 0;
     QTest::newRow("EACCES on a device of group dialout: the hint")
         << "en_US.UTF-8" << onPty << LineAccess::DialoutGroup << writable << SIGTERM << 1 << dial
         << dial
@@ -411,7 +438,7 @@ void TestHeadless::endsOnSignal()
     // Saved, the settings are written as the program writes them.
     const QByteArray stored =
         "[PORT]\nfrequency=" + storedFrequency + "\nport=0\nBaudRateIndex=03\ndiv4=0\n";
-    const QByteArray saved = "[PORT]\nfrequency=" + dial + "\nport=0\nBaudRateIndex=3\ndiv4=0\n";
+    QByteArray saved = "[PORT]\nfrequency=" + dial + "\nport=0\nBaudRateIndex=3\ndiv4=0\n";
     if (settings == SettingsFile::Fifo)
         QCOMPARE(::mkfifo(QFile::encodeName(ini).constData(), 0644), 0);
     else
@@ -423,6 +450,12 @@ void TestHeadless::endsOnSignal()
     // Room for the line's lock file, not for the settings.
     if (settings == SettingsFile::BeyondSizeLimit)
         m_fileSizeLimit = 16;
+    const quint16 rigctldPort = freePort();
+    if (settings == SettingsFile::NoDescriptorLeft) {
+        m_openFilesLimit = 32;
+        arguments << "--rigctld" << QString::number(rigctldPort);
+        saved += "\n[RIGCTLD]\nlisten=127.0.0.1:" + QByteArray::number(rigctldPort) + '\n';
+    }
     // As root the program could write beside itself, and would read and save
     // the settings there instead.
     runUnprivileged();
@@ -442,6 +475,21 @@ void TestHeadless::endsOnSignal()
         QVERIFY2(replies.contains("IF00" + dial + "0010+"), replies.constData());
     }
     QCOMPARE(m_program.state(), QProcess::Running);
+    // Clients, until the program can open nothing more.
+    std::vector<std::unique_ptr<QTcpSocket>> clients;
+    for (int i = 0; settings == SettingsFile::NoDescriptorLeft && i < 40; ++i) {
+        clients.push_back(std::make_unique<QTcpSocket>());
+        clients.back()->connectToHost(QHostAddress::LocalHost, rigctldPort);
+    }
+    if (settings == SettingsFile::NoDescriptorLeft) {
+        QTRY_COMPARE(openDescriptors(m_program.processId()), 32);
+        // The listener says once that it waits for a descriptor.
+        linesBeforeSignal << QStringLiteral("quartzel: Cannot accept Hamlib clients on "
+                                            "127.0.0.1:%1 for now: Too many open files; trying "
+                                            "again as clients leave")
+                                 .arg(rigctldPort);
+        QTRY_COMPARE(errorLines(), linesBeforeSignal);
+    }
 
     constexpr int stopSignals[] = {SIGTERM, SIGHUP, SIGINT};
     const int first = int(std::find(std::begin(stopSignals), std::end(stopSignals), signal) -
@@ -452,12 +500,30 @@ void TestHeadless::endsOnSignal()
     QCOMPARE(m_program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(errorLines(), linesBeforeSignal + linesAfterSignal);
     QCOMPARE(m_program.exitCode(), exitCode);
+    const bool unsaved =
+        settings == SettingsFile::ReadOnly || settings == SettingsFile::BeyondSizeLimit;
     if (settings == SettingsFile::Fifo)
         QVERIFY(isFifo(ini)); // never replaced
     else
-        QCOMPARE(readBytes(ini), settings == SettingsFile::Writable ? saved : stored);
+        QCOMPARE(readBytes(ini), unsaved ? stored : saved);
     const QString lock = QStringLiteral("/var/lock/LCK..pts_") + pty.slavePath().section('/', -1);
     QVERIFY2(!QFile::exists(lock), qPrintable(lock));
+}
+
+// Too few descriptors to start, as under the limit at which a library
+// trapped once the port's event thread started: said why, at once.
+void TestHeadless::refusesStartUnderOpenFilesLimit()
+{
+    setLanguage(QStringLiteral("en_US.UTF-8"));
+    m_openFilesLimit = 16;
+    setUpChild();
+    m_program.start();
+    QVERIFY(m_program.waitForFinished(finishBound));
+    QCOMPARE(m_program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_program.exitCode(), 1);
+    // Start-up needs 16 besides 0, 1, 2 and the core application's wake-up.
+    QCOMPARE(errorLines(), QStringList{"quartzel: Only 12 more files can be opened (ulimit -n 16); "
+                                       "Quartzel needs 16 more to start (Too many open files)"});
 }
 
 QTEST_GUILESS_MAIN(TestHeadless)

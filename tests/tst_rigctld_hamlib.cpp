@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
+#include "FreePort.h"
 #include "PtyPair.h"
 
 #include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
@@ -50,12 +50,6 @@ namespace {
 const QByteArray tail = "0010+0000000000010000000;";
 const QByteArray replyAtDefaultDial = "IF00003527500" + tail; // 14 070 000 Hz, div4
 const QByteArray replyAt7074000 = "IF00001778500" + tail;
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    return probe.listen(QHostAddress::LocalHost) ? probe.serverPort() : 0;
-}
 
 bool accepts(quint16 port)
 {

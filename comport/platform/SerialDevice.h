@@ -185,4 +185,10 @@ Opener& systemOpener();
 // (on Linux "/dev/" + name, or the name itself when it starts with "/").
 std::string devicePath(const std::string& portName);
 
+// Whether the process may open one more descriptor: POSIX systems limit how
+// many it holds at once (ulimit -n). Each thread that Qt starts takes one for
+// its event dispatcher, and Qt ends the process when it cannot have it. When
+// none is free, fails with the reason, made for the device at `path`.
+Result descriptorAvailable(const std::string& path);
+
 } // namespace serial

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <grp.h>
+#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -129,6 +130,15 @@ Opener& systemOpener()
 std::string devicePath(const std::string& portName)
 {
     return portName.starts_with('/') ? portName : "/dev/" + portName;
+}
+
+// An eventfd, as GLib's and Qt's event dispatchers take for their wake-up.
+Result descriptorAvailable(const std::string& path)
+{
+    const detail::Fd probe(eventfd(0, EFD_CLOEXEC));
+    if (!probe.valid())
+        return reportFailure({"eventfd", path, errno});
+    return {};
 }
 
 } // namespace serial

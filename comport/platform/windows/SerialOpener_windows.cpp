@@ -59,4 +59,11 @@ std::string devicePath(const std::string& portName)
                                                  : std::string(deviceNamespace) + portName;
 }
 
+// Windows sets no limit on the handles a thread's event dispatcher takes
+// that a process could reach.
+Result descriptorAvailable(const std::string&)
+{
+    return {};
+}
+
 } // namespace serial
