@@ -74,6 +74,8 @@ TMainForm::TMainForm(const TMainFormSetup& setup, QWidget* parent)
 {
     Q_INIT_RESOURCE(quartzel);
     buildFromForm();
+    describeForAssistiveTechnology();
+    letKeyboardReachPortPanel();
     wireEvents();
     reportErrors([this] { FormCreate(this); });
     reportErrors([this] { applyCommandLine(); });
@@ -532,8 +534,10 @@ void TMainForm::Edit2Change(QObject*)
 void TMainForm::lightReplyLamp()
 {
     ui->Image5->show();
-    if (!m_Timer1->isActive())
+    if (!m_Timer1->isActive()) {
         m_Timer1->start(int(timer1Interval - m_timer1Grid.elapsed() % timer1Interval));
+        describeLamp(ui->Image4, true);
+    }
 }
 
 void TMainForm::btnSendClick(QObject*)
@@ -555,6 +559,7 @@ void TMainForm::Edit1KeyPress(QObject*, char& Key)
 void TMainForm::Timer1Timer(QObject*)
 {
     ui->Image5->hide();
+    describeLamp(ui->Image4, false);
 }
 
 // ---- Wheel tuning ----

@@ -18,6 +18,7 @@
 namespace Ui {
 class MainForm;
 }
+class QLabel;
 class QRadioButton;
 class QTimer;
 class TAdvSpinEdit;
@@ -153,6 +154,12 @@ private:
     void showReceiveBuffer();
     void showReply(const QString& reply, bool sent);
     void lightReplyLamp();
+    static void showLamp(QLabel* lamp, bool lit);
+    // What assistive technology is told of the controls, and the keyboard's
+    // way to the port panel (MainAccessible.cpp).
+    void describeForAssistiveTechnology();
+    static void describeLamp(QWidget* lamp, bool lit);
+    void letKeyboardReachPortPanel();
 
     std::unique_ptr<Ui::MainForm> ui;
     TMainFormSetup m_setup;

@@ -25,12 +25,6 @@ QPixmap loadTransparentBitmap(const QString& name)
     return QPixmap::fromImage(transparentBitmap(bitmap, bitmap.rect()));
 }
 
-// The line lamps load the bitmap "On" or "Off" by name.
-void showLamp(QLabel* lamp, bool lit)
-{
-    lamp->setPixmap(loadTransparentBitmap(lit ? QStringLiteral("On") : QStringLiteral("Off")));
-}
-
 void setBackground(QWidget* widget, QPalette::ColorRole role)
 {
     QPalette palette = widget->palette();
@@ -122,6 +116,13 @@ void TMainForm::BComPort1EventsStopped(QObject*, const std::exception_ptr& reaso
         showPanelClosed();
     if (reason)
         std::rethrow_exception(reason);
+}
+
+// The line lamps load the bitmap "On" or "Off" by name.
+void TMainForm::showLamp(QLabel* lamp, bool lit)
+{
+    lamp->setPixmap(loadTransparentBitmap(lit ? QStringLiteral("On") : QStringLiteral("Off")));
+    describeLamp(lamp, lit);
 }
 
 void TMainForm::ShowCTS(bool lit)

@@ -126,6 +126,17 @@
     </message>
 </context>
 <context>
+    <name>TFrequencyStrip</name>
+    <message>
+        <source>Frequency</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 Hz</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>TIniFile</name>
     <message>
         <source>not a regular file</source>
@@ -144,6 +155,86 @@
     </message>
     <message>
         <source>The settings file %1 cannot be read; the settings of a first start are used instead</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>100 MHz digit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>10 MHz digit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 MHz digit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>100 kHz digit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>10 kHz digit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 kHz digit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>100 Hz digit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>10 Hz digit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 Hz digit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Baud rate</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Output mode</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The device is told the dialled frequency divided by four, plus 10 kHz</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The device is told the dialled frequency</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Reply lamp</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CTS lamp</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>DSR lamp</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>RLSD lamp</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>lit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>dark</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

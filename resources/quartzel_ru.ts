@@ -126,6 +126,17 @@
     </message>
 </context>
 <context>
+    <name>TFrequencyStrip</name>
+    <message>
+        <source>Frequency</source>
+        <translation>Частота</translation>
+    </message>
+    <message>
+        <source>%1 Hz</source>
+        <translation>%1 Гц</translation>
+    </message>
+</context>
+<context>
     <name>TIniFile</name>
     <message>
         <source>not a regular file</source>
@@ -145,6 +156,86 @@
     <message>
         <source>The settings file %1 cannot be read; the settings of a first start are used instead</source>
         <translation>Не удаётся прочитать файл настроек %1; вместо его настроек взяты настройки первого запуска</translation>
+    </message>
+    <message>
+        <source>100 MHz digit</source>
+        <translation>разряд 100 МГц</translation>
+    </message>
+    <message>
+        <source>10 MHz digit</source>
+        <translation>разряд 10 МГц</translation>
+    </message>
+    <message>
+        <source>1 MHz digit</source>
+        <translation>разряд 1 МГц</translation>
+    </message>
+    <message>
+        <source>100 kHz digit</source>
+        <translation>разряд 100 кГц</translation>
+    </message>
+    <message>
+        <source>10 kHz digit</source>
+        <translation>разряд 10 кГц</translation>
+    </message>
+    <message>
+        <source>1 kHz digit</source>
+        <translation>разряд 1 кГц</translation>
+    </message>
+    <message>
+        <source>100 Hz digit</source>
+        <translation>разряд 100 Гц</translation>
+    </message>
+    <message>
+        <source>10 Hz digit</source>
+        <translation>разряд 10 Гц</translation>
+    </message>
+    <message>
+        <source>1 Hz digit</source>
+        <translation>разряд 1 Гц</translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation>Порт</translation>
+    </message>
+    <message>
+        <source>Baud rate</source>
+        <translation>Скорость</translation>
+    </message>
+    <message>
+        <source>Output mode</source>
+        <translation>Режим выходной частоты</translation>
+    </message>
+    <message>
+        <source>The device is told the dialled frequency divided by four, plus 10 kHz</source>
+        <translation>Устройству сообщается набранная частота, делённая на четыре, плюс 10 кГц</translation>
+    </message>
+    <message>
+        <source>The device is told the dialled frequency</source>
+        <translation>Устройству сообщается набранная частота</translation>
+    </message>
+    <message>
+        <source>Reply lamp</source>
+        <translation>Лампа ответа</translation>
+    </message>
+    <message>
+        <source>CTS lamp</source>
+        <translation>Лампа CTS</translation>
+    </message>
+    <message>
+        <source>DSR lamp</source>
+        <translation>Лампа DSR</translation>
+    </message>
+    <message>
+        <source>RLSD lamp</source>
+        <translation>Лампа RLSD</translation>
+    </message>
+    <message>
+        <source>lit</source>
+        <translation>горит</translation>
+    </message>
+    <message>
+        <source>dark</source>
+        <translation>не горит</translation>
     </message>
 </context>
 <context>

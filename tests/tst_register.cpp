@@ -4,8 +4,10 @@
 #include "Application.h"
 #include "Convert.h"
 #include "Main.h"
+#include "MainAccessible.h"
 #include "ui_Main.h"
 
+#include <QAccessible>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -169,6 +171,10 @@ void TestRegister::ripple()
     QCOMPARE(digits(), after);
     if (digitIndex == 1)
         QCOMPARE(changes, before == after ? 0 : 1);
+    // What a screen reader is told of the whole strip.
+    QCOMPARE(QAccessible::queryAccessibleInterface(m_form->findChild<TFrequencyStrip*>())
+                 ->text(QAccessible::Value),
+             spokenFrequency(after.toLongLong()));
 }
 
 void TestRegister::nonIntegerDigitCountsAsBorrow()
