@@ -8,6 +8,7 @@
 #include "Convert.h"
 #include "IniFile.h"
 #include "SerialPorts.h"
+#include "TransparentBitmap.h"
 #include "ui_Main.h"
 
 #include <QApplication>
@@ -17,6 +18,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWheelEvent>
+#include <QWindow>
 #include <array>
 #include <cstdint>
 #include <cstdlib>
@@ -111,6 +113,27 @@ void TMainForm::buildFromForm()
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     centreOnScreen();
+    showBitmapsForScreen();
+}
+
+// The reply lamp's two faces come with the form one pixel to a pixel; on a
+// screen with more device pixels to a pixel they are drawn at its resolution,
+// at start and whenever the window moves to another screen. (The line lamps
+// take the screen's each time they change, and are never shown.)
+void TMainForm::showBitmapsForScreen()
+{
+    const qreal ratio = devicePixelRatioF();
+    ui->Image4->setPixmap(QPixmap::fromImage(
+        bitmapForDevice(QImage(QStringLiteral(":/bitmaps/ReplyLampDark")), ratio)));
+    ui->Image5->setPixmap(QPixmap::fromImage(
+        bitmapForDevice(QImage(QStringLiteral(":/bitmaps/ReplyLampLit")), ratio)));
+}
+
+void TMainForm::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    connect(windowHandle(), &QWindow::screenChanged, this, &TMainForm::showBitmapsForScreen,
+            Qt::UniqueConnection);
 }
 
 // Captions size themselves to their text, so that none is cut off whatever

@@ -132,10 +132,12 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void buildFromForm();
     void centreOnScreen();
+    void showBitmapsForScreen();
     void sizeCaptionsToText();
     void wireEvents();
     void wireDigits();
