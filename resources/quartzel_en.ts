@@ -112,6 +112,21 @@
     </message>
 </context>
 <context>
+    <name>FrequencyReading</name>
+    <message>
+        <source>&apos;%1&apos; is not a frequency: type it as 7074000, 7.074, 7074k or 7.074M</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 is not a whole number of hertz</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 is above the highest frequency of the dial, 299 999 999 Hz</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>OpenFileReserve</name>
     <message>
         <source>Only %1 more files can be opened (ulimit -n %2); Quartzel needs %3 more to start</source>

@@ -112,6 +112,21 @@
     </message>
 </context>
 <context>
+    <name>FrequencyReading</name>
+    <message>
+        <source>&apos;%1&apos; is not a frequency: type it as 7074000, 7.074, 7074k or 7.074M</source>
+        <translation>'%1' — не частота: наберите её как 7074000, 7.074, 7074k или 7.074M</translation>
+    </message>
+    <message>
+        <source>%1 is not a whole number of hertz</source>
+        <translation>%1 — не целое число герц</translation>
+    </message>
+    <message>
+        <source>%1 is above the highest frequency of the dial, 299 999 999 Hz</source>
+        <translation>%1 — выше наибольшей частоты шкалы, 299 999 999 Гц</translation>
+    </message>
+</context>
+<context>
     <name>OpenFileReserve</name>
     <message>
         <source>Only %1 more files can be opened (ulimit -n %2); Quartzel needs %3 more to start</source>
