@@ -6,9 +6,12 @@
 #include "Application.h"
 #include "BCPort.h"
 #include "Convert.h"
+#include "FrequencyEntry.h"
 #include "IniFile.h"
+#include "MainAccessible.h"
 #include "SerialPorts.h"
 #include "TransparentBitmap.h"
+#include "TypedFrequency.h"
 #include "ui_Main.h"
 
 #include <QApplication>
@@ -16,6 +19,7 @@
 #include <QDir>
 #include <QProcessEnvironment>
 #include <QScreen>
+#include <QShortcut>
 #include <QTimer>
 #include <QWheelEvent>
 #include <QWindow>
@@ -157,6 +161,7 @@ void TMainForm::wireEvents()
 {
     wireDigits();
     wirePortPanel();
+    wireOperatorKeys();
     connect(ui->btnSend, &QPushButton::clicked, this,
             [this] { reportErrors([this] { btnSendClick(ui->btnSend); }); });
     connect(ui->Edit1, &QLineEdit::returnPressed, this, [this] {
@@ -217,6 +222,16 @@ void TMainForm::wirePortPanel()
     port.OnEventsStopped = [this](QObject* s, const std::exception_ptr& reason) {
         reportErrors([&] { BComPort1EventsStopped(s, reason); });
     };
+}
+
+void TMainForm::wireOperatorKeys()
+{
+    m_frequencyEntry = new TFrequencyEntry(ui->Panel1);
+    m_frequencyEntry->OnAccepted = [this](quint32 hertz) {
+        reportErrors([&] { SetDialledFrequency(hertz); });
+    };
+    connect(new QShortcut(Qt::CTRL | Qt::Key_G, this), &QShortcut::activated, this,
+            &TMainForm::goToFrequency);
 }
 
 TAdvSpinEdit* TMainForm::digit(int index) const
@@ -416,6 +431,14 @@ void TMainForm::SetDialledFrequency(quint32 hertz)
     for (int i = 1; i <= FrequencyDigitCount; ++i)
         digit(i)->setValue(digits[i - 1].digitValue());
     ComposeFrequency();
+}
+
+// The entry covers the digits and the separators after them, showing the
+// frequency the digits show.
+void TMainForm::goToFrequency()
+{
+    const QRect strip = ui->AdvSpinEdit1->geometry().united(ui->Panel2->geometry());
+    m_frequencyEntry->open(strip, ui->AdvSpinEdit1, groupedHertz(m_frequencyStrip->hertz()));
 }
 
 void TMainForm::carry(TAdvSpinEdit* digitControl, TAdvSpinEdit* left)

@@ -23,6 +23,8 @@ class QRadioButton;
 class QTimer;
 class TAdvSpinEdit;
 class TBComPort;
+class TFrequencyEntry;
+class TFrequencyStrip;
 class TIniFile;
 
 // Where the window finds its surroundings. The defaults are the program's
@@ -69,6 +71,9 @@ public:
     // Dials `hertz` (0..299 999 999) as the operator would: each digit
     // control gets its digit, then the frequency is composed.
     void SetDialledFrequency(quint32 hertz);
+    // Opens the entry for a typed frequency over the digits (Ctrl+G); what
+    // it reads is dialled as SetDialledFrequency dials.
+    void goToFrequency();
 
     // The digits' carry handlers: 10 becomes 0 with a carry to the left,
     // -1 becomes 9 with a borrow from the left.
@@ -126,6 +131,7 @@ public:
     TAdvSpinEdit* digit(int index) const; // 1..9
     TBComPort* BComPort1() const { return m_BComPort1; }
     QTimer* Timer1() const { return m_Timer1; }
+    TFrequencyEntry* frequencyEntry() const { return m_frequencyEntry; }
     // Timer1's ticks fall on multiples of 250 ms of this clock.
     const QElapsedTimer& timer1Grid() const { return m_timer1Grid; }
 
@@ -142,6 +148,7 @@ private:
     void wireEvents();
     void wireDigits();
     void wirePortPanel();
+    void wireOperatorKeys();
     void carry(TAdvSpinEdit* digitControl, TAdvSpinEdit* left);
     void settleDigitTexts();
     void restoreSettings(const QString& fileName);
@@ -168,6 +175,8 @@ private:
     StoredSettings m_storedSettings;
     TBComPort* m_BComPort1 = nullptr;
     QTimer* m_Timer1 = nullptr;
+    TFrequencyStrip* m_frequencyStrip = nullptr;
+    TFrequencyEntry* m_frequencyEntry = nullptr;
     QElapsedTimer m_timer1Grid; // Timer1's ticks fall on multiples of 250 ms from here
     QString m_dialledFrequency;
     QString m_frequencyString;

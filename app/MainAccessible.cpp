@@ -8,6 +8,7 @@
 #include "AdvSpin.h"
 #include "AdvSpinAccessible.h"
 #include "Main.h"
+#include "TypedFrequency.h"
 #include "ui_Main.h"
 
 #include <QAccessibleObject>
@@ -15,7 +16,6 @@
 #include <QShortcut>
 #include <QWindow>
 #include <algorithm>
-#include <cstdlib>
 #include <utility>
 
 namespace {
@@ -260,12 +260,7 @@ void TFrequencyStrip::report()
 
 QString spokenFrequency(qint64 hertz)
 {
-    QString digits = QString::number(std::abs(hertz));
-    for (qsizetype i = digits.size() - 3; i > 0; i -= 3)
-        digits.insert(i, u' ');
-    if (hertz < 0)
-        digits.prepend(u'-');
-    return TFrequencyStrip::tr("%1 Hz").arg(digits);
+    return TFrequencyStrip::tr("%1 Hz").arg(groupedHertz(hertz));
 }
 
 void installMainFormAccessibility()
@@ -291,7 +286,7 @@ void TMainForm::describeForAssistiveTechnology()
         digit(i)->setAccessibleName(tr(digitNames[std::size_t(i - 1)]));
     }
     // The separators are part of the strip's look, and Image5 is the reply lamp's lit face.
-    new TFrequencyStrip(digits, {f.Panel2, f.Panel3, f.Panel4, f.Image5});
+    m_frequencyStrip = new TFrequencyStrip(digits, {f.Panel2, f.Panel3, f.Panel4, f.Image5});
     // Assistive technology on Linux names a list by its label, on Windows by its own name.
     f.cbPort->setAccessibleName(tr("Port"));
     f.Label1->setBuddy(f.cbPort);

@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QStringList>
 #include <algorithm>
+#include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -25,6 +27,12 @@ constexpr Unit units[] = {{QLatin1StringView("mhz"), 1'000'000, 6},
                           {QLatin1StringView("hz"), 1, 0},
                           {QLatin1StringView("m"), 1'000'000, 6},
                           {QLatin1StringView("k"), 1'000, 3}};
+// The same in Russian: МГц, кГц, Гц, М, к.
+constexpr std::pair<const char16_t*, const Unit*> russianUnits[] = {{u"мгц", &units[0]},
+                                                                    {u"кгц", &units[1]},
+                                                                    {u"гц", &units[2]},
+                                                                    {u"м", &units[3]},
+                                                                    {u"к", &units[4]}};
 constexpr Unit hertzUnit{QLatin1StringView("hz"), 1, 0};
 constexpr Unit megahertzUnit{QLatin1StringView("mhz"), 1'000'000, 6};
 
@@ -76,6 +84,12 @@ FrequencyReading readTypedFrequency(const QString& typed)
             break;
         }
     }
+    for (const auto& [name, candidate] : russianUnits) {
+        if (!unit && number.endsWith(QStringView(name), Qt::CaseInsensitive)) {
+            unit = candidate;
+            number.chop(QStringView(name).size());
+        }
+    }
     number.remove(u' ');
     const qsizetype points = number.count(u'.');
     const qsizetype commas = number.count(u',');
@@ -124,4 +138,14 @@ FrequencyReading readTypedFrequency(const QString& typed)
                                "%1 is above the highest frequency of the dial, 299 999 999 Hz"))
                     .arg(typed.trimmed())};
     return {quint32(hertz), QString()};
+}
+
+QString groupedHertz(qint64 hertz)
+{
+    QString digits = QString::number(std::abs(hertz));
+    for (qsizetype i = digits.size() - 3; i > 0; i -= 3)
+        digits.insert(i, u' ');
+    if (hertz < 0)
+        digits.prepend(u'-');
+    return digits;
 }

@@ -14,8 +14,8 @@
 //   14.070.000, 14,070,000    hertz: several points or commas group the
 //                             digits by three
 //   14 070 000 Hz             hertz, with the unit
-// The units are read in any case. A frequency must be a whole number of hertz
-// from 0 to 299 999 999; anything else is refused with a sentence that says
+// The units are read in any case, and in Russian too (Гц, кГц, МГц, к, М). A frequency must be a
+// whole number of hertz from 0 to 299 999 999; anything else is refused with a sentence that says
 // why, fit to show the operator.
 struct FrequencyReading
 {
@@ -24,3 +24,7 @@ struct FrequencyReading
 };
 
 FrequencyReading readTypedFrequency(const QString& typed);
+
+// Hertz with its digits grouped by three with blanks, as the entry shows the
+// dial and reads it back: "14 070 000".
+QString groupedHertz(qint64 hertz);

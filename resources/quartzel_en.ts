@@ -141,6 +141,13 @@
     </message>
 </context>
 <context>
+    <name>TFrequencyEntry</name>
+    <message>
+        <source>Frequency to dial</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>TFrequencyStrip</name>
     <message>
         <source>Frequency</source>

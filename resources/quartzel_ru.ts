@@ -115,7 +115,7 @@
     <name>FrequencyReading</name>
     <message>
         <source>&apos;%1&apos; is not a frequency: type it as 7074000, 7.074, 7074k or 7.074M</source>
-        <translation>'%1' — не частота: наберите её как 7074000, 7.074, 7074k или 7.074M</translation>
+        <translation>&apos;%1&apos; — не частота: наберите её как 7074000, 7.074, 7074k или 7.074M</translation>
     </message>
     <message>
         <source>%1 is not a whole number of hertz</source>
@@ -138,6 +138,13 @@
     <message>
         <source>Unknown error</source>
         <translation>Неизвестная ошибка</translation>
+    </message>
+</context>
+<context>
+    <name>TFrequencyEntry</name>
+    <message>
+        <source>Frequency to dial</source>
+        <translation>Частота для набора</translation>
     </message>
 </context>
 <context>

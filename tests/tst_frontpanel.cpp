@@ -3,6 +3,7 @@
 #include "AdvSpin.h"
 #include "Application.h"
 #include "BCPort.h"
+#include "FrequencyEntry.h"
 #include "InjectedCalls.h"
 #include "Main.h"
 #include "MainAccessible.h"
@@ -59,6 +60,8 @@ private slots:
     void accessibleNames();
     void keyboardReach_data();
     void keyboardReach();
+    void typedFrequency_data();
+    void typedFrequency();
 
 private:
     void createForm(const CommandLineOptions& options);
@@ -634,6 +637,46 @@ void TestFrontPanel::keyboardReach()
     }
     QFETCH(bool, connected);
     QTRY_COMPARE(m_form->BComPort1()->Connected(), connected);
+}
+
+void TestFrontPanel::typedFrequency_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("closingKey");
+    QTest::addColumn<QString>("dial"); // the dial afterwards, as the next reply carries it
+    QTest::addColumn<QString>("message");
+    QTest::newRow("Enter dials, and the next reply carries it")
+        << "7.074" << int(Qt::Key_Return) << "007074000"
+        << "";
+    QTest::newRow("Escape leaves the dial") << "7.074" << int(Qt::Key_Escape) << "014070000"
+                                            << "";
+    QTest::newRow("a frequency above the dial is refused, the entry stays")
+        << "300M" << int(Qt::Key_Return) << "014070000"
+        << "300M is above the highest frequency of the dial, 299 999 999 Hz";
+}
+
+// Ctrl+G opens the entry over the digits, showing what they show.
+void TestFrontPanel::typedFrequency()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, closingKey);
+    QFETCH(QString, dial);
+    QFETCH(QString, message);
+    QTest::mouseClick(m_form->form().VFO, Qt::LeftButton);
+    connectPanel();
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    QTest::keyClick(m_form.get(), Qt::Key_G, Qt::ControlModifier);
+    QLineEdit* entry = m_form->frequencyEntry()->edit();
+    QTRY_VERIFY(entry->hasFocus());
+    QCOMPARE(entry->selectedText(), "14 070 000");
+    QTest::keyClicks(entry, typed);
+    QTest::keyClick(entry, Qt::Key(closingKey));
+    QCOMPARE(m_form->frequencyEntry()->isVisible(), !message.isEmpty());
+    QCOMPARE(m_form->frequencyEntry()->message()->text(), message);
+    QCOMPARE(dialled(), dial);
+    QVERIFY(m_pty->send("IF;"));
+    QCOMPARE(replies(1), "IF00" + dial.toLatin1() + tail);
 }
 
 // The program's own application object, which knows who can see its windows.

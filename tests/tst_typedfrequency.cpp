@@ -29,6 +29,7 @@ void TestTypedFrequency::typedForms_data()
     QTest::newRow("commas group hertz by three") << "14,070,000" << 14070000LL << "";
     QTest::newRow("unit words in any case, blank before") << "7.074 mHz" << 7074000LL << "";
     QTest::newRow("kilohertz with a fraction") << "7074.5 kHz" << 7074500LL << "";
+    QTest::newRow("Russian units") << QStringLiteral("7074 кГц") << 7074000LL << "";
     QTest::newRow("as a screen reader says the dial") << "14 070 000 Hz" << 14070000LL << "";
     QTest::newRow("blanks around, a non-breaking one inside")
         << QStringLiteral("  14\u00A0070\u00A0000 ") << 14070000LL << "";
