@@ -18,7 +18,6 @@
 #include <QTimer>
 #include <QWheelEvent>
 #include <array>
-#include <cstdint>
 #include <cstdlib>
 #include <utility>
 
@@ -28,16 +27,9 @@ constexpr int timer1Interval = 250;                        // ms, the lamp's gri
 constexpr QLatin1StringView defaultFrequency{"014070000"}; // 14 070 000 Hz
 constexpr int defaultBaudRateIndex = 6;                    // 9600
 
-// Floor division, so that negative dials round the same way as positive ones.
-std::int64_t floorDiv(std::int64_t a, std::int64_t b)
-{
-    const std::int64_t q = a / b;
-    return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
-}
-
 bool isSingleDecimalDigit(const QString& text)
 {
-    return text.size() == 1 && text[0] >= u'0' && text[0] <= u'9';
+    return text.size() == 1 && isDecimalDigit(text[0]);
 }
 
 // Sets the label to prefix + text unless it shows that already.
@@ -57,17 +49,6 @@ int wheelDelta(QPoint angleDelta)
 }
 
 } // namespace
-
-QString div4FrequencyString(const QString& dialled)
-{
-    // N / 4 + 10000 = (N + 40000) / 4 exactly; the remainder decides the rounding.
-    const std::int64_t quarters = std::int64_t{StrToInt(dialled)} + 40000;
-    std::int64_t result = floorDiv(quarters, 4);
-    const std::int64_t remainder = quarters - result * 4;
-    if (remainder == 3 || (remainder == 2 && result % 2 != 0))
-        ++result;
-    return QStringLiteral("0") + QString::number(result);
-}
 
 TMainForm::TMainForm(const TMainFormSetup& setup, QWidget* parent)
     : QWidget(parent), ui(std::make_unique<Ui::MainForm>()), m_setup(setup)

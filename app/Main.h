@@ -3,6 +3,7 @@
 #pragma once
 
 #include "CommandLine.h"
+#include "FrequencyRegister.h"
 #include "IfResponder.h"
 #include "Settings.h"
 
@@ -171,7 +172,3 @@ private:
     bool m_checkingFromCode = false;
     std::exception_ptr m_modeClickError;
 };
-
-// The div4 transform of a dialled frequency in hertz: "0" followed by
-// N / 4 + 10000 rounded half to even. Raises EConvertError on bad text.
-QString div4FrequencyString(const QString& dialled);

@@ -351,13 +351,7 @@ void TRigctlServer::drop(QTcpSocket* client)
 
 std::optional<std::uint32_t> TMainFormRig::dialFrequency() const
 {
-    bool ok = false;
-    const QString& dialled = m_form.dialledFrequency();
-    const uint hertz = dialled.toUInt(&ok);
-    const bool digitsOnly =
-        !dialled.isEmpty() &&
-        std::all_of(dialled.begin(), dialled.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
-    return ok && digitsOnly ? std::optional<std::uint32_t>(hertz) : std::nullopt;
+    return dialledHertz(m_form.dialledFrequency());
 }
 
 void TMainFormRig::setDialFrequency(std::uint32_t hertz)

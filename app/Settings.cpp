@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryFile>
-#include <algorithm>
 
 PortSettings readPortSettings(const TIniFile& file, const PortSettings& current)
 {
@@ -37,22 +36,6 @@ void writePortSettings(TIniFile& file, const PortSettings& settings)
     file.writeInteger(Section, Port, settings.port);
     file.writeInteger(Section, BaudRateIndex, settings.baudRateIndex);
     file.writeBool(Section, Div4, settings.div4);
-}
-
-std::array<QString, FrequencyDigitCount> spreadFrequency(const QString& stored)
-{
-    std::array<QString, FrequencyDigitCount> digits;
-    for (qsizetype i = 0; i < FrequencyDigitCount; ++i)
-        digits[static_cast<std::size_t>(i)] =
-            i < stored.size() ? QString(stored[i]) : QStringLiteral("0");
-    return digits;
-}
-
-bool isDialableFrequency(const QString& stored)
-{
-    const QStringView spread = QStringView(stored).left(FrequencyDigitCount);
-    return std::all_of(spread.begin(), spread.end(),
-                       [](QChar c) { return c >= u'0' && c <= u'9'; });
 }
 
 namespace {

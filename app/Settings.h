@@ -5,7 +5,6 @@
 #include <QLatin1String>
 #include <QProcessEnvironment>
 #include <QString>
-#include <array>
 #include <optional>
 
 class TIniFile;
@@ -89,19 +88,6 @@ StoredSettings readStoredSettings(const TIniFile& file, const PortSettings& curr
 // EIniFileException at the first write that fails; later keys are then not
 // written.
 void writePortSettings(TIniFile& file, const PortSettings& settings);
-
-inline constexpr int FrequencyDigitCount = 9;
-
-// The texts of the nine digit controls for a stored frequency, highest digit
-// first: one character each from the stored text. Characters after the ninth
-// are ignored; positions the text does not reach get "0".
-std::array<QString, FrequencyDigitCount> spreadFrequency(const QString& stored);
-
-// True when every character that spreadFrequency gives the digits is a
-// decimal digit, so that the dial composes to a number. A text shorter than
-// nine characters counts (its places are filled with "0"); characters after
-// the ninth do not.
-bool isDialableFrequency(const QString& stored);
 
 // Where the settings file lives: settingsFilePath() gathers the facts about
 // the program's folder, chooseSettingsFilePath() decides.

@@ -2,7 +2,6 @@
 
 #include "AdvSpin.h"
 #include "Application.h"
-#include "Convert.h"
 #include "Main.h"
 #include "ui_Main.h"
 
@@ -19,10 +18,6 @@ class TestRegister : public QObject
 private slots:
     void init();
     void cleanup();
-
-    void div4Transform_data();
-    void div4Transform();
-    void div4RejectsBadText();
 
     void startsWithDefaultDial();
     void ripple_data();
@@ -72,56 +67,6 @@ QString TestRegister::digits() const
     for (int i = 1; i <= 9; ++i)
         result += m_form->digit(i)->text();
     return result;
-}
-
-void TestRegister::div4Transform_data()
-{
-    QTest::addColumn<QString>("dialled");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("0 Hz gives 10000") << "000000000"
-                                      << "010000";
-    QTest::newRow("2 Hz: tie goes down to even 10000") << "000000002"
-                                                       << "010000";
-    QTest::newRow("6 Hz: tie goes up to even 10002") << "000000006"
-                                                     << "010002";
-    QTest::newRow("14070000 exact") << "014070000"
-                                    << "03527500";
-    QTest::newRow("14070002 tie to even") << "014070002"
-                                          << "03527500";
-    QTest::newRow("14070003 rounds up") << "014070003"
-                                        << "03527501";
-    QTest::newRow("14070006 tie to even upwards") << "014070006"
-                                                  << "03527502";
-    QTest::newRow("14070001 rounds down") << "014070001"
-                                          << "03527500";
-    QTest::newRow("top of the range") << "299999999"
-                                      << "075010000";
-    QTest::newRow("359997: last six-character result") << "000359997"
-                                                       << "099999";
-    QTest::newRow("359998: first seven-character result") << "000359998"
-                                                          << "0100000";
-    QTest::newRow("3959997: last of seven") << "003959997"
-                                            << "0999999";
-    QTest::newRow("3959998: first of eight") << "003959998"
-                                             << "01000000";
-    QTest::newRow("39959997: last of eight") << "039959997"
-                                             << "09999999";
-    QTest::newRow("39959998: first of nine") << "039959998"
-                                             << "010000000";
-    QTest::newRow("negative dial rounds the same way") << "-6"
-                                                       << "09998";
-}
-
-void TestRegister::div4Transform()
-{
-    QFETCH(QString, dialled);
-    QFETCH(QString, expected);
-    QCOMPARE(div4FrequencyString(dialled), expected);
-}
-
-void TestRegister::div4RejectsBadText()
-{
-    QVERIFY_THROWS_EXCEPTION(EConvertError, div4FrequencyString(QStringLiteral("01407a000")));
 }
 
 void TestRegister::startsWithDefaultDial()

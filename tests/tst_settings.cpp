@@ -50,9 +50,6 @@ private slots:
     void writeOrder();
     void writeStopsAtFirstFailure();
 
-    void spreadFrequency_data();
-    void spreadFrequency();
-
     void chooseLocation_data();
     void chooseLocation();
     void locationOnRealDirectories();
@@ -193,32 +190,6 @@ void TestSettings::writeStopsAtFirstFailure()
     }
     QCOMPARE(message, QStringLiteral("Unable to write to ") + iniPath());
     QCOMPARE(readBytes(iniPath()), afterPort);
-}
-
-void TestSettings::spreadFrequency_data()
-{
-    QTest::addColumn<QString>("stored");
-    QTest::addColumn<QStringList>("digits");
-
-    QTest::newRow("nine digits") << "014070000"
-                                 << QStringList{"0", "1", "4", "0", "7", "0", "0", "0", "0"};
-    QTest::newRow("more than nine: the rest is ignored")
-        << "0140700001234" << QStringList{"0", "1", "4", "0", "7", "0", "0", "0", "0"};
-    QTest::newRow("fewer than nine: the rest is 0")
-        << "0140" << QStringList{"0", "1", "4", "0", "0", "0", "0", "0", "0"};
-    QTest::newRow("empty: all 0") << "" << QStringList{"0", "0", "0", "0", "0", "0", "0", "0", "0"};
-    QTest::newRow("top digit out of range is kept")
-        << "914070000" << QStringList{"9", "1", "4", "0", "7", "0", "0", "0", "0"};
-    QTest::newRow("non-digits are spread unchanged")
-        << "A1-4 7000" << QStringList{"A", "1", "-", "4", " ", "7", "0", "0", "0"};
-}
-
-void TestSettings::spreadFrequency()
-{
-    QFETCH(QString, stored);
-    QFETCH(QStringList, digits);
-    const auto spread = ::spreadFrequency(stored);
-    QCOMPARE(QStringList(spread.begin(), spread.end()), digits);
 }
 
 void TestSettings::chooseLocation_data()
