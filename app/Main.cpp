@@ -73,8 +73,11 @@ void TMainForm::buildFromForm()
         TAdvSpinEdit::FormLoading loading;
         ui->setupUi(this);
     }
-    for (int i = 1; i <= 9; ++i)
-        digit(i)->Loaded();
+    m_digits = {ui->AdvSpinEdit1, ui->AdvSpinEdit2, ui->AdvSpinEdit3,
+                ui->AdvSpinEdit4, ui->AdvSpinEdit5, ui->AdvSpinEdit6,
+                ui->AdvSpinEdit7, ui->AdvSpinEdit8, ui->AdvSpinEdit9};
+    for (TAdvSpinEdit* d : m_digits)
+        d->Loaded();
     sizeCaptionsToText();
     m_BComPort1 = new TBComPort(this);
     // Timer1 sleeps while the lamp is out: lit, the lamp goes out at the next
@@ -177,10 +180,7 @@ void TMainForm::wirePortPanel()
 
 TAdvSpinEdit* TMainForm::digit(int index) const
 {
-    const std::array<TAdvSpinEdit*, 9> digits{ui->AdvSpinEdit1, ui->AdvSpinEdit2, ui->AdvSpinEdit3,
-                                              ui->AdvSpinEdit4, ui->AdvSpinEdit5, ui->AdvSpinEdit6,
-                                              ui->AdvSpinEdit7, ui->AdvSpinEdit8, ui->AdvSpinEdit9};
-    return digits.at(index - 1);
+    return m_digits.at(static_cast<std::size_t>(index - 1));
 }
 
 void TMainForm::FormCreate(QObject* /*Sender*/)
@@ -264,11 +264,10 @@ void TMainForm::uncheckModeButtons()
 // its digit's carry handler.
 void TMainForm::applyStoredSettings(const PortSettings& stored)
 {
-    m_dialledFrequency = stored.frequency;
     m_portIndex = stored.port;
     m_baudRateIndex = stored.baudRateIndex;
     m_div4Mode = stored.div4;
-    setDigitTexts(m_dialledFrequency);
+    setDial(stored.frequency);
     ui->cbPort->setCurrentIndex(m_portIndex);
     ui->cbBaudRate->setCurrentIndex(m_baudRateIndex);
     checkModeButton(m_div4Mode ? ui->SDR : ui->VFO);
@@ -276,18 +275,11 @@ void TMainForm::applyStoredSettings(const PortSettings& stored)
 
 void TMainForm::applyDefaultSettings()
 {
-    setDigitTexts(defaultFrequency);
+    setDial(defaultFrequency);
     ui->cbPort->setCurrentIndex(0);
     ui->cbBaudRate->setCurrentIndex(defaultBaudRateIndex);
     m_baudRateIndex = defaultBaudRateIndex;
     checkModeButton(ui->SDR);
-}
-
-void TMainForm::setDigitTexts(const QString& frequency)
-{
-    const std::array<QString, FrequencyDigitCount> texts = spreadFrequency(frequency);
-    for (int i = 1; i <= FrequencyDigitCount; ++i)
-        digit(i)->setText(texts[i - 1]);
 }
 
 void TMainForm::FormClose(QObject* /*Sender*/)
@@ -340,8 +332,8 @@ void TMainForm::ComposeFrequency()
 {
     settleDigitTexts();
     QString concatenation;
-    for (int i = 1; i <= 9; ++i)
-        concatenation += digit(i)->text();
+    for (const TAdvSpinEdit* d : m_digits)
+        concatenation += d->text();
     m_dialledFrequency = concatenation;
     m_frequencyString = concatenation;
     if (ui->SDR->isChecked())
@@ -358,19 +350,21 @@ void TMainForm::ComposeFrequency()
 // brings.
 void TMainForm::settleDigitTexts()
 {
-    for (int i = 1; i <= FrequencyDigitCount; ++i) {
-        TAdvSpinEdit* d = digit(i);
+    for (TAdvSpinEdit* d : m_digits) {
         if (!isSingleDecimalDigit(d->text()))
             d->setValue(d->Value());
     }
 }
 
-void TMainForm::SetDialledFrequency(quint32 hertz)
+// A digit that shows its character already is left alone, as a write of its
+// value would leave it: the caret stays where the operator left it.
+void TMainForm::setDial(const QString& frequency)
 {
-    const QString digits =
-        QStringLiteral("%1").arg(hertz, FrequencyDigitCount, 10, QLatin1Char('0'));
-    for (int i = 1; i <= FrequencyDigitCount; ++i)
-        digit(i)->setValue(digits[i - 1].digitValue());
+    const std::array<QString, FrequencyDigitCount> texts = spreadFrequency(frequency);
+    for (std::size_t i = 0; i < m_digits.size(); ++i) {
+        if (m_digits[i]->text() != texts[i])
+            m_digits[i]->setText(texts[i]);
+    }
     ComposeFrequency();
 }
 
@@ -560,8 +554,7 @@ void TMainForm::FormMouseWheel(QObject*, Qt::KeyboardModifiers, int WheelDelta, 
                                bool& /*Handled*/)
 {
     const QWidget* underPointer = QApplication::widgetAt(MousePos);
-    for (int i = 1; i <= 9; ++i) {
-        TAdvSpinEdit* d = digit(i);
+    for (TAdvSpinEdit* d : m_digits) {
         if (underPointer != d)
             continue;
         d->setFocus(Qt::OtherFocusReason);

@@ -11,6 +11,7 @@
 #include <QPoint>
 #include <QString>
 #include <QWidget>
+#include <array>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -66,9 +67,13 @@ public:
     // SDR) is checked. A digit whose text is not one decimal digit is first
     // set to its clamped value, so the dial always has nine digits.
     void ComposeFrequency();
-    // Dials `hertz` (0..299 999 999) as the operator would: each digit
-    // control gets its digit, then the frequency is composed.
-    void SetDialledFrequency(quint32 hertz);
+    // Sets the dial: the one way in for whatever sets it (start-up, a
+    // network client). Each digit control whose text differs gets its
+    // character of `frequency` as its text, unclamped (spreadFrequency), and
+    // may run its carry handler; then the frequency is composed, so that the
+    // digits, the next reply and the saved setting agree. `frequency` must be
+    // dialable (isDialableFrequency). Raises as ComposeFrequency does.
+    void setDial(const QString& frequency);
 
     // The digits' carry handlers: 10 becomes 0 with a carry to the left,
     // -1 becomes 9 with a borrow from the left.
@@ -123,7 +128,7 @@ public:
 
     // The controls and components of the window, for wiring and for tests.
     Ui::MainForm& form() const { return *ui; }
-    TAdvSpinEdit* digit(int index) const; // 1..9
+    TAdvSpinEdit* digit(int index) const; // 1..FrequencyDigitCount
     TBComPort* BComPort1() const { return m_BComPort1; }
     QTimer* Timer1() const { return m_Timer1; }
     // Timer1's ticks fall on multiples of 250 ms of this clock.
@@ -145,7 +150,6 @@ private:
     void restoreSettings(const QString& fileName);
     void applyStoredSettings(const PortSettings& stored);
     void applyDefaultSettings();
-    void setDigitTexts(const QString& frequency);
     void uncheckModeButtons();
     void applyCommandLine();
     void runModeClick(void (TMainForm::*handler)(QObject*), QObject* sender);
@@ -156,6 +160,7 @@ private:
     void lightReplyLamp();
 
     std::unique_ptr<Ui::MainForm> ui;
+    std::array<TAdvSpinEdit*, FrequencyDigitCount> m_digits{}; // AdvSpinEdit1 to AdvSpinEdit9
     TMainFormSetup m_setup;
     StoredSettings m_storedSettings;
     TBComPort* m_BComPort1 = nullptr;

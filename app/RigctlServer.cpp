@@ -356,7 +356,7 @@ std::optional<std::uint32_t> TMainFormRig::dialFrequency() const
 
 void TMainFormRig::setDialFrequency(std::uint32_t hertz)
 {
-    m_form.SetDialledFrequency(hertz);
+    m_form.setDial(frequencyText(hertz));
 }
 
 namespace {

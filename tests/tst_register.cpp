@@ -3,6 +3,7 @@
 #include "AdvSpin.h"
 #include "Application.h"
 #include "Main.h"
+#include "MainFormTesting.h"
 #include "ui_Main.h"
 
 #include <QRadioButton>
@@ -24,6 +25,8 @@ private slots:
     void ripple();
     void nonIntegerDigitCountsAsBorrow();
     void stepsDoNotCompose();
+    void setDialComposes_data();
+    void setDialComposes();
 
     void modeButtons();
     void clickOnCheckedModeButtonRunsNothing();
@@ -31,9 +34,6 @@ private slots:
     void compositionSettlesDigitTexts();
 
 private:
-    void dial(const QString& nineDigits);
-    QString digits() const;
-
     QTemporaryDir m_dir;
     std::unique_ptr<TMainForm> m_form;
     QStringList m_messages;
@@ -55,23 +55,9 @@ void TestRegister::cleanup()
     setErrorMessageSink(nullptr);
 }
 
-void TestRegister::dial(const QString& nineDigits)
-{
-    for (int i = 1; i <= 9; ++i)
-        m_form->digit(i)->setText(nineDigits.mid(i - 1, 1));
-}
-
-QString TestRegister::digits() const
-{
-    QString result;
-    for (int i = 1; i <= 9; ++i)
-        result += m_form->digit(i)->text();
-    return result;
-}
-
 void TestRegister::startsWithDefaultDial()
 {
-    QCOMPARE(digits(), QStringLiteral("014070000"));
+    QCOMPARE(digitTexts(*m_form), QStringLiteral("014070000"));
     QVERIFY(m_form->form().SDR->isChecked());
     QVERIFY(!m_form->form().VFO->isChecked());
     QVERIFY(m_form->div4Mode());
@@ -105,28 +91,28 @@ void TestRegister::ripple()
     QFETCH(int, digitIndex);
     QFETCH(bool, up);
     QFETCH(QString, after);
-    dial(before);
+    m_form->setDial(before);
     TAdvSpinEdit* d = m_form->digit(digitIndex);
     int changes = 0;
     if (digitIndex == 1)
         d->OnChange = [&changes](QObject*) { ++changes; };
     up ? d->StepUp() : d->StepDown();
-    QCOMPARE(digits(), after);
+    QCOMPARE(digitTexts(*m_form), after);
     if (digitIndex == 1)
         QCOMPARE(changes, before == after ? 0 : 1);
 }
 
 void TestRegister::nonIntegerDigitCountsAsBorrow()
 {
-    dial(QStringLiteral("014070000"));
+    m_form->setDial(QStringLiteral("014070000"));
     m_form->digit(5)->setText(QStringLiteral("x"));
-    QCOMPARE(digits(), QStringLiteral("013990000"));
+    QCOMPARE(digitTexts(*m_form), QStringLiteral("013990000"));
 }
 
 void TestRegister::stepsDoNotCompose()
 {
     m_form->digit(9)->StepUp();
-    QCOMPARE(digits(), QStringLiteral("014070001"));
+    QCOMPARE(digitTexts(*m_form), QStringLiteral("014070001"));
     QCOMPARE(m_form->dialledFrequency(), QStringLiteral("014070000"));
     QCOMPARE(m_form->frequencyString(), QStringLiteral("003527500"));
     m_form->ComposeFrequency();
@@ -136,6 +122,36 @@ void TestRegister::stepsDoNotCompose()
     m_form->digit(9)->StepUp();
     m_form->ComposeFrequency();
     QCOMPARE(m_form->frequencyString(), QStringLiteral("03527501"));
+}
+
+void TestRegister::setDialComposes_data()
+{
+    QTest::addColumn<bool>("div4");
+    QTest::addColumn<QString>("frequency");
+    QTest::addColumn<QString>("frequencyString");
+    QTest::newRow("div4 mode") << true << "007074000"
+                               << "01778500";
+    QTest::newRow("plain mode") << false << "007074000"
+                                << "007074000";
+    QTest::newRow("a top digit 9 is shown unclamped") << false << "914070000"
+                                                      << "914070000";
+}
+
+// The digits, the dial and the reply agree at once; a digit that shows its
+// character already keeps the caret where the operator left it.
+void TestRegister::setDialComposes()
+{
+    QFETCH(bool, div4);
+    QFETCH(QString, frequency);
+    QFETCH(QString, frequencyString);
+    m_form->form().VFO->setChecked(!div4);
+    TAdvSpinEdit* unchanged = m_form->digit(5); // 7 before and after
+    unchanged->setCursorPosition(0);
+    m_form->setDial(frequency);
+    QCOMPARE(digitTexts(*m_form), frequency);
+    QCOMPARE(m_form->dialledFrequency(), frequency);
+    QCOMPARE(m_form->frequencyString(), frequencyString);
+    QCOMPARE(unchanged->cursorPosition(), 0);
 }
 
 void TestRegister::modeButtons()
@@ -192,7 +208,7 @@ void TestRegister::compositionSettlesDigitTexts()
     m_form->digit(digitIndex)->setText(text);
     QTest::mouseClick(m_form->form().VFO, Qt::LeftButton);
     QCOMPARE(m_form->dialledFrequency(), dialled);
-    QCOMPARE(digits(), dialled);
+    QCOMPARE(digitTexts(*m_form), dialled);
     QCOMPARE(m_form->frequencyString(), dialled);
     QVERIFY(m_messages.isEmpty());
 }
