@@ -8,6 +8,7 @@
 #include "Convert.h"
 #include "IniFile.h"
 #include "SerialPorts.h"
+#include "SettingsLocation.h"
 #include "ui_Main.h"
 
 #include <QApplication>

@@ -5,7 +5,7 @@
 #include "CommandLine.h"
 #include "FrequencyRegister.h"
 #include "IfResponder.h"
-#include "Settings.h"
+#include "StoredSettings.h"
 
 #include <QElapsedTimer>
 #include <QPoint>

@@ -3,7 +3,8 @@
 #pragma once
 
 #include "RigctlProtocol.h"
-#include "Settings.h"
+#include "RigctldSetting.h"
+#include "StoredSettings.h"
 
 #include <QObject>
 #include <QString>

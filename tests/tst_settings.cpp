@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "IniFile.h"
-#include "Settings.h"
+#include "PortSettings.h"
+#include "SettingsLocation.h"
+#include "StoredSettings.h"
 #include "TestFiles.h"
 
 #include <QDir>

@@ -7,7 +7,8 @@
 #include "FrequencyRegister.h"
 #include "FuzzInput.h"
 #include "IniFile.h"
-#include "Settings.h"
+#include "PortSettings.h"
+#include "SettingsLocation.h"
 
 #include <QCoreApplication>
 #include <QDir>
