@@ -4,6 +4,7 @@
 #include "IniFile.h"
 #include "Main.h"
 #include "RigctlServer.h"
+#include "RigctlService.h"
 #include "TestFiles.h"
 #include "Version.h"
 
