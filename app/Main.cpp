@@ -292,11 +292,10 @@ void TMainForm::FormClose(QObject* /*Sender*/)
     // system's list there was none to pick.
     if (m_portsListed && ui->cbPort->currentIndex() != m_commandLinePortIndex)
         m_portIndex = ui->cbPort->currentIndex();
+    m_storedSettings.port =
+        PortSettings{m_dialledFrequency, m_portIndex, m_baudRateIndex, m_div4Mode};
     TIniFile file(m_setup.settingsFile);
-    writePortSettings(file,
-                      PortSettings{m_dialledFrequency, m_portIndex, m_baudRateIndex, m_div4Mode});
-    if (OnSaveSettings)
-        OnSaveSettings(file);
+    writeStoredSettings(file, m_storedSettings);
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)

@@ -13,7 +13,6 @@
 #include <QWidget>
 #include <array>
 #include <exception>
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -24,7 +23,6 @@ class QRadioButton;
 class QTimer;
 class TAdvSpinEdit;
 class TBComPort;
-class TIniFile;
 
 // Where the window finds its surroundings. The defaults are the program's
 // own; tests give a settings file and a port list of their own.
@@ -54,13 +52,10 @@ public:
     // The window's creation handler; runs once from the constructor. An error
     // is reported and the remaining steps are skipped.
     void FormCreate(QObject* Sender);
-    // The window's close handler: composes once more and writes the four
-    // settings, then runs OnSaveSettings. Raises when a write fails; the
-    // window then stays open.
+    // The window's close handler: composes once more, puts the four settings
+    // into the stored settings and writes them all (writeStoredSettings).
+    // Raises when a write fails; the window then stays open.
     void FormClose(QObject* Sender);
-    // Writes settings kept beside [PORT] into the settings file when the
-    // window closes, after the four; may raise as a write does.
-    std::function<void(TIniFile& file)> OnSaveSettings;
 
     // Reads the nine digits into the dialled frequency and the frequency
     // string, applying the div4 transform when the "VFO" button (component
@@ -123,7 +118,10 @@ public:
     bool div4Mode() const { return m_div4Mode; }
     const TReceiveBuffer& receiveBuffer() const { return m_receiveBuffer; }
     const QString& settingsFile() const { return m_setup.settingsFile; }
-    // What start-up read from the settings file (FormCreate).
+    // The settings of every section: what start-up read from the settings
+    // file (FormCreate), the services' settings in effect since, and at close
+    // the window's own; written by FormClose.
+    StoredSettings& storedSettings() { return m_storedSettings; }
     const StoredSettings& storedSettings() const { return m_storedSettings; }
 
     // The controls and components of the window, for wiring and for tests.

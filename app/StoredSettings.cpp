@@ -4,25 +4,42 @@
 
 #include "IniFile.h"
 
+#include <utility>
+
+namespace {
+
+template <typename T>
+StoredSetting<T> readSetting(const TIniFile& file, const TextSettingKey<T>& where)
+{
+    if (!file.valueExists(where.section, where.key))
+        return {};
+    QString text = file.readString(where.section, where.key, QString());
+    if (std::optional<T> setting = where.parse(text))
+        return {std::move(setting), std::nullopt};
+    return {std::nullopt, std::move(text)};
+}
+
+template <typename T>
+void writeSetting(TIniFile& file, const TextSettingKey<T>& where, const StoredSetting<T>& setting)
+{
+    if (setting.inEffect)
+        file.writeString(where.section, where.key, where.format(*setting.inEffect));
+}
+
+} // namespace
+
 StoredSettings readStoredSettings(const TIniFile& file, const PortSettings& current)
 {
     if (!file.exists())
         return {};
     if (!file.readError().isEmpty())
-        return {std::nullopt, std::nullopt, file.readError()};
-    return {readPortSettings(file, current), readRigctldText(file), {}};
+        return {std::nullopt, {}, file.readError()};
+    return {readPortSettings(file, current), readSetting(file, SettingsKey::Rigctld), {}};
 }
 
-std::optional<QString> readRigctldText(const TIniFile& file)
+void writeStoredSettings(TIniFile& file, const StoredSettings& settings)
 {
-    using namespace SettingsKey;
-    if (!file.valueExists(RigctldSection, RigctldListen))
-        return std::nullopt;
-    return file.readString(RigctldSection, RigctldListen, QString());
-}
-
-void writeRigctldSetting(TIniFile& file, const RigctldSetting& setting)
-{
-    using namespace SettingsKey;
-    file.writeString(RigctldSection, RigctldListen, formatRigctldSetting(setting));
+    if (settings.port)
+        writePortSettings(file, *settings.port);
+    writeSetting(file, SettingsKey::Rigctld, settings.rigctld);
 }

@@ -11,32 +11,54 @@
 
 class TIniFile;
 
-// The section and key of the rigctld listener's setting.
+// A setting kept as the text of one key in a section beside [PORT]: where
+// it is kept, and how its text reads and is written.
+template <typename T> struct TextSettingKey
+{
+    QLatin1String section;
+    QLatin1String key;
+    std::optional<T> (*parse)(const QString& text); // nothing: the text does not read
+    QString (*format)(const T& setting);
+};
+
+// Such a setting, as start-up found it and as it is in effect.
+template <typename T> struct StoredSetting
+{
+    // The setting in effect: the stored one, until the service that uses it
+    // puts in the one it took (the command line's, say). Written at close;
+    // nothing, and nothing is written.
+    std::optional<T> inEffect;
+    // The stored text, when it does not read: the service that uses the
+    // setting reports it. Never written back.
+    std::optional<QString> unreadable;
+};
+
 namespace SettingsKey {
-inline constexpr QLatin1String RigctldSection{"RIGCTLD"};
-inline constexpr QLatin1String RigctldListen{"listen"};
+// Where the rigctld listener listens, or "off".
+inline constexpr TextSettingKey<RigctldSetting> Rigctld{
+    QLatin1String("RIGCTLD"), QLatin1String("listen"), parseRigctldSetting, formatRigctldSetting};
 } // namespace SettingsKey
 
-// The stored text of the setting, for parseRigctldSetting; nothing when
-// the file has no such key.
-std::optional<QString> readRigctldText(const TIniFile& file);
-// Raises EIniFileException when the file cannot be written.
-void writeRigctldSetting(TIniFile& file, const RigctldSetting& setting);
-
-// What start-up reads from the settings file, in one value: the window
-// starts from it, and the rigctld listener from the same file's setting.
+// Every section of the settings file in one value. Start-up reads it
+// (TMainForm::FormCreate), the window and the services start from it, the
+// services put the settings they use in effect back into it, and closing
+// writes it (TMainForm::FormClose).
 struct StoredSettings
 {
-    // Nothing when the file does not exist or cannot be read: the window's
-    // defaults apply.
+    // [PORT]; nothing when the file does not exist or cannot be read: the
+    // settings of a first start apply. Closing puts the window's in.
     std::optional<PortSettings> port;
-    // readRigctldText's: nothing when the file names no setting.
-    std::optional<QString> rigctldText;
-    // Why the file that exists could not be read (TIniFile::readError);
-    // empty when it was read or does not exist.
+    StoredSetting<RigctldSetting> rigctld; // [RIGCTLD]
+    // Why the file that exists could not be read (TIniFile::readError), and
+    // nothing else was; empty when it was read or does not exist.
     QString readError;
 };
 
-// Reads the four settings as readPortSettings does, and the rigctld setting's
-// text; or, from a file that cannot be read, only why not.
+// Reads [PORT] as readPortSettings does, and each other setting by its key;
+// or, from a file that cannot be read, only why not.
 StoredSettings readStoredSettings(const TIniFile& file, const PortSettings& current);
+
+// Writes [PORT] when there, its four keys in their order, then each other
+// setting that is in effect. Raises EIniFileException at the first write
+// that fails; the keys after it are then not written.
+void writeStoredSettings(TIniFile& file, const StoredSettings& settings);
