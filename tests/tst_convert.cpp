@@ -13,8 +13,6 @@ private slots:
     void strToInt();
     void rejectsBadText_data();
     void rejectsBadText();
-    void decimalDigit_data();
-    void decimalDigit();
 };
 
 void TestConvert::strToInt_data()
@@ -52,6 +50,7 @@ void TestConvert::rejectsBadText_data()
     QTest::newRow("hex above 32 bits") << "$100000000";
     QTest::newRow("sign only") << "-";
     QTest::newRow("hex prefix only") << "0x";
+    QTest::newRow("digits of another script") << QStringLiteral("\u0661\u0664");
 }
 
 void TestConvert::rejectsBadText()
@@ -67,25 +66,6 @@ void TestConvert::rejectsBadText()
         QCOMPARE(QString::fromUtf8(e.what()),
                  QStringLiteral("'%1' is not a valid integer value").arg(text));
     }
-}
-
-void TestConvert::decimalDigit_data()
-{
-    QTest::addColumn<QChar>("character");
-    QTest::addColumn<bool>("digit");
-    QTest::newRow("0") << QChar(u'0') << true;
-    QTest::newRow("9") << QChar(u'9') << true;
-    QTest::newRow("'/' just below 0") << QChar(u'/') << false;
-    QTest::newRow("':' just above 9") << QChar(u':') << false;
-    QTest::newRow("Arabic-Indic three") << QChar(u'\u0663') << false;
-    QTest::newRow("fullwidth five") << QChar(u'\uFF15') << false;
-}
-
-void TestConvert::decimalDigit()
-{
-    QFETCH(QChar, character);
-    QFETCH(bool, digit);
-    QCOMPARE(isDecimalDigit(character), digit);
 }
 
 QTEST_APPLESS_MAIN(TestConvert)

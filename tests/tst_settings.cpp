@@ -127,8 +127,6 @@ void TestSettings::readRigctldSetting_data()
     QTest::newRow("no key: none") << QByteArray("[PORT]\nport=1\n") << QString() << QString();
     QTest::newRow("stored address")
         << QByteArray("[rigctld]\nLISTEN=0.0.0.0:4534\n") << "0.0.0.0:4534" << QString();
-    QTest::newRow("a port alone: on the loopback address")
-        << QByteArray("[RIGCTLD]\nlisten=4532\n") << "127.0.0.1:4532" << QString();
     QTest::newRow("unreadable: kept as stored, not in effect")
         << QByteArray("[RIGCTLD]\nlisten=4532x\n") << QString() << "4532x";
     QTest::newRow("the shipped example: off")
