@@ -91,3 +91,17 @@ std::optional<int> applyPortOption(QStringList& ports, const CommandLineOptions&
     ports.append(*options.port);
     return static_cast<int>(ports.size() - 1);
 }
+
+RefreshedPortList refreshPortList(QStringList systemPorts, const std::optional<QString>& selected,
+                                  const CommandLineOptions& options)
+{
+    RefreshedPortList result;
+    result.commandLinePort = applyPortOption(systemPorts, options);
+    if (selected) {
+        if (!systemPorts.contains(*selected))
+            systemPorts.append(*selected);
+        result.selected = static_cast<int>(systemPorts.indexOf(*selected));
+    }
+    result.ports = std::move(systemPorts);
+    return result;
+}

@@ -44,3 +44,17 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments);
 // where it stands, any other is appended. Returns the index to select, or
 // nothing when no port was given (keep the stored index).
 std::optional<int> applyPortOption(QStringList& ports, const CommandLineOptions& options);
+
+// The port list once the system's list has changed: the system's ports in
+// their order, then, where the system does not list them, the port --port
+// named and the port that was selected. So the listed ports stand where the
+// stored index finds them at the next start, and the selection stays on its
+// port (none stays none).
+struct RefreshedPortList
+{
+    QStringList ports;
+    int selected = -1;                  // -1: none
+    std::optional<int> commandLinePort; // where the port --port named stands
+};
+RefreshedPortList refreshPortList(QStringList systemPorts, const std::optional<QString>& selected,
+                                  const CommandLineOptions& options);

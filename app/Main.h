@@ -18,6 +18,7 @@
 namespace Ui {
 class MainForm;
 }
+class QMenu;
 class QRadioButton;
 class QTimer;
 class TAdvSpinEdit;
@@ -99,6 +100,11 @@ public:
     void ShowCTS(bool lit);
     void ShowDSR(bool lit);
     void ShowRLSD(bool lit);
+    // Lists the system's ports again, keeping the selected port selected
+    // (and in the list) and the port --port named; the port in use stays in
+    // use. Runs when the system's list changes and from the window's menu.
+    // Raises EComPort when the list cannot be read; the list then stays.
+    void RefreshPortList();
 
     // The responder: received bytes, the examination of the buffer, sending.
     void BComPort1RxChar(QObject* Sender, int Count);
@@ -128,6 +134,8 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // The right-click menu, built anew by createPopupMenu each time.
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void buildFromForm();
@@ -136,6 +144,8 @@ private:
     void wireEvents();
     void wireDigits();
     void wirePortPanel();
+    // Every entry of the window's right-click menu is added here.
+    QMenu* createPopupMenu();
     void carry(TAdvSpinEdit* digitControl, TAdvSpinEdit* left);
     void restoreSettings(const QString& fileName);
     void applyStoredSettings(const PortSettings& stored);
@@ -146,6 +156,8 @@ private:
     void runModeClick(void (TMainForm::*handler)(QObject*), QObject* sender);
     void checkModeButton(QRadioButton* button);
     void showPanelClosed();
+    QStringList portListItems() const;
+    void showPortList(const QStringList& ports, int selected);
     void showReceiveBuffer();
     void showReply(const QString& reply, bool sent);
     void lightReplyLamp();

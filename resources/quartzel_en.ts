@@ -124,6 +124,10 @@
         <source>The stored frequency &apos;%1&apos; has a character that is not a digit; 014 070 000 Hz is dialled instead</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Refresh the port list</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>TRigctlServer</name>

@@ -124,6 +124,10 @@
         <source>The stored frequency &apos;%1&apos; has a character that is not a digit; 014 070 000 Hz is dialled instead</source>
         <translation>В сохранённой частоте «%1» есть символ, который не является цифрой; вместо неё установлена частота 014 070 000 Гц</translation>
     </message>
+    <message>
+        <source>Refresh the port list</source>
+        <translation>Обновить список портов</translation>
+    </message>
 </context>
 <context>
     <name>TRigctlServer</name>

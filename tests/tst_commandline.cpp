@@ -20,6 +20,8 @@ private slots:
     void applyPortOption();
     void rigctldOption_data();
     void rigctldOption();
+    void refreshPortList_data();
+    void refreshPortList();
 };
 
 void TestCommandLine::parse_data()
@@ -162,6 +164,50 @@ void TestCommandLine::rigctldOption()
     QCOMPARE(parsed.options.rigctld.has_value(), !setting.isNull());
     if (parsed.options.rigctld)
         QCOMPARE(formatRigctldSetting(*parsed.options.rigctld), setting);
+}
+
+void TestCommandLine::refreshPortList_data()
+{
+    QTest::addColumn<QStringList>("systemPorts");
+    QTest::addColumn<QString>("selected");   // null: none
+    QTest::addColumn<QString>("portOption"); // null: no --port
+    QTest::addColumn<QStringList>("ports");
+    QTest::addColumn<int>("selectedIndex");
+    QTest::addColumn<int>("commandLinePort"); // -2: none
+
+    const QString none;
+    QTest::newRow("a new port before the selected one: the selection moves with its port")
+        << QStringList{"COM1", "COM4", "COM5"} << "COM5" << none
+        << QStringList{"COM1", "COM4", "COM5"} << 2 << -2;
+    QTest::newRow("the selected port gone: it stays, after the listed ones")
+        << QStringList{"COM1", "COM3"} << "COM5" << none << QStringList{"COM1", "COM3", "COM5"} << 2
+        << -2;
+    QTest::newRow("nothing selected stays so")
+        << QStringList{"COM1", "COM3"} << none << none << QStringList{"COM1", "COM3"} << -1 << -2;
+    QTest::newRow("the --port entry stays last, selected or not")
+        << QStringList{"ttyS0", "ttyUSB0"} << "ttyS0"
+        << "/dev/pts/4" << QStringList{"ttyS0", "ttyUSB0", "/dev/pts/4"} << 0 << 2;
+    QTest::newRow("the --port entry now listed stands in its place")
+        << QStringList{"ttyACM0", "ttyUSB1"} << "ttyUSB1"
+        << "ttyUSB1" << QStringList{"ttyACM0", "ttyUSB1"} << 1 << 1;
+}
+
+void TestCommandLine::refreshPortList()
+{
+    QFETCH(QStringList, systemPorts);
+    QFETCH(QString, selected);
+    QFETCH(QString, portOption);
+    QFETCH(QStringList, ports);
+    QFETCH(int, selectedIndex);
+    QFETCH(int, commandLinePort);
+    CommandLineOptions options;
+    if (!portOption.isNull())
+        options.port = portOption;
+    const RefreshedPortList list = ::refreshPortList(
+        systemPorts, selected.isNull() ? std::nullopt : std::optional<QString>(selected), options);
+    QCOMPARE(list.ports, ports);
+    QCOMPARE(list.selected, selectedIndex);
+    QCOMPARE(list.commandLinePort.value_or(-2), commandLinePort);
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)
