@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Settings.h"
+#include "SettingsFileSharing.h"
 
 #include <QString>
 #include <QStringList>
@@ -20,6 +21,9 @@ struct CommandLineOptions
     // --rigctld [ADDRESS:]PORT or "off": the listener for Hamlib's network
     // rig protocol, in place of the stored setting (and kept from now on).
     std::optional<RigctldSetting> rigctld;
+    // --settings FILE, where one copy runs per settings file (Windows): this
+    // copy's settings file, as given (SettingsFileSharing.h).
+    std::optional<QString> settingsFile;
 };
 
 enum class CommandLineAction {
@@ -37,8 +41,11 @@ struct ParsedCommandLine
 };
 
 // Parses the arguments, the program's name first (as
-// QCoreApplication::arguments() gives them). Does not print or exit.
-ParsedCommandLine parseCommandLine(const QStringList& arguments);
+// QCoreApplication::arguments() gives them). Does not print or exit. With
+// `oneCopyPerSettingsFile` the help says what a second start does, and
+// --settings is an option.
+ParsedCommandLine parseCommandLine(const QStringList& arguments,
+                                   bool oneCopyPerSettingsFile = OneCopyPerSettingsFile);
 
 // Applies --port to the port list: a name already in the list is selected
 // where it stands, any other is appended. Returns the index to select, or

@@ -6,6 +6,7 @@
 #include "BCPort.h"
 #include "CommandLineAnswer.h"
 #include "RigctlServer.h"
+#include "SettingsFileSharing.h"
 #include "TerminalOutput.h"
 #include "TerminationSignals.h"
 #include "Translations.h"
@@ -55,6 +56,7 @@ int main(int argc, char* argv[])
         substituteDesignFonts();
         TMainFormSetup setup;
         setup.options = processCommandLine();
+        setup.settingsFile = claimSettingsFile(setup.options);
         // A stop request can come while the window is still being created;
         // each one closes a message box that the creation shows, and the stop
         // is carried out once the window exists. Once it is, the first request

@@ -20,6 +20,8 @@ private slots:
     void applyPortOption();
     void rigctldOption_data();
     void rigctldOption();
+    void settingsOption_data();
+    void settingsOption();
     void refreshPortList_data();
     void refreshPortList();
 };
@@ -164,6 +166,40 @@ void TestCommandLine::rigctldOption()
     QCOMPARE(parsed.options.rigctld.has_value(), !setting.isNull());
     if (parsed.options.rigctld)
         QCOMPARE(formatRigctldSetting(*parsed.options.rigctld), setting);
+}
+
+void TestCommandLine::settingsOption_data()
+{
+    QTest::addColumn<bool>("oneCopy"); // one copy per settings file (Windows)
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<CommandLineAction>("action");
+    QTest::addColumn<QString>("settingsFile"); // null: none named
+
+    using A = CommandLineAction;
+    QTest::newRow("one copy per file: --settings names the file")
+        << true << QStringList{"quartzel", "--settings", "device2.ini"} << A::Run << "device2.ini";
+    QTest::newRow("one copy per file: no --settings")
+        << true << QStringList{"quartzel"} << A::Run << QString();
+    QTest::newRow("one copy per file: --settings with an empty value")
+        << true << QStringList{"quartzel", "--settings="} << A::Fail << QString();
+    QTest::newRow("copies not limited: --settings is unknown")
+        << false << QStringList{"quartzel", "--settings", "device2.ini"} << A::Fail << QString();
+}
+
+void TestCommandLine::settingsOption()
+{
+    QFETCH(bool, oneCopy);
+    QFETCH(QStringList, arguments);
+    QFETCH(CommandLineAction, action);
+    QFETCH(QString, settingsFile);
+    const ParsedCommandLine parsed = parseCommandLine(arguments, oneCopy);
+    QCOMPARE(parsed.action, action);
+    QCOMPARE(parsed.options.settingsFile.value_or(QString()), settingsFile);
+
+    // The help says what a second start does where it matters, and only there.
+    const QString help = parseCommandLine({"quartzel", "--help"}, oneCopy).message;
+    QCOMPARE(help.contains(QLatin1String("--settings <file>")), oneCopy);
+    QCOMPARE(help.contains(QLatin1String("brings the running window to the front")), oneCopy);
 }
 
 void TestCommandLine::refreshPortList_data()
