@@ -2,6 +2,7 @@
 
 #include "CommandLineAnswer.h"
 
+#include "TerminalOutput.h"
 #include "Translations.h"
 
 #include <QCoreApplication>
@@ -17,7 +18,7 @@ void printText(std::FILE* stream, QString text)
 {
     if (!text.endsWith(u'\n'))
         text += u'\n';
-    std::fputs(text.toLocal8Bit().constData(), stream);
+    writeTerminalText(stream, text);
 }
 
 // Prints the help or the version to standard output, or what is wrong with
