@@ -13,6 +13,8 @@
 
 #include "TerminationSignals.h"
 
+#include "Application.h"
+
 #include <QMetaObject>
 #include <atomic>
 #include <thread>
@@ -230,4 +232,9 @@ void TerminationSignals::Watch::takeRequests()
         return;
     if (m_onSignal)
         m_onSignal();
+}
+
+void reportStopFailure()
+{
+    showCurrentException();
 }

@@ -28,15 +28,16 @@ void substituteDesignFonts()
 
 // A stop request (SIGTERM, SIGINT, SIGHUP; on Windows Ctrl+C, WM_CLOSE, the
 // end of the session) saves the settings as closing the window does, but it
-// ends the program in every case: no one may be there to read a message box.
-// A save that fails is logged with the file's path and gives the exit status.
+// ends the program in every case. A save that fails is reported with the
+// file's path where the system's user sees it (reportStopFailure) and gives
+// the exit status.
 int saveForStop(TMainForm& window)
 {
     try {
         window.FormClose(&window);
         return EXIT_SUCCESS;
     } catch (...) {
-        logCurrentException();
+        reportStopFailure();
         return EXIT_FAILURE;
     }
 }
