@@ -19,11 +19,15 @@
 namespace {
 
 // The window is designed in "MS Sans Serif", which Linux does not have;
-// Liberation Sans keeps the captions close to their designed widths.
+// Liberation Sans keeps the captions close to their designed widths. The
+// digits are in "Courier New", which wine lacks without Windows' own fonts:
+// the Windows program there would draw them in a font that shows nothing.
 void substituteDesignFonts()
 {
     QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
                                {QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+    QFont::insertSubstitutions(QStringLiteral("Courier New"), {QStringLiteral("Liberation Mono"),
+                                                               QStringLiteral("DejaVu Sans Mono")});
 }
 
 // A stop request (SIGTERM, SIGINT, SIGHUP; on Windows Ctrl+C, WM_CLOSE, the
