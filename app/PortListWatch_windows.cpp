@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // Windows announces a serial port's arrival and removal (DBT_DEVTYP_PORT) to
-// every top-level window, with no need to register for it; a hidden
-// top-level window of the UI thread takes the notice, whichever window the
-// program shows (none, offscreen). Qt's event loop dispatches its messages.
+// every top-level window, with no need to register for it: a hidden window
+// of the UI thread, whose messages Qt's event loop dispatches, takes it.
 
 #include "PortListWatch.h"
+
+#include "HiddenWindow_windows.h"
 
 #include <QMetaObject>
 #include <windows.h>
@@ -31,17 +32,9 @@ class TPortListWatch::System
 public:
     explicit System(TPortListWatch* owner)
     {
-        static const bool registered = [] {
-            WNDCLASSEXW windowClass{};
-            windowClass.cbSize = sizeof windowClass;
-            windowClass.lpfnWndProc = windowProc;
-            windowClass.hInstance = GetModuleHandleW(nullptr);
-            windowClass.lpszClassName = windowClassName;
-            return RegisterClassExW(&windowClass) != 0;
-        }();
+        static const bool registered = registerHiddenWindowClass(windowClassName, windowProc);
         if (registered)
-            m_window = CreateWindowExW(0, windowClassName, L"Quartzel", WS_OVERLAPPED, 0, 0, 0, 0,
-                                       nullptr, nullptr, GetModuleHandleW(nullptr), owner);
+            m_window = createHiddenWindow(windowClassName, owner);
     }
     ~System()
     {
@@ -62,12 +55,7 @@ private:
 LRESULT CALLBACK TPortListWatch::System::windowProc(HWND window, UINT message, WPARAM wParam,
                                                     LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(window, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
-    }
-    auto* owner = reinterpret_cast<TPortListWatch*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* owner = windowOwner<TPortListWatch>(window, message, lParam);
     if (message == WM_DEVICECHANGE && owner && isPortNotice(wParam, lParam)) {
         QMetaObject::invokeMethod(owner, &TPortListWatch::changed, Qt::QueuedConnection);
         return TRUE;
