@@ -87,8 +87,9 @@ LangString programStillRuns ${LANG_RUSSIAN} "Quartzel не закрылся. З�
     ${EndIf}
   FunctionEnd
 
-  ; Closes every copy, as taskkill does, and waits up to 10 s for them to
-  ; end; returns once none runs. Interactive, it asks first and again while
+  ; Closes every copy as taskkill does (WM_CLOSE posted to its window, which
+  ; a copy that is held up takes once it runs again), and waits up to 10 s
+  ; for them to end; returns once none runs. Interactive, it asks first and again while
   ; one runs on; silent, it closes them, and quits with exit code 2 when one
   ; does not end. Nothing has been changed when it quits.
   Function ${UN}closeRunningCopies
@@ -106,7 +107,7 @@ LangString programStillRuns ${LANG_RUSSIAN} "Quartzel не закрылся. З�
       ${If} $1 P= 0
         ${ExitDo}
       ${EndIf}
-      SendMessage $1 ${WM_CLOSE} 0 0 /TIMEOUT=2000
+      System::Call 'user32::PostMessageW(p r1, i ${WM_CLOSE}, p 0, p 0)'
     ${Loop}
     StrCpy $3 0
     ${Do}
