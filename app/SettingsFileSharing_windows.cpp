@@ -100,6 +100,8 @@ QString claimSettingsFile(const CommandLineOptions& options)
                               ? QFileInfo(usual).dir().absoluteFilePath(*options.settingsFile)
                               : QString();
     const std::wstring name = sectionName(named.isEmpty() ? usual : named);
+    // Only an existing section sets the error; a new one leaves it as it was.
+    SetLastError(ERROR_SUCCESS);
     const HANDLE section = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                               sizeof(DWORD), name.c_str());
     // Without the section nothing can tell: this copy runs.
