@@ -2,6 +2,8 @@
 
 #include "TerminationSignals.h"
 
+#include "Application.h"
+
 #include <QSocketNotifier>
 #include <atomic>
 #include <cerrno>
@@ -180,4 +182,9 @@ void TerminationSignals::Watch::takeRequests()
     m_uiCallPending = false;
     if (m_onSignal)
         m_onSignal();
+}
+
+void reportStopFailure()
+{
+    logCurrentException();
 }

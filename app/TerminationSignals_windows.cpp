@@ -13,6 +13,9 @@
 
 #include "TerminationSignals.h"
 
+#include "Application.h"
+#include "HiddenWindow_windows.h"
+
 #include <QMetaObject>
 #include <atomic>
 #include <thread>
@@ -56,12 +59,7 @@ bool prepareProcess(WNDPROC windowProc)
     static const bool prepared = [windowProc] {
         requested = CreateEventW(nullptr, FALSE, FALSE, nullptr);
         ended = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        WNDCLASSEXW windowClass{};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = windowProc;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = windowClassName;
-        return requested && ended && RegisterClassExW(&windowClass) != 0 &&
+        return requested && ended && registerHiddenWindowClass(windowClassName, windowProc) &&
                SetConsoleCtrlHandler(onConsoleControl, TRUE);
     }();
     return prepared;
@@ -98,12 +96,7 @@ private:
 LRESULT CALLBACK TerminationSignals::Watch::windowProc(HWND window, UINT message, WPARAM wParam,
                                                        LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(window, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
-    }
-    auto* watch = reinterpret_cast<Watch*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* watch = windowOwner<Watch>(window, message, lParam);
     switch (message) {
     case WM_CLOSE:
         // Not destroyed: the program ends when its settings are saved.
@@ -175,8 +168,7 @@ void TerminationSignals::Watch::ignoreLaterSignals()
 
 void TerminationSignals::Watch::watch()
 {
-    const HWND window = CreateWindowExW(0, windowClassName, L"Quartzel", WS_OVERLAPPED, 0, 0, 0, 0,
-                                        nullptr, nullptr, GetModuleHandleW(nullptr), this);
+    const HWND window = createHiddenWindow(windowClassName, this);
     const HANDLE wakers[] = {m_quit, requested};
     for (;;) {
         const DWORD woken = MsgWaitForMultipleObjects(
@@ -230,4 +222,9 @@ void TerminationSignals::Watch::takeRequests()
         return;
     if (m_onSignal)
         m_onSignal();
+}
+
+void reportStopFailure()
+{
+    showCurrentException();
 }
