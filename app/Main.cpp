@@ -7,13 +7,16 @@
 #include "BCPort.h"
 #include "Convert.h"
 #include "IniFile.h"
+#include "PortListWatch.h"
 #include "SerialPorts.h"
 #include "SettingsLocation.h"
 #include "ui_Main.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QDir>
+#include <QMenu>
 #include <QProcessEnvironment>
 #include <QScreen>
 #include <QTimer>
@@ -177,6 +180,23 @@ void TMainForm::wirePortPanel()
     port.OnEventsStopped = [this](QObject* s, const std::exception_ptr& reason) {
         reportErrors([&] { BComPort1EventsStopped(s, reason); });
     };
+    connect(new TPortListWatch(m_setup.portListRoot, this), &TPortListWatch::changed, this,
+            [this] { reportErrors([this] { RefreshPortList(); }); });
+}
+
+void TMainForm::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu* menu = createPopupMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+}
+
+QMenu* TMainForm::createPopupMenu()
+{
+    auto* menu = new QMenu(this);
+    menu->addAction(tr("Refresh the port list"), this,
+                    [this] { reportErrors([this] { RefreshPortList(); }); });
+    return menu;
 }
 
 TAdvSpinEdit* TMainForm::digit(int index) const
@@ -313,13 +333,9 @@ void TMainForm::closeEvent(QCloseEvent* event)
 // of the list, so the stored indexes of the listed ports keep their meaning.
 void TMainForm::applyCommandLine()
 {
-    QStringList ports;
-    for (int i = 0; i < ui->cbPort->count(); ++i)
-        ports << ui->cbPort->itemText(i);
+    QStringList ports = portListItems();
     if (const std::optional<int> selected = applyPortOption(ports, m_setup.options)) {
-        ui->cbPort->clear();
-        ui->cbPort->addItems(ports);
-        ui->cbPort->setCurrentIndex(*selected);
+        showPortList(ports, *selected);
         m_commandLinePortIndex = *selected;
     }
     if (m_setup.options.connect)

@@ -19,6 +19,7 @@
 namespace Ui {
 class MainForm;
 }
+class QMenu;
 class QRadioButton;
 class QTimer;
 class TAdvSpinEdit;
@@ -101,6 +102,11 @@ public:
     void ShowCTS(bool lit);
     void ShowDSR(bool lit);
     void ShowRLSD(bool lit);
+    // Lists the system's ports again, keeping the selected port selected
+    // (and in the list) and the port --port named; the port in use stays in
+    // use. Runs when the system's list changes and from the window's menu.
+    // Raises EComPort when the list cannot be read; the list then stays.
+    void RefreshPortList();
 
     // The responder: received bytes, the examination of the buffer, sending.
     void BComPort1RxChar(QObject* Sender, int Count);
@@ -135,6 +141,8 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // The right-click menu, built anew by createPopupMenu each time.
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void buildFromForm();
@@ -143,6 +151,8 @@ private:
     void wireEvents();
     void wireDigits();
     void wirePortPanel();
+    // Every entry of the window's right-click menu is added here.
+    QMenu* createPopupMenu();
     void carry(TAdvSpinEdit* digitControl, TAdvSpinEdit* left);
     void settleDigitTexts();
     void restoreSettings(const QString& fileName);
@@ -153,6 +163,8 @@ private:
     void runModeClick(void (TMainForm::*handler)(QObject*), QObject* sender);
     void checkModeButton(QRadioButton* button);
     void showPanelClosed();
+    QStringList portListItems() const;
+    void showPortList(const QStringList& ports, int selected);
     void showReceiveBuffer();
     void showReply(const QString& reply, bool sent);
     void lightReplyLamp();

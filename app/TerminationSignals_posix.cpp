@@ -2,6 +2,7 @@
 
 #include "TerminationSignals.h"
 
+#include "Application.h"
 #include "TerminationSignalsWatch.h"
 
 #include <QSocketNotifier>
@@ -160,4 +161,9 @@ void TerminationSignals::SystemWatch::watch()
 void TerminationSignals::SystemWatch::wakeUiThread()
 {
     wake(m_uiWake[0]);
+}
+
+void reportStopFailure()
+{
+    logCurrentException();
 }

@@ -13,6 +13,8 @@
 
 #include "TerminationSignals.h"
 
+#include "Application.h"
+#include "HiddenWindow_windows.h"
 #include "TerminationSignalsWatch.h"
 
 #include <QMetaObject>
@@ -55,12 +57,7 @@ bool prepareProcess(WNDPROC windowProc)
     static const bool prepared = [windowProc] {
         requested = CreateEventW(nullptr, FALSE, FALSE, nullptr);
         ended = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        WNDCLASSEXW windowClass{};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = windowProc;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = windowClassName;
-        return requested && ended && RegisterClassExW(&windowClass) != 0 &&
+        return requested && ended && registerHiddenWindowClass(windowClassName, windowProc) &&
                SetConsoleCtrlHandler(onConsoleControl, TRUE);
     }();
     return prepared;
@@ -95,12 +92,7 @@ private:
 LRESULT CALLBACK TerminationSignals::SystemWatch::windowProc(HWND window, UINT message,
                                                              WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(window, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
-    }
-    auto* watch = reinterpret_cast<SystemWatch*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* watch = windowOwner<SystemWatch>(window, message, lParam);
     switch (message) {
     case WM_CLOSE:
         // Not destroyed: the program ends when its settings are saved.
@@ -164,8 +156,7 @@ void TerminationSignals::SystemWatch::ignoreLaterSignals()
 
 void TerminationSignals::SystemWatch::watch()
 {
-    const HWND window = CreateWindowExW(0, windowClassName, L"Quartzel", WS_OVERLAPPED, 0, 0, 0, 0,
-                                        nullptr, nullptr, GetModuleHandleW(nullptr), this);
+    const HWND window = createHiddenWindow(windowClassName, this);
     const HANDLE wakers[] = {m_quit, requested};
     for (;;) {
         const DWORD woken = MsgWaitForMultipleObjects(
@@ -206,4 +197,9 @@ void TerminationSignals::SystemWatch::wakeUiThread()
 {
     QMetaObject::invokeMethod(
         m_owner, [this] { takeRequests(); }, Qt::QueuedConnection);
+}
+
+void reportStopFailure()
+{
+    showCurrentException();
 }
