@@ -2,7 +2,7 @@
 
 #pragma once
 
-#include "Settings.h"
+#include "RigctldSetting.h"
 #include "SettingsFileSharing.h"
 
 #include <QString>

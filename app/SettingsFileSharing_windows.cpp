@@ -12,7 +12,7 @@
 #include "SettingsFileSharing.h"
 
 #include "CommandLine.h"
-#include "Settings.h"
+#include "SettingsLocation.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>

@@ -39,8 +39,13 @@ public:
     void ignoreLaterSignals();
 
 private:
-    // The watching thread and the system's side of it.
+    // The watching thread (TerminationSignalsWatch.h), and the system's side
+    // of it (TerminationSignals_<system>.cpp), which startWatch starts.
     class Watch;
+    class SystemWatch;
+    static std::unique_ptr<Watch> startWatch(QObject* owner, std::function<void()> onSignal,
+                                             std::function<void()> onPending);
+
     std::unique_ptr<Watch> m_watch;
 };
 

@@ -7,7 +7,7 @@
 #include "ComDiagnostics.h"
 #include "CommandLineAnswer.h"
 #include "OpenFileReserve.h"
-#include "RigctlServer.h"
+#include "RigctlService.h"
 #include "SettingsFileSharing.h"
 #include "TerminalOutput.h"
 #include "TerminationSignals.h"

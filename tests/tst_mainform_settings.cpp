@@ -5,6 +5,7 @@
 #include "ComErrors.h"
 #include "IniFile.h"
 #include "Main.h"
+#include "MainFormTesting.h"
 #include "TestFiles.h"
 #include "ui_Main.h"
 
@@ -45,7 +46,6 @@ private:
     QString addPortEntry(const QString& name, bool deviceLink, const QString& under);
     QStringList listedPorts() const;
     QString iniPath() const { return m_dir.filePath(QStringLiteral("quartzel.ini")); }
-    QString dialled() const;
 
     QTemporaryDir m_dir;
     QString m_ports;
@@ -116,19 +116,11 @@ QString badFrequencyMessage(const QString& stored)
 
 } // namespace
 
-QString TestMainFormSettings::dialled() const
-{
-    QString result;
-    for (int i = 1; i <= 9; ++i)
-        result += m_form->digit(i)->text();
-    return result;
-}
-
 void TestMainFormSettings::noFileGivesDefaultsAndWritesThemBack()
 {
     createForm();
     const Ui::MainForm& f = m_form->form();
-    QCOMPARE(dialled(), QStringLiteral("014070000"));
+    QCOMPARE(digitTexts(*m_form), QStringLiteral("014070000"));
     QCOMPARE(f.cbPort->count(), 3);
     QCOMPARE(f.cbPort->currentText(), QStringLiteral("ttyACM0"));
     QCOMPARE(f.cbBaudRate->currentText(), QStringLiteral("9600"));
@@ -238,7 +230,7 @@ void TestMainFormSettings::storedValues()
     writeBytes(iniPath(), file);
     createForm();
     const Ui::MainForm& f = m_form->form();
-    QCOMPARE(dialled(), digits);
+    QCOMPARE(digitTexts(*m_form), digits);
     QCOMPARE(f.cbPort->currentText(), port);
     QCOMPARE(f.cbBaudRate->currentText(), rate);
     QCOMPARE(f.SDR->isChecked(), div4);
@@ -318,7 +310,7 @@ void TestMainFormSettings::unreadablePortListKeepsTheSettings()
     createForm();
     QCOMPARE(m_messages, QStringList{QString::fromUtf8(ComPortMessages::RegistryError)});
     const Ui::MainForm& f = m_form->form();
-    QCOMPARE(dialled(), QStringLiteral("007050000"));
+    QCOMPARE(digitTexts(*m_form), QStringLiteral("007050000"));
     QCOMPARE(m_form->frequencyString(), QStringLiteral("007050000"));
     QCOMPARE(f.cbPort->count(), 0);
     QCOMPARE(f.cbBaudRate->currentText(), QStringLiteral("115200"));
