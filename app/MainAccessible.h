@@ -2,7 +2,7 @@
 
 #pragma once
 
-#include "Settings.h"
+#include "FrequencyRegister.h"
 
 #include <QList>
 #include <QObject>
