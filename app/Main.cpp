@@ -20,6 +20,8 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QInputDialog>
+#include <QKeySequence>
 #include <QMenu>
 #include <QProcessEnvironment>
 #include <QScreen>
@@ -27,6 +29,7 @@
 #include <QTimer>
 #include <QWheelEvent>
 #include <QWindow>
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <utility>
@@ -36,6 +39,14 @@ namespace {
 constexpr int timer1Interval = 250;                        // ms, the lamp's grid from start
 constexpr QLatin1StringView defaultFrequency{"014070000"}; // 14 070 000 Hz
 constexpr int defaultBaudRateIndex = 6;                    // 9600
+const QKeySequence goToFrequencyKey(Qt::CTRL | Qt::Key_G);
+constexpr int recalledByKey = 9; // Alt+1 ... Alt+9
+
+// The key that recalls the memory at `index` (0..recalledByKey - 1).
+QKeySequence recallKey(int index)
+{
+    return QKeySequence(Qt::ALT | Qt::Key(Qt::Key_1 + index));
+}
 
 bool isSingleDecimalDigit(const QString& text)
 {
@@ -224,9 +235,65 @@ void TMainForm::contextMenuEvent(QContextMenuEvent* event)
 QMenu* TMainForm::createPopupMenu()
 {
     auto* menu = new QMenu(this);
+    menu->addAction(tr("Go to frequency…") + u'\t' + goToFrequencyKey.toString(), this,
+                    &TMainForm::goToFrequency);
+    menu->addAction(tr("Remember this frequency…"), this, &TMainForm::askForMemoryName);
+    addMemoryEntries(*menu);
+    menu->addSeparator();
     menu->addAction(tr("Refresh the port list"), this,
                     [this] { reportErrors([this] { RefreshPortList(); }); });
     return menu;
+}
+
+// Each memory under its name, with its frequency, the caption of its mode
+// button and, for the first nine, the key that recalls it.
+void TMainForm::addMemoryEntries(QMenu& menu)
+{
+    const Memories& memories = m_storedSettings.memories;
+    if (!memories.isEmpty())
+        menu.addSeparator();
+    for (int i = 0; i < memories.size(); ++i) {
+        const Memory& memory = memories[i];
+        QString text = tr("%1 (%2 Hz, %3)")
+                           .arg(memory.name, groupedHertz(memory.hertz),
+                                (memory.div4 ? ui->SDR : ui->VFO)->text());
+        if (i < recalledByKey)
+            text += u'\t' + recallKey(i).toString();
+        menu.addAction(text, this, [this, i] { recallMemory(i); });
+    }
+}
+
+void TMainForm::askForMemoryName()
+{
+    ComposeFrequency();
+    bool accepted = false;
+    const QString name = QInputDialog::getText(
+        this, tr("Remember this frequency"), tr("Name:"), QLineEdit::Normal,
+        groupedHertz(dialledHertz(m_dialledFrequency).value_or(0)), &accepted);
+    if (accepted && !name.trimmed().isEmpty())
+        rememberDial(name);
+}
+
+void TMainForm::rememberDial(const QString& name)
+{
+    ComposeFrequency();
+    const Memory memory{name.trimmed(), dialledHertz(m_dialledFrequency).value_or(0), m_div4Mode};
+    Memories& memories = m_storedSettings.memories;
+    const auto same = std::find_if(memories.begin(), memories.end(),
+                                   [&](const Memory& m) { return m.name == memory.name; });
+    if (same != memories.end())
+        *same = memory;
+    else
+        memories.append(memory);
+}
+
+void TMainForm::recallMemory(int index)
+{
+    if (index < 0 || index >= m_storedSettings.memories.size())
+        return;
+    const Memory memory = m_storedSettings.memories[index];
+    setDial(frequencyText(memory.hertz));
+    checkModeButton(memory.div4 ? ui->SDR : ui->VFO);
 }
 
 void TMainForm::wireOperatorKeys()
@@ -235,8 +302,11 @@ void TMainForm::wireOperatorKeys()
     m_frequencyEntry->OnAccepted = [this](quint32 hertz) {
         reportErrors([&] { setDial(frequencyText(hertz)); });
     };
-    connect(new QShortcut(Qt::CTRL | Qt::Key_G, this), &QShortcut::activated, this,
+    connect(new QShortcut(goToFrequencyKey, this), &QShortcut::activated, this,
             &TMainForm::goToFrequency);
+    for (int i = 0; i < recalledByKey; ++i)
+        connect(new QShortcut(recallKey(i), this), &QShortcut::activated, this,
+                [this, i] { reportErrors([this, i] { recallMemory(i); }); });
 }
 
 TAdvSpinEdit* TMainForm::digit(int index) const

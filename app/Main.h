@@ -76,6 +76,12 @@ public:
     // Opens the entry for a typed frequency over the digits (Ctrl+G); what
     // it reads is dialled through setDial.
     void goToFrequency();
+    // Keeps the dial the digits show and the output mode as a memory named
+    // `name`, in place of one of that name, else after the others.
+    void rememberDial(const QString& name);
+    // Dials the memory at `index` (0 is Alt+1's) through setDial and checks
+    // its mode button; an index without a memory does nothing.
+    void recallMemory(int index);
 
     // The digits' carry handlers: 10 becomes 0 with a carry to the left,
     // -1 becomes 9 with a borrow from the left.
@@ -163,6 +169,9 @@ private:
     void wireOperatorKeys();
     // Every entry of the window's right-click menu is added here.
     QMenu* createPopupMenu();
+    void addMemoryEntries(QMenu& menu);
+    // Asks for a name under which to remember the dial.
+    void askForMemoryName();
     void carry(TAdvSpinEdit* digitControl, TAdvSpinEdit* left);
     void settleDigitTexts();
     void restoreSettings(const QString& fileName);

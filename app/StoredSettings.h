@@ -2,6 +2,7 @@
 
 #pragma once
 
+#include "Memories.h"
 #include "PortSettings.h"
 #include "RigctldSetting.h"
 
@@ -49,6 +50,7 @@ struct StoredSettings
     // settings of a first start apply. Closing puts the window's in.
     std::optional<PortSettings> port;
     StoredSetting<RigctldSetting> rigctld; // [RIGCTLD]
+    Memories memories;                     // [MEMORIES]
     // Why the file that exists could not be read (TIniFile::readError), and
     // nothing else was; empty when it was read or does not exist.
     QString readError;
@@ -59,6 +61,6 @@ struct StoredSettings
 StoredSettings readStoredSettings(const TIniFile& file, const PortSettings& current);
 
 // Writes [PORT] when there, its four keys in their order, then each other
-// setting that is in effect. Raises EIniFileException at the first write
+// setting that is in effect, then the memories. Raises EIniFileException at the first write
 // that fails; the keys after it are then not written.
 void writeStoredSettings(TIniFile& file, const StoredSettings& settings);

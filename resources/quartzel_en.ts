@@ -269,9 +269,30 @@
     </message>
     <message>
         <source>dark</source>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Refresh the port list</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Go to frequency…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Remember this frequency…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 (%2 Hz, %3)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Remember this frequency</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Name:</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -275,6 +275,26 @@
         <source>Refresh the port list</source>
         <translation>Обновить список портов</translation>
     </message>
+    <message>
+        <source>Go to frequency…</source>
+        <translation>Перейти на частоту…</translation>
+    </message>
+    <message>
+        <source>Remember this frequency…</source>
+        <translation>Запомнить эту частоту…</translation>
+    </message>
+    <message>
+        <source>%1 (%2 Hz, %3)</source>
+        <translation>%1 (%2 Гц, %3)</translation>
+    </message>
+    <message>
+        <source>Remember this frequency</source>
+        <translation>Запомнить эту частоту</translation>
+    </message>
+    <message>
+        <source>Name:</source>
+        <translation>Название:</translation>
+    </message>
 </context>
 <context>
     <name>TRigctlServer</name>
