@@ -9,7 +9,10 @@
 #include "FrequencyEntry.h"
 #include "IniFile.h"
 #include "MainAccessible.h"
+#include "OptionsDialog.h"
+#include "OptionsRigctldPage.h"
 #include "PortListWatch.h"
+#include "RigctlService.h"
 #include "SerialPorts.h"
 #include "SettingsLocation.h"
 #include "TransparentBitmap.h"
@@ -242,6 +245,7 @@ QMenu* TMainForm::createPopupMenu()
     menu->addSeparator();
     menu->addAction(tr("Refresh the port list"), this,
                     [this] { reportErrors([this] { RefreshPortList(); }); });
+    menu->addAction(tr("Options…"), this, &TMainForm::openOptions);
     return menu;
 }
 
@@ -261,6 +265,19 @@ void TMainForm::addMemoryEntries(QMenu& menu)
             text += u'\t' + recallKey(i).toString();
         menu.addAction(text, this, [this, i] { recallMemory(i); });
     }
+}
+
+void TMainForm::openOptions()
+{
+    TOptionsDialog dialog(this);
+    dialog.addPage(new TOptionsRigctldPage(*this), tr("rigctld"));
+    dialog.exec();
+}
+
+void TMainForm::listenForRigctlClients(const CommandLineOptions& options)
+{
+    m_rigctld.reset();
+    m_rigctld = std::make_unique<TRigctlService>(*this, options);
 }
 
 void TMainForm::askForMemoryName()

@@ -27,6 +27,7 @@ class TAdvSpinEdit;
 class TBComPort;
 class TFrequencyEntry;
 class TFrequencyStrip;
+class TRigctlService;
 
 // Where the window finds its surroundings. The defaults are the program's
 // own; tests give a settings file and a port list of their own.
@@ -76,6 +77,12 @@ public:
     // Opens the entry for a typed frequency over the digits (Ctrl+G); what
     // it reads is dialled through setDial.
     void goToFrequency();
+    // (Re)starts the rigctld listener as `options` and the stored settings
+    // ask (TRigctlService); the one before it stops first.
+    void listenForRigctlClients(const CommandLineOptions& options);
+    const TRigctlService* rigctlService() const { return m_rigctld.get(); }
+    // Opens the options dialog, one page for each group of settings.
+    void openOptions();
     // Keeps the dial the digits show and the output mode as a memory named
     // `name`, in place of one of that name, else after the others.
     void rememberDial(const QString& name);
@@ -202,6 +209,7 @@ private:
     QTimer* m_Timer1 = nullptr;
     TFrequencyStrip* m_frequencyStrip = nullptr;
     TFrequencyEntry* m_frequencyEntry = nullptr;
+    std::unique_ptr<TRigctlService> m_rigctld; // none: not listening
     QElapsedTimer m_timer1Grid; // Timer1's ticks fall on multiples of 250 ms from here
     QString m_dialledFrequency;
     QString m_frequencyString;

@@ -7,7 +7,6 @@
 #include "ComDiagnostics.h"
 #include "CommandLineAnswer.h"
 #include "OpenFileReserve.h"
-#include "RigctlService.h"
 #include "SettingsFileSharing.h"
 #include "TerminalOutput.h"
 #include "TerminationSignals.h"
@@ -118,7 +117,7 @@ int main(int argc, char* argv[])
         TMainForm mainForm(setup);
         window = &mainForm;
         line = mainForm.BComPort1();
-        const TRigctlService rigctld(mainForm, setup.options);
+        mainForm.listenForRigctlClients(setup.options);
         if (stopRequested) {
             result = saveForStop(mainForm, reserve);
         } else {

@@ -295,6 +295,40 @@
         <source>Name:</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Options…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>rigctld</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TOptionsDialog</name>
+    <message>
+        <source>Options</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TOptionsRigctldPage</name>
+    <message>
+        <source>Let programs that use Hamlib read and set the frequency (rigctld&apos;s protocol)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>IP address:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Port:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is not an IP address: type one such as 127.0.0.1, 0.0.0.0 or ::1</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>TRigctlServer</name>

@@ -295,6 +295,40 @@
         <source>Name:</source>
         <translation>Название:</translation>
     </message>
+    <message>
+        <source>Options…</source>
+        <translation>Параметры…</translation>
+    </message>
+    <message>
+        <source>rigctld</source>
+        <translation>rigctld</translation>
+    </message>
+</context>
+<context>
+    <name>TOptionsDialog</name>
+    <message>
+        <source>Options</source>
+        <translation>Параметры</translation>
+    </message>
+</context>
+<context>
+    <name>TOptionsRigctldPage</name>
+    <message>
+        <source>Let programs that use Hamlib read and set the frequency (rigctld&apos;s protocol)</source>
+        <translation>Дать программам, работающим через Hamlib, читать и задавать частоту (протокол rigctld)</translation>
+    </message>
+    <message>
+        <source>IP address:</source>
+        <translation>IP-адрес:</translation>
+    </message>
+    <message>
+        <source>Port:</source>
+        <translation>Порт:</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is not an IP address: type one such as 127.0.0.1, 0.0.0.0 or ::1</source>
+        <translation>«%1» — не IP-адрес: наберите, например, 127.0.0.1, 0.0.0.0 или ::1</translation>
+    </message>
 </context>
 <context>
     <name>TRigctlServer</name>
