@@ -22,7 +22,6 @@ TFrequencyEntry::TFrequencyEntry(QWidget* parent)
     : QFrame(parent), m_edit(new QLineEdit(this)), m_message(new QLabel(this))
 {
     hide();
-    m_edit->setAccessibleName(tr("Frequency to dial"));
     m_edit->installEventFilter(this);
     m_message->setWordWrap(true);
     m_message->setAutoFillBackground(true);
@@ -33,6 +32,7 @@ TFrequencyEntry::TFrequencyEntry(QWidget* parent)
 void TFrequencyEntry::open(const QRect& strip, const QWidget* looks, const QString& current)
 {
     m_returnFocus = QApplication::focusWidget();
+    m_edit->setAccessibleName(tr("Frequency to dial")); // in the language of the moment
     m_edit->setFont(looks->font());
     m_edit->setPalette(looks->palette());
     m_edit->setAlignment(Qt::AlignCenter);

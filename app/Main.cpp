@@ -10,11 +10,13 @@
 #include "IniFile.h"
 #include "MainAccessible.h"
 #include "OptionsDialog.h"
+#include "OptionsLanguagePage.h"
 #include "OptionsRigctldPage.h"
 #include "PortListWatch.h"
 #include "RigctlService.h"
 #include "SerialPorts.h"
 #include "SettingsLocation.h"
+#include "Translations.h"
 #include "TransparentBitmap.h"
 #include "TypedFrequency.h"
 #include "ui_Main.h"
@@ -133,6 +135,13 @@ void TMainForm::showBitmapsForScreen()
         bitmapForDevice(QImage(QStringLiteral(":/bitmaps/ReplyLampDark")), ratio)));
     ui->Image5->setPixmap(QPixmap::fromImage(
         bitmapForDevice(QImage(QStringLiteral(":/bitmaps/ReplyLampLit")), ratio)));
+}
+
+void TMainForm::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::LanguageChange)
+        nameForAssistiveTechnology();
 }
 
 void TMainForm::showEvent(QShowEvent* event)
@@ -271,6 +280,7 @@ void TMainForm::openOptions()
 {
     TOptionsDialog dialog(this);
     dialog.addPage(new TOptionsRigctldPage(*this), tr("rigctld"));
+    dialog.addPage(new TOptionsLanguagePage(*this), tr("Language"));
     dialog.exec();
 }
 
@@ -345,6 +355,8 @@ void TMainForm::FormCreate(QObject* /*Sender*/)
     m_storedSettings =
         readStoredSettings(TIniFile(startingFile), PortSettings{m_dialledFrequency, m_portIndex,
                                                                 m_baudRateIndex, m_div4Mode});
+    if (const std::optional<LanguageSetting> language = m_storedSettings.language.inEffect)
+        installTranslations(*QCoreApplication::instance(), languageLocale(*language));
     // A port list that cannot be read (Windows has none until a serial
     // device has appeared) is reported, and start-up goes on without ports:
     // the stored settings are restored all the same, so that closing does not

@@ -162,6 +162,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    // A change of language names the controls anew for assistive technology.
+    void changeEvent(QEvent* event) override;
     // The right-click menu, built anew by createPopupMenu each time.
     void contextMenuEvent(QContextMenuEvent* event) override;
 
@@ -198,6 +200,7 @@ private:
     // What assistive technology is told of the controls, and the keyboard's
     // way to the port panel (MainAccessible.cpp).
     void describeForAssistiveTechnology();
+    void nameForAssistiveTechnology();
     static void describeLamp(QWidget* lamp, bool lit);
     void letKeyboardReachPortPanel();
 

@@ -21,6 +21,9 @@
 namespace {
 
 constexpr qint64 highestFrequency = 299'999'999;
+// The property of a lamp that says whether its description is "lit", for a
+// change of language.
+constexpr const char* lampLit = "quartzelLampLit";
 
 // The places of the digits, from AdvSpinEdit1 to AdvSpinEdit9.
 constexpr std::array<const char*, FrequencyDigitCount> digitNames{
@@ -280,18 +283,23 @@ void TMainForm::describeForAssistiveTechnology()
 {
     installMainFormAccessibility();
     Ui::MainForm& f = *ui;
-    TFrequencyStrip::Digits digits{};
-    for (int i = 1; i <= FrequencyDigitCount; ++i) {
-        digits[std::size_t(i - 1)] = digit(i);
-        digit(i)->setAccessibleName(tr(digitNames[std::size_t(i - 1)]));
-    }
     // The separators are part of the strip's look, and Image5 is the reply lamp's lit face.
-    m_frequencyStrip = new TFrequencyStrip(digits, {f.Panel2, f.Panel3, f.Panel4, f.Image5});
+    m_frequencyStrip = new TFrequencyStrip(m_digits, {f.Panel2, f.Panel3, f.Panel4, f.Image5});
+    f.Label1->setBuddy(f.cbPort);
+    f.Label2->setBuddy(f.cbBaudRate);
+    nameForAssistiveTechnology();
+    describeLamp(f.Image4, false);
+}
+
+// Again whenever the language changes.
+void TMainForm::nameForAssistiveTechnology()
+{
+    Ui::MainForm& f = *ui;
+    for (int i = 1; i <= FrequencyDigitCount; ++i)
+        digit(i)->setAccessibleName(tr(digitNames[std::size_t(i - 1)]));
     // Assistive technology on Linux names a list by its label, on Windows by its own name.
     f.cbPort->setAccessibleName(tr("Port"));
-    f.Label1->setBuddy(f.cbPort);
     f.cbBaudRate->setAccessibleName(tr("Baud rate"));
-    f.Label2->setBuddy(f.cbBaudRate);
     f.GroupBox1->setAccessibleName(tr("Output mode"));
     f.SDR->setAccessibleDescription(
         tr("The device is told the dialled frequency divided by four, plus 10 kHz"));
@@ -300,11 +308,13 @@ void TMainForm::describeForAssistiveTechnology()
     f.Image1->setAccessibleName(tr("CTS lamp"));
     f.Image2->setAccessibleName(tr("DSR lamp"));
     f.Image3->setAccessibleName(tr("RLSD lamp"));
-    describeLamp(f.Image4, false);
+    for (QWidget* lamp : {f.Image1, f.Image2, f.Image3, f.Image4})
+        describeLamp(lamp, lamp->property(lampLit).toBool());
 }
 
 void TMainForm::describeLamp(QWidget* lamp, bool lit)
 {
+    lamp->setProperty(lampLit, lit);
     lamp->setAccessibleDescription(lit ? tr("lit") : tr("dark"));
 }
 

@@ -33,10 +33,11 @@ StoredSettings readStoredSettings(const TIniFile& file, const PortSettings& curr
     if (!file.exists())
         return {};
     if (!file.readError().isEmpty())
-        return {std::nullopt, {}, {}, file.readError()};
+        return {std::nullopt, {}, {}, {}, file.readError()};
     return {readPortSettings(file, current),
             readSetting(file, SettingsKey::Rigctld),
             readMemories(file),
+            readSetting(file, SettingsKey::Language),
             {}};
 }
 
@@ -46,4 +47,5 @@ void writeStoredSettings(TIniFile& file, const StoredSettings& settings)
         writePortSettings(file, *settings.port);
     writeSetting(file, SettingsKey::Rigctld, settings.rigctld);
     writeMemories(file, settings.memories);
+    writeSetting(file, SettingsKey::Language, settings.language);
 }

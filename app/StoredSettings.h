@@ -2,6 +2,7 @@
 
 #pragma once
 
+#include "LanguageSetting.h"
 #include "Memories.h"
 #include "PortSettings.h"
 #include "RigctldSetting.h"
@@ -38,6 +39,10 @@ namespace SettingsKey {
 // Where the rigctld listener listens, or "off".
 inline constexpr TextSettingKey<RigctldSetting> Rigctld{
     QLatin1String("RIGCTLD"), QLatin1String("listen"), parseRigctldSetting, formatRigctldSetting};
+// The language the program speaks.
+inline constexpr TextSettingKey<LanguageSetting> Language{
+    QLatin1String("LANGUAGE"), QLatin1String("language"), parseLanguageSetting,
+    formatLanguageSetting};
 } // namespace SettingsKey
 
 // Every section of the settings file in one value. Start-up reads it
@@ -49,8 +54,9 @@ struct StoredSettings
     // [PORT]; nothing when the file does not exist or cannot be read: the
     // settings of a first start apply. Closing puts the window's in.
     std::optional<PortSettings> port;
-    StoredSetting<RigctldSetting> rigctld; // [RIGCTLD]
-    Memories memories;                     // [MEMORIES]
+    StoredSetting<RigctldSetting> rigctld;   // [RIGCTLD]
+    Memories memories;                       // [MEMORIES]
+    StoredSetting<LanguageSetting> language; // [LANGUAGE]
     // Why the file that exists could not be read (TIniFile::readError), and
     // nothing else was; empty when it was read or does not exist.
     QString readError;
@@ -61,6 +67,6 @@ struct StoredSettings
 StoredSettings readStoredSettings(const TIniFile& file, const PortSettings& current);
 
 // Writes [PORT] when there, its four keys in their order, then each other
-// setting that is in effect, then the memories. Raises EIniFileException at the first write
-// that fails; the keys after it are then not written.
+// setting that is in effect and the memories. Raises EIniFileException at
+// the first write that fails; the keys after it are then not written.
 void writeStoredSettings(TIniFile& file, const StoredSettings& settings);

@@ -303,12 +303,27 @@
         <source>rigctld</source>
         <translation>rigctld</translation>
     </message>
+    <message>
+        <source>Language</source>
+        <translation>Язык</translation>
+    </message>
 </context>
 <context>
     <name>TOptionsDialog</name>
     <message>
         <source>Options</source>
         <translation>Параметры</translation>
+    </message>
+</context>
+<context>
+    <name>TOptionsLanguagePage</name>
+    <message>
+        <source>The system&apos;s language</source>
+        <translation>Язык системы</translation>
+    </message>
+    <message>
+        <source>Language:</source>
+        <translation>Язык:</translation>
     </message>
 </context>
 <context>

@@ -6,14 +6,18 @@
 #include "IniFile.h"
 #include "Main.h"
 #include "MainFormTesting.h"
+#include "OptionsLanguagePage.h"
 #include "TestFiles.h"
 #include "ui_Main.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTranslator>
 #include <algorithm>
 #include <utility>
 
@@ -41,6 +45,7 @@ private slots:
     void unwritableFileKeepsWindowOpen();
     void digitTextIsSettledBeforeSaving();
     void memoryIsRecalledAndKept();
+    void languageIsSpokenAtOnceAndKept();
 
 private:
     void createForm(const CommandLineOptions& options = {});
@@ -456,6 +461,29 @@ void TestMainFormSettings::memoryIsRecalledAndKept()
         entries << action->text();
     QVERIFY(entries.contains(QStringLiteral("WSPR (7 038 600 Hz, SDR)\tAlt+2")));
     menu->close();
+    QVERIFY(m_messages.isEmpty());
+}
+
+// Russian chosen in the options: the window speaks it at once (what it tells
+// assistive technology too), and from the start of the next run.
+void TestMainFormSettings::languageIsSpokenAtOnceAndKept()
+{
+    const auto english = qScopeGuard(
+        [] { qDeleteAll(qApp->findChildren<QTranslator*>(Qt::FindDirectChildrenOnly)); });
+    createForm();
+    {
+        TOptionsDialog dialog(m_form.get());
+        auto* page = new TOptionsLanguagePage(*m_form);
+        dialog.addPage(page, QStringLiteral("Language"));
+        page->languages()->setCurrentIndex(2);
+        dialog.accept();
+    }
+    QTRY_COMPARE(m_form->digit(2)->accessibleName(), QStringLiteral("разряд 10 МГц"));
+    QVERIFY(m_form->close());
+    QVERIFY(readBytes(iniPath()).endsWith("[LANGUAGE]\nlanguage=ru\n"));
+    qDeleteAll(qApp->findChildren<QTranslator*>(Qt::FindDirectChildrenOnly));
+    createForm();
+    QCOMPARE(m_form->digit(2)->accessibleName(), QStringLiteral("разряд 10 МГц"));
     QVERIFY(m_messages.isEmpty());
 }
 
