@@ -249,12 +249,13 @@ QMenu* TMainForm::createPopupMenu()
     auto* menu = new QMenu(this);
     menu->addAction(tr("Go to frequency…") + u'\t' + goToFrequencyKey.toString(), this,
                     &TMainForm::goToFrequency);
-    menu->addAction(tr("Remember this frequency…"), this, &TMainForm::askForMemoryName);
+    menu->addAction(tr("Remember this frequency…"), this,
+                    [this] { reportErrors([this] { askForMemoryName(); }); });
     addMemoryEntries(*menu);
     menu->addSeparator();
     menu->addAction(tr("Refresh the port list"), this,
                     [this] { reportErrors([this] { RefreshPortList(); }); });
-    menu->addAction(tr("Options…"), this, &TMainForm::openOptions);
+    menu->addAction(tr("Options…"), this, [this] { reportErrors([this] { openOptions(); }); });
     return menu;
 }
 
@@ -272,7 +273,7 @@ void TMainForm::addMemoryEntries(QMenu& menu)
                                 (memory.div4 ? ui->SDR : ui->VFO)->text());
         if (i < recalledByKey)
             text += u'\t' + recallKey(i).toString();
-        menu.addAction(text, this, [this, i] { recallMemory(i); });
+        menu.addAction(text, this, [this, i] { reportErrors([this, i] { recallMemory(i); }); });
     }
 }
 
