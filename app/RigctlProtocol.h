@@ -57,6 +57,25 @@ struct TRigctlMode
     int passband = 2400; // Hz
 };
 
+// One of Hamlib's mode names: its bit in Hamlib's mode mask, the passband
+// that passband 0 asks for, and the digit of Kenwood's MD command for it (1
+// LSB, 2 USB, 3 CW, 4 FM, 5 AM, 6 FSK, 7 CW-R, 9 FSK-R; a mode that Kenwood
+// has no digit for has its family's).
+struct TRigctlModeName
+{
+    const char* name;
+    int bit;
+    int defaultPassband; // Hz
+    char kenwoodDigit;
+};
+
+// The mode of that name; nothing for a name Hamlib does not have.
+const TRigctlModeName* findRigctlMode(QByteArrayView name);
+// The mode that Kenwood's MD command sets with `digit`: the first of the
+// names Hamlib writes that has it (MD2 is USB, not PKTUSB); nothing for a
+// digit no mode has.
+const TRigctlModeName* rigctlModeOfKenwoodDigit(char digit);
+
 // One client's conversation. A line may hold several commands, separated by
 // blanks ("f f"); a command whose arguments are not all on its line takes
 // them from the lines that follow ("F", then "7074000"), as rigctld reads
