@@ -112,6 +112,29 @@
     </message>
 </context>
 <context>
+    <name>LineMonitor</name>
+    <message>
+        <source>Answered: %1, the last at %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Answered: none</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Polls per second over the last minute: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not answered: none</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not answered (the last %1 different commands, the latest first):</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>OpenFileReserve</name>
     <message>
         <source>Only %1 more files can be opened (ulimit -n %2); Quartzel needs %3 more to start</source>

@@ -112,6 +112,29 @@
     </message>
 </context>
 <context>
+    <name>LineMonitor</name>
+    <message>
+        <source>Answered: %1, the last at %2</source>
+        <translation>Отвечено: %1, последний раз в %2</translation>
+    </message>
+    <message>
+        <source>Answered: none</source>
+        <translation>Отвечено: ни одной</translation>
+    </message>
+    <message>
+        <source>Polls per second over the last minute: %1</source>
+        <translation>Запросов в секунду за последнюю минуту: %1</translation>
+    </message>
+    <message>
+        <source>Not answered: none</source>
+        <translation>Без ответа: ни одной</translation>
+    </message>
+    <message>
+        <source>Not answered (the last %1 different commands, the latest first):</source>
+        <translation>Без ответа (последние %1 разных команд, сначала последние):</translation>
+    </message>
+</context>
+<context>
     <name>OpenFileReserve</name>
     <message>
         <source>Only %1 more files can be opened (ulimit -n %2); Quartzel needs %3 more to start</source>
