@@ -99,6 +99,26 @@ TKenwoodReply setFixed(QByteArrayView parameters, char ours)
     return parameters.size() == 1 && parameters.front() == ours ? served() : refused();
 }
 
+// Each command that the received bytes complete; a stray ';' or a blank
+// line is none.
+template <typename Handle>
+void forEachCommand(TKenwoodCommandReader& reader, QByteArrayView received, Handle handle)
+{
+    reader.append(received);
+    while (const std::optional<QByteArray> command = reader.takeCommand()) {
+        if (!command->isEmpty())
+            handle(*command);
+    }
+}
+
+void record(TLineMonitor& monitor, const QByteArray& command, bool answered, qint64 nowMs)
+{
+    if (answered)
+        monitor.recordAnswered(nowMs);
+    else
+        monitor.recordUnanswered(command, nowMs);
+}
+
 } // namespace
 
 std::optional<std::uint32_t> dialForOutput(std::uint64_t output, bool div4)
@@ -162,6 +182,14 @@ bool isWellFormedKenwoodCommand(QByteArrayView command)
                        [](char c) { return c >= ' ' && c <= '~'; });
 }
 
+void recordIfOnlyLine(TKenwoodCommandReader& reader, QByteArrayView received, bool replied,
+                      TLineMonitor& monitor, qint64 nowMs)
+{
+    forEachCommand(reader, received, [&](const QByteArray& command) {
+        record(monitor, command, replied && command.endsWith("IF"), nowMs);
+    });
+}
+
 TKenwoodReply TKenwoodSession::answer(QByteArrayView command)
 {
     if (!isWellFormedKenwoodCommand(command))
@@ -177,18 +205,12 @@ TKenwoodSession::Answer TKenwoodSession::take(QByteArrayView received, TLineMoni
                                               qint64 nowMs)
 {
     Answer answered;
-    m_reader.append(received);
-    while (const std::optional<QByteArray> command = m_reader.takeCommand()) {
-        if (command->isEmpty())
-            continue; // a stray ';' or a blank line
-        const TKenwoodReply reply = answer(*command);
-        if (reply.served)
-            monitor.recordAnswered(nowMs);
-        else
-            monitor.recordUnanswered(*command, nowMs);
+    forEachCommand(m_reader, received, [&](const QByteArray& command) {
+        const TKenwoodReply reply = answer(command);
+        record(monitor, command, reply.served, nowMs);
         answered.text += reply.text;
         answered.carriesFrequency = answered.carriesFrequency || reply.carriesFrequency;
-    }
+    });
     return answered;
 }
 

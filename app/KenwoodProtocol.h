@@ -75,6 +75,13 @@ private:
 // MaxCommandLength: what a radio parses. Anything else is noise on the line.
 bool isWellFormedKenwoodCommand(QByteArrayView command);
 
+// Without the profile the line answers "IF;" alone, as TReceiveBuffer finds
+// it: records the commands that `received` completes as that line treated
+// them. One that ends in "IF" was answered when `replied` (a reply went out
+// for this chunk); any other got no answer.
+void recordIfOnlyLine(TKenwoodCommandReader& reader, QByteArrayView received, bool replied,
+                      TLineMonitor& monitor, qint64 nowMs);
+
 // The outcome of one command.
 struct TKenwoodReply
 {

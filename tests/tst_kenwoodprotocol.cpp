@@ -14,6 +14,8 @@ class TestKenwoodProtocol : public QObject
 private slots:
     void answers_data();
     void answers();
+    void ifOnlyLine_data();
+    void ifOnlyLine();
     void dialForOutput_data();
     void dialForOutput();
     void autoInformation_data();
@@ -50,6 +52,14 @@ private:
 };
 
 using Chunks = QList<QByteArray>;
+
+QByteArrayList unansweredCommands(const TLineMonitor& monitor)
+{
+    QByteArrayList commands;
+    for (const TLineMonitor::Unanswered& entry : monitor.unanswered())
+        commands << entry.command;
+    return commands;
+}
 
 } // namespace
 
@@ -138,10 +148,33 @@ void TestKenwoodProtocol::answers()
     QCOMPARE(line, sent);
     QCOMPARE(rig.dialled, dialled < 0 ? std::nullopt : std::optional<std::uint32_t>(dialled));
     QCOMPARE(shared.name, mode);
-    QByteArrayList recorded;
-    for (const TLineMonitor::Unanswered& entry : monitor.unanswered())
-        recorded << entry.command;
-    QCOMPARE(recorded, unanswered);
+    QCOMPARE(unansweredCommands(monitor), unanswered);
+}
+
+void TestKenwoodProtocol::ifOnlyLine_data()
+{
+    QTest::addColumn<QByteArray>("received");
+    QTest::addColumn<bool>("replied");
+    QTest::addColumn<qint64>("answered");
+    QTest::addColumn<QByteArrayList>("unanswered");
+    QTest::newRow("a query among other commands")
+        << QByteArray("FA;xIF;ID;") << true << qint64(1) << QByteArrayList{"ID", "FA"};
+    QTest::newRow("a query with no reply: no frequency composed")
+        << QByteArray("IF;") << false << qint64(0) << QByteArrayList{"IF"};
+}
+
+// The line without the profile, as the monitor sees it.
+void TestKenwoodProtocol::ifOnlyLine()
+{
+    QFETCH(QByteArray, received);
+    QFETCH(bool, replied);
+    QFETCH(qint64, answered);
+    QFETCH(QByteArrayList, unanswered);
+    TKenwoodCommandReader reader;
+    TLineMonitor monitor;
+    recordIfOnlyLine(reader, received, replied, monitor, 0);
+    QCOMPARE(monitor.answered(), answered);
+    QCOMPARE(unansweredCommands(monitor), unanswered);
 }
 
 void TestKenwoodProtocol::dialForOutput_data()
