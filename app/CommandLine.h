@@ -20,6 +20,11 @@ struct CommandLineOptions
     // --rigctld [ADDRESS:]PORT or "off": the listener for Hamlib's network
     // rig protocol, in place of the stored setting (and kept from now on).
     std::optional<RigctldSetting> rigctld;
+    // --kenwood on|off: whether the panel's line answers as a Kenwood radio
+    // does, in place of the stored setting (and kept from now on).
+    std::optional<bool> kenwood;
+    // --verbose: the line monitor on standard error when the program ends.
+    bool verbose = false;
 };
 
 enum class CommandLineAction {

@@ -35,6 +35,18 @@
         <source>Option &apos;rigctld&apos; needs [address:]port with an IP address and a port from 1 to 65535, or &apos;off&apos;.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>&apos;on&apos; answers the serial line as a Kenwood TS-2000 does (ID;, FA;, FB;, IF;, AI;, MD;, ...), for devices and programs that speak Kenwood CAT: amplifiers, tuners, band decoders, Hamlib programs on the serial line; &apos;off&apos; answers IF; alone. Kept in quartzel.ini.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>On exit, write the line monitor (what the device asked, and what got no answer) to standard error.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Option &apos;kenwood&apos; needs &apos;on&apos; or &apos;off&apos;.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>EComPort</name>
@@ -156,6 +168,13 @@
     </message>
     <message>
         <source>larger than %1 bytes</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TLineMonitorWindow</name>
+    <message>
+        <source>Line monitor</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -35,6 +35,18 @@
         <source>Option &apos;rigctld&apos; needs [address:]port with an IP address and a port from 1 to 65535, or &apos;off&apos;.</source>
         <translation>Параметру «rigctld» нужно [address:]port с IP-адресом и портом от 1 до 65535 или «off».</translation>
     </message>
+    <message>
+        <source>&apos;on&apos; answers the serial line as a Kenwood TS-2000 does (ID;, FA;, FB;, IF;, AI;, MD;, ...), for devices and programs that speak Kenwood CAT: amplifiers, tuners, band decoders, Hamlib programs on the serial line; &apos;off&apos; answers IF; alone. Kept in quartzel.ini.</source>
+        <translation>«on» — отвечать на последовательной линии так, как отвечает Kenwood TS-2000 (ID;, FA;, FB;, IF;, AI;, MD;, ...), для устройств и программ, говорящих на Kenwood CAT: усилителей, тюнеров, дешифраторов диапазонов, программ Hamlib на последовательной линии; «off» — отвечать только на IF;. Сохраняется в quartzel.ini.</translation>
+    </message>
+    <message>
+        <source>On exit, write the line monitor (what the device asked, and what got no answer) to standard error.</source>
+        <translation>При выходе вывести монитор линии (что спрашивало устройство и что осталось без ответа) в стандартный поток ошибок.</translation>
+    </message>
+    <message>
+        <source>Option &apos;kenwood&apos; needs &apos;on&apos; or &apos;off&apos;.</source>
+        <translation>Параметру «kenwood» нужно «on» или «off».</translation>
+    </message>
 </context>
 <context>
     <name>EComPort</name>
@@ -157,6 +169,13 @@
     <message>
         <source>larger than %1 bytes</source>
         <translation>больше %1 байт</translation>
+    </message>
+</context>
+<context>
+    <name>TLineMonitorWindow</name>
+    <message>
+        <source>Line monitor</source>
+        <translation>Монитор линии</translation>
     </message>
 </context>
 <context>
