@@ -2,10 +2,6 @@
 
 #include "LineMonitorWindow.h"
 
-#include "LineMonitor.h"
-
-#include <QDateTime>
-#include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QPlainTextEdit>
 #include <QTimer>
@@ -15,10 +11,9 @@ namespace {
 constexpr int refreshIntervalMs = 1000; // the polls per second change by the second
 } // namespace
 
-TLineMonitorWindow::TLineMonitorWindow(const TLineMonitor& monitor, const QElapsedTimer& clock,
-                                       QWidget* parent)
-    : QWidget(parent, Qt::Tool), m_monitor(monitor), m_clock(clock),
-      m_text(new QPlainTextEdit(this)), m_refresh(new QTimer(this))
+TLineMonitorWindow::TLineMonitorWindow(std::function<QString()> report, QWidget* parent)
+    : QWidget(parent, Qt::Tool), m_report(std::move(report)), m_text(new QPlainTextEdit(this)),
+      m_refresh(new QTimer(this))
 {
     setWindowTitle(tr("Line monitor"));
     m_text->setReadOnly(true);
@@ -38,8 +33,7 @@ QString TLineMonitorWindow::text() const
 
 void TLineMonitorWindow::refresh()
 {
-    const QString report =
-        lineMonitorReport(m_monitor, m_clock.elapsed(), QDateTime::currentDateTime());
+    const QString report = m_report();
     if (report != m_text->toPlainText())
         m_text->setPlainText(report);
 }

@@ -3,23 +3,20 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 
-class QElapsedTimer;
 class QPlainTextEdit;
 class QTimer;
-class TLineMonitor;
 
 // A small window beside the main one that shows the line monitor of the
-// panel's line (lineMonitorReport), brought up to date once a second while
-// it is shown; hidden, it runs no timer. `clock` is the monitor's clock.
-// UI thread only.
+// panel's line, as `report` gives it (lineMonitorReport), brought up to date
+// once a second while it is shown; hidden, it runs no timer. UI thread only.
 class TLineMonitorWindow : public QWidget
 {
     Q_OBJECT
 
 public:
-    TLineMonitorWindow(const TLineMonitor& monitor, const QElapsedTimer& clock,
-                       QWidget* parent = nullptr);
+    explicit TLineMonitorWindow(std::function<QString()> report, QWidget* parent = nullptr);
 
     // The text shown, as of the last refresh.
     QString text() const;
@@ -30,8 +27,7 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    const TLineMonitor& m_monitor;
-    const QElapsedTimer& m_clock;
+    const std::function<QString()> m_report;
     QPlainTextEdit* m_text = nullptr;
     QTimer* m_refresh = nullptr;
 };

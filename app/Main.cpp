@@ -7,18 +7,24 @@
 #include "BCPort.h"
 #include "Convert.h"
 #include "IniFile.h"
+#include "LineMonitorWindow.h"
 #include "SerialPorts.h"
 #include "ui_Main.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QDateTime>
 #include <QDir>
+#include <QMenu>
 #include <QProcessEnvironment>
 #include <QScreen>
+#include <QShortcut>
 #include <QTimer>
 #include <QWheelEvent>
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <utility>
 
@@ -57,6 +63,19 @@ int wheelDelta(QPoint angleDelta)
 }
 
 } // namespace
+
+// The window's dial, as the Kenwood profile sees it.
+class TMainForm::KenwoodRig final : public TKenwoodRig
+{
+public:
+    explicit KenwoodRig(TMainForm& form) : m_form(form) {}
+    const QString& frequencyString() const override { return m_form.frequencyString(); }
+    bool div4Mode() const override { return m_form.div4Mode(); }
+    void setDialFrequency(std::uint32_t hertz) override { m_form.SetDialledFrequency(hertz); }
+
+private:
+    TMainForm& m_form;
+};
 
 QString div4FrequencyString(const QString& dialled)
 {
@@ -101,6 +120,11 @@ void TMainForm::buildFromForm()
     m_Timer1 = new QTimer(this);
     m_Timer1->setSingleShot(true);
     m_Timer1->setTimerType(Qt::PreciseTimer);
+    // Armed only while an announcement of the Kenwood profile waits.
+    m_announcementTimer = new QTimer(this);
+    m_announcementTimer->setSingleShot(true);
+    m_announcementTimer->setTimerType(Qt::PreciseTimer);
+    m_kenwoodRig = std::make_unique<KenwoodRig>(*this);
     // The form gives the receive buffer its first text; from then on the
     // buffer lives here (it keeps NUL bytes) and Edit2 and status panel 0
     // show it.
@@ -141,6 +165,14 @@ void TMainForm::wireEvents()
         });
     });
     connect(m_Timer1, &QTimer::timeout, this, [this] { Timer1Timer(m_Timer1); });
+    connect(m_announcementTimer, &QTimer::timeout, this, [this] {
+        reportErrors([this] {
+            if (m_kenwood)
+                announce(m_kenwood->announcementDue(m_timer1Grid.elapsed()));
+        });
+    });
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_M), this), &QShortcut::activated, this,
+            &TMainForm::showLineMonitor);
     m_timer1Grid.start();
     // Every wheel event anywhere in the window passes through FormMouseWheel once.
     qApp->installEventFilter(this);
@@ -192,6 +224,21 @@ void TMainForm::wirePortPanel()
     port.OnEventsStopped = [this](QObject* s, const std::exception_ptr& reason) {
         reportErrors([&] { BComPort1EventsStopped(s, reason); });
     };
+}
+
+void TMainForm::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu* menu = createPopupMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+}
+
+QMenu* TMainForm::createPopupMenu()
+{
+    auto* menu = new QMenu(this);
+    QAction* monitor = menu->addAction(tr("Line monitor"), this, &TMainForm::showLineMonitor);
+    monitor->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    return menu;
 }
 
 TAdvSpinEdit* TMainForm::digit(int index) const
@@ -349,6 +396,8 @@ void TMainForm::applyCommandLine()
         ui->cbPort->setCurrentIndex(*selected);
         m_commandLinePortIndex = *selected;
     }
+    if (m_setup.options.kenwood.value_or(false))
+        m_kenwood = std::make_unique<TKenwoodSession>(*m_kenwoodRig, m_mode);
     if (m_setup.options.connect)
         btnConnectClick(ui->btnConnect);
 }
@@ -361,12 +410,16 @@ void TMainForm::ComposeFrequency()
     QString concatenation;
     for (int i = 1; i <= 9; ++i)
         concatenation += digit(i)->text();
+    const QString told = m_frequencyString;
     m_dialledFrequency = concatenation;
     m_frequencyString = concatenation;
     if (ui->SDR->isChecked())
         m_frequencyString = div4FrequencyString(m_frequencyString);
     ui->StatusPanel1->setText(QStringLiteral("Ftx = ") +
                               QString::number(StrToInt(m_frequencyString)));
+    // The reply pads the string in place, so a change shows in the field.
+    if (kenwoodFrequencyField(told) != kenwoodFrequencyField(m_frequencyString))
+        announceChange();
 }
 
 // A digit holds one decimal digit, but typing and pasting can leave it another text ("007",
@@ -480,8 +533,13 @@ void TMainForm::BComPort1RxChar(QObject*, int Count)
 {
     QByteArray chunk;
     m_BComPort1->ReadText(chunk, Count);
-    if (appendReceived(m_receiveBuffer, chunk, ui->cbCRLF->isChecked()))
-        Edit2Change(ui->Edit2);
+    const bool changed = appendReceived(m_receiveBuffer, chunk, ui->cbCRLF->isChecked());
+    if (m_kenwood) {
+        answerKenwood(chunk);
+        return;
+    }
+    const bool replied = changed && examineReceiveBuffer();
+    recordIfOnlyLine(m_monitorReader, chunk, replied, m_lineMonitor, m_timer1Grid.elapsed());
 }
 
 // The hidden controls are brought up to date only where they differ: a
@@ -502,31 +560,112 @@ void TMainForm::showReply(const QString& reply, bool sent)
     showAfterPrefix(ui->StatusPanel2, QLatin1StringView("TX = "), reply);
 }
 
-// The reply goes to the line before any control is touched; the controls
-// then show what the steps leave behind: the buffer emptied, the reply in
-// panel 2 (and in Edit1 while not connected), the lamp lit.
 void TMainForm::Edit2Change(QObject*)
+{
+    examineReceiveBuffer();
+}
+
+// The buffer's reply, when it holds a query: then the buffer is emptied.
+// True when a reply went out.
+bool TMainForm::examineReceiveBuffer()
 {
     const std::optional<QString> reply = replyToQuery(m_receiveBuffer, m_frequencyString);
     if (!reply) {
         showReceiveBuffer();
-        return;
+        return false;
     }
+    try {
+        sendToLine(*reply, true);
+    } catch (...) {
+        // As the steps before the send leave them: the query stays.
+        showReceiveBuffer();
+        throw;
+    }
+    m_receiveBuffer.clear();
+    showReceiveBuffer();
+    return m_BComPort1->Connected();
+}
+
+// The answers of the commands the bytes complete go out as one write, as a
+// reply does, and empty the buffer; a change of the mode is announced.
+void TMainForm::answerKenwood(const QByteArray& received)
+{
+    const TRigctlMode mode = m_mode;
+    const TKenwoodSession::Answer answer =
+        m_kenwood->take(received, m_lineMonitor, m_timer1Grid.elapsed());
+    if (!answer.text.isEmpty()) {
+        try {
+            sendToLine(QString::fromLatin1(answer.text), answer.carriesFrequency);
+        } catch (...) {
+            showReceiveBuffer();
+            throw;
+        }
+        m_receiveBuffer.clear();
+    }
+    showReceiveBuffer();
+    if (m_mode != mode)
+        announceChange();
+}
+
+// With the Kenwood profile's auto-information on, a change of the dial or
+// the mode is told unasked, or as soon as the interval allows.
+void TMainForm::announceChange()
+{
+    if (!m_kenwood)
+        return;
+    const TKenwoodSession::Announcement next = m_kenwood->noteChange(m_timer1Grid.elapsed());
+    announce(next.reply);
+    if (next.dueInMs)
+        m_announcementTimer->start(int(*next.dueInMs));
+}
+
+void TMainForm::announce(const QByteArray& reply)
+{
+    if (!reply.isEmpty())
+        sendToLine(QString::fromLatin1(reply), true);
+}
+
+// The reply goes to the line before any control is touched; the controls
+// then show what the steps leave behind: the reply in panel 2 (and in Edit1
+// while not connected), the lamp lit when the reply carries the frequency.
+void TMainForm::sendToLine(const QString& reply, bool carriesFrequency)
+{
     const bool connected = m_BComPort1->Connected();
     try {
         if (connected)
-            m_BComPort1->WriteText(reply->toLatin1());
+            m_BComPort1->WriteText(reply.toLatin1());
     } catch (...) {
-        // As the steps before the send leave them: the query stays, Edit1
-        // keeps the reply, the lamp stays dark.
-        showReceiveBuffer();
-        showReply(*reply, false);
+        // As the steps before the send leave them: Edit1 keeps the reply,
+        // the lamp stays dark.
+        showReply(reply, false);
         throw;
     }
-    showReply(*reply, connected);
-    lightReplyLamp();
-    m_receiveBuffer.clear();
-    showReceiveBuffer();
+    showReply(reply, connected);
+    if (carriesFrequency)
+        lightReplyLamp();
+}
+
+QString TMainForm::lineMonitorReport() const
+{
+    return ::lineMonitorReport(m_lineMonitor, m_timer1Grid.elapsed(), QDateTime::currentDateTime());
+}
+
+void TMainForm::logLineMonitor() const
+{
+    const QString text = QCoreApplication::applicationName() + QStringLiteral(": ") +
+                         tr("Line monitor of %1:").arg(m_BComPort1->Port()) + u'\n' +
+                         lineMonitorReport() + u'\n';
+    std::fputs(text.toLocal8Bit().constData(), stderr);
+    std::fflush(stderr);
+}
+
+void TMainForm::showLineMonitor()
+{
+    if (!m_lineMonitorWindow)
+        m_lineMonitorWindow = new TLineMonitorWindow([this] { return lineMonitorReport(); }, this);
+    m_lineMonitorWindow->show();
+    m_lineMonitorWindow->raise();
+    m_lineMonitorWindow->activateWindow();
 }
 
 void TMainForm::lightReplyLamp()

@@ -4,6 +4,8 @@
 
 #include "CommandLine.h"
 #include "IfResponder.h"
+#include "KenwoodProtocol.h"
+#include "LineMonitor.h"
 #include "Settings.h"
 
 #include <QElapsedTimer>
@@ -18,11 +20,13 @@
 namespace Ui {
 class MainForm;
 }
+class QMenu;
 class QRadioButton;
 class QTimer;
 class TAdvSpinEdit;
 class TBComPort;
 class TIniFile;
+class TLineMonitorWindow;
 
 // Where the window finds its surroundings. The defaults are the program's
 // own; tests give a settings file and a port list of their own.
@@ -102,6 +106,9 @@ public:
     void ShowRLSD(bool lit);
 
     // The responder: received bytes, the examination of the buffer, sending.
+    // With the Kenwood profile on, the received bytes are answered command by
+    // command (TKenwoodSession) instead; the buffer and its controls show
+    // them all the same.
     void BComPort1RxChar(QObject* Sender, int Count);
     void Edit2Change(QObject* Sender);
     void btnSendClick(QObject* Sender);
@@ -111,6 +118,18 @@ public:
     // Steps the digit whose edit lies under the screen point, then composes.
     void FormMouseWheel(QObject* Sender, Qt::KeyboardModifiers Shift, int WheelDelta,
                         QPoint MousePos, bool& Handled);
+
+    // Whether the panel's line answers as a Kenwood radio does.
+    bool kenwoodProfile() const { return m_kenwood != nullptr; }
+    // The line monitor of the panel's line, as a user reads it now.
+    QString lineMonitorReport() const;
+    // Writes it to standard error, headed by the port's name: for a program
+    // that shows no window (SIGUSR1) or that ends (--verbose).
+    void logLineMonitor() const;
+    // Shows the line monitor's window (the right-click menu's "Line
+    // monitor", Ctrl+M).
+    void showLineMonitor();
+    TLineMonitorWindow* lineMonitorWindow() const { return m_lineMonitorWindow; }
 
     const QString& dialledFrequency() const { return m_dialledFrequency; }
     const QString& frequencyString() const { return m_frequencyString; }
@@ -131,6 +150,8 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // The right-click menu, built anew by createPopupMenu each time.
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void buildFromForm();
@@ -139,6 +160,8 @@ private:
     void wireEvents();
     void wireDigits();
     void wirePortPanel();
+    // Every entry of the window's right-click menu is added here.
+    QMenu* createPopupMenu();
     void carry(TAdvSpinEdit* digitControl, TAdvSpinEdit* left);
     void settleDigitTexts();
     void restoreSettings(const QString& fileName);
@@ -150,6 +173,11 @@ private:
     void runModeClick(void (TMainForm::*handler)(QObject*), QObject* sender);
     void checkModeButton(QRadioButton* button);
     void showPanelClosed();
+    bool examineReceiveBuffer();
+    void answerKenwood(const QByteArray& received);
+    void announceChange();
+    void announce(const QByteArray& reply);
+    void sendToLine(const QString& reply, bool carriesFrequency);
     void showReceiveBuffer();
     void showReply(const QString& reply, bool sent);
     void lightReplyLamp();
@@ -168,6 +196,14 @@ private:
     std::optional<int> m_commandLinePortIndex; // the entry that --port selected
     int m_baudRateIndex = 0;
     TReceiveBuffer m_receiveBuffer;
+    TLineMonitor m_lineMonitor;
+    TKenwoodCommandReader m_monitorReader; // the commands of the line without the profile
+    TLineMonitorWindow* m_lineMonitorWindow = nullptr;
+    class KenwoodRig;
+    std::unique_ptr<KenwoodRig> m_kenwoodRig;
+    TRigctlMode m_mode;
+    std::unique_ptr<TKenwoodSession> m_kenwood; // while the profile is on
+    QTimer* m_announcementTimer = nullptr;      // armed while an announcement waits
     bool m_checkingFromCode = false;
     std::exception_ptr m_modeClickError;
 };

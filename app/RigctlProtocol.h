@@ -55,6 +55,8 @@ struct TRigctlMode
 {
     QByteArray name = "USB";
     int passband = 2400; // Hz
+
+    bool operator==(const TRigctlMode&) const = default;
 };
 
 // One of Hamlib's mode names: its bit in Hamlib's mode mask, the passband

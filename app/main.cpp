@@ -7,6 +7,7 @@
 #include "ComDiagnostics.h"
 #include "CommandLineAnswer.h"
 #include "OpenFileReserve.h"
+#include "ReportRequests.h"
 #include "RigctlServer.h"
 #include "TerminalOutput.h"
 #include "TerminationSignals.h"
@@ -113,6 +114,7 @@ int main(int argc, char* argv[])
         window = &mainForm;
         line = mainForm.BComPort1();
         const TRigctlService rigctld(mainForm, setup.options);
+        const ReportRequests reportRequests([&mainForm] { mainForm.logLineMonitor(); });
         if (stopRequested) {
             result = saveForStop(mainForm, reserve);
         } else {
@@ -124,6 +126,8 @@ int main(int argc, char* argv[])
         // closing the port does not wait for a reply the line cannot take.
         stopRequests.ignoreLaterSignals();
         mainForm.BComPort1()->AbandonWrites();
+        if (setup.options.verbose)
+            mainForm.logLineMonitor();
     }
     UnloadThemeApi();
     return result;

@@ -188,6 +188,14 @@
         <source>The settings file %1 cannot be read; the settings of a first start are used instead</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Line monitor</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Line monitor of %1:</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>TRigctlServer</name>

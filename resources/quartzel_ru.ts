@@ -188,6 +188,14 @@
         <source>The settings file %1 cannot be read; the settings of a first start are used instead</source>
         <translation>Не удаётся прочитать файл настроек %1; вместо его настроек взяты настройки первого запуска</translation>
     </message>
+    <message>
+        <source>Line monitor</source>
+        <translation>Монитор линии</translation>
+    </message>
+    <message>
+        <source>Line monitor of %1:</source>
+        <translation>Монитор линии %1:</translation>
+    </message>
 </context>
 <context>
     <name>TRigctlServer</name>
