@@ -4,6 +4,7 @@
 #include "Application.h"
 #include "BCPort.h"
 #include "InjectedCalls.h"
+#include "LineMonitorWindow.h"
 #include "Main.h"
 #include "PtyPair.h"
 #include "ui_Main.h"
@@ -52,11 +53,17 @@ private slots:
     void unplugIsReportedOnceAndReconnectWorks();
     void unplugWhileConnectingIsReportedOnce();
     void connectOptionConnectsAtStart();
+    void kenwoodPollerFollowsTheWheel();
+    void kenwoodSetTunesTheDial();
+    void lineMonitorShowsWhatWentUnanswered();
 
 private:
     void createForm(const CommandLineOptions& options);
+    void createKenwoodForm();
+    QByteArray receivedUntil(qsizetype size);
     void connectPanel();
     QByteArray replies(int count);
+    QByteArray received(qsizetype size);
     QString dialled() const;
     void wheelAt(QWidget* widget, QPoint local, QPoint angle,
                  Qt::KeyboardModifiers modifiers = Qt::NoModifier);
@@ -119,14 +126,27 @@ void TestFrontPanel::connectPanel()
 // arrived; a later fence query shows whether anything extra was sent.
 QByteArray TestFrontPanel::replies(int count)
 {
-    const qsizetype wanted = count * div4Reply.size();
+    return received(count * div4Reply.size());
+}
+
+// Collects what the program has written until `size` bytes (or more) have arrived.
+QByteArray TestFrontPanel::received(qsizetype size)
+{
     const bool arrived = QTest::qWaitFor([&] {
         m_received += m_pty->receive();
-        return m_received.size() >= wanted;
+        return m_received.size() >= size;
     });
     if (!arrived)
         qWarning("only %lld bytes arrived", qlonglong(m_received.size()));
     return m_received;
+}
+
+// The same, then forgotten.
+QByteArray TestFrontPanel::receivedUntil(qsizetype size)
+{
+    const QByteArray bytes = received(size);
+    m_received.clear();
+    return bytes;
 }
 
 QString TestFrontPanel::dialled() const
@@ -201,6 +221,8 @@ void TestFrontPanel::chunkSequences_data()
     QTest::newRow("query between other commands") << QList<QByteArray>{"FA;IF;XY"} << QList<int>{1};
     QTest::newRow("two queries in one chunk") << QList<QByteArray>{"IF;IF;"} << QList<int>{1};
     QTest::newRow("text without a query") << QList<QByteArray>{"FA;", "FB;"} << QList<int>{0, 0};
+    QTest::newRow("a Kenwood poller's opening: no answer without the profile")
+        << QList<QByteArray>{"ID;", "ID;", "FA;"} << QList<int>{0, 0, 0};
     QTest::newRow("query right after a NUL byte")
         << QList<QByteArray>{QByteArray("\0IF;", 4)} << QList<int>{1};
 }
@@ -515,6 +537,70 @@ void TestFrontPanel::connectOptionConnectsAtStart()
     QVERIFY(m_form->BComPort1()->Connected());
     QVERIFY(m_pty->send("IF;"));
     QCOMPARE(replies(1), div4Reply);
+}
+
+void TestFrontPanel::createKenwoodForm()
+{
+    m_form.reset();
+    CommandLineOptions options;
+    options.port = m_pty->slavePath();
+    options.kenwood = true;
+    createForm(options);
+    QVERIFY(m_form->kenwoodProfile());
+}
+
+// A tuner reads FA; alone; with auto-information on, a device that only
+// listens hears every turn, the second of two quick ones when 100 ms have
+// passed.
+void TestFrontPanel::kenwoodPollerFollowsTheWheel()
+{
+    createKenwoodForm();
+    QTest::mouseClick(m_form->form().VFO, Qt::LeftButton);
+    connectPanel();
+    TAdvSpinEdit* kilohertz = m_form->digit(6);
+    for (int turn = 0; turn < 3; ++turn) {
+        wheelAt(kilohertz, QPoint(10, kilohertz->height() / 2), QPoint(0, 120));
+        QVERIFY(m_pty->send("FA;"));
+        const QByteArray expected = "FA00" + dialled().toLatin1() + ';';
+        QCOMPARE(receivedUntil(expected.size()), expected);
+    }
+    QVERIFY(m_pty->send("AI2;AI;"));
+    QCOMPARE(receivedUntil(4), QByteArray("AI2;"));
+    wheelAt(kilohertz, QPoint(10, kilohertz->height() / 2), QPoint(0, 120));
+    const QByteArray first = "IF00" + dialled().toLatin1() + tail;
+    wheelAt(kilohertz, QPoint(10, kilohertz->height() / 2), QPoint(0, 120));
+    const QByteArray second = "IF00" + dialled().toLatin1() + tail;
+    QCOMPARE(receivedUntil(2 * plainReply.size()), first + second);
+}
+
+// A set of FA in div4 mode dials what gives that frequency, as a turn of the
+// wheel would: the digits show it and the next IF; carries it.
+void TestFrontPanel::kenwoodSetTunesTheDial()
+{
+    createKenwoodForm();
+    connectPanel();
+    QVERIFY(m_pty->send("FA00001778500;ID;"));
+    QCOMPARE(receivedUntil(6), QByteArray("ID019;"));
+    QCOMPARE(dialled(), QStringLiteral("007074000"));
+    QVERIFY(m_pty->send("IF;"));
+    QCOMPARE(receivedUntil(div4Reply.size()), "IF00001778500" + tail);
+}
+
+// Without the profile a Kenwood poller's opening goes unanswered, and the
+// monitor (Ctrl+M) says so.
+void TestFrontPanel::lineMonitorShowsWhatWentUnanswered()
+{
+    connectPanel();
+    QVERIFY(m_pty->send("ID;"));
+    QVERIFY(m_pty->send("IF;"));
+    QCOMPARE(replies(1), div4Reply);
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    QTest::keyClick(m_form.get(), Qt::Key_M, Qt::ControlModifier);
+    QVERIFY(m_form->lineMonitorWindow() && m_form->lineMonitorWindow()->isVisible());
+    const QString shown = m_form->lineMonitorWindow()->text();
+    QVERIFY2(shown.startsWith(QStringLiteral("Answered: 1, the last at ")), qPrintable(shown));
+    QVERIFY2(shown.endsWith(QStringLiteral("\n  ID; \u00d71")), qPrintable(shown));
 }
 
 // The program's own application object, which knows who can see its windows.
