@@ -5,11 +5,17 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QSignalSpy>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
+#include <fcntl.h>
 #include <memory>
+#include <poll.h>
+#include <termios.h>
 #include <vector>
 
 // The real program, offscreen on a pty, with Hamlib's own client (rigctl,
@@ -31,6 +37,7 @@ private slots:
     void clientSettings();
     void thirtyTwoClientsAtOnce();
     void busyPortIsReportedOnce();
+    void kenwoodProfileServesHamlibOnTheSerialLine();
 
 private:
     void startOn(QProcess& program, const PtyPair& pty);
@@ -50,6 +57,67 @@ namespace {
 const QByteArray tail = "0010+0000000000010000000;";
 const QByteArray replyAtDefaultDial = "IF00003527500" + tail; // 14 070 000 Hz, div4
 const QByteArray replyAt7074000 = "IF00001778500" + tail;
+
+// Two pseudo-terminals joined at their master sides, as a null-modem cable
+// joins two ports: what is written to one slave is read from the other.
+// The test holds the client's slave open too, so that the line does not
+// hang up between clients.
+class PtyCable
+{
+public:
+    PtyCable()
+        : m_clientSlave(::open(m_client.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY))
+    {
+        join(m_program, m_client, m_fromProgram);
+        join(m_client, m_program, m_fromClient);
+    }
+    ~PtyCable() { ::close(m_clientSlave); }
+
+    bool isValid() const { return m_program.isValid() && m_clientSlave >= 0; }
+    QString programEnd() const { return m_program.slavePath(); }
+    QString clientEnd() const { return m_client.slavePath(); }
+    // The program has configured its end once canonical input is off.
+    bool programConnected() const
+    {
+        termios settings{};
+        return tcgetattr(m_program.master(), &settings) == 0 && (settings.c_lflag & ICANON) == 0;
+    }
+    // Asks from the client's end, as a raw line, and collects the answer up
+    // to its ';'.
+    QByteArray ask(QByteArrayView query)
+    {
+        termios raw{};
+        tcgetattr(m_clientSlave, &raw);
+        cfmakeraw(&raw);
+        if (tcsetattr(m_clientSlave, TCSANOW, &raw) != 0 ||
+            ::write(m_clientSlave, query.data(), size_t(query.size())) != query.size())
+            return "<cannot write to the pty>";
+        QByteArray answer;
+        const bool complete = QTest::qWaitFor([&] {
+            char bytes[64];
+            pollfd readable{m_clientSlave, POLLIN, 0};
+            if (::poll(&readable, 1, 0) > 0)
+                answer.append(bytes,
+                              std::max<ssize_t>(0, ::read(m_clientSlave, bytes, sizeof bytes)));
+            return answer.endsWith(';');
+        });
+        return complete ? answer : "<incomplete> " + answer;
+    }
+
+private:
+    static void join(PtyPair& from, PtyPair& to, std::unique_ptr<QSocketNotifier>& notifier)
+    {
+        notifier = std::make_unique<QSocketNotifier>(from.master(), QSocketNotifier::Read);
+        QObject::connect(notifier.get(), &QSocketNotifier::activated,
+                         [&from, &to] { to.send(from.receive()); });
+    }
+
+    PtyPair m_program;
+    PtyPair m_client;
+    int m_clientSlave = -1;
+    std::unique_ptr<QSocketNotifier> m_fromProgram;
+    std::unique_ptr<QSocketNotifier> m_fromClient;
+};
 
 bool accepts(quint16 port)
 {
@@ -251,6 +319,49 @@ void TestRigctldHamlib::busyPortIsReportedOnce()
     errors += second.readAllStandardError();
     QCOMPARE(errors.count("quartzel: "), 1);
     QCOMPARE(second.exitCode(), 0);
+}
+
+// Hamlib's serial client as a TS-480 (model 2028) opens the panel's line
+// with the Kenwood profile on, reads the dial and sets it; the next IF;
+// carries it, and the dial is kept. Plain mode, where the line carries the
+// dial as it stands.
+void TestRigctldHamlib::kenwoodProfileServesHamlibOnTheSerialLine()
+{
+    PtyCable cable;
+    QVERIFY(cable.isValid());
+    QProcess program;
+    program.setProcessEnvironment(m_program.processEnvironment());
+    program.setProgram(m_program.program());
+    program.setArguments({QStringLiteral("--port"), cable.programEnd(), QStringLiteral("--connect"),
+                          QStringLiteral("--kenwood"), QStringLiteral("on")});
+    m_program.terminate(); // the fixture's program writes the same settings file
+    QVERIFY(m_program.waitForFinished(30000));
+    QFile ini(m_dir->filePath(QStringLiteral("quartzel.ini")));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[PORT]\nfrequency=014070000\nport=0\nBaudRateIndex=6\ndiv4=0\n");
+    ini.close();
+    program.start();
+    QTRY_VERIFY_WITH_TIMEOUT(cable.programConnected(), 30000);
+    const auto serialRigctl = [&](const QStringList& commands) -> QByteArray {
+        QProcess client;
+        client.start(m_rigctl,
+                     QStringList{QStringLiteral("-m"), QStringLiteral("2028"), QStringLiteral("-r"),
+                                 cable.clientEnd(), QStringLiteral("-s"), QStringLiteral("9600")} +
+                         commands);
+        QSignalSpy finished(&client, &QProcess::finished);
+        if (!finished.wait(60000))
+            return "<rigctl did not finish>";
+        return client.readAllStandardOutput();
+    };
+    QCOMPARE(serialRigctl({"f"}), QByteArray("14070000\n"));
+    QCOMPARE(serialRigctl({"F", "7074000"}), QByteArray());
+    QCOMPARE(serialRigctl({"f"}), QByteArray("7074000\n"));
+    QCOMPARE(cable.ask("IF;"), "IF00007074000" + tail);
+    program.terminate();
+    QVERIFY(program.waitForFinished(30000));
+    QVERIFY(ini.open(QIODevice::ReadOnly));
+    const QByteArray saved = ini.readAll();
+    QVERIFY2(saved.contains("frequency=007074000\n"), saved.constData());
 }
 
 QTEST_GUILESS_MAIN(TestRigctldHamlib)
