@@ -2,6 +2,7 @@
 
 #include "KenwoodProtocol.h"
 
+#include "Convert.h"
 #include "IfResponder.h"
 
 #include <algorithm>
@@ -79,7 +80,8 @@ bool isUpperLetter(char c)
 
 bool allDigits(QByteArrayView text)
 {
-    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return isDecimalDigit(QLatin1Char(c)); });
 }
 
 TKenwoodReply served(QByteArray text = {})

@@ -19,7 +19,19 @@
 #include <cstdint>
 #include <optional>
 
-// What the protocol reads and changes: the dial. UI thread only.
+// The mode a client set last (a rigctld client, or a device through the
+// Kenwood profile's MD): remembered and answered to every client, never
+// applied, since the panel has no mode. Any of Hamlib's mode names.
+struct TRigctlMode
+{
+    QByteArray name = "USB";
+    int passband = 2400; // Hz
+
+    bool operator==(const TRigctlMode&) const = default;
+};
+
+// What the protocol reads and changes: the dial, and the mode it remembers.
+// UI thread only.
 class TRigctlRig
 {
 public:
@@ -28,6 +40,8 @@ public:
     virtual std::optional<std::uint32_t> dialFrequency() const = 0;
     // Dials `hertz` (0..RigctlHighestFrequency).
     virtual void setDialFrequency(std::uint32_t hertz) = 0;
+    // The mode that every client of the rig reads and sets.
+    virtual TRigctlMode& mode() = 0;
 };
 
 inline constexpr std::uint32_t RigctlHighestFrequency = 299'999'999;
@@ -47,16 +61,6 @@ struct TRigctlAnswer
     QByteArray text;         // the bytes to send; empty when nothing is answered yet
     bool closeAfter = false; // the client said goodbye ("q")
     int commands = 0;        // how many commands were answered
-};
-
-// The mode a client set last: remembered and answered to every client, never
-// applied, since the panel has no mode. Any of Hamlib's mode names.
-struct TRigctlMode
-{
-    QByteArray name = "USB";
-    int passband = 2400; // Hz
-
-    bool operator==(const TRigctlMode&) const = default;
 };
 
 // One of Hamlib's mode names: its bit in Hamlib's mode mask, the passband

@@ -47,6 +47,18 @@
         <source>Option &apos;kenwood&apos; needs &apos;on&apos; or &apos;off&apos;.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>One copy runs per settings file: started again with the same settings file, the program brings the running window to the front and ends, and the options given go nowhere. Start a copy for a second device with --settings.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Keep the settings in &lt;file&gt; instead of quartzel.ini (a relative path is taken beside quartzel.ini). One copy runs for each settings file, so a second device gets a copy and settings of its own.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Option &apos;settings&apos; needs a file name.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>EComPort</name>
@@ -194,6 +206,14 @@
     </message>
     <message>
         <source>Line monitor of %1:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Refresh the port list</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The Kenwood profile&apos;s setting %1=%2 in the settings file cannot be read (enabled takes 1 or 0, id three digits); it is not used</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -47,6 +47,18 @@
         <source>Option &apos;kenwood&apos; needs &apos;on&apos; or &apos;off&apos;.</source>
         <translation>Параметру «kenwood» нужно «on» или «off».</translation>
     </message>
+    <message>
+        <source>One copy runs per settings file: started again with the same settings file, the program brings the running window to the front and ends, and the options given go nowhere. Start a copy for a second device with --settings.</source>
+        <translation>На каждый файл настроек работает одна копия: запущенная снова с тем же файлом настроек, программа выводит работающее окно на передний план и завершается, а заданные параметры никуда не передаются. Копию для второго устройства запускайте с --settings.</translation>
+    </message>
+    <message>
+        <source>Keep the settings in &lt;file&gt; instead of quartzel.ini (a relative path is taken beside quartzel.ini). One copy runs for each settings file, so a second device gets a copy and settings of its own.</source>
+        <translation>Хранить настройки в &lt;file&gt; вместо quartzel.ini (относительный путь берётся от папки quartzel.ini). Для каждого файла настроек работает своя копия, так что второе устройство получает свою копию и свои настройки.</translation>
+    </message>
+    <message>
+        <source>Option &apos;settings&apos; needs a file name.</source>
+        <translation>Параметру «settings» нужно имя файла.</translation>
+    </message>
 </context>
 <context>
     <name>EComPort</name>
@@ -195,6 +207,14 @@
     <message>
         <source>Line monitor of %1:</source>
         <translation>Монитор линии %1:</translation>
+    </message>
+    <message>
+        <source>Refresh the port list</source>
+        <translation>Обновить список портов</translation>
+    </message>
+    <message>
+        <source>The Kenwood profile&apos;s setting %1=%2 in the settings file cannot be read (enabled takes 1 or 0, id three digits); it is not used</source>
+        <translation>Настройку профиля Kenwood %1=%2 в файле настроек не удаётся прочитать (enabled принимает 1 или 0, id — три цифры); она не используется</translation>
     </message>
 </context>
 <context>

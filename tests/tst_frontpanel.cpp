@@ -6,7 +6,10 @@
 #include "InjectedCalls.h"
 #include "LineMonitorWindow.h"
 #include "Main.h"
+#include "MainFormRig.h"
+#include "MainFormTesting.h"
 #include "PtyPair.h"
+#include "TestFiles.h"
 #include "ui_Main.h"
 
 #include <QAbstractEventDispatcher>
@@ -55,11 +58,13 @@ private slots:
     void connectOptionConnectsAtStart();
     void kenwoodPollerFollowsTheWheel();
     void kenwoodSetTunesTheDial();
+    void kenwoodSettingIsKept_data();
+    void kenwoodSettingIsKept();
     void lineMonitorShowsWhatWentUnanswered();
 
 private:
     void createForm(const CommandLineOptions& options);
-    void createKenwoodForm();
+    void createKenwoodForm(std::optional<bool> option = true);
     QByteArray receivedUntil(qsizetype size);
     void connectPanel();
     QByteArray replies(int count);
@@ -202,9 +207,7 @@ void TestFrontPanel::replyPerMode()
 
 void TestFrontPanel::shortReplyBelow359998Hz()
 {
-    for (int i = 1; i <= 9; ++i)
-        m_form->digit(i)->setText(QStringLiteral("000100000").mid(i - 1, 1));
-    m_form->ComposeFrequency();
+    m_form->setDial(QStringLiteral("000100000"));
     connectPanel();
     QVERIFY(m_pty->send("IF;"));
     QVERIFY(QTest::qWaitFor([&] { return (m_received += m_pty->receive()).size() >= 35; }));
@@ -404,7 +407,7 @@ void TestFrontPanel::wheelOverDigit()
     QTest::mouseClick(m_form->form().VFO, Qt::LeftButton);
     TAdvSpinEdit* d = m_form->digit(index);
     wheelAt(d, QPoint(10, d->height() / 2), angle, modifiers);
-    QCOMPARE(dialled(), after);
+    QCOMPARE(digitTexts(*m_form), after);
     QVERIFY(d->hasFocus());
     QCOMPARE(m_form->frequencyString(), after);
 }
@@ -434,7 +437,7 @@ void TestFrontPanel::wheelElsewhere()
     }
     const QString expected =
         stepsDigit == 2 ? QStringLiteral("024070005") : QStringLiteral("014070005");
-    QCOMPARE(dialled(), expected);
+    QCOMPARE(digitTexts(*m_form), expected);
     QCOMPARE(m_form->frequencyString(), expected);
 }
 
@@ -539,14 +542,13 @@ void TestFrontPanel::connectOptionConnectsAtStart()
     QCOMPARE(replies(1), div4Reply);
 }
 
-void TestFrontPanel::createKenwoodForm()
+void TestFrontPanel::createKenwoodForm(std::optional<bool> option)
 {
     m_form.reset();
     CommandLineOptions options;
     options.port = m_pty->slavePath();
-    options.kenwood = true;
+    options.kenwood = option;
     createForm(options);
-    QVERIFY(m_form->kenwoodProfile());
 }
 
 // A tuner reads FA; alone; with auto-information on, a device that only
@@ -555,6 +557,7 @@ void TestFrontPanel::createKenwoodForm()
 void TestFrontPanel::kenwoodPollerFollowsTheWheel()
 {
     createKenwoodForm();
+    QVERIFY(m_form->kenwoodProfile());
     QTest::mouseClick(m_form->form().VFO, Qt::LeftButton);
     connectPanel();
     TAdvSpinEdit* kilohertz = m_form->digit(6);
@@ -574,16 +577,65 @@ void TestFrontPanel::kenwoodPollerFollowsTheWheel()
 }
 
 // A set of FA in div4 mode dials what gives that frequency, as a turn of the
-// wheel would: the digits show it and the next IF; carries it.
+// wheel would: the digits show it and the next IF; carries it. MD is the
+// rigctld server's mode.
 void TestFrontPanel::kenwoodSetTunesTheDial()
 {
     createKenwoodForm();
+    QVERIFY(m_form->kenwoodProfile());
     connectPanel();
     QVERIFY(m_pty->send("FA00001778500;ID;"));
     QCOMPARE(receivedUntil(6), QByteArray("ID019;"));
     QCOMPARE(dialled(), QStringLiteral("007074000"));
     QVERIFY(m_pty->send("IF;"));
     QCOMPARE(receivedUntil(div4Reply.size()), "IF00001778500" + tail);
+    // The mode is the one the rigctld server's clients read and set.
+    TMainFormRig rig(*m_form);
+    QVERIFY(m_pty->send("MD3;"));
+    QTRY_COMPARE(rig.mode().name, QByteArray("CW"));
+    rig.mode() = {"LSB", 2400};
+    QVERIFY(m_pty->send("MD;"));
+    QCOMPARE(receivedUntil(4), QByteArray("MD1;"));
+}
+
+void TestFrontPanel::kenwoodSettingIsKept_data()
+{
+    QTest::addColumn<QByteArray>("stored");  // [KENWOOD] and its keys; empty: no section
+    QTest::addColumn<int>("option");         // --kenwood: -1 not given, 0 off, 1 on
+    QTest::addColumn<QByteArray>("answers"); // to "ID;IF;"
+    QTest::addColumn<QByteArray>("kept");    // [KENWOOD] after closing
+    QTest::addColumn<int>("messages");
+    const QByteArray on = "[KENWOOD]\nenabled=1\nid=020\n";
+    QTest::newRow("nothing set: IF; alone answered, nothing written")
+        << QByteArray() << -1 << div4Reply << QByteArray() << 0;
+    QTest::newRow("stored on with an identity") << on << -1 << "ID020;" + div4Reply << on << 0;
+    QTest::newRow("--kenwood on is kept")
+        << QByteArray() << 1 << "ID019;" + div4Reply << QByteArray("[KENWOOD]\nenabled=1\n") << 0;
+    QTest::newRow("--kenwood off wins over the stored on and is kept")
+        << on << 0 << div4Reply << QByteArray("[KENWOOD]\nenabled=0\nid=020\n") << 0;
+    const QByteArray unreadable = "[KENWOOD]\nenabled=yes\nid=19\n";
+    QTest::newRow("unreadable texts: reported, not used, left as they stand")
+        << unreadable << -1 << div4Reply << unreadable << 2;
+}
+
+void TestFrontPanel::kenwoodSettingIsKept()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(int, option);
+    QFETCH(QByteArray, answers);
+    QFETCH(QByteArray, kept);
+    QFETCH(int, messages);
+    const QString file = m_dir.filePath(QStringLiteral("quartzel.ini"));
+    writeBytes(file, "[PORT]\nfrequency=014070000\ndiv4=1\n" + stored);
+    createKenwoodForm(option < 0 ? std::nullopt : std::optional<bool>(option == 1));
+    connectPanel();
+    QVERIFY(m_pty->send("ID;IF;"));
+    QCOMPARE(receivedUntil(answers.size()), answers);
+    QCOMPARE(m_messages.size(), messages);
+    m_form->FormClose(m_form.get());
+    const QByteArray saved = readBytes(file);
+    const qsizetype section = saved.indexOf("[KENWOOD]");
+    QCOMPARE(section < 0 ? QByteArray() : saved.sliced(section), kept);
 }
 
 // Without the profile a Kenwood poller's opening goes unanswered, and the

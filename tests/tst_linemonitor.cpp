@@ -29,7 +29,6 @@ void TestLineMonitor::pollsPerSecond_data()
         << QList<qint64>{1000, 2000, 3000, 4000, 5000} << qint64(10000) << 0.5;
     QTest::newRow("silent for the last minute")
         << QList<qint64>{1000, 2000} << qint64(63000) << 0.0;
-    QTest::newRow("none") << QList<qint64>{} << qint64(0) << 0.0;
 }
 
 void TestLineMonitor::pollsPerSecond()

@@ -4,6 +4,7 @@
 #include "IniFile.h"
 #include "Main.h"
 #include "RigctlServer.h"
+#include "RigctlService.h"
 #include "TestFiles.h"
 #include "Version.h"
 
@@ -91,7 +92,9 @@ public:
         return 14'070'000;
     }
     void setDialFrequency(std::uint32_t) override {}
+    TRigctlMode& mode() override { return m_mode; }
 
+    TRigctlMode m_mode;
     mutable int reads = 0;
     std::function<void()> onFirstRead;
 };
@@ -616,7 +619,8 @@ void TestRigctld::storedSetting()
     m_service = std::make_unique<TRigctlService>(*m_form, CommandLineOptions{});
     QCOMPARE(m_service->server() != nullptr, listens);
     m_form->FormClose(m_form.get());
-    QCOMPARE(readRigctldText(TIniFile(settingsFile())).value_or(QString()), kept);
+    const TextSettingKey<RigctldSetting>& rigctld = SettingsKey::Rigctld;
+    QCOMPARE(TIniFile(settingsFile()).readString(rigctld.section, rigctld.key, QString()), kept);
     QCOMPARE(m_messages, messages);
 }
 
