@@ -401,7 +401,7 @@ void TMainForm::ComposeFrequency()
     ui->StatusPanel1->setText(QStringLiteral("Ftx = ") +
                               QString::number(StrToInt(m_frequencyString)));
     // The reply pads the string in place, so a change shows in the field.
-    if (kenwoodFrequencyField(told) != kenwoodFrequencyField(m_frequencyString))
+    if (m_kenwood && kenwoodFrequencyField(told) != kenwoodFrequencyField(m_frequencyString))
         announceChange();
 }
 
@@ -596,8 +596,6 @@ void TMainForm::answerKenwood(const QByteArray& received)
 // the mode is told unasked, or as soon as the interval allows.
 void TMainForm::announceChange()
 {
-    if (!m_kenwood)
-        return;
     const TKenwoodSession::Announcement next = m_kenwood->noteChange(m_timer1Grid.elapsed());
     announce(next.reply);
     if (next.dueInMs)
