@@ -69,7 +69,6 @@ private:
     void connectPanel();
     QByteArray replies(int count);
     QByteArray received(qsizetype size);
-    QString dialled() const;
     void wheelAt(QWidget* widget, QPoint local, QPoint angle,
                  Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 
@@ -152,14 +151,6 @@ QByteArray TestFrontPanel::receivedUntil(qsizetype size)
     const QByteArray bytes = received(size);
     m_received.clear();
     return bytes;
-}
-
-QString TestFrontPanel::dialled() const
-{
-    QString result;
-    for (int i = 1; i <= 9; ++i)
-        result += m_form->digit(i)->text();
-    return result;
 }
 
 void TestFrontPanel::wheelAt(QWidget* widget, QPoint local, QPoint angle,
@@ -564,15 +555,15 @@ void TestFrontPanel::kenwoodPollerFollowsTheWheel()
     for (int turn = 0; turn < 3; ++turn) {
         wheelAt(kilohertz, QPoint(10, kilohertz->height() / 2), QPoint(0, 120));
         QVERIFY(m_pty->send("FA;"));
-        const QByteArray expected = "FA00" + dialled().toLatin1() + ';';
+        const QByteArray expected = "FA00" + m_form->dialledFrequency().toLatin1() + ';';
         QCOMPARE(receivedUntil(expected.size()), expected);
     }
     QVERIFY(m_pty->send("AI2;AI;"));
     QCOMPARE(receivedUntil(4), QByteArray("AI2;"));
     wheelAt(kilohertz, QPoint(10, kilohertz->height() / 2), QPoint(0, 120));
-    const QByteArray first = "IF00" + dialled().toLatin1() + tail;
+    const QByteArray first = "IF00" + m_form->dialledFrequency().toLatin1() + tail;
     wheelAt(kilohertz, QPoint(10, kilohertz->height() / 2), QPoint(0, 120));
-    const QByteArray second = "IF00" + dialled().toLatin1() + tail;
+    const QByteArray second = "IF00" + m_form->dialledFrequency().toLatin1() + tail;
     QCOMPARE(receivedUntil(2 * plainReply.size()), first + second);
 }
 
@@ -586,7 +577,7 @@ void TestFrontPanel::kenwoodSetTunesTheDial()
     connectPanel();
     QVERIFY(m_pty->send("FA00001778500;ID;"));
     QCOMPARE(receivedUntil(6), QByteArray("ID019;"));
-    QCOMPARE(dialled(), QStringLiteral("007074000"));
+    QCOMPARE(m_form->dialledFrequency(), QStringLiteral("007074000"));
     QVERIFY(m_pty->send("IF;"));
     QCOMPARE(receivedUntil(div4Reply.size()), "IF00001778500" + tail);
     // The mode is the one the rigctld server's clients read and set.
