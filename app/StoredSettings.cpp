@@ -33,8 +33,12 @@ StoredSettings readStoredSettings(const TIniFile& file, const PortSettings& curr
     if (!file.exists())
         return {};
     if (!file.readError().isEmpty())
-        return {std::nullopt, {}, file.readError()};
-    return {readPortSettings(file, current), readSetting(file, SettingsKey::Rigctld), {}};
+        return {std::nullopt, {}, {}, file.readError()};
+    return {
+        readPortSettings(file, current),
+        readSetting(file, SettingsKey::Rigctld),
+        {readSetting(file, SettingsKey::KenwoodEnabled), readSetting(file, SettingsKey::KenwoodId)},
+        {}};
 }
 
 void writeStoredSettings(TIniFile& file, const StoredSettings& settings)
@@ -42,4 +46,6 @@ void writeStoredSettings(TIniFile& file, const StoredSettings& settings)
     if (settings.port)
         writePortSettings(file, *settings.port);
     writeSetting(file, SettingsKey::Rigctld, settings.rigctld);
+    writeSetting(file, SettingsKey::KenwoodEnabled, settings.kenwood.enabled);
+    writeSetting(file, SettingsKey::KenwoodId, settings.kenwood.id);
 }

@@ -2,6 +2,7 @@
 
 #pragma once
 
+#include "KenwoodSetting.h"
 #include "PortSettings.h"
 #include "RigctldSetting.h"
 
@@ -37,7 +38,19 @@ namespace SettingsKey {
 // Where the rigctld listener listens, or "off".
 inline constexpr TextSettingKey<RigctldSetting> Rigctld{
     QLatin1String("RIGCTLD"), QLatin1String("listen"), parseRigctldSetting, formatRigctldSetting};
+// Whether the Kenwood profile is on, and the identity it answers with.
+inline constexpr TextSettingKey<bool> KenwoodEnabled{
+    QLatin1String("KENWOOD"), QLatin1String("enabled"), parseKenwoodEnabled, formatKenwoodEnabled};
+inline constexpr TextSettingKey<QString> KenwoodId{QLatin1String("KENWOOD"), QLatin1String("id"),
+                                                   parseKenwoodId, formatKenwoodId};
 } // namespace SettingsKey
+
+// [KENWOOD]: the Kenwood profile's keys, each read and written on its own.
+struct KenwoodSettings
+{
+    StoredSetting<bool> enabled;
+    StoredSetting<QString> id;
+};
 
 // Every section of the settings file in one value. Start-up reads it
 // (TMainForm::FormCreate), the window and the services start from it, the
@@ -49,6 +62,7 @@ struct StoredSettings
     // settings of a first start apply. Closing puts the window's in.
     std::optional<PortSettings> port;
     StoredSetting<RigctldSetting> rigctld; // [RIGCTLD]
+    KenwoodSettings kenwood;
     // Why the file that exists could not be read (TIniFile::readError), and
     // nothing else was; empty when it was read or does not exist.
     QString readError;

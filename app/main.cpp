@@ -7,6 +7,7 @@
 #include "ComDiagnostics.h"
 #include "CommandLineAnswer.h"
 #include "OpenFileReserve.h"
+#include "ReportRequests.h"
 #include "RigctlService.h"
 #include "SettingsFileSharing.h"
 #include "TerminalOutput.h"
@@ -119,6 +120,7 @@ int main(int argc, char* argv[])
         window = &mainForm;
         line = mainForm.BComPort1();
         const TRigctlService rigctld(mainForm, setup.options);
+        const ReportRequests reportRequests([&mainForm] { mainForm.logLineMonitor(); });
         if (stopRequested) {
             result = saveForStop(mainForm, reserve);
         } else {
@@ -130,6 +132,8 @@ int main(int argc, char* argv[])
         // closing the port does not wait for a reply the line cannot take.
         stopRequests.ignoreLaterSignals();
         mainForm.BComPort1()->AbandonWrites();
+        if (setup.options.verbose)
+            mainForm.logLineMonitor();
     }
     UnloadThemeApi();
     return result;

@@ -36,6 +36,18 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>&apos;on&apos; answers the serial line as a Kenwood TS-2000 does (ID;, FA;, FB;, IF;, AI;, MD;, ...), for devices and programs that speak Kenwood CAT: amplifiers, tuners, band decoders, Hamlib programs on the serial line; &apos;off&apos; answers IF; alone. Kept in quartzel.ini.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>On exit, write the line monitor (what the device asked, and what got no answer) to standard error.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Option &apos;kenwood&apos; needs &apos;on&apos; or &apos;off&apos;.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>One copy runs per settings file: started again with the same settings file, the program brings the running window to the front and ends, and the options given go nowhere. Start a copy for a second device with --settings.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -124,6 +136,29 @@
     </message>
 </context>
 <context>
+    <name>LineMonitor</name>
+    <message>
+        <source>Answered: %1, the last at %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Answered: none</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Polls per second over the last minute: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not answered: none</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not answered (the last %1 different commands, the latest first):</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>OpenFileReserve</name>
     <message>
         <source>Only %1 more files can be opened (ulimit -n %2); Quartzel needs %3 more to start</source>
@@ -149,6 +184,13 @@
     </message>
 </context>
 <context>
+    <name>TLineMonitorWindow</name>
+    <message>
+        <source>Line monitor</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>TMainForm</name>
     <message>
         <source>The stored frequency &apos;%1&apos; has a character that is not a digit; 014 070 000 Hz is dialled instead</source>
@@ -159,7 +201,19 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>Line monitor</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Line monitor of %1:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>Refresh the port list</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The Kenwood profile&apos;s setting %1=%2 in the settings file cannot be read (enabled takes 1 or 0, id three digits); it is not used</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -182,7 +182,7 @@ void TestSettings::writeOrder()
     if (!before.isEmpty())
         writeBytes(iniPath(), before);
     TIniFile file(iniPath());
-    writeStoredSettings(file, {settings, rigctld, {}});
+    writeStoredSettings(file, {settings, rigctld, {}, {}});
     QCOMPARE(readBytes(iniPath()), after);
 }
 
