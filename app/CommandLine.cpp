@@ -89,6 +89,20 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments, bool oneCopyPer
             "4532); 'off' stops it. The mode a program sets is remembered, not applied. Kept in "
             "quartzel.ini."),
         QStringLiteral("[address:]port"));
+    const QCommandLineOption kenwoodOption(
+        QStringLiteral("kenwood"),
+        QCoreApplication::translate(
+            "CommandLine",
+            "'on' answers the serial line as a Kenwood TS-2000 does (ID;, FA;, FB;, IF;, AI;, "
+            "MD;, ...), for devices and programs that speak Kenwood CAT: amplifiers, tuners, "
+            "band decoders, Hamlib programs on the serial line; 'off' answers IF; alone. Kept "
+            "in quartzel.ini."),
+        QStringLiteral("on|off"));
+    const QCommandLineOption verboseOption(
+        QStringLiteral("verbose"),
+        QCoreApplication::translate("CommandLine",
+                                    "On exit, write the line monitor (what the device asked, "
+                                    "and what got no answer) to standard error."));
     const QCommandLineOption settingsOption(
         QStringLiteral("settings"),
         QCoreApplication::translate(
@@ -100,6 +114,8 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments, bool oneCopyPer
     parser.addOption(portOption);
     parser.addOption(connectOption);
     parser.addOption(rigctldOption);
+    parser.addOption(kenwoodOption);
+    parser.addOption(verboseOption);
     if (oneCopyPerSettingsFile)
         parser.addOption(settingsOption);
 
@@ -145,6 +161,16 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments, bool oneCopyPer
                                                 "IP address and a port from 1 to 65535, or "
                                                 "'off'.")};
     }
+    if (parser.isSet(kenwoodOption)) {
+        const QString value = parser.value(kenwoodOption);
+        if (value != u"on" && value != u"off")
+            return {CommandLineAction::Fail,
+                    {},
+                    QCoreApplication::translate("CommandLine",
+                                                "Option 'kenwood' needs 'on' or 'off'.")};
+        result.options.kenwood = value == u"on";
+    }
+    result.options.verbose = parser.isSet(verboseOption);
     return result;
 }
 

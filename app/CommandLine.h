@@ -21,6 +21,11 @@ struct CommandLineOptions
     // --rigctld [ADDRESS:]PORT or "off": the listener for Hamlib's network
     // rig protocol, in place of the stored setting (and kept from now on).
     std::optional<RigctldSetting> rigctld;
+    // --kenwood on|off: whether the panel's line answers as a Kenwood radio
+    // does, in place of the stored setting (and kept from now on).
+    std::optional<bool> kenwood;
+    // --verbose: the line monitor on standard error when the program ends.
+    bool verbose = false;
     // --settings FILE, where one copy runs per settings file (Windows): this
     // copy's settings file, as given (SettingsFileSharing.h).
     std::optional<QString> settingsFile;

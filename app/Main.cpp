@@ -8,6 +8,7 @@
 #include "Convert.h"
 #include "FrequencyEntry.h"
 #include "IniFile.h"
+#include "LineMonitorWindow.h"
 #include "MainAccessible.h"
 #include "OptionsDialog.h"
 #include "OptionsLanguagePage.h"
@@ -24,6 +25,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QDateTime>
 #include <QDir>
 #include <QInputDialog>
 #include <QKeySequence>
@@ -36,6 +38,7 @@
 #include <QWindow>
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <utility>
 
@@ -113,6 +116,10 @@ void TMainForm::buildFromForm()
     m_Timer1 = new QTimer(this);
     m_Timer1->setSingleShot(true);
     m_Timer1->setTimerType(Qt::PreciseTimer);
+    // Armed only while an announcement of the Kenwood profile waits.
+    m_announcementTimer = new QTimer(this);
+    m_announcementTimer->setSingleShot(true);
+    m_announcementTimer->setTimerType(Qt::PreciseTimer);
     // The form gives the receive buffer its first text; from then on the
     // buffer lives here (it keeps NUL bytes) and Edit2 and status panel 0
     // show it.
@@ -182,6 +189,14 @@ void TMainForm::wireEvents()
         });
     });
     connect(m_Timer1, &QTimer::timeout, this, [this] { Timer1Timer(m_Timer1); });
+    connect(m_announcementTimer, &QTimer::timeout, this, [this] {
+        reportErrors([this] {
+            if (m_kenwood)
+                announce(m_kenwood->announcementDue(m_timer1Grid.elapsed()));
+        });
+    });
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_M), this), &QShortcut::activated, this,
+            &TMainForm::showLineMonitor);
     m_timer1Grid.start();
     // Every wheel event anywhere in the window passes through FormMouseWheel once.
     qApp->installEventFilter(this);
@@ -255,6 +270,8 @@ QMenu* TMainForm::createPopupMenu()
     menu->addSeparator();
     menu->addAction(tr("Refresh the port list"), this,
                     [this] { reportErrors([this] { RefreshPortList(); }); });
+    QAction* monitor = menu->addAction(tr("Line monitor"), this, &TMainForm::showLineMonitor);
+    monitor->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     menu->addAction(tr("Options…"), this, [this] { reportErrors([this] { openOptions(); }); });
     return menu;
 }
@@ -478,8 +495,33 @@ void TMainForm::applyCommandLine()
         showPortList(ports, *selected);
         m_commandLinePortIndex = *selected;
     }
+    startKenwoodProfile();
     if (m_setup.options.connect)
         btnConnectClick(ui->btnConnect);
+}
+
+// The profile's setting in effect, from the command line or else the
+// settings file, is put into the stored settings and written at close; a
+// stored text that cannot be read is reported once and left as it stands.
+void TMainForm::startKenwoodProfile()
+{
+    KenwoodSettings& stored = m_storedSettings.kenwood;
+    if (m_setup.options.kenwood)
+        stored.enabled.inEffect = m_setup.options.kenwood;
+    const auto reportUnreadable = [](QLatin1String key, const std::optional<QString>& text) {
+        if (text)
+            showErrorMessage(tr("The Kenwood profile's setting %1=%2 in the settings file cannot "
+                                "be read (enabled takes 1 or 0, id three digits); it is not used")
+                                 .arg(key, *text));
+    };
+    if (!m_setup.options.kenwood)
+        reportUnreadable(SettingsKey::KenwoodEnabled.key, stored.enabled.unreadable);
+    reportUnreadable(SettingsKey::KenwoodId.key, stored.id.unreadable);
+    if (!stored.enabled.inEffect.value_or(false))
+        return;
+    m_kenwood = std::make_unique<TKenwoodSession>(m_rig, m_mode);
+    if (stored.id.inEffect)
+        m_kenwood->setId(stored.id.inEffect->toLatin1());
 }
 
 // ---- Frequency register ----
@@ -490,12 +532,16 @@ void TMainForm::ComposeFrequency()
     QString concatenation;
     for (const TAdvSpinEdit* d : m_digits)
         concatenation += d->text();
+    const QString told = m_frequencyString;
     m_dialledFrequency = concatenation;
     m_frequencyString = concatenation;
     if (ui->SDR->isChecked())
         m_frequencyString = div4FrequencyString(m_frequencyString);
     ui->StatusPanel1->setText(QStringLiteral("Ftx = ") +
                               QString::number(StrToInt(m_frequencyString)));
+    // The reply pads the string in place, so a change shows in the field.
+    if (m_kenwood && kenwoodFrequencyField(told) != kenwoodFrequencyField(m_frequencyString))
+        announceChange();
 }
 
 // A digit holds one decimal digit, but typing and pasting can leave it another text ("007",
@@ -619,8 +665,13 @@ void TMainForm::BComPort1RxChar(QObject*, int Count)
 {
     QByteArray chunk;
     m_BComPort1->ReadText(chunk, Count);
-    if (appendReceived(m_receiveBuffer, chunk, ui->cbCRLF->isChecked()))
-        Edit2Change(ui->Edit2);
+    const bool changed = appendReceived(m_receiveBuffer, chunk, ui->cbCRLF->isChecked());
+    if (m_kenwood) {
+        answerKenwood(chunk);
+        return;
+    }
+    const bool replied = changed && examineReceiveBuffer();
+    recordIfOnlyLine(m_monitorReader, chunk, replied, m_lineMonitor, m_timer1Grid.elapsed());
 }
 
 // The hidden controls are brought up to date only where they differ: a
@@ -641,31 +692,110 @@ void TMainForm::showReply(const QString& reply, bool sent)
     showAfterPrefix(ui->StatusPanel2, QLatin1StringView("TX = "), reply);
 }
 
-// The reply goes to the line before any control is touched; the controls
-// then show what the steps leave behind: the buffer emptied, the reply in
-// panel 2 (and in Edit1 while not connected), the lamp lit.
 void TMainForm::Edit2Change(QObject*)
+{
+    examineReceiveBuffer();
+}
+
+// The buffer's reply, when it holds a query: then the buffer is emptied.
+// True when a reply went out.
+bool TMainForm::examineReceiveBuffer()
 {
     const std::optional<QString> reply = replyToQuery(m_receiveBuffer, m_frequencyString);
     if (!reply) {
         showReceiveBuffer();
-        return;
+        return false;
     }
+    try {
+        sendToLine(*reply, true);
+    } catch (...) {
+        // As the steps before the send leave them: the query stays.
+        showReceiveBuffer();
+        throw;
+    }
+    m_receiveBuffer.clear();
+    showReceiveBuffer();
+    return m_BComPort1->Connected();
+}
+
+// The answers of the commands the bytes complete go out as one write, as a
+// reply does, and empty the buffer; a change of the mode is announced.
+void TMainForm::answerKenwood(const QByteArray& received)
+{
+    const TRigctlMode mode = m_mode;
+    const TKenwoodSession::Answer answer =
+        m_kenwood->take(received, m_lineMonitor, m_timer1Grid.elapsed());
+    if (!answer.text.isEmpty()) {
+        try {
+            sendToLine(QString::fromLatin1(answer.text), answer.carriesFrequency);
+        } catch (...) {
+            showReceiveBuffer();
+            throw;
+        }
+        m_receiveBuffer.clear();
+    }
+    showReceiveBuffer();
+    if (m_mode != mode)
+        announceChange();
+}
+
+// With the Kenwood profile's auto-information on, a change of the dial or
+// the mode is told unasked, or as soon as the interval allows.
+void TMainForm::announceChange()
+{
+    const TKenwoodSession::Announcement next = m_kenwood->noteChange(m_timer1Grid.elapsed());
+    announce(next.reply);
+    if (next.dueInMs)
+        m_announcementTimer->start(int(*next.dueInMs));
+}
+
+void TMainForm::announce(const QByteArray& reply)
+{
+    if (!reply.isEmpty())
+        sendToLine(QString::fromLatin1(reply), true);
+}
+
+// The reply goes to the line before any control is touched; the controls
+// then show what the steps leave behind: the reply in panel 2 (and in Edit1
+// while not connected), the lamp lit when the reply carries the frequency.
+void TMainForm::sendToLine(const QString& reply, bool carriesFrequency)
+{
     const bool connected = m_BComPort1->Connected();
     try {
         if (connected)
-            m_BComPort1->WriteText(reply->toLatin1());
+            m_BComPort1->WriteText(reply.toLatin1());
     } catch (...) {
-        // As the steps before the send leave them: the query stays, Edit1
-        // keeps the reply, the lamp stays dark.
-        showReceiveBuffer();
-        showReply(*reply, false);
+        // As the steps before the send leave them: Edit1 keeps the reply,
+        // the lamp stays dark.
+        showReply(reply, false);
         throw;
     }
-    showReply(*reply, connected);
-    lightReplyLamp();
-    m_receiveBuffer.clear();
-    showReceiveBuffer();
+    showReply(reply, connected);
+    if (carriesFrequency)
+        lightReplyLamp();
+}
+
+QString TMainForm::lineMonitorReport() const
+{
+    return ::lineMonitorReport(m_lineMonitor, m_timer1Grid.elapsed(), QDateTime::currentDateTime());
+}
+
+void TMainForm::logLineMonitor() const
+{
+    const QString text = QCoreApplication::applicationName() + QStringLiteral(": ") +
+                         tr("Line monitor of %1:").arg(m_BComPort1->Port()) + u'\n' +
+                         lineMonitorReport() + u'\n';
+    std::fputs(text.toLocal8Bit().constData(), stderr);
+    std::fflush(stderr);
+}
+
+void TMainForm::showLineMonitor()
+{
+    if (!m_lineMonitorWindow)
+        m_lineMonitorWindow = new TLineMonitorWindow([this] { return lineMonitorReport(); }, this);
+    m_lineMonitorWindow->show();
+    m_lineMonitorWindow->raise();
+    m_lineMonitorWindow->activateWindow();
 }
 
 void TMainForm::lightReplyLamp()

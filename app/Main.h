@@ -5,6 +5,9 @@
 #include "CommandLine.h"
 #include "FrequencyRegister.h"
 #include "IfResponder.h"
+#include "KenwoodProtocol.h"
+#include "LineMonitor.h"
+#include "MainFormRig.h"
 #include "StoredSettings.h"
 
 #include <QElapsedTimer>
@@ -28,6 +31,7 @@ class TBComPort;
 class TFrequencyEntry;
 class TFrequencyStrip;
 class TRigctlService;
+class TLineMonitorWindow;
 
 // Where the window finds its surroundings. The defaults are the program's
 // own; tests give a settings file and a port list of their own.
@@ -128,6 +132,9 @@ public:
     void RefreshPortList();
 
     // The responder: received bytes, the examination of the buffer, sending.
+    // With the Kenwood profile on, the received bytes are answered command by
+    // command (TKenwoodSession) instead; the buffer and its controls show
+    // them all the same.
     void BComPort1RxChar(QObject* Sender, int Count);
     void Edit2Change(QObject* Sender);
     void btnSendClick(QObject* Sender);
@@ -137,6 +144,21 @@ public:
     // Steps the digit whose edit lies under the screen point, then composes.
     void FormMouseWheel(QObject* Sender, Qt::KeyboardModifiers Shift, int WheelDelta,
                         QPoint MousePos, bool& Handled);
+
+    // Whether the panel's line answers as a Kenwood radio does.
+    bool kenwoodProfile() const { return m_kenwood != nullptr; }
+    // The mode that rigctld clients and the Kenwood profile's MD set last:
+    // remembered and answered, never applied, since the panel has none.
+    TRigctlMode& mode() { return m_mode; }
+    // The line monitor of the panel's line, as a user reads it now.
+    QString lineMonitorReport() const;
+    // Writes it to standard error, headed by the port's name: for a program
+    // that shows no window (SIGUSR1) or that ends (--verbose).
+    void logLineMonitor() const;
+    // Shows the line monitor's window (the right-click menu's "Line
+    // monitor", Ctrl+M).
+    void showLineMonitor();
+    TLineMonitorWindow* lineMonitorWindow() const { return m_lineMonitorWindow; }
 
     const QString& dialledFrequency() const { return m_dialledFrequency; }
     const QString& frequencyString() const { return m_frequencyString; }
@@ -188,11 +210,17 @@ private:
     void applyDefaultSettings();
     void uncheckModeButtons();
     void applyCommandLine();
+    void startKenwoodProfile();
     void runModeClick(void (TMainForm::*handler)(QObject*), QObject* sender);
     void checkModeButton(QRadioButton* button);
     void showPanelClosed();
     QStringList portListItems() const;
     void showPortList(const QStringList& ports, int selected);
+    bool examineReceiveBuffer();
+    void answerKenwood(const QByteArray& received);
+    void announceChange();
+    void announce(const QByteArray& reply);
+    void sendToLine(const QString& reply, bool carriesFrequency);
     void showReceiveBuffer();
     void showReply(const QString& reply, bool sent);
     void lightReplyLamp();
@@ -222,6 +250,13 @@ private:
     std::optional<int> m_commandLinePortIndex; // the entry that --port selected
     int m_baudRateIndex = 0;
     TReceiveBuffer m_receiveBuffer;
+    TLineMonitor m_lineMonitor;
+    TKenwoodCommandReader m_monitorReader; // the commands of the line without the profile
+    TLineMonitorWindow* m_lineMonitorWindow = nullptr;
+    TMainFormRig m_rig{*this}; // the dial as the Kenwood profile sees it
+    TRigctlMode m_mode;
+    std::unique_ptr<TKenwoodSession> m_kenwood; // while the profile is on
+    QTimer* m_announcementTimer = nullptr;      // armed while an announcement waits
     bool m_checkingFromCode = false;
     std::exception_ptr m_modeClickError;
 };

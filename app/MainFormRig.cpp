@@ -14,3 +14,18 @@ void TMainFormRig::setDialFrequency(std::uint32_t hertz)
 {
     m_form.setDial(frequencyText(hertz));
 }
+
+TRigctlMode& TMainFormRig::mode()
+{
+    return m_form.mode();
+}
+
+const QString& TMainFormRig::frequencyString() const
+{
+    return m_form.frequencyString();
+}
+
+bool TMainFormRig::div4Mode() const
+{
+    return m_form.div4Mode();
+}

@@ -17,38 +17,27 @@ namespace {
 // what it already is succeeds; any other value is refused.
 constexpr char OurVfo[] = "VFOA";
 
-struct ModeName
-{
-    const char* name;
-    int bit;             // of Hamlib's mode mask
-    int defaultPassband; // Hz: what passband 0 asks for
-};
-
 // Hamlib's mode names, as its clients send and read them: the names Hamlib
 // 4.5 writes, then the other names it reads. The passband a client leaves
-// to the rig is the mode's usual width.
-constexpr std::array<ModeName, 44> ModeNames{{
-    {"AM", 0, 8000},       {"CW", 1, 500},         {"USB", 2, 2400},      {"LSB", 3, 2400},
-    {"RTTY", 4, 300},      {"FM", 5, 15000},       {"WFM", 6, 230000},    {"CWR", 7, 500},
-    {"RTTYR", 8, 300},     {"AMS", 9, 8000},       {"PKTLSB", 10, 2400},  {"PKTUSB", 11, 2400},
-    {"FM-D", 12, 15000},   {"ECSSUSB", 13, 2400},  {"ECSSLSB", 14, 2400}, {"FAX", 15, 2400},
-    {"SAM", 16, 8000},     {"SAL", 17, 8000},      {"SAH", 18, 8000},     {"DSB", 19, 8000},
-    {"FMN", 21, 12500},    {"AM-D", 22, 8000},     {"P25", 23, 12500},    {"D-STAR", 24, 12500},
-    {"DPMR", 25, 12500},   {"NXDN-VN", 26, 12500}, {"NXDN-N", 27, 12500}, {"DCR", 28, 12500},
-    {"AMN", 29, 6000},     {"PSK", 30, 2400},      {"PSKR", 31, 2400},    {"C4FM", 33, 12500},
-    {"PKTFMN", 34, 12500}, {"SPEC", 35, 2400},     {"CWN", 36, 250},      {"IQ", 37, 2400},
-    {"ISBUSB", 38, 2400},  {"ISBLSB", 39, 2400},   {"PKTFM", 12, 15000},  {"PKTAM", 22, 8000},
-    {"USB-D", 11, 2400},   {"LSB-D", 10, 2400},    {"CW-R", 7, 500},      {"RTTY-R", 8, 300},
+// to the rig is the mode's usual width. Each Kenwood digit's first name is
+// the one its MD command sets.
+constexpr std::array<TRigctlModeName, 44> ModeNames{{
+    {"AM", 0, 8000, '5'},      {"CW", 1, 500, '3'},         {"USB", 2, 2400, '2'},
+    {"LSB", 3, 2400, '1'},     {"RTTY", 4, 300, '6'},       {"FM", 5, 15000, '4'},
+    {"WFM", 6, 230000, '4'},   {"CWR", 7, 500, '7'},        {"RTTYR", 8, 300, '9'},
+    {"AMS", 9, 8000, '5'},     {"PKTLSB", 10, 2400, '1'},   {"PKTUSB", 11, 2400, '2'},
+    {"FM-D", 12, 15000, '4'},  {"ECSSUSB", 13, 2400, '2'},  {"ECSSLSB", 14, 2400, '1'},
+    {"FAX", 15, 2400, '2'},    {"SAM", 16, 8000, '5'},      {"SAL", 17, 8000, '5'},
+    {"SAH", 18, 8000, '5'},    {"DSB", 19, 8000, '5'},      {"FMN", 21, 12500, '4'},
+    {"AM-D", 22, 8000, '5'},   {"P25", 23, 12500, '4'},     {"D-STAR", 24, 12500, '4'},
+    {"DPMR", 25, 12500, '4'},  {"NXDN-VN", 26, 12500, '4'}, {"NXDN-N", 27, 12500, '4'},
+    {"DCR", 28, 12500, '4'},   {"AMN", 29, 6000, '5'},      {"PSK", 30, 2400, '2'},
+    {"PSKR", 31, 2400, '1'},   {"C4FM", 33, 12500, '4'},    {"PKTFMN", 34, 12500, '4'},
+    {"SPEC", 35, 2400, '2'},   {"CWN", 36, 250, '3'},       {"IQ", 37, 2400, '2'},
+    {"ISBUSB", 38, 2400, '2'}, {"ISBLSB", 39, 2400, '1'},   {"PKTFM", 12, 15000, '4'},
+    {"PKTAM", 22, 8000, '5'},  {"USB-D", 11, 2400, '2'},    {"LSB-D", 10, 2400, '1'},
+    {"CW-R", 7, 500, '7'},     {"RTTY-R", 8, 300, '9'},
 }};
-
-const ModeName* findMode(const QByteArray& name)
-{
-    for (const ModeName& mode : ModeNames) {
-        if (name == mode.name)
-            return &mode;
-    }
-    return nullptr;
-}
 
 QByteArray hexMask(std::uint64_t mask)
 {
@@ -58,7 +47,7 @@ QByteArray hexMask(std::uint64_t mask)
 std::uint64_t allModes()
 {
     std::uint64_t mask = 0;
-    for (const ModeName& mode : ModeNames)
+    for (const TRigctlModeName& mode : ModeNames)
         mask |= std::uint64_t{1} << mode.bit;
     return mask;
 }
@@ -68,7 +57,7 @@ std::uint64_t allModes()
 QByteArray filterLines(std::uint64_t modes)
 {
     std::vector<std::pair<int, std::uint64_t>> filters;
-    for (const ModeName& mode : ModeNames) {
+    for (const TRigctlModeName& mode : ModeNames) {
         if ((modes & std::uint64_t{1} << mode.bit) == 0)
             continue;
         auto same =
@@ -345,7 +334,7 @@ Outcome setSplitVfo(const QByteArrayList& arguments)
 // leaves the passband as it is.
 Outcome setMode(const QByteArrayList& arguments, TRigctlMode& remembered)
 {
-    const ModeName* mode = findMode(arguments[0]);
+    const TRigctlModeName* mode = findRigctlMode(arguments[0]);
     const std::optional<int> passband = leadingInteger(arguments[1]);
     if (!mode || !passband)
         return failure(RigctlResult::InvalidArgument);
@@ -514,6 +503,18 @@ QByteArray TRigctlSession::answerRequest()
         return answerDumpState(separator, m_askedChkVfo);
     }
     return formatted(failure(RigctlResult::NotImplemented)); // not reached: every kind returns
+}
+
+const TRigctlModeName* findRigctlMode(QByteArrayView name)
+{
+    const auto found = std::ranges::find(ModeNames, name, &TRigctlModeName::name);
+    return found != ModeNames.end() ? &*found : nullptr;
+}
+
+const TRigctlModeName* rigctlModeOfKenwoodDigit(char digit)
+{
+    const auto found = std::ranges::find(ModeNames, digit, &TRigctlModeName::kenwoodDigit);
+    return found != ModeNames.end() ? &*found : nullptr;
 }
 
 QByteArray rigctlProtocolErrorAnswer()

@@ -19,7 +19,19 @@
 #include <cstdint>
 #include <optional>
 
-// What the protocol reads and changes: the dial. UI thread only.
+// The mode a client set last (a rigctld client, or a device through the
+// Kenwood profile's MD): remembered and answered to every client, never
+// applied, since the panel has no mode. Any of Hamlib's mode names.
+struct TRigctlMode
+{
+    QByteArray name = "USB";
+    int passband = 2400; // Hz
+
+    bool operator==(const TRigctlMode&) const = default;
+};
+
+// What the protocol reads and changes: the dial, and the mode it remembers.
+// UI thread only.
 class TRigctlRig
 {
 public:
@@ -28,6 +40,8 @@ public:
     virtual std::optional<std::uint32_t> dialFrequency() const = 0;
     // Dials `hertz` (0..RigctlHighestFrequency).
     virtual void setDialFrequency(std::uint32_t hertz) = 0;
+    // The mode that every client of the rig reads and sets.
+    virtual TRigctlMode& mode() = 0;
 };
 
 inline constexpr std::uint32_t RigctlHighestFrequency = 299'999'999;
@@ -49,13 +63,24 @@ struct TRigctlAnswer
     int commands = 0;        // how many commands were answered
 };
 
-// The mode a client set last: remembered and answered to every client, never
-// applied, since the panel has no mode. Any of Hamlib's mode names.
-struct TRigctlMode
+// One of Hamlib's mode names: its bit in Hamlib's mode mask, the passband
+// that passband 0 asks for, and the digit of Kenwood's MD command for it (1
+// LSB, 2 USB, 3 CW, 4 FM, 5 AM, 6 FSK, 7 CW-R, 9 FSK-R; a mode that Kenwood
+// has no digit for has its family's).
+struct TRigctlModeName
 {
-    QByteArray name = "USB";
-    int passband = 2400; // Hz
+    const char* name;
+    int bit;
+    int defaultPassband; // Hz
+    char kenwoodDigit;
 };
+
+// The mode of that name; nothing for a name Hamlib does not have.
+const TRigctlModeName* findRigctlMode(QByteArrayView name);
+// The mode that Kenwood's MD command sets with `digit`: the first of the
+// names Hamlib writes that has it (MD2 is USB, not PKTUSB); nothing for a
+// digit no mode has.
+const TRigctlModeName* rigctlModeOfKenwoodDigit(char digit);
 
 // One client's conversation. A line may hold several commands, separated by
 // blanks ("f f"); a command whose arguments are not all on its line takes

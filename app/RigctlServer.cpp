@@ -96,7 +96,7 @@ void TRigctlServer::acceptClients()
 void TRigctlServer::admit(QTcpSocket* client)
 {
     makeRoom(false, MaxSilentConnections - 1);
-    m_clients.try_emplace(client, m_rig, m_mode);
+    m_clients.try_emplace(client, m_rig, m_rig.mode());
     client->setReadBufferSize(ReadChunk);
     connect(client, &QTcpSocket::readyRead, this, [this, client] {
         holdInput(client);

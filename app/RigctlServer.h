@@ -127,7 +127,6 @@ private:
     void drop(QTcpSocket* client);
 
     TRigctlRig& m_rig;
-    TRigctlMode m_mode;
     const TRigctlTimeLimits m_limits;
     QTcpServer* m_server = nullptr;
     QTimer* m_idleTimer = nullptr;

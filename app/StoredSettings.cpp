@@ -33,12 +33,14 @@ StoredSettings readStoredSettings(const TIniFile& file, const PortSettings& curr
     if (!file.exists())
         return {};
     if (!file.readError().isEmpty())
-        return {std::nullopt, {}, {}, {}, file.readError()};
-    return {readPortSettings(file, current),
-            readSetting(file, SettingsKey::Rigctld),
-            readMemories(file),
-            readSetting(file, SettingsKey::Language),
-            {}};
+        return {std::nullopt, {}, {}, {}, {}, file.readError()};
+    return {
+        readPortSettings(file, current),
+        readSetting(file, SettingsKey::Rigctld),
+        {readSetting(file, SettingsKey::KenwoodEnabled), readSetting(file, SettingsKey::KenwoodId)},
+        readMemories(file),
+        readSetting(file, SettingsKey::Language),
+        {}};
 }
 
 void writeStoredSettings(TIniFile& file, const StoredSettings& settings)
@@ -46,6 +48,8 @@ void writeStoredSettings(TIniFile& file, const StoredSettings& settings)
     if (settings.port)
         writePortSettings(file, *settings.port);
     writeSetting(file, SettingsKey::Rigctld, settings.rigctld);
+    writeSetting(file, SettingsKey::KenwoodEnabled, settings.kenwood.enabled);
+    writeSetting(file, SettingsKey::KenwoodId, settings.kenwood.id);
     writeMemories(file, settings.memories);
     writeSetting(file, SettingsKey::Language, settings.language);
 }

@@ -2,6 +2,7 @@
 
 #pragma once
 
+#include "KenwoodSetting.h"
 #include "LanguageSetting.h"
 #include "Memories.h"
 #include "PortSettings.h"
@@ -43,7 +44,19 @@ inline constexpr TextSettingKey<RigctldSetting> Rigctld{
 inline constexpr TextSettingKey<LanguageSetting> Language{
     QLatin1String("LANGUAGE"), QLatin1String("language"), parseLanguageSetting,
     formatLanguageSetting};
+// Whether the Kenwood profile is on, and the identity it answers with.
+inline constexpr TextSettingKey<bool> KenwoodEnabled{
+    QLatin1String("KENWOOD"), QLatin1String("enabled"), parseKenwoodEnabled, formatKenwoodEnabled};
+inline constexpr TextSettingKey<QString> KenwoodId{QLatin1String("KENWOOD"), QLatin1String("id"),
+                                                   parseKenwoodId, formatKenwoodId};
 } // namespace SettingsKey
+
+// [KENWOOD]: the Kenwood profile's keys, each read and written on its own.
+struct KenwoodSettings
+{
+    StoredSetting<bool> enabled;
+    StoredSetting<QString> id;
+};
 
 // Every section of the settings file in one value. Start-up reads it
 // (TMainForm::FormCreate), the window and the services start from it, the
@@ -55,6 +68,7 @@ struct StoredSettings
     // settings of a first start apply. Closing puts the window's in.
     std::optional<PortSettings> port;
     StoredSetting<RigctldSetting> rigctld;   // [RIGCTLD]
+    KenwoodSettings kenwood;                 // [KENWOOD]
     Memories memories;                       // [MEMORIES]
     StoredSetting<LanguageSetting> language; // [LANGUAGE]
     // Why the file that exists could not be read (TIniFile::readError), and

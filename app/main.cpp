@@ -7,6 +7,8 @@
 #include "ComDiagnostics.h"
 #include "CommandLineAnswer.h"
 #include "OpenFileReserve.h"
+#include "ReportRequests.h"
+#include "RigctlService.h"
 #include "SettingsFileSharing.h"
 #include "TerminalOutput.h"
 #include "TerminationSignals.h"
@@ -118,6 +120,7 @@ int main(int argc, char* argv[])
         window = &mainForm;
         line = mainForm.BComPort1();
         mainForm.listenForRigctlClients(setup.options);
+        const ReportRequests reportRequests([&mainForm] { mainForm.logLineMonitor(); });
         if (stopRequested) {
             result = saveForStop(mainForm, reserve);
         } else {
@@ -129,6 +132,8 @@ int main(int argc, char* argv[])
         // closing the port does not wait for a reply the line cannot take.
         stopRequests.ignoreLaterSignals();
         mainForm.BComPort1()->AbandonWrites();
+        if (setup.options.verbose)
+            mainForm.logLineMonitor();
     }
     UnloadThemeApi();
     return result;

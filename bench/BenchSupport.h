@@ -48,6 +48,16 @@ inline double microsBetween(Clock::time_point from, Clock::time_point to)
 inline constexpr std::string_view defaultReply = "IF000035275000010+0000000000010000000;";
 inline constexpr std::string_view query = "IF;";
 
+// A query and its reply at the default settings.
+struct Exchange
+{
+    std::string_view query;
+    std::string_view reply;
+};
+inline constexpr Exchange ifExchange{query, defaultReply};
+// With the Kenwood profile on: the frequency of VFO A, the same one.
+inline constexpr Exchange faExchange{"FA;", "FA00003527500;"};
+
 [[noreturn]] inline void fail(const std::string& what)
 {
     std::fprintf(stderr, "bench: %s\n", what.c_str());
@@ -511,6 +521,10 @@ public:
         : m_pty(pty), m_expected(expected)
     {
     }
+    ReplyChecker(PtyPair& pty, const Exchange& exchange)
+        : m_pty(pty), m_query(exchange.query), m_expected(exchange.reply)
+    {
+    }
 
     // Counts whatever arrived unasked since the last reply.
     void takeStrayBytes()
@@ -547,7 +561,7 @@ public:
     {
         takeStrayBytes();
         const Clock::time_point sentAt = Clock::now();
-        writeAll(m_pty, query);
+        writeAll(m_pty, m_query);
         return awaitReply(sentAt);
     }
 
@@ -570,6 +584,7 @@ private:
     }
 
     PtyPair& m_pty;
+    std::string m_query{query};
     std::string m_expected;
     ReplyCounts m_counts;
 };

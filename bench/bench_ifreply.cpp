@@ -9,9 +9,12 @@
 // (strace -c -f over a run of its own); and the resident memory.
 //
 // Usage: bench_ifreply [--queries N] [--idle-seconds S] [--strace-queries N]
-//                      [--label TEXT] [--program PATH]
+//                      [--label TEXT] [--program PATH] [--kenwood on|off]
+//                      [--query IF|FA]
 //        (defaults 10000 queries, 30 s idle, 2000 queries under strace (0: not
-//        measured), label "ifreply", the program built beside this one)
+//        measured), label "ifreply", the program built beside this one, its
+//        own Kenwood profile setting, the query "IF;"; "FA;" needs the
+//        profile on)
 
 #include "BenchSupport.h"
 
@@ -28,8 +31,8 @@ namespace {
 class FloorResponder
 {
 public:
-    explicit FloorResponder(const std::string& slavePath)
-        : m_slave(::open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC)),
+    FloorResponder(const std::string& slavePath, const Exchange& exchange)
+        : m_exchange(exchange), m_slave(::open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC)),
           m_stop(eventfd(0, EFD_CLOEXEC))
     {
         termios raw{};
@@ -62,9 +65,9 @@ private:
             if (n <= 0)
                 return;
             pending.append(buffer, std::size_t(n));
-            if (pending.find(query) != std::string::npos) {
+            if (pending.find(m_exchange.query) != std::string::npos) {
                 pending.clear();
-                if (::write(m_slave, defaultReply.data(), defaultReply.size()) < 0)
+                if (::write(m_slave, m_exchange.reply.data(), m_exchange.reply.size()) < 0)
                     return;
             } else if (pending.size() > 2) {
                 pending.erase(0, pending.size() - 2);
@@ -72,6 +75,7 @@ private:
         }
     }
 
+    Exchange m_exchange;
     int m_slave = -1;
     int m_stop = -1;
     std::thread m_thread;
@@ -81,7 +85,7 @@ private:
 class LatencyRun
 {
 public:
-    explicit LatencyRun(PtyPair& pty) : m_checker(pty) {}
+    LatencyRun(PtyPair& pty, const Exchange& exchange) : m_checker(pty, exchange) {}
 
     void runBlock(long queries)
     {
@@ -130,9 +134,10 @@ void checkIdleConnected(Results& results, const RealProgram& program, long secon
 }
 
 // The program's system calls per query, all threads, under strace -c -f.
-void checkSyscallsPerQuery(Results& results, const RealProgram& program, PtyPair& pty, long queries)
+void checkSyscallsPerQuery(Results& results, const RealProgram& program, PtyPair& pty,
+                           const Exchange& exchange, long queries)
 {
-    ReplyChecker checker(pty);
+    ReplyChecker checker(pty, exchange);
     SyscallCount counting(program.pid());
     for (long i = 0; i < queries; ++i)
         checker.roundTrip();
@@ -160,9 +165,14 @@ int main(int argc, char** argv)
     const long idleSeconds = longOption(argc, argv, "--idle-seconds", 30);
     const long straceQueries = longOption(argc, argv, "--strace-queries", 2000);
     Results results(textOption(argc, argv, "--label", "ifreply"));
+    const Exchange exchange =
+        textOption(argc, argv, "--query", "IF") == "FA" ? faExchange : ifExchange;
+    std::vector<std::string> arguments;
+    if (const std::string kenwood = textOption(argc, argv, "--kenwood", ""); !kenwood.empty())
+        arguments = {"--kenwood", kenwood};
 
     PtyPair pty;
-    RealProgram program(programPath(argc, argv), slavePathOf(pty));
+    RealProgram program(programPath(argc, argv), slavePathOf(pty), arguments);
     program.waitUntilConnected(pty);
     ReplyChecker first(pty);
     const Clock::time_point sentAt = Clock::now();
@@ -175,9 +185,9 @@ int main(int argc, char** argv)
     // The two responders take turns in blocks, so that both meet the same
     // load from whatever else the machine is doing.
     PtyPair floorPty;
-    FloorResponder responder(slavePathOf(floorPty));
-    LatencyRun floor(floorPty);
-    LatencyRun real(pty);
+    FloorResponder responder(slavePathOf(floorPty), exchange);
+    LatencyRun floor(floorPty, exchange);
+    LatencyRun real(pty, exchange);
     constexpr long block = 500;
     long long programNanos = 0;
     for (long done = 0; done < queries; done += block) {
@@ -206,7 +216,7 @@ int main(int argc, char** argv)
     if (idleSeconds > 0)
         checkIdleConnected(results, program, idleSeconds);
     if (straceQueries > 0)
-        checkSyscallsPerQuery(results, program, pty, straceQueries);
+        checkSyscallsPerQuery(results, program, pty, exchange, straceQueries);
     results.figure("VmRSS connected, after the run", format("%ld kB", vmRssKb(program.pid())));
     checkStop(results, program);
     return results.exitCode();

@@ -36,6 +36,18 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>&apos;on&apos; answers the serial line as a Kenwood TS-2000 does (ID;, FA;, FB;, IF;, AI;, MD;, ...), for devices and programs that speak Kenwood CAT: amplifiers, tuners, band decoders, Hamlib programs on the serial line; &apos;off&apos; answers IF; alone. Kept in quartzel.ini.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>On exit, write the line monitor (what the device asked, and what got no answer) to standard error.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Option &apos;kenwood&apos; needs &apos;on&apos; or &apos;off&apos;.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>One copy runs per settings file: started again with the same settings file, the program brings the running window to the front and ends, and the options given go nowhere. Start a copy for a second device with --settings.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -139,6 +151,29 @@
     </message>
 </context>
 <context>
+    <name>LineMonitor</name>
+    <message>
+        <source>Answered: %1, the last at %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Answered: none</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Polls per second over the last minute: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not answered: none</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not answered (the last %1 different commands, the latest first):</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>OpenFileReserve</name>
     <message>
         <source>Only %1 more files can be opened (ulimit -n %2); Quartzel needs %3 more to start</source>
@@ -182,6 +217,13 @@
     </message>
 </context>
 <context>
+    <name>TLineMonitorWindow</name>
+    <message>
+        <source>Line monitor</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>TMainForm</name>
     <message>
         <source>The stored frequency &apos;%1&apos; has a character that is not a digit; 014 070 000 Hz is dialled instead</source>
@@ -189,6 +231,54 @@
     </message>
     <message>
         <source>The settings file %1 cannot be read; the settings of a first start are used instead</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Line monitor</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Line monitor of %1:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Refresh the port list</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The Kenwood profile&apos;s setting %1=%2 in the settings file cannot be read (enabled takes 1 or 0, id three digits); it is not used</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Go to frequency…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Remember this frequency…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Options…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 (%2 Hz, %3)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>rigctld</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Language</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Remember this frequency</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Name:</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -269,42 +359,6 @@
     </message>
     <message>
         <source>dark</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Refresh the port list</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Go to frequency…</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Remember this frequency…</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>%1 (%2 Hz, %3)</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Remember this frequency</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Name:</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Options…</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>rigctld</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Language</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

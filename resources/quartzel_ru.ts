@@ -36,6 +36,18 @@
         <translation>Параметру «rigctld» нужно [address:]port с IP-адресом и портом от 1 до 65535 или «off».</translation>
     </message>
     <message>
+        <source>&apos;on&apos; answers the serial line as a Kenwood TS-2000 does (ID;, FA;, FB;, IF;, AI;, MD;, ...), for devices and programs that speak Kenwood CAT: amplifiers, tuners, band decoders, Hamlib programs on the serial line; &apos;off&apos; answers IF; alone. Kept in quartzel.ini.</source>
+        <translation>«on» — отвечать на последовательной линии так, как отвечает Kenwood TS-2000 (ID;, FA;, FB;, IF;, AI;, MD;, ...), для устройств и программ, говорящих на Kenwood CAT: усилителей, тюнеров, дешифраторов диапазонов, программ Hamlib на последовательной линии; «off» — отвечать только на IF;. Сохраняется в quartzel.ini.</translation>
+    </message>
+    <message>
+        <source>On exit, write the line monitor (what the device asked, and what got no answer) to standard error.</source>
+        <translation>При выходе вывести монитор линии (что спрашивало устройство и что осталось без ответа) в стандартный поток ошибок.</translation>
+    </message>
+    <message>
+        <source>Option &apos;kenwood&apos; needs &apos;on&apos; or &apos;off&apos;.</source>
+        <translation>Параметру «kenwood» нужно «on» или «off».</translation>
+    </message>
+    <message>
         <source>One copy runs per settings file: started again with the same settings file, the program brings the running window to the front and ends, and the options given go nowhere. Start a copy for a second device with --settings.</source>
         <translation>На каждый файл настроек работает одна копия: запущенная снова с тем же файлом настроек, программа выводит работающее окно на передний план и завершается, а заданные параметры никуда не передаются. Копию для второго устройства запускайте с --settings.</translation>
     </message>
@@ -139,6 +151,29 @@
     </message>
 </context>
 <context>
+    <name>LineMonitor</name>
+    <message>
+        <source>Answered: %1, the last at %2</source>
+        <translation>Отвечено: %1, последний раз в %2</translation>
+    </message>
+    <message>
+        <source>Answered: none</source>
+        <translation>Отвечено: ни одной</translation>
+    </message>
+    <message>
+        <source>Polls per second over the last minute: %1</source>
+        <translation>Запросов в секунду за последнюю минуту: %1</translation>
+    </message>
+    <message>
+        <source>Not answered: none</source>
+        <translation>Без ответа: ни одной</translation>
+    </message>
+    <message>
+        <source>Not answered (the last %1 different commands, the latest first):</source>
+        <translation>Без ответа (последние %1 разных команд, сначала последние):</translation>
+    </message>
+</context>
+<context>
     <name>OpenFileReserve</name>
     <message>
         <source>Only %1 more files can be opened (ulimit -n %2); Quartzel needs %3 more to start</source>
@@ -182,6 +217,13 @@
     </message>
 </context>
 <context>
+    <name>TLineMonitorWindow</name>
+    <message>
+        <source>Line monitor</source>
+        <translation>Монитор линии</translation>
+    </message>
+</context>
+<context>
     <name>TMainForm</name>
     <message>
         <source>The stored frequency &apos;%1&apos; has a character that is not a digit; 014 070 000 Hz is dialled instead</source>
@@ -190,6 +232,54 @@
     <message>
         <source>The settings file %1 cannot be read; the settings of a first start are used instead</source>
         <translation>Не удаётся прочитать файл настроек %1; вместо его настроек взяты настройки первого запуска</translation>
+    </message>
+    <message>
+        <source>Line monitor</source>
+        <translation>Монитор линии</translation>
+    </message>
+    <message>
+        <source>Line monitor of %1:</source>
+        <translation>Монитор линии %1:</translation>
+    </message>
+    <message>
+        <source>Refresh the port list</source>
+        <translation>Обновить список портов</translation>
+    </message>
+    <message>
+        <source>The Kenwood profile&apos;s setting %1=%2 in the settings file cannot be read (enabled takes 1 or 0, id three digits); it is not used</source>
+        <translation>Настройку профиля Kenwood %1=%2 в файле настроек не удаётся прочитать (enabled принимает 1 или 0, id — три цифры); она не используется</translation>
+    </message>
+    <message>
+        <source>Go to frequency…</source>
+        <translation>Перейти на частоту…</translation>
+    </message>
+    <message>
+        <source>Remember this frequency…</source>
+        <translation>Запомнить эту частоту…</translation>
+    </message>
+    <message>
+        <source>Options…</source>
+        <translation>Параметры…</translation>
+    </message>
+    <message>
+        <source>%1 (%2 Hz, %3)</source>
+        <translation>%1 (%2 Гц, %3)</translation>
+    </message>
+    <message>
+        <source>rigctld</source>
+        <translation>rigctld</translation>
+    </message>
+    <message>
+        <source>Language</source>
+        <translation>Язык</translation>
+    </message>
+    <message>
+        <source>Remember this frequency</source>
+        <translation>Запомнить эту частоту</translation>
+    </message>
+    <message>
+        <source>Name:</source>
+        <translation>Название:</translation>
     </message>
     <message>
         <source>100 MHz digit</source>
@@ -270,42 +360,6 @@
     <message>
         <source>dark</source>
         <translation>не горит</translation>
-    </message>
-    <message>
-        <source>Refresh the port list</source>
-        <translation>Обновить список портов</translation>
-    </message>
-    <message>
-        <source>Go to frequency…</source>
-        <translation>Перейти на частоту…</translation>
-    </message>
-    <message>
-        <source>Remember this frequency…</source>
-        <translation>Запомнить эту частоту…</translation>
-    </message>
-    <message>
-        <source>%1 (%2 Hz, %3)</source>
-        <translation>%1 (%2 Гц, %3)</translation>
-    </message>
-    <message>
-        <source>Remember this frequency</source>
-        <translation>Запомнить эту частоту</translation>
-    </message>
-    <message>
-        <source>Name:</source>
-        <translation>Название:</translation>
-    </message>
-    <message>
-        <source>Options…</source>
-        <translation>Параметры…</translation>
-    </message>
-    <message>
-        <source>rigctld</source>
-        <translation>rigctld</translation>
-    </message>
-    <message>
-        <source>Language</source>
-        <translation>Язык</translation>
     </message>
 </context>
 <context>

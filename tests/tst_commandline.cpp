@@ -20,6 +20,8 @@ private slots:
     void applyPortOption();
     void rigctldOption_data();
     void rigctldOption();
+    void kenwoodAndVerboseOptions_data();
+    void kenwoodAndVerboseOptions();
     void settingsOption_data();
     void settingsOption();
     void refreshPortList_data();
@@ -96,8 +98,8 @@ void TestCommandLine::helpAndVersionTexts()
                 .hasMatch());
 
     const ParsedCommandLine help = parseCommandLine({"quartzel", "--help"});
-    for (const char* option :
-         {"--port <port>", "--connect", "--rigctld <[address:]port>", "--help", "--version"})
+    for (const char* option : {"--port <port>", "--connect", "--rigctld <[address:]port>",
+                               "--kenwood <on|off>", "--verbose", "--help", "--version"})
         QVERIFY2(help.message.contains(QLatin1String(option)), option);
 
     const ParsedCommandLine unknown = parseCommandLine({"quartzel", "--baud"});
@@ -175,6 +177,35 @@ void TestCommandLine::rigctldOption()
     QCOMPARE(parsed.options.rigctld.has_value(), !setting.isNull());
     if (parsed.options.rigctld)
         QCOMPARE(formatRigctldSetting(*parsed.options.rigctld), setting);
+}
+
+void TestCommandLine::kenwoodAndVerboseOptions_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<CommandLineAction>("action");
+    QTest::addColumn<int>("kenwood"); // -1: not given, else 0 or 1
+    QTest::addColumn<bool>("verbose");
+    using A = CommandLineAction;
+    QTest::newRow("neither") << QStringList{} << A::Run << -1 << false;
+    QTest::newRow("--kenwood on") << QStringList{"--kenwood", "on"} << A::Run << 1 << false;
+    QTest::newRow("--kenwood=off and --verbose")
+        << QStringList{"--kenwood=off", "--verbose"} << A::Run << 0 << true;
+    QTest::newRow("--kenwood yes: refused")
+        << QStringList{"--kenwood", "yes"} << A::Fail << -1 << false;
+}
+
+void TestCommandLine::kenwoodAndVerboseOptions()
+{
+    QFETCH(QStringList, options);
+    QFETCH(CommandLineAction, action);
+    QFETCH(int, kenwood);
+    QFETCH(bool, verbose);
+    const ParsedCommandLine parsed = parseCommandLine(QStringList{"quartzel"} + options);
+    QCOMPARE(parsed.action, action);
+    QCOMPARE(parsed.options.kenwood.has_value(), kenwood >= 0);
+    if (kenwood >= 0)
+        QCOMPARE(*parsed.options.kenwood, kenwood == 1);
+    QCOMPARE(parsed.options.verbose, verbose);
 }
 
 void TestCommandLine::settingsOption_data()

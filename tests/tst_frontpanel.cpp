@@ -5,10 +5,13 @@
 #include "BCPort.h"
 #include "FrequencyEntry.h"
 #include "InjectedCalls.h"
+#include "LineMonitorWindow.h"
 #include "Main.h"
 #include "MainAccessible.h"
+#include "MainFormRig.h"
 #include "MainFormTesting.h"
 #include "PtyPair.h"
+#include "TestFiles.h"
 #include "ui_Main.h"
 
 #include <QAbstractEventDispatcher>
@@ -63,11 +66,19 @@ private slots:
     void keyboardReach();
     void typedFrequency_data();
     void typedFrequency();
+    void kenwoodPollerFollowsTheWheel();
+    void kenwoodSetTunesTheDial();
+    void kenwoodSettingIsKept_data();
+    void kenwoodSettingIsKept();
+    void lineMonitorShowsWhatWentUnanswered();
 
 private:
     void createForm(const CommandLineOptions& options);
+    void createKenwoodForm(std::optional<bool> option = true);
+    QByteArray receivedUntil(qsizetype size);
     void connectPanel();
     QByteArray replies(int count);
+    QByteArray received(qsizetype size);
     void wheelAt(QWidget* widget, QPoint local, QPoint angle,
                  Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 
@@ -129,14 +140,27 @@ void TestFrontPanel::connectPanel()
 // arrived; a later fence query shows whether anything extra was sent.
 QByteArray TestFrontPanel::replies(int count)
 {
-    const qsizetype wanted = count * div4Reply.size();
+    return received(count * div4Reply.size());
+}
+
+// Collects what the program has written until `size` bytes (or more) have arrived.
+QByteArray TestFrontPanel::received(qsizetype size)
+{
     const bool arrived = QTest::qWaitFor([&] {
         m_received += m_pty->receive();
-        return m_received.size() >= wanted;
+        return m_received.size() >= size;
     });
     if (!arrived)
         qWarning("only %lld bytes arrived", qlonglong(m_received.size()));
     return m_received;
+}
+
+// The same, then forgotten.
+QByteArray TestFrontPanel::receivedUntil(qsizetype size)
+{
+    const QByteArray bytes = received(size);
+    m_received.clear();
+    return bytes;
 }
 
 void TestFrontPanel::wheelAt(QWidget* widget, QPoint local, QPoint angle,
@@ -201,6 +225,8 @@ void TestFrontPanel::chunkSequences_data()
     QTest::newRow("query between other commands") << QList<QByteArray>{"FA;IF;XY"} << QList<int>{1};
     QTest::newRow("two queries in one chunk") << QList<QByteArray>{"IF;IF;"} << QList<int>{1};
     QTest::newRow("text without a query") << QList<QByteArray>{"FA;", "FB;"} << QList<int>{0, 0};
+    QTest::newRow("a Kenwood poller's opening: no answer without the profile")
+        << QList<QByteArray>{"ID;", "ID;", "FA;"} << QList<int>{0, 0, 0};
     QTest::newRow("query right after a NUL byte")
         << QList<QByteArray>{QByteArray("\0IF;", 4)} << QList<int>{1};
 }
@@ -667,6 +693,119 @@ void TestFrontPanel::typedFrequency()
     QCOMPARE(digitTexts(*m_form), dial);
     QVERIFY(m_pty->send("IF;"));
     QCOMPARE(replies(1), "IF00" + dial.toLatin1() + tail);
+}
+
+void TestFrontPanel::createKenwoodForm(std::optional<bool> option)
+{
+    m_form.reset();
+    CommandLineOptions options;
+    options.port = m_pty->slavePath();
+    options.kenwood = option;
+    createForm(options);
+}
+
+// A tuner reads FA; alone; with auto-information on, a device that only
+// listens hears every turn, the second of two quick ones when 100 ms have
+// passed.
+void TestFrontPanel::kenwoodPollerFollowsTheWheel()
+{
+    createKenwoodForm();
+    QVERIFY(m_form->kenwoodProfile());
+    QTest::mouseClick(m_form->form().VFO, Qt::LeftButton);
+    connectPanel();
+    TAdvSpinEdit* kilohertz = m_form->digit(6);
+    for (int turn = 0; turn < 3; ++turn) {
+        wheelAt(kilohertz, QPoint(10, kilohertz->height() / 2), QPoint(0, 120));
+        QVERIFY(m_pty->send("FA;"));
+        const QByteArray expected = "FA00" + m_form->dialledFrequency().toLatin1() + ';';
+        QCOMPARE(receivedUntil(expected.size()), expected);
+    }
+    QVERIFY(m_pty->send("AI2;AI;"));
+    QCOMPARE(receivedUntil(4), QByteArray("AI2;"));
+    wheelAt(kilohertz, QPoint(10, kilohertz->height() / 2), QPoint(0, 120));
+    const QByteArray first = "IF00" + m_form->dialledFrequency().toLatin1() + tail;
+    wheelAt(kilohertz, QPoint(10, kilohertz->height() / 2), QPoint(0, 120));
+    const QByteArray second = "IF00" + m_form->dialledFrequency().toLatin1() + tail;
+    QCOMPARE(receivedUntil(2 * plainReply.size()), first + second);
+}
+
+// A set of FA in div4 mode dials what gives that frequency, as a turn of the
+// wheel would: the digits show it and the next IF; carries it. MD is the
+// rigctld server's mode.
+void TestFrontPanel::kenwoodSetTunesTheDial()
+{
+    createKenwoodForm();
+    QVERIFY(m_form->kenwoodProfile());
+    connectPanel();
+    QVERIFY(m_pty->send("FA00001778500;ID;"));
+    QCOMPARE(receivedUntil(6), QByteArray("ID019;"));
+    QCOMPARE(m_form->dialledFrequency(), QStringLiteral("007074000"));
+    QVERIFY(m_pty->send("IF;"));
+    QCOMPARE(receivedUntil(div4Reply.size()), "IF00001778500" + tail);
+    // The mode is the one the rigctld server's clients read and set.
+    TMainFormRig rig(*m_form);
+    QVERIFY(m_pty->send("MD3;"));
+    QTRY_COMPARE(rig.mode().name, QByteArray("CW"));
+    rig.mode() = {"LSB", 2400};
+    QVERIFY(m_pty->send("MD;"));
+    QCOMPARE(receivedUntil(4), QByteArray("MD1;"));
+}
+
+void TestFrontPanel::kenwoodSettingIsKept_data()
+{
+    QTest::addColumn<QByteArray>("stored");  // [KENWOOD] and its keys; empty: no section
+    QTest::addColumn<int>("option");         // --kenwood: -1 not given, 0 off, 1 on
+    QTest::addColumn<QByteArray>("answers"); // to "ID;IF;"
+    QTest::addColumn<QByteArray>("kept");    // [KENWOOD] after closing
+    QTest::addColumn<int>("messages");
+    const QByteArray on = "[KENWOOD]\nenabled=1\nid=020\n";
+    QTest::newRow("nothing set: IF; alone answered, nothing written")
+        << QByteArray() << -1 << div4Reply << QByteArray() << 0;
+    QTest::newRow("stored on with an identity") << on << -1 << "ID020;" + div4Reply << on << 0;
+    QTest::newRow("--kenwood on is kept")
+        << QByteArray() << 1 << "ID019;" + div4Reply << QByteArray("[KENWOOD]\nenabled=1\n") << 0;
+    QTest::newRow("--kenwood off wins over the stored on and is kept")
+        << on << 0 << div4Reply << QByteArray("[KENWOOD]\nenabled=0\nid=020\n") << 0;
+    const QByteArray unreadable = "[KENWOOD]\nenabled=yes\nid=19\n";
+    QTest::newRow("unreadable texts: reported, not used, left as they stand")
+        << unreadable << -1 << div4Reply << unreadable << 2;
+}
+
+void TestFrontPanel::kenwoodSettingIsKept()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(int, option);
+    QFETCH(QByteArray, answers);
+    QFETCH(QByteArray, kept);
+    QFETCH(int, messages);
+    const QString file = m_dir.filePath(QStringLiteral("quartzel.ini"));
+    writeBytes(file, "[PORT]\nfrequency=014070000\ndiv4=1\n" + stored);
+    createKenwoodForm(option < 0 ? std::nullopt : std::optional<bool>(option == 1));
+    connectPanel();
+    QVERIFY(m_pty->send("ID;IF;"));
+    QCOMPARE(receivedUntil(answers.size()), answers);
+    QCOMPARE(m_messages.size(), messages);
+    m_form->FormClose(m_form.get());
+    const QByteArray saved = readBytes(file);
+    const qsizetype section = saved.indexOf("[KENWOOD]");
+    QCOMPARE(section < 0 ? QByteArray() : saved.sliced(section), kept);
+}
+
+// Without the profile a Kenwood poller's opening goes unanswered, and the
+// monitor (Ctrl+M) says so.
+void TestFrontPanel::lineMonitorShowsWhatWentUnanswered()
+{
+    connectPanel();
+    QVERIFY(m_pty->send("ID;"));
+    QVERIFY(m_pty->send("IF;"));
+    QCOMPARE(replies(1), div4Reply);
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    QTest::keyClick(m_form.get(), Qt::Key_M, Qt::ControlModifier);
+    QVERIFY(m_form->lineMonitorWindow() && m_form->lineMonitorWindow()->isVisible());
+    const QString shown = m_form->lineMonitorWindow()->text();
+    QVERIFY2(shown.startsWith(QStringLiteral("Answered: 1, the last at ")), qPrintable(shown));
+    QVERIFY2(shown.endsWith(QStringLiteral("\n  ID; \u00d71")), qPrintable(shown));
 }
 
 // The program's own application object, which knows who can see its windows.

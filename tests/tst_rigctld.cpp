@@ -99,7 +99,9 @@ public:
         return 14'070'000;
     }
     void setDialFrequency(std::uint32_t) override {}
+    TRigctlMode& mode() override { return m_mode; }
 
+    TRigctlMode m_mode;
     mutable int reads = 0;
     std::function<void()> onFirstRead;
 };

@@ -5,11 +5,15 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QSignalSpy>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <fcntl.h>
 #include <memory>
+#include <termios.h>
 #include <vector>
 
 // The real program, offscreen on a pty, with Hamlib's own client (rigctl,
@@ -31,6 +35,7 @@ private slots:
     void clientSettings();
     void thirtyTwoClientsAtOnce();
     void busyPortIsReportedOnce();
+    void kenwoodProfileServesHamlibOnTheSerialLine();
 
 private:
     void startOn(QProcess& program, const PtyPair& pty);
@@ -50,6 +55,46 @@ namespace {
 const QByteArray tail = "0010+0000000000010000000;";
 const QByteArray replyAtDefaultDial = "IF00003527500" + tail; // 14 070 000 Hz, div4
 const QByteArray replyAt7074000 = "IF00001778500" + tail;
+
+// Two pseudo-terminals joined at their master sides, as a null-modem cable
+// joins two ports: what is written to one slave is read from the other.
+// The test holds the client's slave open too, so that the line does not
+// hang up between clients.
+class PtyCable
+{
+public:
+    PtyCable()
+        : m_clientSlave(::open(m_client.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY))
+    {
+        join(m_program, m_client, m_fromProgram);
+        join(m_client, m_program, m_fromClient);
+    }
+    ~PtyCable() { ::close(m_clientSlave); }
+
+    bool isValid() const { return m_program.isValid() && m_clientSlave >= 0; }
+    QString programEnd() const { return m_program.slavePath(); }
+    QString clientEnd() const { return m_client.slavePath(); }
+    // The program has configured its end once canonical input is off.
+    bool programConnected() const
+    {
+        termios settings{};
+        return tcgetattr(m_program.master(), &settings) == 0 && (settings.c_lflag & ICANON) == 0;
+    }
+
+private:
+    static void join(PtyPair& from, PtyPair& to, std::unique_ptr<QSocketNotifier>& notifier)
+    {
+        notifier = std::make_unique<QSocketNotifier>(from.master(), QSocketNotifier::Read);
+        QObject::connect(notifier.get(), &QSocketNotifier::activated,
+                         [&from, &to] { to.send(from.receive()); });
+    }
+
+    PtyPair m_program;
+    PtyPair m_client;
+    int m_clientSlave = -1;
+    std::unique_ptr<QSocketNotifier> m_fromProgram;
+    std::unique_ptr<QSocketNotifier> m_fromClient;
+};
 
 bool accepts(quint16 port)
 {
@@ -251,6 +296,40 @@ void TestRigctldHamlib::busyPortIsReportedOnce()
     errors += second.readAllStandardError();
     QCOMPARE(errors.count("quartzel: "), 1);
     QCOMPARE(second.exitCode(), 0);
+}
+
+// Hamlib's serial client as a TS-480 (model 2028) opens the panel's line
+// with the Kenwood profile on, reads the dial and sets it: in div4 mode, the
+// first start's, it reads and sets the divided frequency.
+void TestRigctldHamlib::kenwoodProfileServesHamlibOnTheSerialLine()
+{
+    PtyCable cable;
+    QVERIFY(cable.isValid());
+    QProcess program;
+    program.setProcessEnvironment(m_program.processEnvironment());
+    program.setProgram(m_program.program());
+    program.setArguments({QStringLiteral("--port"), cable.programEnd(), QStringLiteral("--connect"),
+                          QStringLiteral("--kenwood"), QStringLiteral("on")});
+    m_program.terminate(); // the fixture's program writes the same settings file
+    QVERIFY(m_program.waitForFinished(30000));
+    program.start();
+    QTRY_VERIFY_WITH_TIMEOUT(cable.programConnected(), 30000);
+    const auto serialRigctl = [&](const QStringList& commands) -> QByteArray {
+        QProcess client;
+        client.start(m_rigctl,
+                     QStringList{QStringLiteral("-m"), QStringLiteral("2028"), QStringLiteral("-r"),
+                                 cable.clientEnd(), QStringLiteral("-s"), QStringLiteral("9600")} +
+                         commands);
+        QSignalSpy finished(&client, &QProcess::finished);
+        if (!finished.wait(60000))
+            return "<rigctl did not finish>";
+        return client.readAllStandardOutput();
+    };
+    QCOMPARE(serialRigctl({"f"}), QByteArray("3527500\n"));
+    QCOMPARE(serialRigctl({"F", "7074000"}), QByteArray());
+    QCOMPARE(serialRigctl({"f"}), QByteArray("7074000\n"));
+    program.terminate();
+    QVERIFY(program.waitForFinished(30000));
 }
 
 QTEST_GUILESS_MAIN(TestRigctldHamlib)

@@ -222,7 +222,7 @@ void TestSettings::writeOrder()
     if (!before.isEmpty())
         writeBytes(iniPath(), before);
     TIniFile file(iniPath());
-    writeStoredSettings(file, {settings, rigctld, memories, {}, {}});
+    writeStoredSettings(file, {settings, rigctld, {}, memories, {}, {}});
     QCOMPARE(readBytes(iniPath()), after);
 }
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
+#include "ReportRequests.h"
 #include "TerminationSignals.h"
 
 #include <QScopeGuard>
@@ -12,8 +13,8 @@
 #include <memory>
 #include <thread>
 
-// Stop signals reach the UI thread as a call; once the watcher is gone the
-// program is ending, and a late one changes nothing.
+// Stop signals and report requests reach the UI thread as a call; once the
+// watcher is gone the program is ending, and a late one changes nothing.
 class TestTerminationSignals : public QObject
 {
     Q_OBJECT
@@ -38,6 +39,7 @@ void TestTerminationSignals::signalBecomesCall_data()
     QTest::newRow("SIGTERM from a service manager") << SIGTERM;
     QTest::newRow("SIGINT from a terminal") << SIGINT;
     QTest::newRow("SIGHUP from a closed terminal") << SIGHUP;
+    QTest::newRow("SIGUSR1 asking for a report") << SIGUSR1;
 }
 
 void TestTerminationSignals::signalBecomesCall()
@@ -45,7 +47,10 @@ void TestTerminationSignals::signalBecomesCall()
     QFETCH(int, signal);
     int calls = 0;
     {
-        TerminationSignals watcher([&calls] { ++calls; });
+        const auto count = [&calls] { ++calls; };
+        const std::unique_ptr<QObject> watcher(
+            signal == SIGUSR1 ? static_cast<QObject*>(new ReportRequests(count))
+                              : new TerminationSignals(count));
         std::raise(signal);
         QTRY_COMPARE(calls, 1);
         std::raise(signal);

@@ -31,7 +31,9 @@ public:
         m_hertz = hertz;
         ++m_sets;
     }
+    TRigctlMode& mode() override { return m_mode; }
 
+    TRigctlMode m_mode;
     std::uint32_t m_hertz = 14'070'000;
     int m_sets = 0;
 };
@@ -87,8 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzInput input(data, size);
     TRigctlLineReader reader;
     ModelRig rig;
-    TRigctlMode mode;
-    TRigctlSession session(rig, mode);
+    TRigctlSession session(rig, rig.mode());
     while (!input.atEnd()) {
         const QByteArrayView chunk = input.take(input.takeByte());
         const TRigctlLineReader::Verdict verdict = reader.append(chunk);
