@@ -6,11 +6,20 @@
 #include "Application.h"
 #include "BCPort.h"
 #include "Convert.h"
+#include "FrequencyEntry.h"
 #include "IniFile.h"
 #include "LineMonitorWindow.h"
+#include "MainAccessible.h"
+#include "OptionsDialog.h"
+#include "OptionsLanguagePage.h"
+#include "OptionsRigctldPage.h"
 #include "PortListWatch.h"
+#include "RigctlService.h"
 #include "SerialPorts.h"
 #include "SettingsLocation.h"
+#include "Translations.h"
+#include "TransparentBitmap.h"
+#include "TypedFrequency.h"
 #include "ui_Main.h"
 
 #include <QApplication>
@@ -18,12 +27,16 @@
 #include <QContextMenuEvent>
 #include <QDateTime>
 #include <QDir>
+#include <QInputDialog>
+#include <QKeySequence>
 #include <QMenu>
 #include <QProcessEnvironment>
 #include <QScreen>
 #include <QShortcut>
 #include <QTimer>
 #include <QWheelEvent>
+#include <QWindow>
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -34,6 +47,14 @@ namespace {
 constexpr int timer1Interval = 250;                        // ms, the lamp's grid from start
 constexpr QLatin1StringView defaultFrequency{"014070000"}; // 14 070 000 Hz
 constexpr int defaultBaudRateIndex = 6;                    // 9600
+const QKeySequence goToFrequencyKey(Qt::CTRL | Qt::Key_G);
+constexpr int recalledByKey = 9; // Alt+1 ... Alt+9
+
+// The key that recalls the memory at `index` (0..recalledByKey - 1).
+QKeySequence recallKey(int index)
+{
+    return QKeySequence(Qt::ALT | Qt::Key(Qt::Key_1 + index));
+}
 
 bool isSingleDecimalDigit(const QString& text)
 {
@@ -63,6 +84,8 @@ TMainForm::TMainForm(const TMainFormSetup& setup, QWidget* parent)
 {
     Q_INIT_RESOURCE(quartzel);
     buildFromForm();
+    describeForAssistiveTechnology();
+    letKeyboardReachPortPanel();
     wireEvents();
     reportErrors([this] { FormCreate(this); });
     reportErrors([this] { applyCommandLine(); });
@@ -105,6 +128,34 @@ void TMainForm::buildFromForm()
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     centreOnScreen();
+    showBitmapsForScreen();
+}
+
+// The reply lamp's two faces come with the form one pixel to a pixel; on a
+// screen with more device pixels to a pixel they are drawn at its resolution,
+// at start and whenever the window moves to another screen. (The line lamps
+// take the screen's each time they change, and are never shown.)
+void TMainForm::showBitmapsForScreen()
+{
+    const qreal ratio = devicePixelRatioF();
+    ui->Image4->setPixmap(QPixmap::fromImage(
+        bitmapForDevice(QImage(QStringLiteral(":/bitmaps/ReplyLampDark")), ratio)));
+    ui->Image5->setPixmap(QPixmap::fromImage(
+        bitmapForDevice(QImage(QStringLiteral(":/bitmaps/ReplyLampLit")), ratio)));
+}
+
+void TMainForm::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::LanguageChange)
+        nameForAssistiveTechnology();
+}
+
+void TMainForm::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    connect(windowHandle(), &QWindow::screenChanged, this, &TMainForm::showBitmapsForScreen,
+            Qt::UniqueConnection);
 }
 
 // Captions size themselves to their text, so that none is cut off whatever
@@ -128,6 +179,7 @@ void TMainForm::wireEvents()
 {
     wireDigits();
     wirePortPanel();
+    wireOperatorKeys();
     connect(ui->btnSend, &QPushButton::clicked, this,
             [this] { reportErrors([this] { btnSendClick(ui->btnSend); }); });
     connect(ui->Edit1, &QLineEdit::returnPressed, this, [this] {
@@ -210,11 +262,96 @@ void TMainForm::contextMenuEvent(QContextMenuEvent* event)
 QMenu* TMainForm::createPopupMenu()
 {
     auto* menu = new QMenu(this);
+    menu->addAction(tr("Go to frequency…") + u'\t' + goToFrequencyKey.toString(), this,
+                    &TMainForm::goToFrequency);
+    menu->addAction(tr("Remember this frequency…"), this,
+                    [this] { reportErrors([this] { askForMemoryName(); }); });
+    addMemoryEntries(*menu);
+    menu->addSeparator();
     menu->addAction(tr("Refresh the port list"), this,
                     [this] { reportErrors([this] { RefreshPortList(); }); });
     QAction* monitor = menu->addAction(tr("Line monitor"), this, &TMainForm::showLineMonitor);
     monitor->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    menu->addAction(tr("Options…"), this, [this] { reportErrors([this] { openOptions(); }); });
     return menu;
+}
+
+// Each memory under its name, with its frequency, the caption of its mode
+// button and, for the first nine, the key that recalls it.
+void TMainForm::addMemoryEntries(QMenu& menu)
+{
+    const Memories& memories = m_storedSettings.memories;
+    if (!memories.isEmpty())
+        menu.addSeparator();
+    for (int i = 0; i < memories.size(); ++i) {
+        const Memory& memory = memories[i];
+        QString text = tr("%1 (%2 Hz, %3)")
+                           .arg(memory.name, groupedHertz(memory.hertz),
+                                (memory.div4 ? ui->SDR : ui->VFO)->text());
+        if (i < recalledByKey)
+            text += u'\t' + recallKey(i).toString();
+        menu.addAction(text, this, [this, i] { reportErrors([this, i] { recallMemory(i); }); });
+    }
+}
+
+void TMainForm::openOptions()
+{
+    TOptionsDialog dialog(this);
+    dialog.addPage(new TOptionsRigctldPage(*this), tr("rigctld"));
+    dialog.addPage(new TOptionsLanguagePage(*this), tr("Language"));
+    dialog.exec();
+}
+
+void TMainForm::listenForRigctlClients(const CommandLineOptions& options)
+{
+    m_rigctld.reset();
+    m_rigctld = std::make_unique<TRigctlService>(*this, options);
+}
+
+void TMainForm::askForMemoryName()
+{
+    ComposeFrequency();
+    bool accepted = false;
+    const QString name = QInputDialog::getText(
+        this, tr("Remember this frequency"), tr("Name:"), QLineEdit::Normal,
+        groupedHertz(dialledHertz(m_dialledFrequency).value_or(0)), &accepted);
+    if (accepted && !name.trimmed().isEmpty())
+        rememberDial(name);
+}
+
+void TMainForm::rememberDial(const QString& name)
+{
+    ComposeFrequency();
+    const Memory memory{name.trimmed(), dialledHertz(m_dialledFrequency).value_or(0), m_div4Mode};
+    Memories& memories = m_storedSettings.memories;
+    const auto same = std::find_if(memories.begin(), memories.end(),
+                                   [&](const Memory& m) { return m.name == memory.name; });
+    if (same != memories.end())
+        *same = memory;
+    else
+        memories.append(memory);
+}
+
+void TMainForm::recallMemory(int index)
+{
+    if (index < 0 || index >= m_storedSettings.memories.size())
+        return;
+    const Memory memory = m_storedSettings.memories[index];
+    setDial(frequencyText(memory.hertz));
+    checkModeButton(memory.div4 ? ui->SDR : ui->VFO);
+}
+
+void TMainForm::wireOperatorKeys()
+{
+    m_frequencyEntry = new TFrequencyEntry(ui->Panel1);
+    m_frequencyEntry->OnAccepted = [this](quint32 hertz) {
+        reportErrors([&] { setDial(frequencyText(hertz)); });
+    };
+    connect(new QShortcut(goToFrequencyKey, this), &QShortcut::activated, this,
+            &TMainForm::goToFrequency);
+    for (int i = 0; i < recalledByKey; ++i)
+        connect(new QShortcut(recallKey(i), this), &QShortcut::activated, this,
+                [this, i] { reportErrors([this, i] { recallMemory(i); }); });
 }
 
 TAdvSpinEdit* TMainForm::digit(int index) const
@@ -236,6 +373,8 @@ void TMainForm::FormCreate(QObject* /*Sender*/)
     m_storedSettings =
         readStoredSettings(TIniFile(startingFile), PortSettings{m_dialledFrequency, m_portIndex,
                                                                 m_baudRateIndex, m_div4Mode});
+    if (const std::optional<LanguageSetting> language = m_storedSettings.language.inEffect)
+        installTranslations(*QCoreApplication::instance(), languageLocale(*language));
     // A port list that cannot be read (Windows has none until a serial
     // device has appeared) is reported, and start-up goes on without ports:
     // the stored settings are restored all the same, so that closing does not
@@ -429,6 +568,14 @@ void TMainForm::setDial(const QString& frequency)
             m_digits[i]->setText(texts[i]);
     }
     ComposeFrequency();
+}
+
+// The entry covers the digits and the separators after them, showing the
+// frequency the digits show.
+void TMainForm::goToFrequency()
+{
+    const QRect strip = ui->AdvSpinEdit1->geometry().united(ui->Panel2->geometry());
+    m_frequencyEntry->open(strip, ui->AdvSpinEdit1, groupedHertz(m_frequencyStrip->hertz()));
 }
 
 void TMainForm::carry(TAdvSpinEdit* digitControl, TAdvSpinEdit* left)
@@ -654,8 +801,10 @@ void TMainForm::showLineMonitor()
 void TMainForm::lightReplyLamp()
 {
     ui->Image5->show();
-    if (!m_Timer1->isActive())
+    if (!m_Timer1->isActive()) {
         m_Timer1->start(int(timer1Interval - m_timer1Grid.elapsed() % timer1Interval));
+        describeLamp(ui->Image4, true);
+    }
 }
 
 void TMainForm::btnSendClick(QObject*)
@@ -677,6 +826,7 @@ void TMainForm::Edit1KeyPress(QObject*, char& Key)
 void TMainForm::Timer1Timer(QObject*)
 {
     ui->Image5->hide();
+    describeLamp(ui->Image4, false);
 }
 
 // ---- Wheel tuning ----

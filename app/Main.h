@@ -22,11 +22,15 @@
 namespace Ui {
 class MainForm;
 }
+class QLabel;
 class QMenu;
 class QRadioButton;
 class QTimer;
 class TAdvSpinEdit;
 class TBComPort;
+class TFrequencyEntry;
+class TFrequencyStrip;
+class TRigctlService;
 class TLineMonitorWindow;
 
 // Where the window finds its surroundings. The defaults are the program's
@@ -74,6 +78,21 @@ public:
     // digits, the next reply and the saved setting agree. `frequency` must be
     // dialable (isDialableFrequency). Raises as ComposeFrequency does.
     void setDial(const QString& frequency);
+    // Opens the entry for a typed frequency over the digits (Ctrl+G); what
+    // it reads is dialled through setDial.
+    void goToFrequency();
+    // (Re)starts the rigctld listener as `options` and the stored settings
+    // ask (TRigctlService); the one before it stops first.
+    void listenForRigctlClients(const CommandLineOptions& options);
+    const TRigctlService* rigctlService() const { return m_rigctld.get(); }
+    // Opens the options dialog, one page for each group of settings.
+    void openOptions();
+    // Keeps the dial the digits show and the output mode as a memory named
+    // `name`, in place of one of that name, else after the others.
+    void rememberDial(const QString& name);
+    // Dials the memory at `index` (0 is Alt+1's) through setDial and checks
+    // its mode button; an index without a memory does nothing.
+    void recallMemory(int index);
 
     // The digits' carry handlers: 10 becomes 0 with a carry to the left,
     // -1 becomes 9 with a borrow from the left.
@@ -157,24 +176,33 @@ public:
     TAdvSpinEdit* digit(int index) const; // 1..FrequencyDigitCount
     TBComPort* BComPort1() const { return m_BComPort1; }
     QTimer* Timer1() const { return m_Timer1; }
+    TFrequencyEntry* frequencyEntry() const { return m_frequencyEntry; }
     // Timer1's ticks fall on multiples of 250 ms of this clock.
     const QElapsedTimer& timer1Grid() const { return m_timer1Grid; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    // A change of language names the controls anew for assistive technology.
+    void changeEvent(QEvent* event) override;
     // The right-click menu, built anew by createPopupMenu each time.
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void buildFromForm();
     void centreOnScreen();
+    void showBitmapsForScreen();
     void sizeCaptionsToText();
     void wireEvents();
     void wireDigits();
     void wirePortPanel();
+    void wireOperatorKeys();
     // Every entry of the window's right-click menu is added here.
     QMenu* createPopupMenu();
+    void addMemoryEntries(QMenu& menu);
+    // Asks for a name under which to remember the dial.
+    void askForMemoryName();
     void carry(TAdvSpinEdit* digitControl, TAdvSpinEdit* left);
     void settleDigitTexts();
     void restoreSettings(const QString& fileName);
@@ -196,6 +224,13 @@ private:
     void showReceiveBuffer();
     void showReply(const QString& reply, bool sent);
     void lightReplyLamp();
+    static void showLamp(QLabel* lamp, bool lit);
+    // What assistive technology is told of the controls, and the keyboard's
+    // way to the port panel (MainAccessible.cpp).
+    void describeForAssistiveTechnology();
+    void nameForAssistiveTechnology();
+    static void describeLamp(QWidget* lamp, bool lit);
+    void letKeyboardReachPortPanel();
 
     std::unique_ptr<Ui::MainForm> ui;
     std::array<TAdvSpinEdit*, FrequencyDigitCount> m_digits{}; // AdvSpinEdit1 to AdvSpinEdit9
@@ -203,6 +238,9 @@ private:
     StoredSettings m_storedSettings;
     TBComPort* m_BComPort1 = nullptr;
     QTimer* m_Timer1 = nullptr;
+    TFrequencyStrip* m_frequencyStrip = nullptr;
+    TFrequencyEntry* m_frequencyEntry = nullptr;
+    std::unique_ptr<TRigctlService> m_rigctld; // none: not listening
     QElapsedTimer m_timer1Grid; // Timer1's ticks fall on multiples of 250 ms from here
     QString m_dialledFrequency;
     QString m_frequencyString;

@@ -18,18 +18,12 @@ namespace {
 
 constexpr int lastBaudRateIndex = 14;
 
-// A bitmap of the program's own resources, by name. The lamps are drawn
-// transparently.
-QPixmap loadTransparentBitmap(const QString& name)
+// A bitmap of the program's own resources, by name, for a screen of `ratio`
+// device pixels to a pixel. The lamps are drawn transparently.
+QPixmap loadTransparentBitmap(const QString& name, qreal ratio)
 {
     const QImage bitmap(QStringLiteral(":/bitmaps/") + name);
-    return QPixmap::fromImage(transparentBitmap(bitmap, bitmap.rect()));
-}
-
-// The line lamps load the bitmap "On" or "Off" by name.
-void showLamp(QLabel* lamp, bool lit)
-{
-    lamp->setPixmap(loadTransparentBitmap(lit ? QStringLiteral("On") : QStringLiteral("Off")));
+    return QPixmap::fromImage(bitmapForDevice(transparentBitmap(bitmap, bitmap.rect()), ratio));
 }
 
 void setBackground(QWidget* widget, QPalette::ColorRole role)
@@ -153,6 +147,14 @@ void TMainForm::BComPort1EventsStopped(QObject*, const std::exception_ptr& reaso
         showPanelClosed();
     if (reason)
         std::rethrow_exception(reason);
+}
+
+// The line lamps load the bitmap "On" or "Off" by name.
+void TMainForm::showLamp(QLabel* lamp, bool lit)
+{
+    lamp->setPixmap(loadTransparentBitmap(lit ? QStringLiteral("On") : QStringLiteral("Off"),
+                                          lamp->devicePixelRatioF()));
+    describeLamp(lamp, lit);
 }
 
 void TMainForm::ShowCTS(bool lit)

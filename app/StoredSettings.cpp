@@ -33,11 +33,13 @@ StoredSettings readStoredSettings(const TIniFile& file, const PortSettings& curr
     if (!file.exists())
         return {};
     if (!file.readError().isEmpty())
-        return {std::nullopt, {}, {}, file.readError()};
+        return {std::nullopt, {}, {}, {}, {}, file.readError()};
     return {
         readPortSettings(file, current),
         readSetting(file, SettingsKey::Rigctld),
         {readSetting(file, SettingsKey::KenwoodEnabled), readSetting(file, SettingsKey::KenwoodId)},
+        readMemories(file),
+        readSetting(file, SettingsKey::Language),
         {}};
 }
 
@@ -48,4 +50,6 @@ void writeStoredSettings(TIniFile& file, const StoredSettings& settings)
     writeSetting(file, SettingsKey::Rigctld, settings.rigctld);
     writeSetting(file, SettingsKey::KenwoodEnabled, settings.kenwood.enabled);
     writeSetting(file, SettingsKey::KenwoodId, settings.kenwood.id);
+    writeMemories(file, settings.memories);
+    writeSetting(file, SettingsKey::Language, settings.language);
 }

@@ -3,6 +3,8 @@
 #pragma once
 
 #include "KenwoodSetting.h"
+#include "LanguageSetting.h"
+#include "Memories.h"
 #include "PortSettings.h"
 #include "RigctldSetting.h"
 
@@ -38,6 +40,10 @@ namespace SettingsKey {
 // Where the rigctld listener listens, or "off".
 inline constexpr TextSettingKey<RigctldSetting> Rigctld{
     QLatin1String("RIGCTLD"), QLatin1String("listen"), parseRigctldSetting, formatRigctldSetting};
+// The language the program speaks.
+inline constexpr TextSettingKey<LanguageSetting> Language{
+    QLatin1String("LANGUAGE"), QLatin1String("language"), parseLanguageSetting,
+    formatLanguageSetting};
 // Whether the Kenwood profile is on, and the identity it answers with.
 inline constexpr TextSettingKey<bool> KenwoodEnabled{
     QLatin1String("KENWOOD"), QLatin1String("enabled"), parseKenwoodEnabled, formatKenwoodEnabled};
@@ -61,8 +67,10 @@ struct StoredSettings
     // [PORT]; nothing when the file does not exist or cannot be read: the
     // settings of a first start apply. Closing puts the window's in.
     std::optional<PortSettings> port;
-    StoredSetting<RigctldSetting> rigctld; // [RIGCTLD]
-    KenwoodSettings kenwood;
+    StoredSetting<RigctldSetting> rigctld;   // [RIGCTLD]
+    KenwoodSettings kenwood;                 // [KENWOOD]
+    Memories memories;                       // [MEMORIES]
+    StoredSetting<LanguageSetting> language; // [LANGUAGE]
     // Why the file that exists could not be read (TIniFile::readError), and
     // nothing else was; empty when it was read or does not exist.
     QString readError;
@@ -73,6 +81,6 @@ struct StoredSettings
 StoredSettings readStoredSettings(const TIniFile& file, const PortSettings& current);
 
 // Writes [PORT] when there, its four keys in their order, then each other
-// setting that is in effect. Raises EIniFileException at the first write
-// that fails; the keys after it are then not written.
+// setting that is in effect and the memories. Raises EIniFileException at
+// the first write that fails; the keys after it are then not written.
 void writeStoredSettings(TIniFile& file, const StoredSettings& settings);

@@ -32,8 +32,26 @@ void install(QCoreApplication& application, const QString& file, const QStringLi
 
 } // namespace
 
+QLocale languageLocale(LanguageSetting language)
+{
+    switch (language) {
+    case LanguageSetting::English:
+        return QLocale(QLocale::English);
+    case LanguageSetting::Russian:
+        return QLocale(QLocale::Russian);
+    case LanguageSetting::System:
+        break;
+    }
+    return QLocale::system();
+}
+
 void installTranslations(QCoreApplication& application, const QLocale& locale)
 {
+    for (QTranslator* earlier :
+         application.findChildren<QTranslator*>(QString(), Qt::FindDirectChildrenOnly)) {
+        QCoreApplication::removeTranslator(earlier);
+        delete earlier;
+    }
     const QString suffix = languageSuffix(locale);
     const QString compiledIn = QStringLiteral(":/i18n");
     install(application, QStringLiteral("quartzel_") + suffix, {compiledIn});

@@ -2,6 +2,8 @@
 
 #pragma once
 
+#include "LanguageSetting.h"
+
 #include <QLocale>
 
 class QCoreApplication;
@@ -17,5 +19,9 @@ class QCoreApplication;
 // of `locale` (compiled in) and Qt's for its standard texts (dialog buttons,
 // the command line's help): compiled in where Qt is linked into the program
 // (Windows), else from Qt's translations directory where it is installed.
-// Call once, before any text is shown.
+// Call before any text is shown; a later call puts its language in place of
+// the one before (the options dialog's).
 void installTranslations(QCoreApplication& application, const QLocale& locale = QLocale::system());
+
+// The locale whose language installTranslations installs for `language`.
+QLocale languageLocale(LanguageSetting language);

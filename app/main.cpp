@@ -119,7 +119,7 @@ int main(int argc, char* argv[])
         TMainForm mainForm(setup);
         window = &mainForm;
         line = mainForm.BComPort1();
-        const TRigctlService rigctld(mainForm, setup.options);
+        mainForm.listenForRigctlClients(setup.options);
         const ReportRequests reportRequests([&mainForm] { mainForm.logLineMonitor(); });
         if (stopRequested) {
             result = saveForStop(mainForm, reserve);

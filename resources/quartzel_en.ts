@@ -136,6 +136,21 @@
     </message>
 </context>
 <context>
+    <name>FrequencyReading</name>
+    <message>
+        <source>&apos;%1&apos; is not a frequency: type it as 7074000, 7.074, 7074k or 7.074M</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 is not a whole number of hertz</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 is above the highest frequency of the dial, 299 999 999 Hz</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>LineMonitor</name>
     <message>
         <source>Answered: %1, the last at %2</source>
@@ -169,6 +184,24 @@
     <name>TApplication</name>
     <message>
         <source>Unknown error</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TFrequencyEntry</name>
+    <message>
+        <source>Frequency to dial</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TFrequencyStrip</name>
+    <message>
+        <source>Frequency</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 Hz</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -214,6 +247,155 @@
     </message>
     <message>
         <source>The Kenwood profile&apos;s setting %1=%2 in the settings file cannot be read (enabled takes 1 or 0, id three digits); it is not used</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Go to frequency…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Remember this frequency…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Options…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 (%2 Hz, %3)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>rigctld</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Language</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Remember this frequency</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Name:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>100 MHz digit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>10 MHz digit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 MHz digit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>100 kHz digit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>10 kHz digit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 kHz digit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>100 Hz digit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>10 Hz digit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 Hz digit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Baud rate</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Output mode</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The device is told the dialled frequency divided by four, plus 10 kHz</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The device is told the dialled frequency</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Reply lamp</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CTS lamp</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>DSR lamp</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>RLSD lamp</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>lit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>dark</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TOptionsDialog</name>
+    <message>
+        <source>Options</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TOptionsLanguagePage</name>
+    <message>
+        <source>The system&apos;s language</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Language:</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TOptionsRigctldPage</name>
+    <message>
+        <source>Let programs that use Hamlib read and set the frequency (rigctld&apos;s protocol)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>IP address:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Port:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is not an IP address: type one such as 127.0.0.1, 0.0.0.0 or ::1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

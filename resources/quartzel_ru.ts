@@ -136,6 +136,21 @@
     </message>
 </context>
 <context>
+    <name>FrequencyReading</name>
+    <message>
+        <source>&apos;%1&apos; is not a frequency: type it as 7074000, 7.074, 7074k or 7.074M</source>
+        <translation>&apos;%1&apos; — не частота: наберите её как 7074000, 7.074, 7074k или 7.074M</translation>
+    </message>
+    <message>
+        <source>%1 is not a whole number of hertz</source>
+        <translation>%1 — не целое число герц</translation>
+    </message>
+    <message>
+        <source>%1 is above the highest frequency of the dial, 299 999 999 Hz</source>
+        <translation>%1 — выше наибольшей частоты шкалы, 299 999 999 Гц</translation>
+    </message>
+</context>
+<context>
     <name>LineMonitor</name>
     <message>
         <source>Answered: %1, the last at %2</source>
@@ -170,6 +185,24 @@
     <message>
         <source>Unknown error</source>
         <translation>Неизвестная ошибка</translation>
+    </message>
+</context>
+<context>
+    <name>TFrequencyEntry</name>
+    <message>
+        <source>Frequency to dial</source>
+        <translation>Частота для набора</translation>
+    </message>
+</context>
+<context>
+    <name>TFrequencyStrip</name>
+    <message>
+        <source>Frequency</source>
+        <translation>Частота</translation>
+    </message>
+    <message>
+        <source>%1 Hz</source>
+        <translation>%1 Гц</translation>
     </message>
 </context>
 <context>
@@ -215,6 +248,155 @@
     <message>
         <source>The Kenwood profile&apos;s setting %1=%2 in the settings file cannot be read (enabled takes 1 or 0, id three digits); it is not used</source>
         <translation>Настройку профиля Kenwood %1=%2 в файле настроек не удаётся прочитать (enabled принимает 1 или 0, id — три цифры); она не используется</translation>
+    </message>
+    <message>
+        <source>Go to frequency…</source>
+        <translation>Перейти на частоту…</translation>
+    </message>
+    <message>
+        <source>Remember this frequency…</source>
+        <translation>Запомнить эту частоту…</translation>
+    </message>
+    <message>
+        <source>Options…</source>
+        <translation>Параметры…</translation>
+    </message>
+    <message>
+        <source>%1 (%2 Hz, %3)</source>
+        <translation>%1 (%2 Гц, %3)</translation>
+    </message>
+    <message>
+        <source>rigctld</source>
+        <translation>rigctld</translation>
+    </message>
+    <message>
+        <source>Language</source>
+        <translation>Язык</translation>
+    </message>
+    <message>
+        <source>Remember this frequency</source>
+        <translation>Запомнить эту частоту</translation>
+    </message>
+    <message>
+        <source>Name:</source>
+        <translation>Название:</translation>
+    </message>
+    <message>
+        <source>100 MHz digit</source>
+        <translation>разряд 100 МГц</translation>
+    </message>
+    <message>
+        <source>10 MHz digit</source>
+        <translation>разряд 10 МГц</translation>
+    </message>
+    <message>
+        <source>1 MHz digit</source>
+        <translation>разряд 1 МГц</translation>
+    </message>
+    <message>
+        <source>100 kHz digit</source>
+        <translation>разряд 100 кГц</translation>
+    </message>
+    <message>
+        <source>10 kHz digit</source>
+        <translation>разряд 10 кГц</translation>
+    </message>
+    <message>
+        <source>1 kHz digit</source>
+        <translation>разряд 1 кГц</translation>
+    </message>
+    <message>
+        <source>100 Hz digit</source>
+        <translation>разряд 100 Гц</translation>
+    </message>
+    <message>
+        <source>10 Hz digit</source>
+        <translation>разряд 10 Гц</translation>
+    </message>
+    <message>
+        <source>1 Hz digit</source>
+        <translation>разряд 1 Гц</translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation>Порт</translation>
+    </message>
+    <message>
+        <source>Baud rate</source>
+        <translation>Скорость</translation>
+    </message>
+    <message>
+        <source>Output mode</source>
+        <translation>Режим выходной частоты</translation>
+    </message>
+    <message>
+        <source>The device is told the dialled frequency divided by four, plus 10 kHz</source>
+        <translation>Устройству сообщается набранная частота, делённая на четыре, плюс 10 кГц</translation>
+    </message>
+    <message>
+        <source>The device is told the dialled frequency</source>
+        <translation>Устройству сообщается набранная частота</translation>
+    </message>
+    <message>
+        <source>Reply lamp</source>
+        <translation>Лампа ответа</translation>
+    </message>
+    <message>
+        <source>CTS lamp</source>
+        <translation>Лампа CTS</translation>
+    </message>
+    <message>
+        <source>DSR lamp</source>
+        <translation>Лампа DSR</translation>
+    </message>
+    <message>
+        <source>RLSD lamp</source>
+        <translation>Лампа RLSD</translation>
+    </message>
+    <message>
+        <source>lit</source>
+        <translation>горит</translation>
+    </message>
+    <message>
+        <source>dark</source>
+        <translation>не горит</translation>
+    </message>
+</context>
+<context>
+    <name>TOptionsDialog</name>
+    <message>
+        <source>Options</source>
+        <translation>Параметры</translation>
+    </message>
+</context>
+<context>
+    <name>TOptionsLanguagePage</name>
+    <message>
+        <source>The system&apos;s language</source>
+        <translation>Язык системы</translation>
+    </message>
+    <message>
+        <source>Language:</source>
+        <translation>Язык:</translation>
+    </message>
+</context>
+<context>
+    <name>TOptionsRigctldPage</name>
+    <message>
+        <source>Let programs that use Hamlib read and set the frequency (rigctld&apos;s protocol)</source>
+        <translation>Дать программам, работающим через Hamlib, читать и задавать частоту (протокол rigctld)</translation>
+    </message>
+    <message>
+        <source>IP address:</source>
+        <translation>IP-адрес:</translation>
+    </message>
+    <message>
+        <source>Port:</source>
+        <translation>Порт:</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is not an IP address: type one such as 127.0.0.1, 0.0.0.0 or ::1</source>
+        <translation>«%1» — не IP-адрес: наберите, например, 127.0.0.1, 0.0.0.0 или ::1</translation>
     </message>
 </context>
 <context>

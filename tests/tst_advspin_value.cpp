@@ -4,6 +4,7 @@
 #include "AdvSpinText.h"
 #include "Convert.h"
 
+#include <QAccessible>
 #include <QDate>
 #include <QTest>
 
@@ -140,6 +141,14 @@ void TestAdvSpinValue::valueWriteClamps()
     QCOMPARE(edit.text(), expected);
     QCOMPARE(edit.Value(), expected.toInt());
     QCOMPARE(changes, 1);
+    // Assistive technology is told the same range (none for 0..0) and writes through the clamp.
+    QAccessibleValueInterface* value =
+        QAccessible::queryAccessibleInterface(&edit)->valueInterface();
+    const bool bounded = minValue != 0 || maxValue != 0;
+    QCOMPARE(value->maximumValue(), bounded ? QVariant(maxValue) : QVariant());
+    edit.setText("1");
+    value->setCurrentValue(written);
+    QCOMPARE(value->currentValue(), QVariant(expected.toInt()));
 }
 
 void TestAdvSpinValue::floatWriteClamps_data()
@@ -474,6 +483,13 @@ void TestAdvSpinValue::upDownClick()
     QTEST(edit.text(), "expected");
     QCOMPARE(events, QStringList(up ? "up" : "down"));
     QVERIFY(edit.isModified());
+    // Assistive technology's increase and decrease are the same clicks.
+    edit.setText(text);
+    edit.setCursorPosition(caret);
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&edit);
+    accessible->actionInterface()->doAction(up ? QAccessibleActionInterface::increaseAction()
+                                               : QAccessibleActionInterface::decreaseAction());
+    QTEST(accessible->text(QAccessible::Value), "expected");
 }
 
 void TestAdvSpinValue::dateFieldSteps_data()

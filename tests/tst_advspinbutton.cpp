@@ -6,6 +6,7 @@
 
 #include "AdvSpin.h"
 #include "AdvSpinButton.h"
+#include "TransparentBitmap.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -76,6 +77,8 @@ private slots:
     void directionRoutesClicks();
     void builtInGlyph_data();
     void builtInGlyph();
+    void glyphForDevice_data();
+    void glyphForDevice();
     void noneRestoresBuiltInGlyph();
     void glyphBackgroundIsTransparent_data();
     void glyphBackgroundIsTransparent();
@@ -419,6 +422,57 @@ void TestAdvSpinButton::builtInGlyph()
     QCOMPARE(glyph.pixel(4, 1) & RGB_MASK, 0u);
     QCOMPARE(glyph.pixel(4, 4) & RGB_MASK, 0u);
     QCOMPARE(up ? pair.UpNumGlyphs() : pair.DownNumGlyphs(), 1);
+}
+
+void TestAdvSpinButton::glyphForDevice_data()
+{
+    QTest::addColumn<QStringList>("picture"); // '#' black, '.' transparent
+    QTest::addColumn<qreal>("ratio");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QList<int>>("blackPerRow"); // opaque black pixels; none listed: not counted
+    QTest::addColumn<bool>("shaded");            // some pixels partly transparent
+    const QStringList arrowUp{".........", "....#....", "...###...",
+                              "..#####..", ".#######.", "........."};
+    QTest::newRow("AdvSpinUp at 1 is its own pixels")
+        << arrowUp << 1.0 << QSize(9, 6) << QList<int>{0, 1, 3, 5, 7, 0} << false;
+    // Each step of the edges is cut on one row of the pair it became, filled on the other.
+    QTest::newRow("AdvSpinUp at 2: cut steps, no blur")
+        << arrowUp << 2.0 << QSize(18, 12) << QList<int>{0, 0, 2, 4, 4, 8, 8, 12, 14, 14, 0, 0}
+        << false;
+    QTest::newRow("AdvSpinUp at 1.5: reduced from 3, edges shaded")
+        << arrowUp << 1.5 << QSize(14, 9) << QList<int>() << true;
+    QTest::newRow("a square at 2 keeps its corners")
+        << QStringList{"....", ".##.", ".##.", "...."} << 2.0 << QSize(8, 8)
+        << QList<int>{0, 0, 4, 4, 4, 4, 0, 0} << false;
+}
+
+// What a glyph becomes on a screen with more device pixels to a pixel.
+void TestAdvSpinButton::glyphForDevice()
+{
+    QFETCH(QStringList, picture);
+    QFETCH(qreal, ratio);
+    QFETCH(QList<int>, blackPerRow);
+    QImage bitmap(int(picture[0].size()), int(picture.size()), QImage::Format_ARGB32);
+    for (int y = 0; y < bitmap.height(); ++y)
+        for (int x = 0; x < bitmap.width(); ++x)
+            bitmap.setPixel(x, y, picture[y][x] == u'#' ? qRgb(0, 0, 0) : qRgba(0, 0, 0, 0));
+    const QImage image = bitmapForDevice(bitmap, ratio);
+    QTEST(image.size(), "size");
+    QCOMPARE(image.devicePixelRatio(), ratio);
+    if (ratio == 1)
+        QCOMPARE(image, bitmap);
+    bool shaded = false;
+    for (int y = 0; y < image.height(); ++y) {
+        int black = 0;
+        for (int x = 0; x < image.width(); ++x) {
+            const int alpha = qAlpha(image.pixel(x, y));
+            black += alpha == 255 ? 1 : 0;
+            shaded = shaded || (alpha != 0 && alpha != 255);
+        }
+        if (!blackPerRow.isEmpty())
+            QCOMPARE(black, blackPerRow[y]);
+    }
+    QTEST(shaded, "shaded");
 }
 
 void TestAdvSpinButton::noneRestoresBuiltInGlyph()

@@ -3,9 +3,11 @@
 #include "AdvSpin.h"
 #include "Application.h"
 #include "BCPort.h"
+#include "FrequencyEntry.h"
 #include "InjectedCalls.h"
 #include "LineMonitorWindow.h"
 #include "Main.h"
+#include "MainAccessible.h"
 #include "MainFormRig.h"
 #include "MainFormTesting.h"
 #include "PtyPair.h"
@@ -13,7 +15,9 @@
 #include "ui_Main.h"
 
 #include <QAbstractEventDispatcher>
+#include <QAccessible>
 #include <QClipboard>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -56,6 +60,12 @@ private slots:
     void unplugIsReportedOnceAndReconnectWorks();
     void unplugWhileConnectingIsReportedOnce();
     void connectOptionConnectsAtStart();
+    void accessibleNames_data();
+    void accessibleNames();
+    void keyboardReach_data();
+    void keyboardReach();
+    void typedFrequency_data();
+    void typedFrequency();
     void kenwoodPollerFollowsTheWheel();
     void kenwoodSetTunesTheDial();
     void kenwoodSettingIsKept_data();
@@ -439,11 +449,12 @@ void TestFrontPanel::lampLitByReplyAndPutOutByTick()
     const QElapsedTimer& grid = m_form->timer1Grid();
     int shows = 0;
     QList<qint64> replyTimes; // on the grid's clock, just before and after the reply
+    QLabel* darkLamp = m_form->form().Image4; // the lamp that assistive technology knows
     m_form->BComPort1()->OnRxChar = [&](QObject* s, int count) {
         replyTimes = {grid.elapsed()};
         m_form->BComPort1RxChar(s, count);
         replyTimes.append(grid.elapsed());
-        shows += lamp->isVisible() ? 1 : 0;
+        shows += lamp->isVisible() && darkLamp->accessibleDescription() == "lit" ? 1 : 0;
     };
     // The lamp goes out at the next tick of the grid, not a full period after
     // the reply: the timer is armed for what is left of the period in which
@@ -471,6 +482,7 @@ void TestFrontPanel::lampLitByReplyAndPutOutByTick()
         QSignalSpy ticks(m_form->Timer1(), &QTimer::timeout);
         QVERIFY(ticks.wait());
         QVERIFY(!lamp->isVisible());
+        QCOMPARE(darkLamp->accessibleDescription(), "dark");
     }
     QVERIFY(!m_form->Timer1()->isActive());
 }
@@ -531,6 +543,156 @@ void TestFrontPanel::connectOptionConnectsAtStart()
     QVERIFY(m_form->BComPort1()->Connected());
     QVERIFY(m_pty->send("IF;"));
     QCOMPARE(replies(1), div4Reply);
+}
+
+void TestFrontPanel::accessibleNames_data()
+{
+    QTest::addColumn<QString>("control"); // the object's name; "strip" for the digit strip
+    QTest::addColumn<QString>("name");    // its label where it has one (Linux), else its name
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<bool>("checked");
+    const QStringList places{"100 MHz", "10 MHz", "1 MHz", "100 kHz", "10 kHz",
+                             "1 kHz",   "100 Hz", "10 Hz", "1 Hz"};
+    for (int i = 1; i <= 9; ++i)
+        QTest::addRow("digit %d names its place and value", i)
+            << QStringLiteral("AdvSpinEdit%1").arg(i) << places[i - 1] + " digit"
+            << QStringLiteral("014070000").mid(i - 1, 1) << "" << false;
+    QTest::newRow("strip says the frequency") << "strip"
+                                              << "Frequency"
+                                              << "14 070 000 Hz"
+                                              << "14 070 000 Hz" << false;
+    QTest::newRow("port list, labelled, with its shortcut") << "cbPort"
+                                                            << "Port:"
+                                                            << "PTY"
+                                                            << "Alt+P" << false;
+    QTest::newRow("baud rate list") << "cbBaudRate"
+                                    << "BaudRate:"
+                                    << "9600"
+                                    << "Alt+B" << false;
+    QTest::newRow("connect button") << "btnConnect"
+                                    << "Connect"
+                                    << ""
+                                    << "" << false;
+    QTest::newRow("disconnect button") << "btnDisconnect"
+                                       << "Disconnect"
+                                       << ""
+                                       << "" << false;
+    QTest::newRow("mode group") << "GroupBox1"
+                                << "Output mode"
+                                << ""
+                                << "" << false;
+    QTest::newRow("mode button VFO, checked")
+        << "SDR"
+        << "VFO"
+        << ""
+        << "The device is told the dialled frequency divided by four, plus 10 kHz" << true;
+    QTest::newRow("mode button SDR") << "VFO"
+                                     << "SDR"
+                                     << ""
+                                     << "The device is told the dialled frequency" << false;
+    QTest::newRow("reply lamp, dark") << "Image4"
+                                      << "Reply lamp"
+                                      << ""
+                                      << "dark" << false;
+}
+
+// What a screen reader is told of each control, through Qt's accessibility.
+void TestFrontPanel::accessibleNames()
+{
+    QFETCH(QString, control);
+    QTRY_VERIFY(!m_form->form().Image5->isVisible()); // the start-up reply's flicker is over
+    QObject* object = control == "strip"
+                          ? static_cast<QObject*>(m_form->findChild<TFrequencyStrip*>())
+                          : m_form->findChild<QWidget*>(control);
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(object);
+    QVERIFY(accessible);
+    const auto labels = accessible->relations(QAccessible::Label);
+    const QString name = labels.isEmpty() ? accessible->text(QAccessible::Name)
+                                          : labels.first().first->text(QAccessible::Name);
+    QTEST(name, "name");
+    QTEST(accessible->text(QAccessible::Value).replace(m_pty->slavePath(), "PTY"), "value");
+    QTEST(accessible->text(QAccessible::Description), "description");
+    QTEST(bool(accessible->state().checked), "checked");
+}
+
+void TestFrontPanel::keyboardReach_data()
+{
+    QTest::addColumn<bool>("assisted"); // assistive technology is active
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<QStringList>("focus"); // the focused control after each key
+    QTest::addColumn<bool>("connected");
+    QTest::newRow("Tab passes the mode button back to the first digit")
+        << false << QStringList{"Tab", "Tab"} << QStringList{"SDR", "AdvSpinEdit1"} << false;
+    QTest::newRow("Shift+Tab goes to the digit before")
+        << false << QStringList{"Shift+Tab"} << QStringList{"AdvSpinEdit8"} << false;
+    QTest::newRow("with assistive technology Tab passes the port panel too")
+        << true << QStringList{"Tab", "Tab", "Tab", "Tab", "Tab"}
+        << QStringList{"SDR", "cbPort", "cbBaudRate", "btnConnect", "AdvSpinEdit1"} << false;
+    QTest::newRow("Alt+P and Alt+B reach the lists")
+        << false << QStringList{"Alt+P", "Alt+B"} << QStringList{"cbPort", "cbBaudRate"} << false;
+    QTest::newRow("Alt+C connects")
+        << false << QStringList{"Alt+C"} << QStringList{"AdvSpinEdit9"} << true;
+}
+
+// Starting in the hertz digit, with the keyboard alone.
+void TestFrontPanel::keyboardReach()
+{
+    QFETCH(bool, assisted);
+    QFETCH(QStringList, keys);
+    QFETCH(QStringList, focus);
+    QAccessible::setActive(assisted);
+    const auto inactive = qScopeGuard([] { QAccessible::setActive(false); });
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    m_form->digit(9)->setFocus();
+    for (qsizetype i = 0; i < keys.size(); ++i) {
+        const QKeyCombination key = QKeySequence::fromString(keys[i])[0];
+        QTest::keyClick(QApplication::focusWidget(), key.key(), key.keyboardModifiers());
+        QTRY_COMPARE(QApplication::focusWidget()->objectName(), focus[i]);
+    }
+    QFETCH(bool, connected);
+    QTRY_COMPARE(m_form->BComPort1()->Connected(), connected);
+}
+
+void TestFrontPanel::typedFrequency_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("closingKey");
+    QTest::addColumn<QString>("dial"); // the dial afterwards, as the next reply carries it
+    QTest::addColumn<QString>("message");
+    QTest::newRow("Enter dials, and the next reply carries it")
+        << "7.074" << int(Qt::Key_Return) << "007074000"
+        << "";
+    QTest::newRow("Escape leaves the dial") << "7.074" << int(Qt::Key_Escape) << "014070000"
+                                            << "";
+    QTest::newRow("a frequency above the dial is refused, the entry stays")
+        << "300M" << int(Qt::Key_Return) << "014070000"
+        << "300M is above the highest frequency of the dial, 299 999 999 Hz";
+}
+
+// Ctrl+G opens the entry over the digits, showing what they show.
+void TestFrontPanel::typedFrequency()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, closingKey);
+    QFETCH(QString, dial);
+    QFETCH(QString, message);
+    QTest::mouseClick(m_form->form().VFO, Qt::LeftButton);
+    connectPanel();
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    QTest::keyClick(m_form.get(), Qt::Key_G, Qt::ControlModifier);
+    QLineEdit* entry = m_form->frequencyEntry()->edit();
+    QTRY_VERIFY(entry->hasFocus());
+    QCOMPARE(entry->selectedText(), "14 070 000");
+    QTest::keyClicks(entry, typed);
+    QTest::keyClick(entry, Qt::Key(closingKey));
+    QCOMPARE(m_form->frequencyEntry()->isVisible(), !message.isEmpty());
+    QCOMPARE(m_form->frequencyEntry()->message()->text(), message);
+    QCOMPARE(digitTexts(*m_form), dial);
+    QVERIFY(m_pty->send("IF;"));
+    QCOMPARE(replies(1), "IF00" + dial.toLatin1() + tail);
 }
 
 void TestFrontPanel::createKenwoodForm(std::optional<bool> option)

@@ -6,14 +6,18 @@
 #include "IniFile.h"
 #include "Main.h"
 #include "MainFormTesting.h"
+#include "OptionsLanguagePage.h"
 #include "TestFiles.h"
 #include "ui_Main.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTranslator>
 #include <algorithm>
 #include <utility>
 
@@ -40,11 +44,14 @@ private slots:
     void badStoredFrequencyIsReportedAndStartUpGoesOn();
     void unwritableFileKeepsWindowOpen();
     void digitTextIsSettledBeforeSaving();
+    void memoryIsRecalledAndKept();
+    void languageIsSpokenAtOnceAndKept();
 
 private:
     void createForm(const CommandLineOptions& options = {});
     QString addPortEntry(const QString& name, bool deviceLink, const QString& under);
     QStringList listedPorts() const;
+    QMenu* openContextMenu() const;
     QString iniPath() const { return m_dir.filePath(QStringLiteral("quartzel.ini")); }
 
     QTemporaryDir m_dir;
@@ -86,6 +93,15 @@ QStringList TestMainFormSettings::listedPorts() const
     for (int i = 0; i < m_form->form().cbPort->count(); ++i)
         ports << m_form->form().cbPort->itemText(i);
     return ports;
+}
+
+// Through the window, which turns a right click into the menu's request.
+QMenu* TestMainFormSettings::openContextMenu() const
+{
+    const QLabel* label = m_form->form().Label1;
+    QTest::mouseClick(m_form->windowHandle(), Qt::RightButton, {},
+                      label->mapTo(m_form.get(), label->rect().center()));
+    return qobject_cast<QMenu*>(QApplication::activePopupWidget());
 }
 
 void TestMainFormSettings::cleanup()
@@ -372,11 +388,7 @@ void TestMainFormSettings::portListFollowsTheSystem()
         break;
     }
     if (fromMenu) {
-        // Through the window, which turns a right click into the menu's request.
-        const QLabel* label = m_form->form().Label1;
-        QTest::mouseClick(m_form->windowHandle(), Qt::RightButton, {},
-                          label->mapTo(m_form.get(), label->rect().center()));
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QMenu* menu = openContextMenu();
         QVERIFY(menu);
         const QList<QAction*> entries = menu->actions();
         const auto refresh = std::find_if(entries.begin(), entries.end(), [](QAction* a) {
@@ -425,6 +437,54 @@ void TestMainFormSettings::digitTextIsSettledBeforeSaving()
     m_form->digit(5)->setText(QStringLiteral("007"));
     QVERIFY(m_form->close());
     QVERIFY(readBytes(iniPath()).contains("\nfrequency=014070000\n"));
+}
+
+// Alt+1 dials the first memory and checks its mode button; the menu lists it,
+// and the next start reads it back.
+void TestMainFormSettings::memoryIsRecalledAndKept()
+{
+    createForm();
+    m_form->rememberDial(QStringLiteral(" FT8 "));
+    m_form->setDial(QStringLiteral("007038600"));
+    QTest::mouseClick(m_form->form().VFO, Qt::LeftButton);
+    m_form->rememberDial(QStringLiteral("WSPR"));
+    QTest::keyClick(m_form.get(), Qt::Key_1, Qt::AltModifier);
+    QCOMPARE(digitTexts(*m_form), QStringLiteral("014070000"));
+    QVERIFY(m_form->div4Mode());
+    QVERIFY(m_form->close());
+    QVERIFY(readBytes(iniPath()).endsWith("[MEMORIES]\n1=014070000,1,FT8\n2=007038600,0,WSPR\n"));
+    createForm();
+    QMenu* menu = openContextMenu();
+    QVERIFY(menu);
+    QStringList entries;
+    for (const QAction* action : menu->actions())
+        entries << action->text();
+    QVERIFY(entries.contains(QStringLiteral("WSPR (7 038 600 Hz, SDR)\tAlt+2")));
+    menu->close();
+    QVERIFY(m_messages.isEmpty());
+}
+
+// Russian chosen in the options: the window speaks it at once (what it tells
+// assistive technology too), and from the start of the next run.
+void TestMainFormSettings::languageIsSpokenAtOnceAndKept()
+{
+    const auto english = qScopeGuard(
+        [] { qDeleteAll(qApp->findChildren<QTranslator*>(Qt::FindDirectChildrenOnly)); });
+    createForm();
+    {
+        TOptionsDialog dialog(m_form.get());
+        auto* page = new TOptionsLanguagePage(*m_form);
+        dialog.addPage(page, QStringLiteral("Language"));
+        page->languages()->setCurrentIndex(2);
+        dialog.accept();
+    }
+    QTRY_COMPARE(m_form->digit(2)->accessibleName(), QStringLiteral("разряд 10 МГц"));
+    QVERIFY(m_form->close());
+    QVERIFY(readBytes(iniPath()).endsWith("[LANGUAGE]\nlanguage=ru\n"));
+    qDeleteAll(qApp->findChildren<QTranslator*>(Qt::FindDirectChildrenOnly));
+    createForm();
+    QCOMPARE(m_form->digit(2)->accessibleName(), QStringLiteral("разряд 10 МГц"));
+    QVERIFY(m_messages.isEmpty());
 }
 
 QTEST_MAIN(TestMainFormSettings)

@@ -3,9 +3,11 @@
 #include "AdvSpin.h"
 #include "Application.h"
 #include "Main.h"
+#include "MainAccessible.h"
 #include "MainFormTesting.h"
 #include "ui_Main.h"
 
+#include <QAccessible>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -99,6 +101,10 @@ void TestRegister::ripple()
     QCOMPARE(digitTexts(*m_form), after);
     if (digitIndex == 1)
         QCOMPARE(changes, before == after ? 0 : 1);
+    // What a screen reader is told of the whole strip.
+    QCOMPARE(QAccessible::queryAccessibleInterface(m_form->findChild<TFrequencyStrip*>())
+                 ->text(QAccessible::Value),
+             spokenFrequency(after.toLongLong()));
 }
 
 void TestRegister::nonIntegerDigitCountsAsBorrow()

@@ -3,13 +3,18 @@
 #include "Application.h"
 #include "IniFile.h"
 #include "Main.h"
+#include "OptionsRigctldPage.h"
 #include "RigctlServer.h"
 #include "RigctlService.h"
 #include "TestFiles.h"
 #include "Version.h"
 
+#include <QCheckBox>
 #include <QDir>
+#include <QLabel>
+#include <QLineEdit>
 #include <QScopeGuard>
+#include <QSpinBox>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -54,6 +59,8 @@ private slots:
     void settingIsKeptBesidePortSection();
     void storedSetting_data();
     void storedSetting();
+    void optionsPage_data();
+    void optionsPage();
 
 private:
     QString settingsFile() const { return m_dir.filePath(QStringLiteral("quartzel.ini")); }
@@ -622,6 +629,66 @@ void TestRigctld::storedSetting()
     const TextSettingKey<RigctldSetting>& rigctld = SettingsKey::Rigctld;
     QCOMPARE(TIniFile(settingsFile()).readString(rigctld.section, rigctld.key, QString()), kept);
     QCOMPARE(m_messages, messages);
+}
+
+void TestRigctld::optionsPage_data()
+{
+    QTest::addColumn<bool>("listens");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("problem"); // under the pages; the dialog stays open
+    QTest::addColumn<QString>("kept");    // PORT: the free port; null: nothing written
+    QTest::addColumn<QString>("reported");
+
+    QTest::newRow("left off: nothing listens, nothing is written") << false << "127.0.0.1"
+                                                                   << "" << QString() << "";
+    QTest::newRow("an address and a port: listened on and kept") << true << " 127.0.0.1 "
+                                                                 << ""
+                                                                 << "127.0.0.1:PORT"
+                                                                 << "";
+    QTest::newRow("a host name: refused under the page")
+        << true << "localhost"
+        << "'localhost' is not an IP address: type one such as 127.0.0.1, 0.0.0.0 or ::1"
+        << QString() << "";
+    QTest::newRow("an address of another machine: reported as --rigctld's, kept as it is")
+        << true << "192.0.2.1"
+        << ""
+        << "192.0.2.1:PORT"
+        << "Cannot serve Hamlib clients on 192.0.2.1:PORT: ";
+}
+
+// The page applies its setting when OK is pressed, as --rigctld would.
+void TestRigctld::optionsPage()
+{
+    QFETCH(bool, listens);
+    QFETCH(QString, address);
+    QFETCH(QString, problem);
+    QFETCH(QString, kept);
+    QFETCH(QString, reported);
+    startWindow(); // nothing in effect
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost));
+    const QString port = QString::number(probe.serverPort());
+    probe.close();
+    TOptionsDialog dialog(m_form.get());
+    auto* page = new TOptionsRigctldPage(*m_form);
+    dialog.addPage(page, QStringLiteral("rigctld"));
+    dialog.show();
+    QVERIFY(!page->listens()->isChecked());
+    page->listens()->setChecked(listens);
+    page->address()->setText(address);
+    page->port()->setValue(port.toInt());
+    dialog.accept();
+    QCOMPARE(dialog.isVisible(), !problem.isEmpty());
+    QCOMPARE(dialog.message()->text(), problem);
+    const TRigctlService* service = m_form->rigctlService();
+    QCOMPARE(service && service->server(), !kept.isNull() && reported.isEmpty());
+    QCOMPARE(m_messages.size(), reported.isEmpty() ? 0 : 1);
+    if (!reported.isEmpty())
+        QVERIFY(m_messages.first().startsWith(reported.replace(QStringLiteral("PORT"), port)));
+    m_form->FormClose(m_form.get());
+    const TextSettingKey<RigctldSetting>& rigctld = SettingsKey::Rigctld;
+    QCOMPARE(TIniFile(settingsFile()).readString(rigctld.section, rigctld.key, QString()),
+             kept.replace(QStringLiteral("PORT"), port));
 }
 
 QTEST_MAIN(TestRigctld)

@@ -15,6 +15,7 @@ using Rigctld = StoredSetting<RigctldSetting>;
 
 Q_DECLARE_METATYPE(PortSettings)
 Q_DECLARE_METATYPE(Rigctld)
+Q_DECLARE_METATYPE(Memories)
 
 namespace {
 
@@ -51,6 +52,8 @@ private slots:
     void readPortSettings();
     void readRigctldSetting_data();
     void readRigctldSetting();
+    void readMemories_data();
+    void readMemories();
     void writeOrder_data();
     void writeOrder();
     void writeStopsAtFirstFailure();
@@ -145,32 +148,68 @@ void TestSettings::readRigctldSetting()
     QCOMPARE(read.unreadable, unreadable.isNull() ? std::nullopt : std::optional(unreadable));
 }
 
+void TestSettings::readMemories_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<Memories>("memories");
+
+    const Memory ft8{QStringLiteral("FT8 20 m, calling"), 14'074'000, true};
+    const Memory wspr{QStringLiteral("WSPR"), 7'038'600, false};
+    QTest::newRow("in key order, a comma in the name")
+        << QByteArray("[MEMORIES]\n2=007038600,0,WSPR\n1=014074000,1,FT8 20 m, calling\n")
+        << Memories{ft8, wspr};
+    QTest::newRow("unreadable values are left out")
+        << QByteArray("[MEMORIES]\n1=14074000,1,short\n2=014074000,2,mode\n3=+14074000,1,sign\n"
+                      "4=014074000,1, \n5=007038600,0,WSPR\n")
+        << Memories{wspr};
+    QTest::newRow("reading stops at the first empty key")
+        << QByteArray("[MEMORIES]\n1=007038600,0,WSPR\n2=\n3=014074000,1,FT8 20 m, calling\n")
+        << Memories{wspr};
+    QTest::newRow("the shipped example: none")
+        << readBytes(QStringLiteral(EXAMPLE_SETTINGS)) << Memories{};
+}
+
+void TestSettings::readMemories()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(Memories, memories);
+    writeBytes(iniPath(), content);
+    QCOMPARE(readStoredSettings(TIniFile(iniPath()), {}).memories, memories);
+}
+
 void TestSettings::writeOrder_data()
 {
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<PortSettings>("settings");
     QTest::addColumn<Rigctld>("rigctld");
+    QTest::addColumn<Memories>("memories");
     QTest::addColumn<QByteArray>("after");
 
     const QByteArray port = "[PORT]\nfrequency=014070000\nport=1\nBaudRateIndex=6\ndiv4=1\n";
     QTest::newRow("new file in key order")
         << QByteArray() << makeSettings(QStringLiteral("014070000"), 1, 6, true) << Rigctld()
-        << port;
+        << Memories() << port;
     QTest::newRow("no port selected, plain mode")
         << QByteArray() << makeSettings(QStringLiteral("000000001"), -1, 14, false) << Rigctld()
+        << Memories()
         << QByteArray("[PORT]\nfrequency=000000001\nport=-1\nBaudRateIndex=14\ndiv4=0\n");
     QTest::newRow("existing keys are replaced where they stand")
         << QByteArray("[PORT]\r\ndiv4=0\r\nextra=x\r\nport=3\r\n")
-        << makeSettings(QStringLiteral("014070000"), 0, 6, true) << Rigctld()
+        << makeSettings(QStringLiteral("014070000"), 0, 6, true) << Rigctld() << Memories()
         << QByteArray("[PORT]\r\ndiv4=1\r\nextra=x\r\nport=0\r\nfrequency=014070000\r\n"
                       "BaudRateIndex=6\r\n");
     QTest::newRow("a rigctld setting in effect follows [PORT]")
         << QByteArray() << makeSettings(QStringLiteral("014070000"), 1, 6, true)
-        << Rigctld{parseRigctldSetting(QStringLiteral("4532")), std::nullopt}
+        << Rigctld{parseRigctldSetting(QStringLiteral("4532")), std::nullopt} << Memories()
         << port + "\n[RIGCTLD]\nlisten=127.0.0.1:4532\n";
     QTest::newRow("an unreadable rigctld text is not written back")
         << QByteArray() << makeSettings(QStringLiteral("014070000"), 1, 6, true)
-        << Rigctld{std::nullopt, QStringLiteral("4532x")} << port;
+        << Rigctld{std::nullopt, QStringLiteral("4532x")} << Memories() << port;
+    QTest::newRow("memories follow, one forgotten since is emptied")
+        << QByteArray("[MEMORIES]\n1=007038600,0,WSPR\n2=007038600,0,WSPR\n")
+        << makeSettings(QStringLiteral("014070000"), 1, 6, true) << Rigctld()
+        << Memories{{QStringLiteral("FT8"), 14'074'000, true}}
+        << "[MEMORIES]\n1=014074000,1,FT8\n2=\n\n" + port;
 }
 
 void TestSettings::writeOrder()
@@ -178,11 +217,12 @@ void TestSettings::writeOrder()
     QFETCH(QByteArray, before);
     QFETCH(PortSettings, settings);
     QFETCH(Rigctld, rigctld);
+    QFETCH(Memories, memories);
     QFETCH(QByteArray, after);
     if (!before.isEmpty())
         writeBytes(iniPath(), before);
     TIniFile file(iniPath());
-    writeStoredSettings(file, {settings, rigctld, {}, {}});
+    writeStoredSettings(file, {settings, rigctld, {}, memories, {}, {}});
     QCOMPARE(readBytes(iniPath()), after);
 }
 

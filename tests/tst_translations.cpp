@@ -170,29 +170,41 @@ void TestTranslations::everyTextTranslated()
 
 void TestTranslations::languageOfLocale_data()
 {
+    QTest::addColumn<QString>("before"); // installed first; empty: nothing
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("detailsButton"); // Qt's own text
 
     QTest::newRow("Russian: the message as written, Qt in Russian")
+        << ""
         << "ru_RU"
         << "Порт занят другой программой"
         << "Показать подробности...";
-    QTest::newRow("English") << "en_US"
+    QTest::newRow("English") << ""
+                             << "en_US"
                              << "Port is in use by another program"
                              << "Show Details...";
-    QTest::newRow("German: English") << "de_DE"
+    QTest::newRow("German: English") << ""
+                                     << "de_DE"
                                      << "Port is in use by another program"
                                      << "Show Details...";
+    QTest::newRow("English in place of Russian, Qt's texts too")
+        << "ru_RU"
+        << "en_US"
+        << "Port is in use by another program"
+        << "Show Details...";
 }
 
 // The box of an error shows the system's reason behind "Show Details...",
 // in the same language as the message.
 void TestTranslations::languageOfLocale()
 {
+    QFETCH(QString, before);
     QFETCH(QString, locale);
     QFETCH(QString, message);
     QFETCH(QString, detailsButton);
+    if (!before.isEmpty())
+        installTranslations(*qApp, QLocale(before));
     installTranslations(*qApp, QLocale(locale));
     const QString detail = QStringLiteral("open /dev/ttyUSB0: Permission denied");
     const std::unique_ptr<QMessageBox> box = newErrorMessageBox(

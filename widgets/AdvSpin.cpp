@@ -2,12 +2,15 @@
 
 #include "AdvSpin.h"
 
+#include "AdvSpinAccessible.h"
 #include "AdvSpinText.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QScopedValueRollback>
 
 #include <cmath>
+#include <utility>
 
 using namespace advspin;
 
@@ -50,6 +53,7 @@ TAdvSpinEdit::TAdvSpinEdit(QWidget* parent) : QLineEdit(parent), m_loading{s_for
     // a left press (TAdvSpinButton): with the toolkit's click focus any press on a button, of any
     // mouse button, would pass the focus up to the edit first.
     setFocusPolicy(Qt::TabFocus);
+    installAdvSpinAccessibility();
     createButtonPair();
     connect(this, &QLineEdit::textChanged, this, &TAdvSpinEdit::textChangedHandler);
     setText(QStringLiteral("0"));
@@ -280,9 +284,25 @@ void TAdvSpinEdit::textChangedHandler()
     if (now == m_lastText)
         return;
     m_lastText = now;
+    postValueReport();
     if (m_loadGuard || m_changeDetached || !OnChange)
         return;
     OnChange(this);
+}
+
+// Assistive technology hears of the value once the change has settled: an OnChange handler may
+// write the value again (a carry writes 10, then 0), and only the last text counts.
+void TAdvSpinEdit::postValueReport()
+{
+    if (!QAccessible::isActive() || std::exchange(m_valueReportPosted, true))
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_valueReportPosted = false;
+            reportAccessibleValueChange(this);
+        },
+        Qt::QueuedConnection);
 }
 
 // --- steps -----------------------------------------------------------------------------------

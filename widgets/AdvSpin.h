@@ -306,6 +306,7 @@ private:
     void replaceText(const QString& text);
     void setCaretAndSelection(int caret, int length);
     void textChangedHandler();
+    void postValueReport();
     // What one step moves by: the digit left of the caret (StepUp, StepDown, smart keys), one
     // click of a button or arrow key, or one page key.
     enum class StepSize { Digit, Click, Page };
@@ -380,6 +381,8 @@ private:
     bool m_isActiveControl{false};
     // Entry by a mouse press that selected the whole text: the press must not undo the selection.
     bool m_keepSelectionOnPress{false};
+    // A report of the value to assistive technology is posted and not yet made.
+    bool m_valueReportPosted{false};
 
     // --- Appearance ---------------------------------------------------------------------------
     void createButtonPair();

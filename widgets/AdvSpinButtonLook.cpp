@@ -131,11 +131,13 @@ void TAdvTimerSpeedButton::paintGlyph(QPainter& painter) const
         index = pressedGlyphIndex;
     }
     const int glyphWidth = m_glyph.width() / m_numGlyphs;
-    const QImage image =
-        transparentBitmap(m_glyph, QRect(index * glyphWidth, 0, glyphWidth, m_glyph.height()));
+    // Placed by its size in pixels, drawn at the screen's resolution.
+    const QImage image = bitmapForDevice(
+        transparentBitmap(m_glyph, QRect(index * glyphWidth, 0, glyphWidth, m_glyph.height())),
+        devicePixelRatioF());
     const int shift = m_pressed ? 1 : 0;
-    const QPoint at((width() - image.width() + 1) / 2 + shift,
-                    (height() - image.height() + 1) / 2 + shift);
+    const QPoint at((width() - glyphWidth + 1) / 2 + shift,
+                    (height() - m_glyph.height() + 1) / 2 + shift);
     if (isEnabled() || index == disabledGlyphIndex) {
         painter.drawImage(at, image);
         return;
