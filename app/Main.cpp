@@ -11,6 +11,7 @@
 #include "LineMonitorWindow.h"
 #include "MainAccessible.h"
 #include "OptionsDialog.h"
+#include "OptionsKenwoodPage.h"
 #include "OptionsLanguagePage.h"
 #include "OptionsRigctldPage.h"
 #include "PortListWatch.h"
@@ -298,6 +299,7 @@ void TMainForm::openOptions()
 {
     TOptionsDialog dialog(this);
     dialog.addPage(new TOptionsRigctldPage(*this), tr("rigctld"));
+    dialog.addPage(new TOptionsKenwoodPage(*this), tr("Kenwood"));
     dialog.addPage(new TOptionsLanguagePage(*this), tr("Language"));
     dialog.exec();
 }
@@ -517,6 +519,15 @@ void TMainForm::startKenwoodProfile()
     if (!m_setup.options.kenwood)
         reportUnreadable(SettingsKey::KenwoodEnabled.key, stored.enabled.unreadable);
     reportUnreadable(SettingsKey::KenwoodId.key, stored.id.unreadable);
+    applyKenwoodProfile();
+}
+
+// A new session: auto-information starts off, as on a radio switched on.
+void TMainForm::applyKenwoodProfile()
+{
+    const KenwoodSettings& stored = m_storedSettings.kenwood;
+    m_announcementTimer->stop();
+    m_kenwood.reset();
     if (!stored.enabled.inEffect.value_or(false))
         return;
     m_kenwood = std::make_unique<TKenwoodSession>(m_rig, m_mode);

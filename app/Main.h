@@ -85,6 +85,9 @@ public:
     // ask (TRigctlService); the one before it stops first.
     void listenForRigctlClients(const CommandLineOptions& options);
     const TRigctlService* rigctlService() const { return m_rigctld.get(); }
+    // Answers the panel's line as the stored settings' Kenwood profile asks:
+    // a new session when it is on, the specified replies alone when off.
+    void applyKenwoodProfile();
     // Opens the options dialog, one page for each group of settings.
     void openOptions();
     // Keeps the dial the digits show and the output mode as a memory named

@@ -361,11 +361,30 @@
         <source>dark</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Kenwood</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>TOptionsDialog</name>
     <message>
         <source>Options</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TOptionsKenwoodPage</name>
+    <message>
+        <source>Answer as a Kenwood radio does (ID;, FA;, AI; …) for a device or program that speaks Kenwood CAT</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Identity (ID;):</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is not a Kenwood identity: type three digits, such as 019 for a TS-2000</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

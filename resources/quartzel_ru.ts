@@ -361,12 +361,31 @@
         <source>dark</source>
         <translation>не горит</translation>
     </message>
+    <message>
+        <source>Kenwood</source>
+        <translation>Kenwood</translation>
+    </message>
 </context>
 <context>
     <name>TOptionsDialog</name>
     <message>
         <source>Options</source>
         <translation>Параметры</translation>
+    </message>
+</context>
+<context>
+    <name>TOptionsKenwoodPage</name>
+    <message>
+        <source>Answer as a Kenwood radio does (ID;, FA;, AI; …) for a device or program that speaks Kenwood CAT</source>
+        <translation>Отвечать как радиостанция Kenwood (ID;, FA;, AI; …) устройству или программе, говорящей на Kenwood CAT</translation>
+    </message>
+    <message>
+        <source>Identity (ID;):</source>
+        <translation>Идентификатор (ID;):</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is not a Kenwood identity: type three digits, such as 019 for a TS-2000</source>
+        <translation>«%1» не идентификатор Kenwood: введите три цифры, например 019 для TS-2000</translation>
     </message>
 </context>
 <context>

@@ -10,13 +10,17 @@
 #include "MainAccessible.h"
 #include "MainFormRig.h"
 #include "MainFormTesting.h"
+#include "OptionsKenwoodPage.h"
 #include "PtyPair.h"
 #include "TestFiles.h"
 #include "ui_Main.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAccessible>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -126,6 +130,7 @@ void TestFrontPanel::createForm(const CommandLineOptions& options)
 void TestFrontPanel::cleanup()
 {
     m_form.reset();
+    QFile::remove(m_dir.filePath(QStringLiteral("quartzel.ini"))); // each case starts afresh
     m_pty.reset();
     setErrorMessageSink(nullptr);
 }
@@ -755,36 +760,58 @@ void TestFrontPanel::kenwoodSettingIsKept_data()
 {
     QTest::addColumn<QByteArray>("stored");  // [KENWOOD] and its keys; empty: no section
     QTest::addColumn<int>("option");         // --kenwood: -1 not given, 0 off, 1 on
+    QTest::addColumn<QByteArray>("page");    // the options page's identity; empty: off
     QTest::addColumn<QByteArray>("answers"); // to "ID;IF;"
     QTest::addColumn<QByteArray>("kept");    // [KENWOOD] after closing
     QTest::addColumn<int>("messages");
     const QByteArray on = "[KENWOOD]\nenabled=1\nid=020\n";
+    const QByteArray unused = "unused";
     QTest::newRow("nothing set: IF; alone answered, nothing written")
-        << QByteArray() << -1 << div4Reply << QByteArray() << 0;
-    QTest::newRow("stored on with an identity") << on << -1 << "ID020;" + div4Reply << on << 0;
-    QTest::newRow("--kenwood on is kept")
-        << QByteArray() << 1 << "ID019;" + div4Reply << QByteArray("[KENWOOD]\nenabled=1\n") << 0;
+        << QByteArray() << -1 << unused << div4Reply << QByteArray() << 0;
+    QTest::newRow("stored on with an identity")
+        << on << -1 << unused << "ID020;" + div4Reply << on << 0;
+    QTest::newRow("--kenwood on is kept") << QByteArray() << 1 << unused << "ID019;" + div4Reply
+                                          << QByteArray("[KENWOOD]\nenabled=1\n") << 0;
     QTest::newRow("--kenwood off wins over the stored on and is kept")
-        << on << 0 << div4Reply << QByteArray("[KENWOOD]\nenabled=0\nid=020\n") << 0;
+        << on << 0 << unused << div4Reply << QByteArray("[KENWOOD]\nenabled=0\nid=020\n") << 0;
     const QByteArray unreadable = "[KENWOOD]\nenabled=yes\nid=19\n";
     QTest::newRow("unreadable texts: reported, not used, left as they stand")
-        << unreadable << -1 << div4Reply << unreadable << 2;
+        << unreadable << -1 << unused << div4Reply << unreadable << 2;
+    QTest::newRow("turned on in the options: answered at once, kept")
+        << QByteArray() << -1 << QByteArray("019") << "ID019;" + div4Reply
+        << QByteArray("[KENWOOD]\nenabled=1\n") << 0;
+    QTest::newRow("another identity in the options")
+        << on << -1 << QByteArray("021") << "ID021;" + div4Reply
+        << QByteArray("[KENWOOD]\nenabled=1\nid=021\n") << 0;
+    QTest::newRow("turned off in the options") << on << -1 << QByteArray() << div4Reply
+                                               << QByteArray("[KENWOOD]\nenabled=0\nid=020\n") << 0;
 }
 
 void TestFrontPanel::kenwoodSettingIsKept()
 {
     QFETCH(QByteArray, stored);
     QFETCH(int, option);
+    QFETCH(QByteArray, page);
     QFETCH(QByteArray, answers);
     QFETCH(QByteArray, kept);
     QFETCH(int, messages);
     const QString file = m_dir.filePath(QStringLiteral("quartzel.ini"));
     writeBytes(file, "[PORT]\nfrequency=014070000\ndiv4=1\n" + stored);
     createKenwoodForm(option < 0 ? std::nullopt : std::optional<bool>(option == 1));
+    if (page != "unused") {
+        TOptionsDialog dialog(m_form.get());
+        auto* options = new TOptionsKenwoodPage(*m_form);
+        dialog.addPage(options, QStringLiteral("Kenwood"));
+        options->answers()->setChecked(!page.isEmpty());
+        if (!page.isEmpty())
+            options->id()->setText(QString::fromLatin1(page));
+        dialog.accept();
+        QVERIFY(dialog.message()->text().isEmpty());
+    }
     connectPanel();
     QVERIFY(m_pty->send("ID;IF;"));
     QCOMPARE(receivedUntil(answers.size()), answers);
-    QCOMPARE(m_messages.size(), messages);
+    QVERIFY2(m_messages.size() == messages, qPrintable(m_messages.join(u'|')));
     m_form->FormClose(m_form.get());
     const QByteArray saved = readBytes(file);
     const qsizetype section = saved.indexOf("[KENWOOD]");
