@@ -110,6 +110,10 @@
         <source>the device does not take these line settings</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>not a link that this program made: remove it or choose another path</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>OpenFileReserve</name>

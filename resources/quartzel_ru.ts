@@ -110,6 +110,10 @@
         <source>the device does not take these line settings</source>
         <translation>устройство не принимает эти параметры линии</translation>
     </message>
+    <message>
+        <source>not a link that this program made: remove it or choose another path</source>
+        <translation>это не ссылка, созданная этой программой: удалите её или выберите другой путь</translation>
+    </message>
 </context>
 <context>
     <name>OpenFileReserve</name>
