@@ -23,10 +23,11 @@ build="$here/build"
 build_packages=(cmake ninja-build g++ qt6-base-dev libxkbcommon-dev fonts-liberation2
                 qt6-tools-dev qt6-l10n-tools qt6-translations-l10n dpkg-dev)
 # What the tests run besides: the checks of the desktop files, the package,
-# the manual page and the service; a virtual X display; Hamlib's client; and
-# clang-format for the formatting check of .ci/run.
+# the manual page and the service; a virtual X display; Hamlib's client;
+# socat, whose links come and go as an adapter does; and clang-format for the
+# formatting check of .ci/run.
 test_packages=(desktop-file-utils appstream lintian man-db systemd xvfb xauth xdotool x11-utils
-               libhamlib-utils clang-format)
+               libhamlib-utils socat clang-format)
 
 # What the Windows build and its tests under wine need besides: the mingw-w64
 # cross compiler of the posix thread model, NSIS for the installer, wine, and

@@ -141,6 +141,13 @@
     </message>
 </context>
 <context>
+    <name>TLine</name>
+    <message>
+        <source>%1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>TMainForm</name>
     <message>
         <source>The stored frequency &apos;%1&apos; has a character that is not a digit; 014 070 000 Hz is dialled instead</source>
@@ -148,6 +155,17 @@
     </message>
     <message>
         <source>The settings file %1 cannot be read; the settings of a first start are used instead</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TReconnect</name>
+    <message>
+        <source>waiting for %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 is back</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
