@@ -31,9 +31,11 @@ test_packages=(desktop-file-utils appstream lintian man-db systemd xvfb xauth xd
 
 # What the Windows build and its tests under wine need besides: the mingw-w64
 # cross compiler of the posix thread model, NSIS for the installer, wine, and
-# socat for the pseudo-terminals that stand in for COM ports. Qt for Windows
-# is built by packaging/windows/build-qt.sh from Debian's source.
-windows_packages=(g++-mingw-w64-x86-64-posix nsis wine64 wine socat gcc libc6-dev)
+# socat for the pseudo-terminals that stand in for COM ports, and Qt's
+# Russian translation to compile in. Qt for Windows is built by
+# packaging/windows/build-qt.sh from Debian's source.
+windows_packages=(g++-mingw-w64-x86-64-posix nsis wine64 wine socat gcc libc6-dev
+                  qt6-translations-l10n)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then

@@ -5,6 +5,7 @@
 #include "BCPort.h"
 #include "ComDiagnostics.h"
 #include "IniFile.h"
+#include "TerminalOutput.h"
 #include "Version.h"
 
 #include <QMessageBox>
@@ -128,7 +129,7 @@ void logErrorMessage(const QString& text, const QString& detail)
     // One error, one line, whatever the texts hold.
     line.replace(u'\n', u' ');
     line = withControlsShown(line) + u'\n';
-    std::fputs(line.toLocal8Bit().constData(), stderr);
+    writeTerminalText(stderr, line);
 }
 
 ErrorMessage errorMessage(const std::exception_ptr& error)

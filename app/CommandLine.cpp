@@ -57,11 +57,19 @@ QStringList withoutToolkitOptions(const QStringList& arguments)
 
 } // namespace
 
-ParsedCommandLine parseCommandLine(const QStringList& arguments)
+ParsedCommandLine parseCommandLine(const QStringList& arguments, bool oneCopyPerSettingsFile)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QCoreApplication::translate("CommandLine", "Front panel for an Si570 synthesizer."));
+    QString description =
+        QCoreApplication::translate("CommandLine", "Front panel for an Si570 synthesizer.");
+    if (oneCopyPerSettingsFile)
+        description += u'\n' + QCoreApplication::translate(
+                                   "CommandLine",
+                                   "One copy runs per settings file: started again with the same "
+                                   "settings file, the program brings the running window to the "
+                                   "front and ends, and the options given go nowhere. Start a "
+                                   "copy for a second device with --settings.");
+    parser.setApplicationDescription(description);
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
     const QCommandLineOption portOption(
@@ -81,9 +89,19 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
             "4532); 'off' stops it. The mode a program sets is remembered, not applied. Kept in "
             "quartzel.ini."),
         QStringLiteral("[address:]port"));
+    const QCommandLineOption settingsOption(
+        QStringLiteral("settings"),
+        QCoreApplication::translate(
+            "CommandLine",
+            "Keep the settings in <file> instead of quartzel.ini (a relative path is taken beside "
+            "quartzel.ini). One copy runs for each settings file, so a second device gets a copy "
+            "and settings of its own."),
+        QStringLiteral("file"));
     parser.addOption(portOption);
     parser.addOption(connectOption);
     parser.addOption(rigctldOption);
+    if (oneCopyPerSettingsFile)
+        parser.addOption(settingsOption);
 
     if (!parser.parse(withoutToolkitOptions(arguments)))
         return {CommandLineAction::Fail, {}, parser.errorText()};
@@ -108,6 +126,15 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         result.options.port = port;
     }
     result.options.connect = parser.isSet(connectOption);
+    if (oneCopyPerSettingsFile && parser.isSet(settingsOption)) {
+        const QString file = parser.value(settingsOption);
+        if (file.isEmpty())
+            return {
+                CommandLineAction::Fail,
+                {},
+                QCoreApplication::translate("CommandLine", "Option 'settings' needs a file name.")};
+        result.options.settingsFile = file;
+    }
     if (parser.isSet(rigctldOption)) {
         result.options.rigctld = parseRigctldSetting(parser.value(rigctldOption));
         if (!result.options.rigctld)
@@ -130,4 +157,18 @@ std::optional<int> applyPortOption(QStringList& ports, const CommandLineOptions&
         return static_cast<int>(listed);
     ports.append(*options.port);
     return static_cast<int>(ports.size() - 1);
+}
+
+RefreshedPortList refreshPortList(QStringList systemPorts, const std::optional<QString>& selected,
+                                  const CommandLineOptions& options)
+{
+    RefreshedPortList result;
+    result.commandLinePort = applyPortOption(systemPorts, options);
+    if (selected) {
+        if (!systemPorts.contains(*selected))
+            systemPorts.append(*selected);
+        result.selected = static_cast<int>(systemPorts.indexOf(*selected));
+    }
+    result.ports = std::move(systemPorts);
+    return result;
 }

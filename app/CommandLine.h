@@ -2,7 +2,8 @@
 
 #pragma once
 
-#include "Settings.h"
+#include "RigctldSetting.h"
+#include "SettingsFileSharing.h"
 
 #include <QString>
 #include <QStringList>
@@ -20,6 +21,9 @@ struct CommandLineOptions
     // --rigctld [ADDRESS:]PORT or "off": the listener for Hamlib's network
     // rig protocol, in place of the stored setting (and kept from now on).
     std::optional<RigctldSetting> rigctld;
+    // --settings FILE, where one copy runs per settings file (Windows): this
+    // copy's settings file, as given (SettingsFileSharing.h).
+    std::optional<QString> settingsFile;
 };
 
 enum class CommandLineAction {
@@ -39,10 +43,26 @@ struct ParsedCommandLine
 // Parses the arguments, the program's name first (as
 // QCoreApplication::arguments() gives them), passing over Qt's own options
 // (-platform, -style, ... with their values), whether Qt has taken them out
-// yet or not. Does not print or exit.
-ParsedCommandLine parseCommandLine(const QStringList& arguments);
+// yet or not. Does not print or exit. With `oneCopyPerSettingsFile` the help
+// says what a second start does, and --settings is an option.
+ParsedCommandLine parseCommandLine(const QStringList& arguments,
+                                   bool oneCopyPerSettingsFile = OneCopyPerSettingsFile);
 
 // Applies --port to the port list: a name already in the list is selected
 // where it stands, any other is appended. Returns the index to select, or
 // nothing when no port was given (keep the stored index).
 std::optional<int> applyPortOption(QStringList& ports, const CommandLineOptions& options);
+
+// The port list once the system's list has changed: the system's ports in
+// their order, then, where the system does not list them, the port --port
+// named and the port that was selected. So the listed ports stand where the
+// stored index finds them at the next start, and the selection stays on its
+// port (none stays none).
+struct RefreshedPortList
+{
+    QStringList ports;
+    int selected = -1;                  // -1: none
+    std::optional<int> commandLinePort; // where the port --port named stands
+};
+RefreshedPortList refreshPortList(QStringList systemPorts, const std::optional<QString>& selected,
+                                  const CommandLineOptions& options);

@@ -2,6 +2,8 @@
 
 #include "CommandLineAnswer.h"
 
+#include "TerminalOutput.h"
+
 #include <QCoreApplication>
 #include <cstdio>
 #include <cstdlib>
@@ -15,7 +17,7 @@ void printText(std::FILE* stream, QString text)
 {
     if (!text.endsWith(u'\n'))
         text += u'\n';
-    std::fputs(text.toLocal8Bit().constData(), stream);
+    writeTerminalText(stream, text);
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 
 #include "IfResponder.h"
 
+#include "Convert.h"
+
 #include <algorithm>
 
 namespace {
@@ -67,8 +69,7 @@ void padFrequencyString(QString& frequencyString)
 bool fillsFrequencyField(QStringView frequencyString)
 {
     return (frequencyString.size() == 9 || frequencyString.size() == 6) &&
-           std::all_of(frequencyString.begin(), frequencyString.end(),
-                       [](QChar c) { return c >= u'0' && c <= u'9'; });
+           std::all_of(frequencyString.begin(), frequencyString.end(), isDecimalDigit);
 }
 
 QString ifReply(const QString& frequencyString)

@@ -4,11 +4,14 @@
 
 #include "Convert.h"
 #include "RegularFile.h"
+#include "SettingsFileSharing.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QThread>
 #include <cerrno>
 #include <cstring>
 #include <optional>
@@ -19,6 +22,9 @@ namespace {
 // The profile reader is given a buffer of 2048 bytes, one of them for the
 // terminating zero.
 constexpr qsizetype MaxValueLength = 2047;
+
+// Between the attempts of a save that another program holds up.
+constexpr unsigned long otherWriterPauseMs = 50;
 
 // One physical line with its own line end ("\r\n", "\n", or nothing for a
 // last line without one), kept as bytes so that untouched lines are written
@@ -230,6 +236,37 @@ void insertLines(Document& doc, std::size_t at, const std::vector<QString>& text
     throw EIniFileException(fileName, systemDetail(step, path, reason));
 }
 
+// The step of a save that failed, with what the system said.
+struct SaveFailure
+{
+    const char* step;
+    int error;
+    QString qtReason;
+};
+
+// QSaveFile writes a temporary file beside the target, syncs it and renames
+// it over the target. It does not notice a short write (a full disk, a size
+// limit) by itself: its commit would then put half a file in place of the old
+// one. So the whole text goes out in one unbuffered write whose count is
+// checked, and a short one cancels the rename.
+std::optional<SaveFailure> replaceWhole(const QString& fileName, const QByteArray& content)
+{
+    QSaveFile file(fileName);
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return SaveFailure{"open", errno, file.errorString()};
+    errno = 0;
+    if (file.write(content) != content.size()) {
+        const int error = errno;
+        file.cancelWriting();
+        return SaveFailure{"write", error, file.errorString()};
+    }
+    errno = 0;
+    if (!file.commit())
+        return SaveFailure{"replace", errno, file.errorString()};
+    return std::nullopt;
+}
+
 // Returns what was written.
 QByteArray save(const QString& fileName, const Document& doc)
 {
@@ -240,24 +277,16 @@ QByteArray save(const QString& fileName, const Document& doc)
     QByteArray content;
     for (const RawLine& line : doc.lines)
         content += line.text + line.end;
-    // QSaveFile writes a temporary file beside the target, syncs it and
-    // renames it over the target. It does not notice a short write (a full
-    // disk, a size limit) by itself: its commit would then put half a file
-    // in place of the old one. So the whole text goes out in one unbuffered
-    // write whose count is checked, and a short one cancels the rename.
-    QSaveFile file(fileName);
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        refuse(fileName, "open", fileName, errno, file.errorString());
-    errno = 0;
-    if (file.write(content) != content.size()) {
-        const int error = errno;
-        file.cancelWriting();
-        refuse(fileName, "write", fileName, error, file.errorString());
+    // Where another program that has the file open holds the replacement up
+    // (SettingsFileSharing.h), each attempt starts afresh, with the whole text.
+    const QDeadlineTimer deadline(OtherWriterWait);
+    std::optional<SaveFailure> failure = replaceWhole(fileName, content);
+    while (failure && !deadline.hasExpired()) {
+        QThread::msleep(otherWriterPauseMs);
+        failure = replaceWhole(fileName, content);
     }
-    errno = 0;
-    if (!file.commit())
-        refuse(fileName, "replace", fileName, errno, file.errorString());
+    if (failure)
+        refuse(fileName, failure->step, fileName, failure->error, failure->qtReason);
     return content;
 }
 

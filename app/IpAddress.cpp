@@ -2,6 +2,8 @@
 
 #include "IpAddress.h"
 
+#include "Convert.h"
+
 #include <QList>
 #include <QStringView>
 #include <algorithm>
@@ -16,7 +18,7 @@ using Ipv6 = std::array<quint16, 8>;
 bool isDigits(QStringView text, int base)
 {
     return !text.isEmpty() && std::all_of(text.begin(), text.end(), [base](QChar c) {
-        return (c >= u'0' && c <= u'9') ||
+        return isDecimalDigit(c) ||
                (base == 16 && ((c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F')));
     });
 }

@@ -7,18 +7,21 @@
 #include "BCPort.h"
 #include "Convert.h"
 #include "IniFile.h"
+#include "PortListWatch.h"
 #include "SerialPorts.h"
+#include "SettingsLocation.h"
 #include "ui_Main.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QDir>
+#include <QMenu>
 #include <QProcessEnvironment>
 #include <QScreen>
 #include <QTimer>
 #include <QWheelEvent>
 #include <array>
-#include <cstdint>
 #include <cstdlib>
 #include <utility>
 
@@ -28,16 +31,9 @@ constexpr int timer1Interval = 250;                        // ms, the lamp's gri
 constexpr QLatin1StringView defaultFrequency{"014070000"}; // 14 070 000 Hz
 constexpr int defaultBaudRateIndex = 6;                    // 9600
 
-// Floor division, so that negative dials round the same way as positive ones.
-std::int64_t floorDiv(std::int64_t a, std::int64_t b)
-{
-    const std::int64_t q = a / b;
-    return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
-}
-
 bool isSingleDecimalDigit(const QString& text)
 {
-    return text.size() == 1 && text[0] >= u'0' && text[0] <= u'9';
+    return text.size() == 1 && isDecimalDigit(text[0]);
 }
 
 // Sets the label to prefix + text unless it shows that already.
@@ -57,17 +53,6 @@ int wheelDelta(QPoint angleDelta)
 }
 
 } // namespace
-
-QString div4FrequencyString(const QString& dialled)
-{
-    // N / 4 + 10000 = (N + 40000) / 4 exactly; the remainder decides the rounding.
-    const std::int64_t quarters = std::int64_t{StrToInt(dialled)} + 40000;
-    std::int64_t result = floorDiv(quarters, 4);
-    const std::int64_t remainder = quarters - result * 4;
-    if (remainder == 3 || (remainder == 2 && result % 2 != 0))
-        ++result;
-    return QStringLiteral("0") + QString::number(result);
-}
 
 TMainForm::TMainForm(const TMainFormSetup& setup, QWidget* parent)
     : QWidget(parent), ui(std::make_unique<Ui::MainForm>()), m_setup(setup)
@@ -92,8 +77,11 @@ void TMainForm::buildFromForm()
         TAdvSpinEdit::FormLoading loading;
         ui->setupUi(this);
     }
-    for (int i = 1; i <= 9; ++i)
-        digit(i)->Loaded();
+    m_digits = {ui->AdvSpinEdit1, ui->AdvSpinEdit2, ui->AdvSpinEdit3,
+                ui->AdvSpinEdit4, ui->AdvSpinEdit5, ui->AdvSpinEdit6,
+                ui->AdvSpinEdit7, ui->AdvSpinEdit8, ui->AdvSpinEdit9};
+    for (TAdvSpinEdit* d : m_digits)
+        d->Loaded();
     sizeCaptionsToText();
     m_BComPort1 = new TBComPort(this);
     // Timer1 sleeps while the lamp is out: lit, the lamp goes out at the next
@@ -192,14 +180,28 @@ void TMainForm::wirePortPanel()
     port.OnEventsStopped = [this](QObject* s, const std::exception_ptr& reason) {
         reportErrors([&] { BComPort1EventsStopped(s, reason); });
     };
+    connect(new TPortListWatch(m_setup.portListRoot, this), &TPortListWatch::changed, this,
+            [this] { reportErrors([this] { RefreshPortList(); }); });
+}
+
+void TMainForm::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu* menu = createPopupMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+}
+
+QMenu* TMainForm::createPopupMenu()
+{
+    auto* menu = new QMenu(this);
+    menu->addAction(tr("Refresh the port list"), this,
+                    [this] { reportErrors([this] { RefreshPortList(); }); });
+    return menu;
 }
 
 TAdvSpinEdit* TMainForm::digit(int index) const
 {
-    const std::array<TAdvSpinEdit*, 9> digits{ui->AdvSpinEdit1, ui->AdvSpinEdit2, ui->AdvSpinEdit3,
-                                              ui->AdvSpinEdit4, ui->AdvSpinEdit5, ui->AdvSpinEdit6,
-                                              ui->AdvSpinEdit7, ui->AdvSpinEdit8, ui->AdvSpinEdit9};
-    return digits.at(index - 1);
+    return m_digits.at(static_cast<std::size_t>(index - 1));
 }
 
 void TMainForm::FormCreate(QObject* /*Sender*/)
@@ -283,11 +285,10 @@ void TMainForm::uncheckModeButtons()
 // its digit's carry handler.
 void TMainForm::applyStoredSettings(const PortSettings& stored)
 {
-    m_dialledFrequency = stored.frequency;
     m_portIndex = stored.port;
     m_baudRateIndex = stored.baudRateIndex;
     m_div4Mode = stored.div4;
-    setDigitTexts(m_dialledFrequency);
+    setDial(stored.frequency);
     ui->cbPort->setCurrentIndex(m_portIndex);
     ui->cbBaudRate->setCurrentIndex(m_baudRateIndex);
     checkModeButton(m_div4Mode ? ui->SDR : ui->VFO);
@@ -295,18 +296,11 @@ void TMainForm::applyStoredSettings(const PortSettings& stored)
 
 void TMainForm::applyDefaultSettings()
 {
-    setDigitTexts(defaultFrequency);
+    setDial(defaultFrequency);
     ui->cbPort->setCurrentIndex(0);
     ui->cbBaudRate->setCurrentIndex(defaultBaudRateIndex);
     m_baudRateIndex = defaultBaudRateIndex;
     checkModeButton(ui->SDR);
-}
-
-void TMainForm::setDigitTexts(const QString& frequency)
-{
-    const std::array<QString, FrequencyDigitCount> texts = spreadFrequency(frequency);
-    for (int i = 1; i <= FrequencyDigitCount; ++i)
-        digit(i)->setText(texts[i - 1]);
 }
 
 void TMainForm::FormClose(QObject* /*Sender*/)
@@ -318,11 +312,10 @@ void TMainForm::FormClose(QObject* /*Sender*/)
     // system's list there was none to pick.
     if (m_portsListed && ui->cbPort->currentIndex() != m_commandLinePortIndex)
         m_portIndex = ui->cbPort->currentIndex();
+    m_storedSettings.port =
+        PortSettings{m_dialledFrequency, m_portIndex, m_baudRateIndex, m_div4Mode};
     TIniFile file(m_setup.settingsFile);
-    writePortSettings(file,
-                      PortSettings{m_dialledFrequency, m_portIndex, m_baudRateIndex, m_div4Mode});
-    if (OnSaveSettings)
-        OnSaveSettings(file);
+    writeStoredSettings(file, m_storedSettings);
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)
@@ -340,13 +333,9 @@ void TMainForm::closeEvent(QCloseEvent* event)
 // of the list, so the stored indexes of the listed ports keep their meaning.
 void TMainForm::applyCommandLine()
 {
-    QStringList ports;
-    for (int i = 0; i < ui->cbPort->count(); ++i)
-        ports << ui->cbPort->itemText(i);
+    QStringList ports = portListItems();
     if (const std::optional<int> selected = applyPortOption(ports, m_setup.options)) {
-        ui->cbPort->clear();
-        ui->cbPort->addItems(ports);
-        ui->cbPort->setCurrentIndex(*selected);
+        showPortList(ports, *selected);
         m_commandLinePortIndex = *selected;
     }
     if (m_setup.options.connect)
@@ -359,8 +348,8 @@ void TMainForm::ComposeFrequency()
 {
     settleDigitTexts();
     QString concatenation;
-    for (int i = 1; i <= 9; ++i)
-        concatenation += digit(i)->text();
+    for (const TAdvSpinEdit* d : m_digits)
+        concatenation += d->text();
     m_dialledFrequency = concatenation;
     m_frequencyString = concatenation;
     if (ui->SDR->isChecked())
@@ -377,19 +366,21 @@ void TMainForm::ComposeFrequency()
 // brings.
 void TMainForm::settleDigitTexts()
 {
-    for (int i = 1; i <= FrequencyDigitCount; ++i) {
-        TAdvSpinEdit* d = digit(i);
+    for (TAdvSpinEdit* d : m_digits) {
         if (!isSingleDecimalDigit(d->text()))
             d->setValue(d->Value());
     }
 }
 
-void TMainForm::SetDialledFrequency(quint32 hertz)
+// A digit that shows its character already is left alone, as a write of its
+// value would leave it: the caret stays where the operator left it.
+void TMainForm::setDial(const QString& frequency)
 {
-    const QString digits =
-        QStringLiteral("%1").arg(hertz, FrequencyDigitCount, 10, QLatin1Char('0'));
-    for (int i = 1; i <= FrequencyDigitCount; ++i)
-        digit(i)->setValue(digits[i - 1].digitValue());
+    const std::array<QString, FrequencyDigitCount> texts = spreadFrequency(frequency);
+    for (std::size_t i = 0; i < m_digits.size(); ++i) {
+        if (m_digits[i]->text() != texts[i])
+            m_digits[i]->setText(texts[i]);
+    }
     ComposeFrequency();
 }
 
@@ -579,8 +570,7 @@ void TMainForm::FormMouseWheel(QObject*, Qt::KeyboardModifiers, int WheelDelta, 
                                bool& /*Handled*/)
 {
     const QWidget* underPointer = QApplication::widgetAt(MousePos);
-    for (int i = 1; i <= 9; ++i) {
-        TAdvSpinEdit* d = digit(i);
+    for (TAdvSpinEdit* d : m_digits) {
         if (underPointer != d)
             continue;
         d->setFocus(Qt::OtherFocusReason);

@@ -3,26 +3,27 @@
 #pragma once
 
 #include "CommandLine.h"
+#include "FrequencyRegister.h"
 #include "IfResponder.h"
-#include "Settings.h"
+#include "StoredSettings.h"
 
 #include <QElapsedTimer>
 #include <QPoint>
 #include <QString>
 #include <QWidget>
+#include <array>
 #include <exception>
-#include <functional>
 #include <memory>
 #include <optional>
 
 namespace Ui {
 class MainForm;
 }
+class QMenu;
 class QRadioButton;
 class QTimer;
 class TAdvSpinEdit;
 class TBComPort;
-class TIniFile;
 
 // Where the window finds its surroundings. The defaults are the program's
 // own; tests give a settings file and a port list of their own.
@@ -52,22 +53,23 @@ public:
     // The window's creation handler; runs once from the constructor. An error
     // is reported and the remaining steps are skipped.
     void FormCreate(QObject* Sender);
-    // The window's close handler: composes once more and writes the four
-    // settings, then runs OnSaveSettings. Raises when a write fails; the
-    // window then stays open.
+    // The window's close handler: composes once more, puts the four settings
+    // into the stored settings and writes them all (writeStoredSettings).
+    // Raises when a write fails; the window then stays open.
     void FormClose(QObject* Sender);
-    // Writes settings kept beside [PORT] into the settings file when the
-    // window closes, after the four; may raise as a write does.
-    std::function<void(TIniFile& file)> OnSaveSettings;
 
     // Reads the nine digits into the dialled frequency and the frequency
     // string, applying the div4 transform when the "VFO" button (component
     // SDR) is checked. A digit whose text is not one decimal digit is first
     // set to its clamped value, so the dial always has nine digits.
     void ComposeFrequency();
-    // Dials `hertz` (0..299 999 999) as the operator would: each digit
-    // control gets its digit, then the frequency is composed.
-    void SetDialledFrequency(quint32 hertz);
+    // Sets the dial: the one way in for whatever sets it (start-up, a
+    // network client). Each digit control whose text differs gets its
+    // character of `frequency` as its text, unclamped (spreadFrequency), and
+    // may run its carry handler; then the frequency is composed, so that the
+    // digits, the next reply and the saved setting agree. `frequency` must be
+    // dialable (isDialableFrequency). Raises as ComposeFrequency does.
+    void setDial(const QString& frequency);
 
     // The digits' carry handlers: 10 becomes 0 with a carry to the left,
     // -1 becomes 9 with a borrow from the left.
@@ -100,6 +102,11 @@ public:
     void ShowCTS(bool lit);
     void ShowDSR(bool lit);
     void ShowRLSD(bool lit);
+    // Lists the system's ports again, keeping the selected port selected
+    // (and in the list) and the port --port named; the port in use stays in
+    // use. Runs when the system's list changes and from the window's menu.
+    // Raises EComPort when the list cannot be read; the list then stays.
+    void RefreshPortList();
 
     // The responder: received bytes, the examination of the buffer, sending.
     void BComPort1RxChar(QObject* Sender, int Count);
@@ -117,12 +124,15 @@ public:
     bool div4Mode() const { return m_div4Mode; }
     const TReceiveBuffer& receiveBuffer() const { return m_receiveBuffer; }
     const QString& settingsFile() const { return m_setup.settingsFile; }
-    // What start-up read from the settings file (FormCreate).
+    // The settings of every section: what start-up read from the settings
+    // file (FormCreate), the services' settings in effect since, and at close
+    // the window's own; written by FormClose.
+    StoredSettings& storedSettings() { return m_storedSettings; }
     const StoredSettings& storedSettings() const { return m_storedSettings; }
 
     // The controls and components of the window, for wiring and for tests.
     Ui::MainForm& form() const { return *ui; }
-    TAdvSpinEdit* digit(int index) const; // 1..9
+    TAdvSpinEdit* digit(int index) const; // 1..FrequencyDigitCount
     TBComPort* BComPort1() const { return m_BComPort1; }
     QTimer* Timer1() const { return m_Timer1; }
     // Timer1's ticks fall on multiples of 250 ms of this clock.
@@ -131,6 +141,8 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // The right-click menu, built anew by createPopupMenu each time.
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void buildFromForm();
@@ -139,22 +151,26 @@ private:
     void wireEvents();
     void wireDigits();
     void wirePortPanel();
+    // Every entry of the window's right-click menu is added here.
+    QMenu* createPopupMenu();
     void carry(TAdvSpinEdit* digitControl, TAdvSpinEdit* left);
     void settleDigitTexts();
     void restoreSettings(const QString& fileName);
     void applyStoredSettings(const PortSettings& stored);
     void applyDefaultSettings();
-    void setDigitTexts(const QString& frequency);
     void uncheckModeButtons();
     void applyCommandLine();
     void runModeClick(void (TMainForm::*handler)(QObject*), QObject* sender);
     void checkModeButton(QRadioButton* button);
     void showPanelClosed();
+    QStringList portListItems() const;
+    void showPortList(const QStringList& ports, int selected);
     void showReceiveBuffer();
     void showReply(const QString& reply, bool sent);
     void lightReplyLamp();
 
     std::unique_ptr<Ui::MainForm> ui;
+    std::array<TAdvSpinEdit*, FrequencyDigitCount> m_digits{}; // AdvSpinEdit1 to AdvSpinEdit9
     TMainFormSetup m_setup;
     StoredSettings m_storedSettings;
     TBComPort* m_BComPort1 = nullptr;
@@ -171,7 +187,3 @@ private:
     bool m_checkingFromCode = false;
     std::exception_ptr m_modeClickError;
 };
-
-// The div4 transform of a dialled frequency in hertz: "0" followed by
-// N / 4 + 10000 rounded half to even. Raises EConvertError on bad text.
-QString div4FrequencyString(const QString& dialled);

@@ -8,6 +8,7 @@
 
 #include "Application.h"
 #include "BCPort.h"
+#include "SerialPorts.h"
 #include "TransparentBitmap.h"
 #include "ui_Main.h"
 
@@ -71,6 +72,36 @@ void TMainForm::btnDisconnectClick(QObject*)
     if (!m_BComPort1->Close())
         return;
     showPanelClosed();
+}
+
+void TMainForm::RefreshPortList()
+{
+    QStringList systemPorts;
+    ListSerialPorts(systemPorts, m_setup.portListRoot);
+    std::optional<QString> selected;
+    if (ui->cbPort->currentIndex() >= 0)
+        selected = ui->cbPort->currentText();
+    const RefreshedPortList list = refreshPortList(systemPorts, selected, m_setup.options);
+    showPortList(list.ports, list.selected);
+    m_commandLinePortIndex = list.commandLinePort;
+}
+
+QStringList TMainForm::portListItems() const
+{
+    QStringList ports;
+    for (int i = 0; i < ui->cbPort->count(); ++i)
+        ports << ui->cbPort->itemText(i);
+    return ports;
+}
+
+// An unchanged list is left alone, so that a list the operator has open stays open.
+void TMainForm::showPortList(const QStringList& ports, int selected)
+{
+    if (ports != portListItems()) {
+        ui->cbPort->clear();
+        ui->cbPort->addItems(ports);
+    }
+    ui->cbPort->setCurrentIndex(selected);
 }
 
 void TMainForm::showPanelClosed()

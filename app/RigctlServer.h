@@ -3,13 +3,12 @@
 #pragma once
 
 #include "RigctlProtocol.h"
-#include "Settings.h"
+#include "RigctldSetting.h"
 
 #include <QObject>
 #include <QString>
 #include <chrono>
 #include <deque>
-#include <memory>
 #include <optional>
 #include <unordered_map>
 
@@ -17,8 +16,6 @@ class QSocketNotifier;
 class QTcpServer;
 class QTcpSocket;
 class QTimer;
-class TMainForm;
-struct CommandLineOptions;
 
 // How long the rigctld server waits on a client or on the system; tests
 // shorten them.
@@ -142,38 +139,4 @@ private:
     std::unordered_map<QTcpSocket*, Connection> m_clients;
     std::deque<QTcpSocket*> m_turns; // clients with lines to answer, next first
     bool m_turnPosted = false;
-};
-
-// The dial of the main window, as the protocol sees it.
-class TMainFormRig : public TRigctlRig
-{
-public:
-    explicit TMainFormRig(TMainForm& form) : m_form(form) {}
-    std::optional<std::uint32_t> dialFrequency() const override;
-    void setDialFrequency(std::uint32_t hertz) override;
-
-private:
-    TMainForm& m_form;
-};
-
-// The listener for the window, as the settings file and the command line
-// ask for it; nothing when it is off (the default) or cannot listen. The
-// setting in effect, from the command line or else the settings file as the
-// window read it at start-up (TMainForm::storedSettings), is kept: the window
-// writes it with the other settings when it closes; when neither names one,
-// nothing is written. A stored setting that cannot be read, or an address
-// that cannot be bound, is reported once through showErrorMessage; the panel
-// works on without the listener. Must not outlive the window.
-class TRigctlService
-{
-public:
-    TRigctlService(TMainForm& form, const CommandLineOptions& options);
-    ~TRigctlService();
-
-    const TRigctlServer* server() const { return m_server.get(); }
-
-private:
-    TMainForm& m_form;
-    TMainFormRig m_rig;
-    std::unique_ptr<TRigctlServer> m_server;
 };

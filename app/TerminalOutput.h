@@ -2,6 +2,10 @@
 
 #pragma once
 
+#include <cstdio>
+
+class QString;
+
 // Makes the program's terminal output (the answers to the command line, the
 // errors it logs) fit the system it runs on. Call it first in main(), before
 // any output and before the application object exists.
@@ -17,3 +21,10 @@
 // one, it writes there what has no other place to go (output that was not
 // redirected), and Ctrl+C in that console stops it.
 void prepareTerminalOutput();
+
+// Writes `text` to `stream` (stdout or stderr) so that the user can read it.
+// POSIX systems: in the locale's encoding, as the terminal expects it.
+// Windows: a console gets the characters themselves (WriteConsoleW), whatever
+// its code page, which for Russian is seldom the one of the program's
+// locale; output redirected to a file or a pipe gets UTF-8.
+void writeTerminalText(std::FILE* stream, const QString& text);

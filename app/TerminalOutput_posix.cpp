@@ -25,3 +25,8 @@ void prepareTerminalOutput()
 {
     previousHandler = qInstallMessageHandler(dropRuntimeDirWarning);
 }
+
+void writeTerminalText(std::FILE* stream, const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+}

@@ -2,7 +2,9 @@
 
 #include "TerminalOutput.h"
 
+#include <QString>
 #include <cstdio>
+#include <io.h>
 #include <windows.h>
 
 namespace {
@@ -28,4 +30,20 @@ void prepareTerminalOutput()
         std::freopen("CONOUT$", "w", stdout);
     if (!errorGiven)
         std::freopen("CONOUT$", "w", stderr);
+}
+
+// What went through the C stream before goes out first, so the order holds.
+void writeTerminalText(std::FILE* stream, const QString& text)
+{
+    std::fflush(stream);
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    DWORD mode = 0;
+    if (handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode)) {
+        DWORD written = 0;
+        WriteConsoleW(handle, text.utf16(), static_cast<DWORD>(text.size()), &written, nullptr);
+        return;
+    }
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+    std::fflush(stream);
 }

@@ -39,7 +39,20 @@ public:
     void ignoreLaterSignals();
 
 private:
-    // The watching thread and the system's side of it.
+    // The watching thread (TerminationSignalsWatch.h), and the system's side
+    // of it (TerminationSignals_<system>.cpp), which startWatch starts.
     class Watch;
+    class SystemWatch;
+    static std::unique_ptr<Watch> startWatch(QObject* owner, std::function<void()> onSignal,
+                                             std::function<void()> onPending);
+
     std::unique_ptr<Watch> m_watch;
 };
+
+// Reports the error in flight (call from a catch block) of the save that a
+// stop request started. POSIX systems log it on standard error: no one may be
+// there to read a message box (a service, a terminal that was closed).
+// Windows shows it as any other error, in a message box where a screen shows
+// windows: a program with windows has no terminal its user reads, and a
+// user is there to have stopped it (taskkill, the installer, signing out).
+void reportStopFailure();

@@ -2,6 +2,9 @@
 
 #include "TerminationSignals.h"
 
+#include "Application.h"
+#include "TerminationSignalsWatch.h"
+
 #include <QSocketNotifier>
 #include <atomic>
 #include <cerrno>
@@ -22,9 +25,6 @@ int signalPipe[2] = {-1, -1};
 // SIGHUP comes when the terminal that started the program closes; like the
 // others it must not leave the line held or the settings unsaved.
 constexpr int stopSignals[] = {SIGTERM, SIGINT, SIGHUP};
-
-// While the UI thread has not taken a request, `onPending` runs again this often.
-constexpr int pendingRepeatMs = 100;
 
 bool openPipe(int (&ends)[2])
 {
@@ -78,46 +78,35 @@ void installHandler(int signal)
 
 } // namespace
 
-class TerminationSignals::Watch
+class TerminationSignals::SystemWatch final : public TerminationSignals::Watch
 {
 public:
-    Watch(QObject* owner, std::function<void()> onSignal, std::function<void()> onPending);
-    ~Watch();
+    SystemWatch(QObject* owner, std::function<void()> onSignal, std::function<void()> onPending);
+    ~SystemWatch() override;
 
-    void ignoreLaterSignals();
+    void ignoreLaterSignals() override;
 
 private:
+    void wakeUiThread() override;
     void watch();
-    void passOn();
-    void takeRequests();
 
-    const std::function<void()> m_onSignal;
-    const std::function<void()> m_onPending;
     // The watching thread wakes the UI thread through [0], a notifier reads [1].
     int m_uiWake[2] = {-1, -1};
     QSocketNotifier* m_uiNotifier = nullptr;
-    std::atomic<bool> m_uiCallPending = false;
     std::atomic<bool> m_quit = false;
     std::thread m_watcher;
 };
 
-TerminationSignals::TerminationSignals(std::function<void()> onSignal,
-                                       std::function<void()> onPending, QObject* parent)
-    : QObject(parent),
-      m_watch(std::make_unique<Watch>(this, std::move(onSignal), std::move(onPending)))
+std::unique_ptr<TerminationSignals::Watch>
+TerminationSignals::startWatch(QObject* owner, std::function<void()> onSignal,
+                               std::function<void()> onPending)
 {
+    return std::make_unique<SystemWatch>(owner, std::move(onSignal), std::move(onPending));
 }
 
-TerminationSignals::~TerminationSignals() = default;
-
-void TerminationSignals::ignoreLaterSignals()
-{
-    m_watch->ignoreLaterSignals();
-}
-
-TerminationSignals::Watch::Watch(QObject* owner, std::function<void()> onSignal,
-                                 std::function<void()> onPending)
-    : m_onSignal(std::move(onSignal)), m_onPending(std::move(onPending))
+TerminationSignals::SystemWatch::SystemWatch(QObject* owner, std::function<void()> onSignal,
+                                             std::function<void()> onPending)
+    : Watch(std::move(onSignal), std::move(onPending))
 {
     setAction(SIGXFSZ, SIG_IGN);
     if ((signalPipe[0] < 0 && !openPipe(signalPipe)) || !openPipe(m_uiWake))
@@ -125,13 +114,17 @@ TerminationSignals::Watch::Watch(QObject* owner, std::function<void()> onSignal,
     // What an earlier instance of this process left unread is no request to this one.
     drain(signalPipe[1]);
     m_uiNotifier = new QSocketNotifier(m_uiWake[1], QSocketNotifier::Read, owner);
-    QObject::connect(m_uiNotifier, &QSocketNotifier::activated, owner, [this] { takeRequests(); });
+    // A request that comes after the drain is served by the call that follows.
+    QObject::connect(m_uiNotifier, &QSocketNotifier::activated, owner, [this] {
+        drain(m_uiWake[1]);
+        takeRequests();
+    });
     for (const int signal : stopSignals)
         installHandler(signal);
     m_watcher = std::thread([this] { watch(); });
 }
 
-TerminationSignals::Watch::~Watch()
+TerminationSignals::SystemWatch::~SystemWatch()
 {
     ignoreLaterSignals();
     delete m_uiNotifier;
@@ -141,7 +134,7 @@ TerminationSignals::Watch::~Watch()
     }
 }
 
-void TerminationSignals::Watch::ignoreLaterSignals()
+void TerminationSignals::SystemWatch::ignoreLaterSignals()
 {
     for (const int signal : stopSignals)
         setAction(signal, SIG_IGN);
@@ -152,32 +145,25 @@ void TerminationSignals::Watch::ignoreLaterSignals()
     m_watcher.join();
 }
 
-void TerminationSignals::Watch::watch()
+void TerminationSignals::SystemWatch::watch()
 {
     for (;;) {
         pollfd readable{signalPipe[1], POLLIN, 0};
-        const int ready = ::poll(&readable, 1, m_uiCallPending ? pendingRepeatMs : -1);
+        const int timeout = uiCallPending() ? int(PendingRepeat.count()) : -1;
+        const int ready = ::poll(&readable, 1, timeout);
         if (m_quit)
             return;
-        if ((ready > 0 && drain(signalPipe[1])) || (ready == 0 && m_uiCallPending))
+        if ((ready > 0 && drain(signalPipe[1])) || (ready == 0 && uiCallPending()))
             passOn();
     }
 }
 
-void TerminationSignals::Watch::passOn()
+void TerminationSignals::SystemWatch::wakeUiThread()
 {
-    if (m_onPending)
-        m_onPending();
-    if (!m_uiCallPending.exchange(true))
-        wake(m_uiWake[0]);
+    wake(m_uiWake[0]);
 }
 
-// A request that comes after the drain, before the flag is cleared, is
-// served by the call that follows.
-void TerminationSignals::Watch::takeRequests()
+void reportStopFailure()
 {
-    drain(m_uiWake[1]);
-    m_uiCallPending = false;
-    if (m_onSignal)
-        m_onSignal();
+    logCurrentException();
 }

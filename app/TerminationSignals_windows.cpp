@@ -13,6 +13,10 @@
 
 #include "TerminationSignals.h"
 
+#include "Application.h"
+#include "HiddenWindow_windows.h"
+#include "TerminationSignalsWatch.h"
+
 #include <QMetaObject>
 #include <atomic>
 #include <thread>
@@ -27,9 +31,6 @@ namespace {
 HANDLE requested = nullptr;
 HANDLE ended = nullptr;
 std::atomic<bool> ignoring = true;
-
-// While the UI thread has not taken a request, `onPending` runs again this often.
-constexpr DWORD pendingRepeatMs = 100;
 
 constexpr const wchar_t* windowClassName = L"QuartzelStopRequests";
 
@@ -56,12 +57,7 @@ bool prepareProcess(WNDPROC windowProc)
     static const bool prepared = [windowProc] {
         requested = CreateEventW(nullptr, FALSE, FALSE, nullptr);
         ended = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        WNDCLASSEXW windowClass{};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = windowProc;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = windowClassName;
-        return requested && ended && RegisterClassExW(&windowClass) != 0 &&
+        return requested && ended && registerHiddenWindowClass(windowClassName, windowProc) &&
                SetConsoleCtrlHandler(onConsoleControl, TRUE);
     }();
     return prepared;
@@ -69,41 +65,34 @@ bool prepareProcess(WNDPROC windowProc)
 
 } // namespace
 
-class TerminationSignals::Watch
+class TerminationSignals::SystemWatch final : public TerminationSignals::Watch
 {
 public:
-    Watch(QObject* owner, std::function<void()> onSignal, std::function<void()> onPending);
-    ~Watch();
+    SystemWatch(QObject* owner, std::function<void()> onSignal, std::function<void()> onPending);
+    ~SystemWatch() override;
 
-    void ignoreLaterSignals();
+    void ignoreLaterSignals() override;
 
 private:
+    static constexpr DWORD pendingRepeatMs = DWORD(PendingRepeat.count());
+
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void wakeUiThread() override;
     void watch();
     void serveMessages();
     // The session ends once this returns: it waits until the program has
     // done with its requests, passing them on meanwhile. Watching thread.
     void awaitEnd();
-    void passOn();
-    void takeRequests();
 
     QObject* const m_owner;
-    const std::function<void()> m_onSignal;
-    const std::function<void()> m_onPending;
     HANDLE m_quit = nullptr;
-    std::atomic<bool> m_uiCallPending = false;
     std::thread m_watcher;
 };
 
-LRESULT CALLBACK TerminationSignals::Watch::windowProc(HWND window, UINT message, WPARAM wParam,
-                                                       LPARAM lParam)
+LRESULT CALLBACK TerminationSignals::SystemWatch::windowProc(HWND window, UINT message,
+                                                             WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(window, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
-    }
-    auto* watch = reinterpret_cast<Watch*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* watch = windowOwner<SystemWatch>(window, message, lParam);
     switch (message) {
     case WM_CLOSE:
         // Not destroyed: the program ends when its settings are saved.
@@ -120,23 +109,16 @@ LRESULT CALLBACK TerminationSignals::Watch::windowProc(HWND window, UINT message
     }
 }
 
-TerminationSignals::TerminationSignals(std::function<void()> onSignal,
-                                       std::function<void()> onPending, QObject* parent)
-    : QObject(parent),
-      m_watch(std::make_unique<Watch>(this, std::move(onSignal), std::move(onPending)))
+std::unique_ptr<TerminationSignals::Watch>
+TerminationSignals::startWatch(QObject* owner, std::function<void()> onSignal,
+                               std::function<void()> onPending)
 {
+    return std::make_unique<SystemWatch>(owner, std::move(onSignal), std::move(onPending));
 }
 
-TerminationSignals::~TerminationSignals() = default;
-
-void TerminationSignals::ignoreLaterSignals()
-{
-    m_watch->ignoreLaterSignals();
-}
-
-TerminationSignals::Watch::Watch(QObject* owner, std::function<void()> onSignal,
-                                 std::function<void()> onPending)
-    : m_owner(owner), m_onSignal(std::move(onSignal)), m_onPending(std::move(onPending))
+TerminationSignals::SystemWatch::SystemWatch(QObject* owner, std::function<void()> onSignal,
+                                             std::function<void()> onPending)
+    : Watch(std::move(onSignal), std::move(onPending)), m_owner(owner)
 {
     if (!prepareProcess(windowProc))
         return;
@@ -151,7 +133,7 @@ TerminationSignals::Watch::Watch(QObject* owner, std::function<void()> onSignal,
     m_watcher = std::thread([this] { watch(); });
 }
 
-TerminationSignals::Watch::~Watch()
+TerminationSignals::SystemWatch::~SystemWatch()
 {
     ignoreLaterSignals();
     if (m_quit)
@@ -161,29 +143,27 @@ TerminationSignals::Watch::~Watch()
 // A request that the UI thread has not taken yet is served here first: at
 // the end of the session Qt's window system quits the event loop on its own,
 // and the settings must be saved all the same.
-void TerminationSignals::Watch::ignoreLaterSignals()
+void TerminationSignals::SystemWatch::ignoreLaterSignals()
 {
     if (!m_watcher.joinable())
         return;
     ignoring = true;
-    if (m_uiCallPending)
-        takeRequests();
+    takeRequests();
     SetEvent(ended);
     SetEvent(m_quit);
     m_watcher.join();
 }
 
-void TerminationSignals::Watch::watch()
+void TerminationSignals::SystemWatch::watch()
 {
-    const HWND window = CreateWindowExW(0, windowClassName, L"Quartzel", WS_OVERLAPPED, 0, 0, 0, 0,
-                                        nullptr, nullptr, GetModuleHandleW(nullptr), this);
+    const HWND window = createHiddenWindow(windowClassName, this);
     const HANDLE wakers[] = {m_quit, requested};
     for (;;) {
         const DWORD woken = MsgWaitForMultipleObjects(
-            2, wakers, FALSE, m_uiCallPending ? pendingRepeatMs : INFINITE, QS_ALLINPUT);
+            2, wakers, FALSE, uiCallPending() ? pendingRepeatMs : INFINITE, QS_ALLINPUT);
         if (woken == WAIT_OBJECT_0)
             break;
-        if (woken == WAIT_OBJECT_0 + 1 || (woken == WAIT_TIMEOUT && m_uiCallPending))
+        if (woken == WAIT_OBJECT_0 + 1 || (woken == WAIT_TIMEOUT && uiCallPending()))
             passOn();
         else if (woken == WAIT_OBJECT_0 + 2)
             serveMessages();
@@ -192,7 +172,7 @@ void TerminationSignals::Watch::watch()
         DestroyWindow(window);
 }
 
-void TerminationSignals::Watch::serveMessages()
+void TerminationSignals::SystemWatch::serveMessages()
 {
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -201,33 +181,25 @@ void TerminationSignals::Watch::serveMessages()
     }
 }
 
-void TerminationSignals::Watch::awaitEnd()
+void TerminationSignals::SystemWatch::awaitEnd()
 {
     const HANDLE wakers[] = {ended, requested};
     for (;;) {
         const DWORD woken = WaitForMultipleObjects(2, wakers, FALSE, pendingRepeatMs);
         if (woken == WAIT_OBJECT_0 || woken == WAIT_FAILED)
             return;
-        if (woken == WAIT_OBJECT_0 + 1 || m_uiCallPending)
+        if (woken == WAIT_OBJECT_0 + 1 || uiCallPending())
             passOn();
     }
 }
 
-void TerminationSignals::Watch::passOn()
+void TerminationSignals::SystemWatch::wakeUiThread()
 {
-    if (m_onPending)
-        m_onPending();
-    if (!m_uiCallPending.exchange(true))
-        QMetaObject::invokeMethod(
-            m_owner, [this] { takeRequests(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        m_owner, [this] { takeRequests(); }, Qt::QueuedConnection);
 }
 
-// A request that comes after the flag is cleared is served by the call that
-// follows.
-void TerminationSignals::Watch::takeRequests()
+void reportStopFailure()
 {
-    if (!m_uiCallPending.exchange(false))
-        return;
-    if (m_onSignal)
-        m_onSignal();
+    showCurrentException();
 }

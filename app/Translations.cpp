@@ -17,13 +17,17 @@ QString languageSuffix(const QLocale& locale)
     return russian ? QStringLiteral("ru") : QStringLiteral("en");
 }
 
-void install(QCoreApplication& application, const QString& file, const QString& directory)
+// The file from the first directory that has it.
+void install(QCoreApplication& application, const QString& file, const QStringList& directories)
 {
     auto* translator = new QTranslator(&application);
-    if (translator->load(file, directory))
-        QCoreApplication::installTranslator(translator);
-    else
-        delete translator;
+    for (const QString& directory : directories) {
+        if (translator->load(file, directory)) {
+            QCoreApplication::installTranslator(translator);
+            return;
+        }
+    }
+    delete translator;
 }
 
 } // namespace
@@ -31,7 +35,10 @@ void install(QCoreApplication& application, const QString& file, const QString& 
 void installTranslations(QCoreApplication& application, const QLocale& locale)
 {
     const QString suffix = languageSuffix(locale);
-    install(application, QStringLiteral("quartzel_") + suffix, QStringLiteral(":/i18n"));
+    const QString compiledIn = QStringLiteral(":/i18n");
+    install(application, QStringLiteral("quartzel_") + suffix, {compiledIn});
+    // A program linked with Qt has Qt's translation compiled in (Windows);
+    // else Qt's own, where it is installed.
     install(application, QStringLiteral("qtbase_") + suffix,
-            QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+            {compiledIn, QLibraryInfo::path(QLibraryInfo::TranslationsPath)});
 }

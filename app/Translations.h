@@ -15,6 +15,7 @@ class QCoreApplication;
 //
 // Installs, on `application`, the program's own translation for the language
 // of `locale` (compiled in) and Qt's for its standard texts (dialog buttons,
-// the command line's help), from Qt's translations directory where it is
-// installed. Call once, before any text is shown.
+// the command line's help): compiled in where Qt is linked into the program
+// (Windows), else from Qt's translations directory where it is installed.
+// Call once, before any text is shown.
 void installTranslations(QCoreApplication& application, const QLocale& locale = QLocale::system());

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "Settings.h"
+#include "SettingsLocation.h"
 
 #include <QDir>
 #include <QStringList>

@@ -7,7 +7,8 @@
 #include "ComDiagnostics.h"
 #include "CommandLineAnswer.h"
 #include "OpenFileReserve.h"
-#include "RigctlServer.h"
+#include "RigctlService.h"
+#include "SettingsFileSharing.h"
 #include "TerminalOutput.h"
 #include "TerminationSignals.h"
 #include "Translations.h"
@@ -20,11 +21,15 @@
 namespace {
 
 // The window is designed in "MS Sans Serif", which Linux does not have;
-// Liberation Sans keeps the captions close to their designed widths.
+// Liberation Sans keeps the captions close to their designed widths. The
+// digits are in "Courier New", which wine lacks without Windows' own fonts:
+// the Windows program there would draw them in a font that shows nothing.
 void substituteDesignFonts()
 {
     QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
                                {QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+    QFont::insertSubstitutions(QStringLiteral("Courier New"), {QStringLiteral("Liberation Mono"),
+                                                               QStringLiteral("DejaVu Sans Mono")});
 }
 
 // On X11 Qt draws the window through shared-memory segments, each handed
@@ -38,10 +43,10 @@ void drawWithoutSharedMemory()
 
 // A stop request (SIGTERM, SIGINT, SIGHUP; on Windows Ctrl+C, WM_CLOSE, the
 // end of the session) saves the settings as closing the window does, but it
-// ends the program in every case: no one may be there to read a message box.
-// A save that fails is logged with the file's path and gives the exit status.
-// The descriptors kept for it are given back first: whatever else holds the
-// rest, the save can open its files.
+// ends the program in every case. A save that fails is reported with the
+// file's path where the system's user sees it (reportStopFailure) and gives
+// the exit status. The descriptors kept for it are given back first:
+// whatever else holds the rest, the save can open its files.
 int saveForStop(TMainForm& window, OpenFileReserve& reserve)
 {
     reserve.release();
@@ -49,7 +54,7 @@ int saveForStop(TMainForm& window, OpenFileReserve& reserve)
         window.FormClose(&window);
         return EXIT_SUCCESS;
     } catch (...) {
-        logCurrentException();
+        reportStopFailure();
         return EXIT_FAILURE;
     }
 }
@@ -86,6 +91,7 @@ int main(int argc, char* argv[])
         comport::installSerialLog();
         installTranslations(app);
         substituteDesignFonts();
+        setup.settingsFile = claimSettingsFile(setup.options);
         // A stop request can come while the window is still being created;
         // each one closes a message box that the creation shows, and the stop
         // is carried out once the window exists. Once it is, the first request

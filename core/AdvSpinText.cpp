@@ -34,17 +34,12 @@ bool isAsciiLetter(QChar c)
     return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
 }
 
-bool isAsciiDigit(QChar c)
-{
-    return c >= u'0' && c <= u'9';
-}
-
 bool allDigits(const QString& text)
 {
     if (text.isEmpty())
         return false;
     for (const QChar c : text)
-        if (!isAsciiDigit(c))
+        if (!isDecimalDigit(c))
             return false;
     return true;
 }
@@ -320,11 +315,11 @@ std::optional<double> parseFloat(const QString& text, QChar decimalSeparator)
     if (i < n && (t[i] == u'-' || t[i] == u'+'))
         plain += t[i++];
     int mantissaDigits = 0;
-    for (; i < n && isAsciiDigit(t[i]); ++i, ++mantissaDigits)
+    for (; i < n && isDecimalDigit(t[i]); ++i, ++mantissaDigits)
         plain += t[i];
     if (i < n && t[i] == decimalSeparator) {
         plain += u'.';
-        for (++i; i < n && isAsciiDigit(t[i]); ++i, ++mantissaDigits)
+        for (++i; i < n && isDecimalDigit(t[i]); ++i, ++mantissaDigits)
             plain += t[i];
     }
     if (mantissaDigits == 0)
@@ -335,7 +330,7 @@ std::optional<double> parseFloat(const QString& text, QChar decimalSeparator)
         if (i < n && (t[i] == u'-' || t[i] == u'+'))
             plain += t[i++];
         int exponentDigits = 0;
-        for (; i < n && isAsciiDigit(t[i]); ++i, ++exponentDigits)
+        for (; i < n && isDecimalDigit(t[i]); ++i, ++exponentDigits)
             plain += t[i];
         if (exponentDigits == 0)
             return std::nullopt;

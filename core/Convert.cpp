@@ -10,7 +10,7 @@ namespace {
 std::optional<int> hexDigit(QChar c)
 {
     const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9')
+    if (isDecimalDigit(c))
         return u - u'0';
     if (u >= u'a' && u <= u'f')
         return u - u'a' + 10;

@@ -21,3 +21,10 @@ int StrToInt(const QString& text);
 
 // The same conversion without raising; false when the text is not an integer.
 bool TryStrToInt(const QString& text, int& value);
+
+// Whether the character is one of the decimal digits '0' to '9'. The digits
+// of other scripts, which QChar::isDigit takes, count as text.
+constexpr bool isDecimalDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}

@@ -2,6 +2,8 @@
 
 #include "DatePattern.h"
 
+#include "Convert.h"
+
 namespace advspin {
 
 namespace {
@@ -9,11 +11,6 @@ namespace {
 bool isFieldLetter(QChar c)
 {
     return c == u'd' || c == u'M' || c == u'y';
-}
-
-bool isAsciiDigit(QChar c)
-{
-    return c >= u'0' && c <= u'9';
 }
 
 QString withoutBlanksAndMarks(const QString& text)
@@ -53,7 +50,7 @@ DigitRuns splitDigitRuns(const QString& text)
     DigitRuns result;
     bool inRun = false;
     for (const QChar c : text) {
-        const bool digit = isAsciiDigit(c);
+        const bool digit = isDecimalDigit(c);
         if (digit && !inRun)
             result.runs.append(QString());
         else if (!digit && inRun)

@@ -35,6 +35,18 @@
         <source>Option &apos;rigctld&apos; needs [address:]port with an IP address and a port from 1 to 65535, or &apos;off&apos;.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>One copy runs per settings file: started again with the same settings file, the program brings the running window to the front and ends, and the options given go nowhere. Start a copy for a second device with --settings.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Keep the settings in &lt;file&gt; instead of quartzel.ini (a relative path is taken beside quartzel.ini). One copy runs for each settings file, so a second device gets a copy and settings of its own.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Option &apos;settings&apos; needs a file name.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>EComPort</name>
@@ -155,6 +167,10 @@
     </message>
     <message>
         <source>The settings file %1 cannot be read; the settings of a first start are used instead</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Refresh the port list</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -35,6 +35,18 @@
         <source>Option &apos;rigctld&apos; needs [address:]port with an IP address and a port from 1 to 65535, or &apos;off&apos;.</source>
         <translation>Параметру «rigctld» нужно [address:]port с IP-адресом и портом от 1 до 65535 или «off».</translation>
     </message>
+    <message>
+        <source>One copy runs per settings file: started again with the same settings file, the program brings the running window to the front and ends, and the options given go nowhere. Start a copy for a second device with --settings.</source>
+        <translation>На каждый файл настроек работает одна копия: запущенная снова с тем же файлом настроек, программа выводит работающее окно на передний план и завершается, а заданные параметры никуда не передаются. Копию для второго устройства запускайте с --settings.</translation>
+    </message>
+    <message>
+        <source>Keep the settings in &lt;file&gt; instead of quartzel.ini (a relative path is taken beside quartzel.ini). One copy runs for each settings file, so a second device gets a copy and settings of its own.</source>
+        <translation>Хранить настройки в &lt;file&gt; вместо quartzel.ini (относительный путь берётся от папки quartzel.ini). Для каждого файла настроек работает своя копия, так что второе устройство получает свою копию и свои настройки.</translation>
+    </message>
+    <message>
+        <source>Option &apos;settings&apos; needs a file name.</source>
+        <translation>Параметру «settings» нужно имя файла.</translation>
+    </message>
 </context>
 <context>
     <name>EComPort</name>
@@ -156,6 +168,10 @@
     <message>
         <source>The settings file %1 cannot be read; the settings of a first start are used instead</source>
         <translation>Не удаётся прочитать файл настроек %1; вместо его настроек взяты настройки первого запуска</translation>
+    </message>
+    <message>
+        <source>Refresh the port list</source>
+        <translation>Обновить список портов</translation>
     </message>
 </context>
 <context>

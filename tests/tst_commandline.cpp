@@ -20,6 +20,10 @@ private slots:
     void applyPortOption();
     void rigctldOption_data();
     void rigctldOption();
+    void settingsOption_data();
+    void settingsOption();
+    void refreshPortList_data();
+    void refreshPortList();
 };
 
 void TestCommandLine::parse_data()
@@ -171,6 +175,84 @@ void TestCommandLine::rigctldOption()
     QCOMPARE(parsed.options.rigctld.has_value(), !setting.isNull());
     if (parsed.options.rigctld)
         QCOMPARE(formatRigctldSetting(*parsed.options.rigctld), setting);
+}
+
+void TestCommandLine::settingsOption_data()
+{
+    QTest::addColumn<bool>("oneCopy"); // one copy per settings file (Windows)
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<CommandLineAction>("action");
+    QTest::addColumn<QString>("settingsFile"); // null: none named
+
+    using A = CommandLineAction;
+    QTest::newRow("one copy per file: --settings names the file")
+        << true << QStringList{"quartzel", "--settings", "device2.ini"} << A::Run << "device2.ini";
+    QTest::newRow("one copy per file: no --settings")
+        << true << QStringList{"quartzel"} << A::Run << QString();
+    QTest::newRow("one copy per file: --settings with an empty value")
+        << true << QStringList{"quartzel", "--settings="} << A::Fail << QString();
+    QTest::newRow("copies not limited: --settings is unknown")
+        << false << QStringList{"quartzel", "--settings", "device2.ini"} << A::Fail << QString();
+}
+
+void TestCommandLine::settingsOption()
+{
+    QFETCH(bool, oneCopy);
+    QFETCH(QStringList, arguments);
+    QFETCH(CommandLineAction, action);
+    QFETCH(QString, settingsFile);
+    const ParsedCommandLine parsed = parseCommandLine(arguments, oneCopy);
+    QCOMPARE(parsed.action, action);
+    QCOMPARE(parsed.options.settingsFile.value_or(QString()), settingsFile);
+
+    // The help says what a second start does where it matters, and only there.
+    const QString help = parseCommandLine({"quartzel", "--help"}, oneCopy).message;
+    QCOMPARE(help.contains(QLatin1String("--settings <file>")), oneCopy);
+    QCOMPARE(help.contains(QLatin1String("brings the running window to the front")), oneCopy);
+}
+
+void TestCommandLine::refreshPortList_data()
+{
+    QTest::addColumn<QStringList>("systemPorts");
+    QTest::addColumn<QString>("selected");   // null: none
+    QTest::addColumn<QString>("portOption"); // null: no --port
+    QTest::addColumn<QStringList>("ports");
+    QTest::addColumn<int>("selectedIndex");
+    QTest::addColumn<int>("commandLinePort"); // -2: none
+
+    const QString none;
+    QTest::newRow("a new port before the selected one: the selection moves with its port")
+        << QStringList{"COM1", "COM4", "COM5"} << "COM5" << none
+        << QStringList{"COM1", "COM4", "COM5"} << 2 << -2;
+    QTest::newRow("the selected port gone: it stays, after the listed ones")
+        << QStringList{"COM1", "COM3"} << "COM5" << none << QStringList{"COM1", "COM3", "COM5"} << 2
+        << -2;
+    QTest::newRow("nothing selected stays so")
+        << QStringList{"COM1", "COM3"} << none << none << QStringList{"COM1", "COM3"} << -1 << -2;
+    QTest::newRow("the --port entry stays last, selected or not")
+        << QStringList{"ttyS0", "ttyUSB0"} << "ttyS0"
+        << "/dev/pts/4" << QStringList{"ttyS0", "ttyUSB0", "/dev/pts/4"} << 0 << 2;
+    QTest::newRow("the --port entry now listed stands in its place")
+        << QStringList{"ttyACM0", "ttyUSB1"} << "ttyUSB1"
+        << "ttyUSB1" << QStringList{"ttyACM0", "ttyUSB1"} << 1 << 1;
+}
+
+void TestCommandLine::refreshPortList()
+{
+    QFETCH(QStringList, systemPorts);
+    QFETCH(QString, selected);
+    QFETCH(QString, portOption);
+    QFETCH(QStringList, ports);
+    QFETCH(int, selectedIndex);
+    QFETCH(int, commandLinePort);
+    CommandLineOptions options;
+    if (!portOption.isNull())
+        options.port = portOption;
+    const RefreshedPortList list = ::refreshPortList(
+        systemPorts, selected.isNull() ? std::nullopt : std::optional<QString>(selected), options);
+    QCOMPARE(list.ports, ports);
+    QCOMPARE(list.selected, selectedIndex);
+    QCOMPARE(list.commandLinePort.value_or(-2), commandLinePort);
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

@@ -50,6 +50,7 @@ void TestConvert::rejectsBadText_data()
     QTest::newRow("hex above 32 bits") << "$100000000";
     QTest::newRow("sign only") << "-";
     QTest::newRow("hex prefix only") << "0x";
+    QTest::newRow("digits of another script") << QStringLiteral("\u0661\u0664");
 }
 
 void TestConvert::rejectsBadText()

@@ -5,6 +5,7 @@
 #include "BCPort.h"
 #include "InjectedCalls.h"
 #include "Main.h"
+#include "MainFormTesting.h"
 #include "PtyPair.h"
 #include "ui_Main.h"
 
@@ -57,7 +58,6 @@ private:
     void createForm(const CommandLineOptions& options);
     void connectPanel();
     QByteArray replies(int count);
-    QString dialled() const;
     void wheelAt(QWidget* widget, QPoint local, QPoint angle,
                  Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 
@@ -129,14 +129,6 @@ QByteArray TestFrontPanel::replies(int count)
     return m_received;
 }
 
-QString TestFrontPanel::dialled() const
-{
-    QString result;
-    for (int i = 1; i <= 9; ++i)
-        result += m_form->digit(i)->text();
-    return result;
-}
-
 void TestFrontPanel::wheelAt(QWidget* widget, QPoint local, QPoint angle,
                              Qt::KeyboardModifiers modifiers)
 {
@@ -182,9 +174,7 @@ void TestFrontPanel::replyPerMode()
 
 void TestFrontPanel::shortReplyBelow359998Hz()
 {
-    for (int i = 1; i <= 9; ++i)
-        m_form->digit(i)->setText(QStringLiteral("000100000").mid(i - 1, 1));
-    m_form->ComposeFrequency();
+    m_form->setDial(QStringLiteral("000100000"));
     connectPanel();
     QVERIFY(m_pty->send("IF;"));
     QVERIFY(QTest::qWaitFor([&] { return (m_received += m_pty->receive()).size() >= 35; }));
@@ -382,7 +372,7 @@ void TestFrontPanel::wheelOverDigit()
     QTest::mouseClick(m_form->form().VFO, Qt::LeftButton);
     TAdvSpinEdit* d = m_form->digit(index);
     wheelAt(d, QPoint(10, d->height() / 2), angle, modifiers);
-    QCOMPARE(dialled(), after);
+    QCOMPARE(digitTexts(*m_form), after);
     QVERIFY(d->hasFocus());
     QCOMPARE(m_form->frequencyString(), after);
 }
@@ -412,7 +402,7 @@ void TestFrontPanel::wheelElsewhere()
     }
     const QString expected =
         stepsDigit == 2 ? QStringLiteral("024070005") : QStringLiteral("014070005");
-    QCOMPARE(dialled(), expected);
+    QCOMPARE(digitTexts(*m_form), expected);
     QCOMPARE(m_form->frequencyString(), expected);
 }
 

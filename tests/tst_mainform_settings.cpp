@@ -5,12 +5,16 @@
 #include "ComErrors.h"
 #include "IniFile.h"
 #include "Main.h"
+#include "MainFormTesting.h"
 #include "TestFiles.h"
 #include "ui_Main.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <utility>
 
 // Start-up and closing of the main window with its settings file: defaults,
@@ -31,14 +35,17 @@ private slots:
     void portOptionIsNotSavedAsIndex_data();
     void portOptionIsNotSavedAsIndex();
     void unreadablePortListKeepsTheSettings();
+    void portListFollowsTheSystem_data();
+    void portListFollowsTheSystem();
     void badStoredFrequencyIsReportedAndStartUpGoesOn();
     void unwritableFileKeepsWindowOpen();
     void digitTextIsSettledBeforeSaving();
 
 private:
     void createForm(const CommandLineOptions& options = {});
+    QString addPortEntry(const QString& name, bool deviceLink, const QString& under);
+    QStringList listedPorts() const;
     QString iniPath() const { return m_dir.filePath(QStringLiteral("quartzel.ini")); }
-    QString dialled() const;
 
     QTemporaryDir m_dir;
     QString m_ports;
@@ -55,12 +62,30 @@ void TestMainFormSettings::init()
     QDir(m_dir.path()).removeRecursively();
     // Three ports as the kernel lists them: entries with a device link.
     m_ports = m_dir.filePath(QStringLiteral("tty"));
-    for (const char* name : {"ttyUSB0", "ttyS0", "ttyACM0"}) {
-        const QString entry = m_ports + QLatin1Char('/') + QLatin1String(name);
-        QVERIFY(QDir().mkpath(entry));
-        QVERIFY(QFile::link(m_dir.path(), entry + QStringLiteral("/device")));
-    }
+    for (const char* name : {"ttyUSB0", "ttyS0", "ttyACM0"})
+        addPortEntry(QLatin1String(name), true, m_ports);
     m_settingsFile = iniPath();
+}
+
+// A tty class entry under `under`; one with a device link is a port.
+QString TestMainFormSettings::addPortEntry(const QString& name, bool deviceLink,
+                                           const QString& under)
+{
+    const QString entry = under + QLatin1Char('/') + name;
+    [&] {
+        QVERIFY(QDir().mkpath(entry));
+        if (deviceLink)
+            QVERIFY(QFile::link(m_dir.path(), entry + QStringLiteral("/device")));
+    }();
+    return entry;
+}
+
+QStringList TestMainFormSettings::listedPorts() const
+{
+    QStringList ports;
+    for (int i = 0; i < m_form->form().cbPort->count(); ++i)
+        ports << m_form->form().cbPort->itemText(i);
+    return ports;
 }
 
 void TestMainFormSettings::cleanup()
@@ -91,19 +116,11 @@ QString badFrequencyMessage(const QString& stored)
 
 } // namespace
 
-QString TestMainFormSettings::dialled() const
-{
-    QString result;
-    for (int i = 1; i <= 9; ++i)
-        result += m_form->digit(i)->text();
-    return result;
-}
-
 void TestMainFormSettings::noFileGivesDefaultsAndWritesThemBack()
 {
     createForm();
     const Ui::MainForm& f = m_form->form();
-    QCOMPARE(dialled(), QStringLiteral("014070000"));
+    QCOMPARE(digitTexts(*m_form), QStringLiteral("014070000"));
     QCOMPARE(f.cbPort->count(), 3);
     QCOMPARE(f.cbPort->currentText(), QStringLiteral("ttyACM0"));
     QCOMPARE(f.cbBaudRate->currentText(), QStringLiteral("9600"));
@@ -213,7 +230,7 @@ void TestMainFormSettings::storedValues()
     writeBytes(iniPath(), file);
     createForm();
     const Ui::MainForm& f = m_form->form();
-    QCOMPARE(dialled(), digits);
+    QCOMPARE(digitTexts(*m_form), digits);
     QCOMPARE(f.cbPort->currentText(), port);
     QCOMPARE(f.cbBaudRate->currentText(), rate);
     QCOMPARE(f.SDR->isChecked(), div4);
@@ -293,7 +310,7 @@ void TestMainFormSettings::unreadablePortListKeepsTheSettings()
     createForm();
     QCOMPARE(m_messages, QStringList{QString::fromUtf8(ComPortMessages::RegistryError)});
     const Ui::MainForm& f = m_form->form();
-    QCOMPARE(dialled(), QStringLiteral("007050000"));
+    QCOMPARE(digitTexts(*m_form), QStringLiteral("007050000"));
     QCOMPARE(m_form->frequencyString(), QStringLiteral("007050000"));
     QCOMPARE(f.cbPort->count(), 0);
     QCOMPARE(f.cbBaudRate->currentText(), QStringLiteral("115200"));
@@ -305,6 +322,74 @@ void TestMainFormSettings::unreadablePortListKeepsTheSettings()
     createForm();
     QCOMPARE(m_form->form().cbPort->currentText(), QStringLiteral("ttyS0"));
     QCOMPARE(m_form->form().cbBaudRate->currentText(), QStringLiteral("115200"));
+}
+
+enum class PortChange { PlugIn, PullOut, LinkDevice };
+Q_DECLARE_METATYPE(PortChange)
+
+void TestMainFormSettings::portListFollowsTheSystem_data()
+{
+    QTest::addColumn<PortChange>("change");
+    QTest::addColumn<bool>("fromMenu"); // refreshed from the right-click menu, not noticed
+    QTest::addColumn<QStringList>("ports");
+    QTest::addColumn<int>("savedIndex"); // the selected port, ttyS0, where it now stands
+
+    QTest::newRow("a port plugged in before the selection: noticed, selection kept")
+        << PortChange::PlugIn << false << QStringList{"ttyACM0", "ttyACM1", "ttyS0", "ttyUSB0"}
+        << 2;
+    QTest::newRow("the selected port pulled out: it stays selected, after the listed ones")
+        << PortChange::PullOut << false << QStringList{"ttyACM0", "ttyUSB0", "ttyS0"} << 2;
+    // A device link made inside an entry changes nothing the watch sees.
+    QTest::newRow("a port the watch cannot see: Refresh the port list")
+        << PortChange::LinkDevice << true << QStringList{"ttyACM0", "ttyACM1", "ttyS0", "ttyUSB0"}
+        << 2;
+}
+
+void TestMainFormSettings::portListFollowsTheSystem()
+{
+    QFETCH(PortChange, change);
+    QFETCH(bool, fromMenu);
+    QFETCH(QStringList, ports);
+    QFETCH(int, savedIndex);
+    const QString unlinked = addPortEntry(QStringLiteral("ttyACM1"), false, m_ports);
+    writeBytes(iniPath(), "[PORT]\nfrequency=014070000\nport=1\nBaudRateIndex=6\ndiv4=1\n");
+    createForm();
+    QCOMPARE(m_form->form().cbPort->currentText(), QStringLiteral("ttyS0"));
+    switch (change) {
+    case PortChange::PlugIn: {
+        // Made elsewhere and moved in whole, as the kernel shows a port.
+        QVERIFY(QDir(unlinked).removeRecursively());
+        const QString made =
+            addPortEntry(QStringLiteral("ttyACM1"), true, m_dir.filePath(QStringLiteral("new")));
+        QVERIFY(QDir().rename(made, unlinked));
+        break;
+    }
+    case PortChange::PullOut:
+        QVERIFY(QDir(m_ports + QStringLiteral("/ttyS0")).removeRecursively());
+        break;
+    case PortChange::LinkDevice:
+        QVERIFY(QFile::link(m_dir.path(), unlinked + QStringLiteral("/device")));
+        break;
+    }
+    if (fromMenu) {
+        // Through the window, which turns a right click into the menu's request.
+        const QLabel* label = m_form->form().Label1;
+        QTest::mouseClick(m_form->windowHandle(), Qt::RightButton, {},
+                          label->mapTo(m_form.get(), label->rect().center()));
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        const QList<QAction*> entries = menu->actions();
+        const auto refresh = std::find_if(entries.begin(), entries.end(), [](QAction* a) {
+            return a->text() == QStringLiteral("Refresh the port list");
+        });
+        QVERIFY(refresh != entries.end());
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(*refresh).center());
+    }
+    QTRY_COMPARE(listedPorts(), ports);
+    QCOMPARE(m_form->form().cbPort->currentText(), QStringLiteral("ttyS0"));
+    QVERIFY(m_form->close());
+    QVERIFY(readBytes(iniPath()).contains("\nport=" + QByteArray::number(savedIndex) + '\n'));
+    QVERIFY(m_messages.isEmpty());
 }
 
 void TestMainFormSettings::badStoredFrequencyIsReportedAndStartUpGoesOn()

@@ -2,8 +2,8 @@
 
 #include "AdvSpin.h"
 #include "Application.h"
-#include "Convert.h"
 #include "Main.h"
+#include "MainFormTesting.h"
 #include "ui_Main.h"
 
 #include <QRadioButton>
@@ -20,15 +20,12 @@ private slots:
     void init();
     void cleanup();
 
-    void div4Transform_data();
-    void div4Transform();
-    void div4RejectsBadText();
-
     void startsWithDefaultDial();
     void ripple_data();
     void ripple();
     void nonIntegerDigitCountsAsBorrow();
     void stepsDoNotCompose();
+    void setDialComposes();
 
     void modeButtons();
     void clickOnCheckedModeButtonRunsNothing();
@@ -36,9 +33,6 @@ private slots:
     void compositionSettlesDigitTexts();
 
 private:
-    void dial(const QString& nineDigits);
-    QString digits() const;
-
     QTemporaryDir m_dir;
     std::unique_ptr<TMainForm> m_form;
     QStringList m_messages;
@@ -60,73 +54,9 @@ void TestRegister::cleanup()
     setErrorMessageSink(nullptr);
 }
 
-void TestRegister::dial(const QString& nineDigits)
-{
-    for (int i = 1; i <= 9; ++i)
-        m_form->digit(i)->setText(nineDigits.mid(i - 1, 1));
-}
-
-QString TestRegister::digits() const
-{
-    QString result;
-    for (int i = 1; i <= 9; ++i)
-        result += m_form->digit(i)->text();
-    return result;
-}
-
-void TestRegister::div4Transform_data()
-{
-    QTest::addColumn<QString>("dialled");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("0 Hz gives 10000") << "000000000"
-                                      << "010000";
-    QTest::newRow("2 Hz: tie goes down to even 10000") << "000000002"
-                                                       << "010000";
-    QTest::newRow("6 Hz: tie goes up to even 10002") << "000000006"
-                                                     << "010002";
-    QTest::newRow("14070000 exact") << "014070000"
-                                    << "03527500";
-    QTest::newRow("14070002 tie to even") << "014070002"
-                                          << "03527500";
-    QTest::newRow("14070003 rounds up") << "014070003"
-                                        << "03527501";
-    QTest::newRow("14070006 tie to even upwards") << "014070006"
-                                                  << "03527502";
-    QTest::newRow("14070001 rounds down") << "014070001"
-                                          << "03527500";
-    QTest::newRow("top of the range") << "299999999"
-                                      << "075010000";
-    QTest::newRow("359997: last six-character result") << "000359997"
-                                                       << "099999";
-    QTest::newRow("359998: first seven-character result") << "000359998"
-                                                          << "0100000";
-    QTest::newRow("3959997: last of seven") << "003959997"
-                                            << "0999999";
-    QTest::newRow("3959998: first of eight") << "003959998"
-                                             << "01000000";
-    QTest::newRow("39959997: last of eight") << "039959997"
-                                             << "09999999";
-    QTest::newRow("39959998: first of nine") << "039959998"
-                                             << "010000000";
-    QTest::newRow("negative dial rounds the same way") << "-6"
-                                                       << "09998";
-}
-
-void TestRegister::div4Transform()
-{
-    QFETCH(QString, dialled);
-    QFETCH(QString, expected);
-    QCOMPARE(div4FrequencyString(dialled), expected);
-}
-
-void TestRegister::div4RejectsBadText()
-{
-    QVERIFY_THROWS_EXCEPTION(EConvertError, div4FrequencyString(QStringLiteral("01407a000")));
-}
-
 void TestRegister::startsWithDefaultDial()
 {
-    QCOMPARE(digits(), QStringLiteral("014070000"));
+    QCOMPARE(digitTexts(*m_form), QStringLiteral("014070000"));
     QVERIFY(m_form->form().SDR->isChecked());
     QVERIFY(!m_form->form().VFO->isChecked());
     QVERIFY(m_form->div4Mode());
@@ -160,28 +90,28 @@ void TestRegister::ripple()
     QFETCH(int, digitIndex);
     QFETCH(bool, up);
     QFETCH(QString, after);
-    dial(before);
+    m_form->setDial(before);
     TAdvSpinEdit* d = m_form->digit(digitIndex);
     int changes = 0;
     if (digitIndex == 1)
         d->OnChange = [&changes](QObject*) { ++changes; };
     up ? d->StepUp() : d->StepDown();
-    QCOMPARE(digits(), after);
+    QCOMPARE(digitTexts(*m_form), after);
     if (digitIndex == 1)
         QCOMPARE(changes, before == after ? 0 : 1);
 }
 
 void TestRegister::nonIntegerDigitCountsAsBorrow()
 {
-    dial(QStringLiteral("014070000"));
+    m_form->setDial(QStringLiteral("014070000"));
     m_form->digit(5)->setText(QStringLiteral("x"));
-    QCOMPARE(digits(), QStringLiteral("013990000"));
+    QCOMPARE(digitTexts(*m_form), QStringLiteral("013990000"));
 }
 
 void TestRegister::stepsDoNotCompose()
 {
     m_form->digit(9)->StepUp();
-    QCOMPARE(digits(), QStringLiteral("014070001"));
+    QCOMPARE(digitTexts(*m_form), QStringLiteral("014070001"));
     QCOMPARE(m_form->dialledFrequency(), QStringLiteral("014070000"));
     QCOMPARE(m_form->frequencyString(), QStringLiteral("003527500"));
     m_form->ComposeFrequency();
@@ -191,6 +121,19 @@ void TestRegister::stepsDoNotCompose()
     m_form->digit(9)->StepUp();
     m_form->ComposeFrequency();
     QCOMPARE(m_form->frequencyString(), QStringLiteral("03527501"));
+}
+
+// The digits, the dial and the reply agree at once; a digit that shows its
+// character already keeps the caret where the operator left it.
+void TestRegister::setDialComposes()
+{
+    TAdvSpinEdit* unchanged = m_form->digit(5); // 7 before and after
+    unchanged->setCursorPosition(0);
+    m_form->setDial(QStringLiteral("007074000"));
+    QCOMPARE(digitTexts(*m_form), QStringLiteral("007074000"));
+    QCOMPARE(m_form->dialledFrequency(), QStringLiteral("007074000"));
+    QCOMPARE(m_form->frequencyString(), QStringLiteral("01778500"));
+    QCOMPARE(unchanged->cursorPosition(), 0);
 }
 
 void TestRegister::modeButtons()
@@ -247,7 +190,7 @@ void TestRegister::compositionSettlesDigitTexts()
     m_form->digit(digitIndex)->setText(text);
     QTest::mouseClick(m_form->form().VFO, Qt::LeftButton);
     QCOMPARE(m_form->dialledFrequency(), dialled);
-    QCOMPARE(digits(), dialled);
+    QCOMPARE(digitTexts(*m_form), dialled);
     QCOMPARE(m_form->frequencyString(), dialled);
     QVERIFY(m_messages.isEmpty());
 }

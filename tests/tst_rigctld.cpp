@@ -4,6 +4,7 @@
 #include "IniFile.h"
 #include "Main.h"
 #include "RigctlServer.h"
+#include "RigctlService.h"
 #include "TestFiles.h"
 #include "Version.h"
 
@@ -616,7 +617,8 @@ void TestRigctld::storedSetting()
     m_service = std::make_unique<TRigctlService>(*m_form, CommandLineOptions{});
     QCOMPARE(m_service->server() != nullptr, listens);
     m_form->FormClose(m_form.get());
-    QCOMPARE(readRigctldText(TIniFile(settingsFile())).value_or(QString()), kept);
+    const TextSettingKey<RigctldSetting>& rigctld = SettingsKey::Rigctld;
+    QCOMPARE(TIniFile(settingsFile()).readString(rigctld.section, rigctld.key, QString()), kept);
     QCOMPARE(m_messages, messages);
 }
 

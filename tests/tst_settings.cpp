@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "IniFile.h"
-#include "Settings.h"
+#include "PortSettings.h"
+#include "SettingsLocation.h"
+#include "StoredSettings.h"
 #include "TestFiles.h"
 
 #include <QDir>
@@ -9,7 +11,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using Rigctld = StoredSetting<RigctldSetting>;
+
 Q_DECLARE_METATYPE(PortSettings)
+Q_DECLARE_METATYPE(Rigctld)
 
 namespace {
 
@@ -44,14 +49,11 @@ private slots:
 
     void readPortSettings_data();
     void readPortSettings();
-    void readRigctldText_data();
-    void readRigctldText();
+    void readRigctldSetting_data();
+    void readRigctldSetting();
     void writeOrder_data();
     void writeOrder();
     void writeStopsAtFirstFailure();
-
-    void spreadFrequency_data();
-    void spreadFrequency();
 
     void chooseLocation_data();
     void chooseLocation();
@@ -116,57 +118,71 @@ void TestSettings::readPortSettings()
     QCOMPARE(read.div4, expected.div4);
 }
 
-void TestSettings::readRigctldText_data()
+void TestSettings::readRigctldSetting_data()
 {
     QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("text"); // null: no setting
+    QTest::addColumn<QString>("inEffect");   // as it would be written; null: none
+    QTest::addColumn<QString>("unreadable"); // null: none
 
-    QTest::newRow("no key: none") << QByteArray("[PORT]\nport=1\n") << QString();
+    QTest::newRow("no key: none") << QByteArray("[PORT]\nport=1\n") << QString() << QString();
     QTest::newRow("stored address")
-        << QByteArray("[rigctld]\nLISTEN=0.0.0.0:4534\n") << "0.0.0.0:4534";
-    QTest::newRow("unreadable: as stored") << QByteArray("[RIGCTLD]\nlisten=4532x\n") << "4532x";
+        << QByteArray("[rigctld]\nLISTEN=0.0.0.0:4534\n") << "0.0.0.0:4534" << QString();
+    QTest::newRow("unreadable: kept as stored, not in effect")
+        << QByteArray("[RIGCTLD]\nlisten=4532x\n") << QString() << "4532x";
     QTest::newRow("the shipped example: off")
-        << readBytes(QStringLiteral(EXAMPLE_SETTINGS)) << QStringLiteral("off");
+        << readBytes(QStringLiteral(EXAMPLE_SETTINGS)) << QStringLiteral("off") << QString();
 }
 
-void TestSettings::readRigctldText()
+void TestSettings::readRigctldSetting()
 {
     QFETCH(QByteArray, content);
-    QFETCH(QString, text);
+    QFETCH(QString, inEffect);
+    QFETCH(QString, unreadable);
     writeBytes(iniPath(), content);
-    const std::optional<QString> read = ::readRigctldText(TIniFile(iniPath()));
-    QCOMPARE(read.has_value(), !text.isNull());
-    QCOMPARE(read.value_or(QString()), text);
+    const StoredSetting<RigctldSetting> read = readStoredSettings(TIniFile(iniPath()), {}).rigctld;
+    QCOMPARE(read.inEffect.has_value(), !inEffect.isNull());
+    QCOMPARE(read.inEffect ? formatRigctldSetting(*read.inEffect) : QString(), inEffect);
+    QCOMPARE(read.unreadable, unreadable.isNull() ? std::nullopt : std::optional(unreadable));
 }
 
 void TestSettings::writeOrder_data()
 {
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<PortSettings>("settings");
+    QTest::addColumn<Rigctld>("rigctld");
     QTest::addColumn<QByteArray>("after");
 
+    const QByteArray port = "[PORT]\nfrequency=014070000\nport=1\nBaudRateIndex=6\ndiv4=1\n";
     QTest::newRow("new file in key order")
-        << QByteArray() << makeSettings(QStringLiteral("014070000"), 1, 6, true)
-        << QByteArray("[PORT]\nfrequency=014070000\nport=1\nBaudRateIndex=6\ndiv4=1\n");
+        << QByteArray() << makeSettings(QStringLiteral("014070000"), 1, 6, true) << Rigctld()
+        << port;
     QTest::newRow("no port selected, plain mode")
-        << QByteArray() << makeSettings(QStringLiteral("000000001"), -1, 14, false)
+        << QByteArray() << makeSettings(QStringLiteral("000000001"), -1, 14, false) << Rigctld()
         << QByteArray("[PORT]\nfrequency=000000001\nport=-1\nBaudRateIndex=14\ndiv4=0\n");
     QTest::newRow("existing keys are replaced where they stand")
         << QByteArray("[PORT]\r\ndiv4=0\r\nextra=x\r\nport=3\r\n")
-        << makeSettings(QStringLiteral("014070000"), 0, 6, true)
+        << makeSettings(QStringLiteral("014070000"), 0, 6, true) << Rigctld()
         << QByteArray("[PORT]\r\ndiv4=1\r\nextra=x\r\nport=0\r\nfrequency=014070000\r\n"
                       "BaudRateIndex=6\r\n");
+    QTest::newRow("a rigctld setting in effect follows [PORT]")
+        << QByteArray() << makeSettings(QStringLiteral("014070000"), 1, 6, true)
+        << Rigctld{parseRigctldSetting(QStringLiteral("4532")), std::nullopt}
+        << port + "\n[RIGCTLD]\nlisten=127.0.0.1:4532\n";
+    QTest::newRow("an unreadable rigctld text is not written back")
+        << QByteArray() << makeSettings(QStringLiteral("014070000"), 1, 6, true)
+        << Rigctld{std::nullopt, QStringLiteral("4532x")} << port;
 }
 
 void TestSettings::writeOrder()
 {
     QFETCH(QByteArray, before);
     QFETCH(PortSettings, settings);
+    QFETCH(Rigctld, rigctld);
     QFETCH(QByteArray, after);
     if (!before.isEmpty())
         writeBytes(iniPath(), before);
     TIniFile file(iniPath());
-    writePortSettings(file, settings);
+    writeStoredSettings(file, {settings, rigctld, {}});
     QCOMPARE(readBytes(iniPath()), after);
 }
 
@@ -193,32 +209,6 @@ void TestSettings::writeStopsAtFirstFailure()
     }
     QCOMPARE(message, QStringLiteral("Unable to write to ") + iniPath());
     QCOMPARE(readBytes(iniPath()), afterPort);
-}
-
-void TestSettings::spreadFrequency_data()
-{
-    QTest::addColumn<QString>("stored");
-    QTest::addColumn<QStringList>("digits");
-
-    QTest::newRow("nine digits") << "014070000"
-                                 << QStringList{"0", "1", "4", "0", "7", "0", "0", "0", "0"};
-    QTest::newRow("more than nine: the rest is ignored")
-        << "0140700001234" << QStringList{"0", "1", "4", "0", "7", "0", "0", "0", "0"};
-    QTest::newRow("fewer than nine: the rest is 0")
-        << "0140" << QStringList{"0", "1", "4", "0", "0", "0", "0", "0", "0"};
-    QTest::newRow("empty: all 0") << "" << QStringList{"0", "0", "0", "0", "0", "0", "0", "0", "0"};
-    QTest::newRow("top digit out of range is kept")
-        << "914070000" << QStringList{"9", "1", "4", "0", "7", "0", "0", "0", "0"};
-    QTest::newRow("non-digits are spread unchanged")
-        << "A1-4 7000" << QStringList{"A", "1", "-", "4", " ", "7", "0", "0", "0"};
-}
-
-void TestSettings::spreadFrequency()
-{
-    QFETCH(QString, stored);
-    QFETCH(QStringList, digits);
-    const auto spread = ::spreadFrequency(stored);
-    QCOMPARE(QStringList(spread.begin(), spread.end()), digits);
 }
 
 void TestSettings::chooseLocation_data()

@@ -4,6 +4,7 @@
 #include "AdvSpin.h"
 
 #include "AdvSpinText.h"
+#include "Convert.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -45,7 +46,7 @@ bool isControlCharacter(QChar c)
 bool isHexDigit(QChar c)
 {
     const char16_t u = c.unicode();
-    return (u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'f') || (u >= u'A' && u <= u'F');
+    return isDecimalDigit(c) || (u >= u'a' && u <= u'f') || (u >= u'A' && u <= u'F');
 }
 
 // The characters a key event types, as the platform's character messages would carry them: none
@@ -294,8 +295,7 @@ bool TAdvSpinEdit::AcceptChar(QChar& Key)
     const QChar tsep = format.timeSeparator;
     const auto isSign = [](QChar c) { return c == u'-' || c == u'+'; };
     const bool isSeparator = Key == dec || Key == grp || Key == tsep || Key == dsep;
-    bool accepted =
-        isSeparator || isSign(Key) || (Key >= u'0' && Key <= u'9') || isControlCharacter(Key);
+    bool accepted = isSeparator || isSign(Key) || isDecimalDigit(Key) || isControlCharacter(Key);
     if (m_spinType == sptNormal && isSeparator)
         accepted = false;
     // A separator that doubles as another character stays where that character belongs.

@@ -4,9 +4,11 @@
 // runs on it, then the four settings are written into it and must read back
 // as written, whatever else the file holds.
 
+#include "FrequencyRegister.h"
 #include "FuzzInput.h"
 #include "IniFile.h"
-#include "Settings.h"
+#include "PortSettings.h"
+#include "SettingsLocation.h"
 
 #include <QCoreApplication>
 #include <QDir>

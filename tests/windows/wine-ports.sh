@@ -19,9 +19,10 @@ build_modem_shim() {
 
 # A new prefix at $WINEPREFIX with COM<n> mapped to <links>/com<n> for each n
 # given, and wine's null display driver, so that programs with windows run
-# without a display. The Ports key is read when wine's serial driver starts,
-# so the prefix is made, mapped and its server stopped before the run's own
-# server starts.
+# without a display. It says it is Windows 10, the oldest the program runs
+# on: Debian's wine 8 says Windows 7 unless told. The Ports key is read when
+# wine's serial driver starts, so the prefix is made, mapped and its server
+# stopped before the run's own server starts.
 make_prefix() {
     local links=$1
     shift
@@ -34,6 +35,9 @@ make_prefix() {
         for n in "$@"; do
             echo "\"COM$n\"=\"$links/com$n\""
         done
+        echo
+        echo '[HKEY_CURRENT_USER\Software\Wine]'
+        echo '"Version"="win10"'
         echo
         echo '[HKEY_CURRENT_USER\Software\Wine\Drivers]'
         echo '"Graphics"="null"'
