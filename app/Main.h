@@ -24,6 +24,8 @@ class QRadioButton;
 class QTimer;
 class TAdvSpinEdit;
 class TBComPort;
+class TLines;
+class TReconnect;
 
 // Where the window finds its surroundings. The defaults are the program's
 // own; tests give a settings file and a port list of their own.
@@ -134,6 +136,8 @@ public:
     Ui::MainForm& form() const { return *ui; }
     TAdvSpinEdit* digit(int index) const; // 1..FrequencyDigitCount
     TBComPort* BComPort1() const { return m_BComPort1; }
+    // The further lines and the program's own line ([LINES]).
+    TLines& lines() const { return *m_lines; }
     QTimer* Timer1() const { return m_Timer1; }
     // Timer1's ticks fall on multiples of 250 ms of this clock.
     const QElapsedTimer& timer1Grid() const { return m_timer1Grid; }
@@ -163,6 +167,8 @@ private:
     void runModeClick(void (TMainForm::*handler)(QObject*), QObject* sender);
     void checkModeButton(QRadioButton* button);
     void showPanelClosed();
+    // The panel's port is open again after its device came back.
+    void showPanelReopened();
     QStringList portListItems() const;
     void showPortList(const QStringList& ports, int selected);
     void showReceiveBuffer();
@@ -174,6 +180,9 @@ private:
     TMainFormSetup m_setup;
     StoredSettings m_storedSettings;
     TBComPort* m_BComPort1 = nullptr;
+    TLines* m_lines = nullptr;
+    // Brings the panel's port back, with reconnecting on.
+    TReconnect* m_BComPort1Return = nullptr;
     QTimer* m_Timer1 = nullptr;
     QElapsedTimer m_timer1Grid; // Timer1's ticks fall on multiples of 250 ms from here
     QString m_dialledFrequency;

@@ -33,8 +33,11 @@ StoredSettings readStoredSettings(const TIniFile& file, const PortSettings& curr
     if (!file.exists())
         return {};
     if (!file.readError().isEmpty())
-        return {std::nullopt, {}, file.readError()};
-    return {readPortSettings(file, current), readSetting(file, SettingsKey::Rigctld), {}};
+        return {std::nullopt, {}, std::nullopt, file.readError()};
+    return {readPortSettings(file, current),
+            readSetting(file, SettingsKey::Rigctld),
+            readLinesSetting(file),
+            {}};
 }
 
 void writeStoredSettings(TIniFile& file, const StoredSettings& settings)
@@ -42,4 +45,6 @@ void writeStoredSettings(TIniFile& file, const StoredSettings& settings)
     if (settings.port)
         writePortSettings(file, *settings.port);
     writeSetting(file, SettingsKey::Rigctld, settings.rigctld);
+    if (settings.lines)
+        writeLinesSetting(file, *settings.lines);
 }

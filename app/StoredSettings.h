@@ -2,6 +2,7 @@
 
 #pragma once
 
+#include "LineSetting.h"
 #include "PortSettings.h"
 #include "RigctldSetting.h"
 
@@ -49,6 +50,10 @@ struct StoredSettings
     // settings of a first start apply. Closing puts the window's in.
     std::optional<PortSettings> port;
     StoredSetting<RigctldSetting> rigctld; // [RIGCTLD]
+    // [LINES]: the stored setting, until the lines put in the one they took;
+    // nothing when neither the file nor the command line names one, and
+    // nothing is written.
+    std::optional<LinesSetting> lines;
     // Why the file that exists could not be read (TIniFile::readError), and
     // nothing else was; empty when it was read or does not exist.
     QString readError;

@@ -47,6 +47,34 @@
         <source>Option &apos;settings&apos; needs a file name.</source>
         <translation>Параметру «settings» нужно имя файла.</translation>
     </message>
+    <message>
+        <source>Option &apos;also-port&apos; needs port[@baud], or &apos;off&apos;.</source>
+        <translation>Параметру &apos;also-port&apos; нужен порт[@скорость] или &apos;off&apos;.</translation>
+    </message>
+    <message>
+        <source>Option &apos;pty&apos; needs a path for the link, or &apos;off&apos;.</source>
+        <translation>Параметру &apos;pty&apos; нужен путь для ссылки или &apos;off&apos;.</translation>
+    </message>
+    <message>
+        <source>Option &apos;pty&apos; is for Linux: on this system a serial port of the program&apos;s own needs a driver of its own.</source>
+        <translation>Параметр &apos;pty&apos; — для Linux: в этой системе собственному последовательному порту программы нужен свой драйвер.</translation>
+    </message>
+    <message>
+        <source>Option &apos;reconnect&apos; needs &apos;on&apos; or &apos;off&apos;.</source>
+        <translation>Параметру &apos;reconnect&apos; нужно &apos;on&apos; или &apos;off&apos;.</translation>
+    </message>
+    <message>
+        <source>Answer &quot;IF;&quot; on &lt;port&gt; too, 8N1 at &lt;baud&gt; (the panel&apos;s rate unless given), opened and closed with Connect and Disconnect; give it once for each further port. &apos;off&apos; empties the list. Kept in quartzel.ini.</source>
+        <translation>Отвечать на &quot;IF;&quot; и на порту &lt;port&gt;, 8N1 со скоростью &lt;baud&gt; (если не указана — со скоростью панели); порт открывается и закрывается кнопками Connect и Disconnect. Укажите параметр для каждого дополнительного порта; &apos;off&apos; очищает список. Сохраняется в quartzel.ini.</translation>
+    </message>
+    <message>
+        <source>Linux: make a serial port of the program&apos;s own, a pseudo-terminal linked at &lt;link&gt; (such as $XDG_RUNTIME_DIR/quartzel-cat), answered as the further ports are; the link goes at exit. &apos;off&apos; stops it. Kept in quartzel.ini.</source>
+        <translation>Linux: создать собственный последовательный порт программы — псевдотерминал со ссылкой &lt;link&gt; (например, $XDG_RUNTIME_DIR/quartzel-cat), который обслуживается как дополнительные порты; ссылка удаляется при выходе. &apos;off&apos; отключает его. Сохраняется в quartzel.ini.</translation>
+    </message>
+    <message>
+        <source>&apos;on&apos;: a port whose device goes away (an adapter pulled out) is waited for and opened again when it is back; &apos;off&apos; stops that. Kept in quartzel.ini.</source>
+        <translation>&apos;on&apos;: порт, устройство которого пропало (адаптер вынут), ожидается и открывается снова, когда устройство вернётся; &apos;off&apos; отключает это. Сохраняется в quartzel.ini.</translation>
+    </message>
 </context>
 <context>
     <name>EComPort</name>
@@ -157,6 +185,21 @@
     <message>
         <source>%1: %2</source>
         <translation>%1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>TLines</name>
+    <message>
+        <source>Cannot serve the line %1: %2</source>
+        <translation>Невозможно обслуживать линию %1: %2</translation>
+    </message>
+    <message>
+        <source>not a port, nor a port@baud</source>
+        <translation>это не порт и не порт@скорость</translation>
+    </message>
+    <message>
+        <source>the rate is not one of the panel&apos;s</source>
+        <translation>такой скорости нет в списке панели</translation>
     </message>
 </context>
 <context>
