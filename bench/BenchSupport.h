@@ -412,15 +412,6 @@ public:
         arguments.insert(arguments.end(), moreArguments.begin(), moreArguments.end());
         start(executable, arguments);
     }
-    // The program with these arguments and no others.
-    struct Arguments
-    {
-        std::vector<std::string> all;
-    };
-    RealProgram(const std::string& executable, const Arguments& arguments)
-    {
-        start(executable, arguments.all);
-    }
     ~RealProgram()
     {
         stop();

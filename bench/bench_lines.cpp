@@ -14,20 +14,18 @@
 // the program must not be woken (wake-ups a second, over --idle-seconds),
 // and the descriptors it holds must stay as many as before.
 //
-// The lines run in a process of their own (this program, started with
-// --serve PATH...), as the program serves its further lines: TLine, 8N1 at
-// 9600 bit/s, in div4 mode at 014 070 000 Hz.
+// The lines are the real program's (--program PATH, else the one built
+// beside), started from its first-start settings (div4 mode at
+// 014 070 000 Hz, 9600 bit/s): the first quiet line is the panel's port, the
+// others are further lines (--also-port); in the second part the panel's
+// port is a pty of its own that nobody polls.
 //
 // Usage: bench_lines [--only flood|reconnect] [--seconds S] [--runs N]
 //                    [--flood-kb-per-second K] [--cycles C] [--idle-seconds I]
-//                    [--seed S]
+//                    [--seed S] [--program PATH]
 //        (defaults: both parts, 60 s a run, 3 runs, 1000 kB/s, 20 cycles, 2 s idle)
 
-#include "Application.h"
 #include "BenchSupport.h"
-#include "Line.h"
-#include "SharedDial.h"
-#include "TerminationSignals.h"
 
 #include <atomic>
 #include <memory>
@@ -42,34 +40,17 @@ namespace {
 constexpr int quietLines = 3;
 constexpr auto pollPeriod = 500ms;
 
-// ---- The lines' side ----
-
-int serve(int argc, char** argv)
+// The program, its panel's port on the first of `paths` and a further line
+// on each of the others.
+std::unique_ptr<RealProgram> startProgram(int argc, char** argv,
+                                          const std::vector<std::string>& paths, bool reconnect)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    TApplication app(argc, argv);
-    TSharedDial dial;
-    dial.publish(QStringLiteral("03527500"));
-    const bool reconnect = textOption(argc, argv, "--reconnect", "off") == "on";
-    std::vector<std::unique_ptr<TLine>> lines;
-    for (int i = 2; i < argc; ++i) {
-        if (argv[i][0] != '/')
-            continue;
-        lines.push_back(
-            std::make_unique<TLine>(QString::fromLocal8Bit(argv[i]), TBaudRate::br9600, dial));
-        lines.back()->setReconnect(reconnect);
-        lines.back()->open();
+    std::vector<std::string> arguments{"--reconnect", reconnect ? "on" : "off"};
+    for (std::size_t i = 1; i < paths.size(); ++i) {
+        arguments.push_back("--also-port");
+        arguments.push_back(paths[i]);
     }
-    const TerminationSignals stop([] { QCoreApplication::quit(); });
-    return TApplication::exec();
-}
-
-std::unique_ptr<RealProgram> startLines(const std::vector<std::string>& paths, bool reconnect)
-{
-    std::vector<std::string> arguments{"--serve", "--reconnect", reconnect ? "on" : "off"};
-    arguments.insert(arguments.end(), paths.begin(), paths.end());
-    return std::make_unique<RealProgram>(std::filesystem::canonical("/proc/self/exe").string(),
-                                         RealProgram::Arguments{arguments});
+    return std::make_unique<RealProgram>(programPath(argc, argv), paths.front(), arguments);
 }
 
 // ---- Pollers and a flood ----
@@ -174,7 +155,7 @@ void noLineWaitsForAnother(Results& results, int argc, char** argv)
         ptys.push_back(std::make_unique<PtyPair>());
         paths.push_back(slavePathOf(*ptys.back()));
     }
-    const auto lines = startLines(paths, false);
+    const auto lines = startProgram(argc, argv, paths, false);
     for (const auto& pty : ptys)
         lines->waitUntilConnected(*pty);
 
@@ -302,7 +283,8 @@ void lineComesBack(Results& results, int argc, char** argv)
     const std::string pollerEnd = folder + "/poller";
 
     // The line starts while its device is missing, and waits for it.
-    const auto lines = startLines({lineEnd}, true);
+    PtyPair panel;
+    const auto lines = startProgram(argc, argv, {slavePathOf(panel), lineEnd}, true);
     const auto notesOf = [&lines] { return occurrences(lines->output(), "waiting for"); };
     if (!waitFor([&] { return notesOf() == 1; }, 30s))
         fail("the line did not say that it waits");
@@ -359,8 +341,6 @@ void lineComesBack(Results& results, int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    if (argc > 1 && std::string_view(argv[1]) == "--serve")
-        return serve(argc, argv);
     Results results("lines");
     const std::string only = textOption(argc, argv, "--only", "");
     if (only.empty() || only == "flood")
