@@ -6,8 +6,11 @@
 #include "Application.h"
 #include "BCPort.h"
 #include "Line.h"
+#include "Lines.h"
+#include "Main.h"
 #include "PtyPair.h"
 #include "SharedDial.h"
+#include "ui_Main.h"
 
 #include <QDir>
 #include <QFile>
@@ -114,8 +117,14 @@ private slots:
     void failureIsReportedOnceByName();
     void deviceComesBack_data();
     void deviceComesBack();
+    void windowOpensAndClosesItsLines();
+    void panelPortComesBack();
 
 private:
+    // The window of a first start with these options, its settings in the
+    // test's folder.
+    std::unique_ptr<TMainForm> window(const CommandLineOptions& options);
+
     TSharedDial m_dial;
     QTemporaryDir m_dir;
     QStringList m_errors;
@@ -270,5 +279,67 @@ void TestLines::deviceComesBack()
     QCOMPARE(m_errors.size(), loss == Loss::MissingAtOpen ? 1 : 0);
 }
 
-QTEST_GUILESS_MAIN(TestLines)
+std::unique_ptr<TMainForm> TestLines::window(const CommandLineOptions& options)
+{
+    TMainFormSetup setup;
+    setup.settingsFile = m_dir.filePath(QStringLiteral("quartzel.ini"));
+    setup.portListRoot = m_dir.filePath(QStringLiteral("no-ports"));
+    if (!QDir().mkpath(setup.portListRoot))
+        return nullptr;
+    setup.options = options;
+    return std::make_unique<TMainForm>(setup);
+}
+
+// --connect opens the further lines after the panel's port, Disconnect
+// closes them; a rate the panel does not offer is said once, by its entry,
+// and leaves that line out.
+void TestLines::windowOpensAndClosesItsLines()
+{
+    PtyPair panel;
+    PtyPair further;
+    CommandLineOptions options;
+    options.port = panel.slavePath();
+    options.connect = true;
+    options.alsoPorts = {{further.slavePath(), 57600}, {QStringLiteral("ttyS9"), 12345}};
+    const auto form = window(options);
+    QVERIFY(form);
+    QCOMPARE(m_errors, QStringList{QStringLiteral("Cannot serve the line ttyS9@12345: the rate "
+                                                  "is not one of the panel's")});
+    QCOMPARE(form->lines().lines().size(), 1);
+    TLine& line = *form->lines().lines().first();
+    QVERIFY(line.isOpen());
+    QCOMPARE(line.port().BaudRate(), TBaudRate::br57600);
+    QVERIFY(further.send("IF;"));
+    QByteArray received;
+    QTRY_COMPARE_WITH_TIMEOUT((received += further.receive()), replyFor("003527500"), generousMs);
+    QTest::mouseClick(form->form().btnDisconnect, Qt::LeftButton);
+    QVERIFY(!line.isOpen());
+    QCOMPARE(m_errors.size(), 1);
+}
+
+// With reconnecting on, the panel's port whose device goes away waits for
+// it, the panel still open, and answers again once it is back.
+void TestLines::panelPortComesBack()
+{
+    const QString lineEnd = m_dir.filePath(QStringLiteral("adapter"));
+    SocatPair socat(lineEnd, m_dir.filePath(QStringLiteral("poller")));
+    QVERIFY(socat.start());
+    CommandLineOptions options;
+    options.port = lineEnd;
+    options.connect = true;
+    options.reconnect = true;
+    const auto form = window(options);
+    QVERIFY(form);
+    QVERIFY(form->BComPort1()->Connected());
+    QVERIFY(socat.stop());
+    QTRY_COMPARE_WITH_TIMEOUT(m_notes, QStringList{QStringLiteral("waiting for %1").arg(lineEnd)},
+                              generousMs);
+    QVERIFY(form->form().btnDisconnect->isEnabled());
+    QVERIFY(socat.start());
+    QTRY_VERIFY_WITH_TIMEOUT(form->BComPort1()->Connected(), generousMs);
+    QCOMPARE(socat.ask(), replyFor("003527500"));
+    QVERIFY(m_errors.isEmpty());
+}
+
+QTEST_MAIN(TestLines)
 #include "tst_lines.moc"
