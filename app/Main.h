@@ -167,6 +167,8 @@ private:
     void runModeClick(void (TMainForm::*handler)(QObject*), QObject* sender);
     void checkModeButton(QRadioButton* button);
     void showPanelClosed();
+    // The lamps show the port's modem lines as they are.
+    void showModemState();
     // The panel's port is open again after its device came back.
     void showPanelReopened();
     QStringList portListItems() const;

@@ -64,9 +64,7 @@ void TMainForm::btnConnectClick(QObject*)
     ui->cbSetRTS->setChecked(true);
     ui->btnSend->setEnabled(true);
     ui->cbCRLF->setEnabled(true);
-    ShowCTS(m_BComPort1->ModemState().testFlag(TModemLine::mlCTS));
-    ShowDSR(m_BComPort1->ModemState().testFlag(TModemLine::mlDSR));
-    ShowRLSD(m_BComPort1->ModemState().testFlag(TModemLine::mlRLSD));
+    showModemState();
     m_lines->open(m_BComPort1->BaudRate());
 }
 
@@ -88,9 +86,7 @@ void TMainForm::showPanelReopened()
 {
     m_BComPort1->SetDTR(ui->cbSetDTR->isChecked());
     m_BComPort1->SetRTS(ui->cbSetRTS->isChecked());
-    ShowCTS(m_BComPort1->ModemState().testFlag(TModemLine::mlCTS));
-    ShowDSR(m_BComPort1->ModemState().testFlag(TModemLine::mlDSR));
-    ShowRLSD(m_BComPort1->ModemState().testFlag(TModemLine::mlRLSD));
+    showModemState();
 }
 
 void TMainForm::RefreshPortList()
@@ -121,6 +117,13 @@ void TMainForm::showPortList(const QStringList& ports, int selected)
         ui->cbPort->addItems(ports);
     }
     ui->cbPort->setCurrentIndex(selected);
+}
+
+void TMainForm::showModemState()
+{
+    ShowCTS(m_BComPort1->ModemState().testFlag(TModemLine::mlCTS));
+    ShowDSR(m_BComPort1->ModemState().testFlag(TModemLine::mlDSR));
+    ShowRLSD(m_BComPort1->ModemState().testFlag(TModemLine::mlRLSD));
 }
 
 void TMainForm::showPanelClosed()
