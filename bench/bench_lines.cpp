@@ -279,8 +279,12 @@ void lineComesBack(Results& results, int argc, char** argv)
     if (!mkdtemp(pattern))
         fail("mkdtemp failed");
     const std::string folder = pattern;
-    const std::string lineEnd = folder + "/adapter";
+    // The line watches the adapter's folder, which is woken by whatever
+    // comes and goes there: the poller's end, gone a moment after the
+    // adapter, is kept in a folder of its own.
+    const std::string lineEnd = folder + "/by-id/adapter";
     const std::string pollerEnd = folder + "/poller";
+    std::filesystem::create_directory(folder + "/by-id");
 
     // The line starts while its device is missing, and waits for it.
     PtyPair panel;
