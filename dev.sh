@@ -24,10 +24,11 @@ build_packages=(cmake ninja-build g++ qt6-base-dev libxkbcommon-dev fonts-libera
                 qt6-tools-dev qt6-l10n-tools qt6-translations-l10n dpkg-dev)
 # What the tests run besides: the checks of the desktop files, the package,
 # the manual page and the service; a virtual X display; Hamlib's client;
-# clang-format for the formatting check of .ci/run; and a session bus with the
-# desktop's accessibility bus and its Python client, for what a screen reader finds.
+# socat, whose links come and go as an adapter does; clang-format for the
+# formatting check of .ci/run; and a session bus with the desktop's
+# accessibility bus and its Python client, for what a screen reader finds.
 test_packages=(desktop-file-utils appstream lintian man-db systemd xvfb xauth xdotool x11-utils
-               libhamlib-utils clang-format dbus-daemon at-spi2-core python3-pyatspi)
+               libhamlib-utils socat clang-format dbus-daemon at-spi2-core python3-pyatspi)
 
 # What the Windows build and its tests under wine need besides: the mingw-w64
 # cross compiler of the posix thread model, NSIS for the installer, wine, and

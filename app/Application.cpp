@@ -55,11 +55,11 @@ ErrorMessageSink& errorSink()
     return sink;
 }
 
-struct ErrorMessage
+ErrorMessageSink& noteSink()
 {
-    QString text;
-    QString detail;
-};
+    static ErrorMessageSink sink = logErrorMessage;
+    return sink;
+}
 
 ErrorMessage currentExceptionMessage()
 {
@@ -130,6 +130,25 @@ void logErrorMessage(const QString& text, const QString& detail)
     line.replace(u'\n', u' ');
     line = withControlsShown(line) + u'\n';
     writeTerminalText(stderr, line);
+}
+
+ErrorMessage errorMessage(const std::exception_ptr& error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (...) {
+        return currentExceptionMessage();
+    }
+}
+
+void showNote(const QString& text, const QString& detail)
+{
+    noteSink()(text, detail);
+}
+
+void setNoteSink(ErrorMessageSink sink)
+{
+    noteSink() = sink ? std::move(sink) : ErrorMessageSink(logErrorMessage);
 }
 
 void showCurrentException()

@@ -50,6 +50,23 @@ void logErrorMessage(const QString& text, const QString& detail = {});
 void showCurrentException();
 void logCurrentException();
 
+// What the program shows for an error: the text in the user's language, and
+// what the system said behind it (see showErrorMessage).
+struct ErrorMessage
+{
+    QString text;
+    QString detail;
+};
+ErrorMessage errorMessage(const std::exception_ptr& error);
+
+// The one way the program tells how its lines fare, where that is no error:
+// a line that waits for its device to come back, and its return. `text` is
+// the note, `detail` what the system said, where known. The program's own
+// way writes it to standard error as one line, as it writes an error. Tests
+// replace the sink to capture notes.
+void showNote(const QString& text, const QString& detail = {});
+void setNoteSink(ErrorMessageSink sink);
+
 // Runs a handler and reports its error, so that it never unwinds through the
 // toolkit's own code that called the handler.
 template <class Handler> void reportErrors(Handler&& handler)

@@ -55,9 +55,55 @@ QStringList withoutToolkitOptions(const QStringList& arguments)
     return left;
 }
 
+const QLatin1String OptionOff{"off"};
+
+// --also-port, --pty and --reconnect into `options`; what was wrong, if
+// anything.
+std::optional<QString> readLinesOptions(const QCommandLineParser& parser,
+                                        CommandLineOptions& options,
+                                        const QCommandLineOption& alsoPort,
+                                        const QCommandLineOption& pty,
+                                        const QCommandLineOption& reconnect, bool virtualPorts)
+{
+    if (parser.isSet(alsoPort)) {
+        QList<AlsoPort> lines;
+        for (const QString& value : parser.values(alsoPort)) {
+            const std::optional<AlsoPort> line = parseAlsoPort(value);
+            if (value == OptionOff)
+                lines.clear();
+            else if (line)
+                lines.append(*line);
+            else
+                return QCoreApplication::translate(
+                    "CommandLine", "Option 'also-port' needs port[@baud], or 'off'.");
+        }
+        options.alsoPorts = lines;
+    }
+    if (parser.isSet(pty)) {
+        const QString link = parser.value(pty);
+        if (link.isEmpty())
+            return QCoreApplication::translate("CommandLine",
+                                               "Option 'pty' needs a path for the link, or 'off'.");
+        if (link != OptionOff && !virtualPorts)
+            return QCoreApplication::translate(
+                "CommandLine", "Option 'pty' is for Linux: on this system a serial port of the "
+                               "program's own needs a driver of its own.");
+        options.pty = link == OptionOff ? QString() : link;
+    }
+    if (parser.isSet(reconnect)) {
+        const QString value = parser.value(reconnect);
+        if (value != QLatin1String("on") && value != OptionOff)
+            return QCoreApplication::translate("CommandLine",
+                                               "Option 'reconnect' needs 'on' or 'off'.");
+        options.reconnect = value != OptionOff;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
-ParsedCommandLine parseCommandLine(const QStringList& arguments, bool oneCopyPerSettingsFile)
+ParsedCommandLine parseCommandLine(const QStringList& arguments, bool oneCopyPerSettingsFile,
+                                   bool virtualPorts)
 {
     QCommandLineParser parser;
     QString description =
@@ -111,11 +157,37 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments, bool oneCopyPer
             "quartzel.ini). One copy runs for each settings file, so a second device gets a copy "
             "and settings of its own."),
         QStringLiteral("file"));
+    const QCommandLineOption alsoPortOption(
+        QStringLiteral("also-port"),
+        QCoreApplication::translate(
+            "CommandLine",
+            "Answer \"IF;\" on <port> too, 8N1 at <baud> (the panel's rate unless given), opened "
+            "and closed with Connect and Disconnect; give it once for each further port. 'off' "
+            "empties the list. Kept in quartzel.ini."),
+        QStringLiteral("port[@baud]"));
+    const QCommandLineOption ptyOption(
+        QStringLiteral("pty"),
+        QCoreApplication::translate(
+            "CommandLine",
+            "Linux: make a serial port of the program's own, a pseudo-terminal linked at <link> "
+            "(such as $XDG_RUNTIME_DIR/quartzel-cat), answered as the further ports are; the link "
+            "goes at exit. 'off' stops it. Kept in quartzel.ini."),
+        QStringLiteral("link"));
+    const QCommandLineOption reconnectOption(
+        QStringLiteral("reconnect"),
+        QCoreApplication::translate(
+            "CommandLine",
+            "'on': a port whose device goes away (an adapter pulled out) is waited for and opened "
+            "again when it is back; 'off' stops that. Kept in quartzel.ini."),
+        QStringLiteral("on|off"));
     parser.addOption(portOption);
     parser.addOption(connectOption);
     parser.addOption(rigctldOption);
     parser.addOption(kenwoodOption);
     parser.addOption(verboseOption);
+    parser.addOption(alsoPortOption);
+    parser.addOption(ptyOption);
+    parser.addOption(reconnectOption);
     if (oneCopyPerSettingsFile)
         parser.addOption(settingsOption);
 
@@ -171,7 +243,27 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments, bool oneCopyPer
         result.options.kenwood = value == u"on";
     }
     result.options.verbose = parser.isSet(verboseOption);
+    if (const std::optional<QString> failure = readLinesOptions(
+            parser, result.options, alsoPortOption, ptyOption, reconnectOption, virtualPorts))
+        return {CommandLineAction::Fail, {}, *failure};
     return result;
+}
+
+std::optional<LinesSetting> applyLinesOptions(std::optional<LinesSetting> stored,
+                                              const CommandLineOptions& options)
+{
+    if (!options.alsoPorts && !options.pty && !options.reconnect)
+        return stored;
+    LinesSetting setting = stored.value_or(LinesSetting{});
+    if (options.alsoPorts) {
+        setting.alsoPorts = *options.alsoPorts;
+        setting.unreadable.clear();
+    }
+    if (options.pty)
+        setting.pty = *options.pty;
+    if (options.reconnect)
+        setting.reconnect = *options.reconnect;
+    return setting;
 }
 
 std::optional<int> applyPortOption(QStringList& ports, const CommandLineOptions& options)

@@ -2,6 +2,7 @@
 
 #pragma once
 
+#include "LineSetting.h"
 #include "RigctldSetting.h"
 #include "SettingsFileSharing.h"
 
@@ -29,6 +30,13 @@ struct CommandLineOptions
     // --settings FILE, where one copy runs per settings file (Windows): this
     // copy's settings file, as given (SettingsFileSharing.h).
     std::optional<QString> settingsFile;
+    // --also-port PORT[@BAUD], as often as wanted ("off" empties the list):
+    // the further lines, in place of the stored ones (and kept from now on).
+    std::optional<QList<AlsoPort>> alsoPorts;
+    // --pty LINK or "off" (empty): the link to the program's own line.
+    std::optional<QString> pty;
+    // --reconnect on|off.
+    std::optional<bool> reconnect;
 };
 
 enum class CommandLineAction {
@@ -50,8 +58,16 @@ struct ParsedCommandLine
 // (-platform, -style, ... with their values), whether Qt has taken them out
 // yet or not. Does not print or exit. With `oneCopyPerSettingsFile` the help
 // says what a second start does, and --settings is an option.
+// Without `virtualPorts` (a system where the program cannot make a serial
+// port of its own) --pty other than "off" is refused.
 ParsedCommandLine parseCommandLine(const QStringList& arguments,
-                                   bool oneCopyPerSettingsFile = OneCopyPerSettingsFile);
+                                   bool oneCopyPerSettingsFile = OneCopyPerSettingsFile,
+                                   bool virtualPorts = true);
+
+// The [LINES] setting in effect: the stored one (none: nothing set) with
+// what the command line gives in its place; nothing when neither sets any.
+std::optional<LinesSetting> applyLinesOptions(std::optional<LinesSetting> stored,
+                                              const CommandLineOptions& options);
 
 // Applies --port to the port list: a name already in the list is selected
 // where it stands, any other is appended. Returns the index to select, or

@@ -9,12 +9,14 @@
 #include "FrequencyEntry.h"
 #include "IniFile.h"
 #include "LineMonitorWindow.h"
+#include "Lines.h"
 #include "MainAccessible.h"
 #include "OptionsDialog.h"
 #include "OptionsKenwoodPage.h"
 #include "OptionsLanguagePage.h"
 #include "OptionsRigctldPage.h"
 #include "PortListWatch.h"
+#include "Reconnect.h"
 #include "RigctlService.h"
 #include "SerialPorts.h"
 #include "SettingsLocation.h"
@@ -112,6 +114,8 @@ void TMainForm::buildFromForm()
         d->Loaded();
     sizeCaptionsToText();
     m_BComPort1 = new TBComPort(this);
+    m_BComPort1Return = new TReconnect(*m_BComPort1, this);
+    m_lines = new TLines(this);
     // Timer1 sleeps while the lamp is out: lit, the lamp goes out at the next
     // tick of the grid a free-running timer would keep.
     m_Timer1 = new QTimer(this);
@@ -249,6 +253,8 @@ void TMainForm::wirePortPanel()
     port.OnEventsStopped = [this](QObject* s, const std::exception_ptr& reason) {
         reportErrors([&] { BComPort1EventsStopped(s, reason); });
     };
+    connect(m_BComPort1Return, &TReconnect::reopened, this,
+            [this] { reportErrors([this] { showPanelReopened(); }); });
     connect(new TPortListWatch(m_setup.portListRoot, this), &TPortListWatch::changed, this,
             [this] { reportErrors([this] { RefreshPortList(); }); });
 }
@@ -377,6 +383,8 @@ void TMainForm::FormCreate(QObject* /*Sender*/)
                                                                 m_baudRateIndex, m_div4Mode});
     if (const std::optional<LanguageSetting> language = m_storedSettings.language.inEffect)
         installTranslations(*QCoreApplication::instance(), languageLocale(*language));
+    m_storedSettings.lines = applyLinesOptions(std::move(m_storedSettings.lines), m_setup.options);
+    m_lines->configure(m_storedSettings.lines.value_or(LinesSetting{}));
     // A port list that cannot be read (Windows has none until a serial
     // device has appeared) is reported, and start-up goes on without ports:
     // the stored settings are restored all the same, so that closing does not
@@ -548,6 +556,7 @@ void TMainForm::ComposeFrequency()
     m_frequencyString = concatenation;
     if (ui->SDR->isChecked())
         m_frequencyString = div4FrequencyString(m_frequencyString);
+    m_lines->publish(m_frequencyString);
     ui->StatusPanel1->setText(QStringLiteral("Ftx = ") +
                               QString::number(StrToInt(m_frequencyString)));
     // The reply pads the string in place, so a change shows in the field.

@@ -30,8 +30,10 @@ class TAdvSpinEdit;
 class TBComPort;
 class TFrequencyEntry;
 class TFrequencyStrip;
-class TRigctlService;
 class TLineMonitorWindow;
+class TLines;
+class TReconnect;
+class TRigctlService;
 
 // Where the window finds its surroundings. The defaults are the program's
 // own; tests give a settings file and a port list of their own.
@@ -178,6 +180,8 @@ public:
     Ui::MainForm& form() const { return *ui; }
     TAdvSpinEdit* digit(int index) const; // 1..FrequencyDigitCount
     TBComPort* BComPort1() const { return m_BComPort1; }
+    // The further lines and the program's own line ([LINES]).
+    TLines& lines() const { return *m_lines; }
     QTimer* Timer1() const { return m_Timer1; }
     TFrequencyEntry* frequencyEntry() const { return m_frequencyEntry; }
     // Timer1's ticks fall on multiples of 250 ms of this clock.
@@ -217,6 +221,10 @@ private:
     void runModeClick(void (TMainForm::*handler)(QObject*), QObject* sender);
     void checkModeButton(QRadioButton* button);
     void showPanelClosed();
+    // The lamps show the port's modem lines as they are.
+    void showModemState();
+    // The panel's port is open again after its device came back.
+    void showPanelReopened();
     QStringList portListItems() const;
     void showPortList(const QStringList& ports, int selected);
     bool examineReceiveBuffer();
@@ -240,6 +248,9 @@ private:
     TMainFormSetup m_setup;
     StoredSettings m_storedSettings;
     TBComPort* m_BComPort1 = nullptr;
+    TLines* m_lines = nullptr;
+    // Brings the panel's port back, with reconnecting on.
+    TReconnect* m_BComPort1Return = nullptr;
     QTimer* m_Timer1 = nullptr;
     TFrequencyStrip* m_frequencyStrip = nullptr;
     TFrequencyEntry* m_frequencyEntry = nullptr;

@@ -8,6 +8,8 @@
 
 #include "Application.h"
 #include "BCPort.h"
+#include "Lines.h"
+#include "Reconnect.h"
 #include "SerialPorts.h"
 #include "TransparentBitmap.h"
 #include "ui_Main.h"
@@ -56,16 +58,29 @@ void TMainForm::btnConnectClick(QObject*)
     ui->cbSetRTS->setChecked(true);
     ui->btnSend->setEnabled(true);
     ui->cbCRLF->setEnabled(true);
-    ShowCTS(m_BComPort1->ModemState().testFlag(TModemLine::mlCTS));
-    ShowDSR(m_BComPort1->ModemState().testFlag(TModemLine::mlDSR));
-    ShowRLSD(m_BComPort1->ModemState().testFlag(TModemLine::mlRLSD));
+    showModemState();
+    m_lines->open(m_BComPort1->BaudRate());
 }
 
+// A port that waits for its device is closed already; Disconnect ends the
+// wait.
 void TMainForm::btnDisconnectClick(QObject*)
 {
-    if (!m_BComPort1->Close())
+    m_lines->close();
+    const bool waited = m_BComPort1Return->waiting();
+    m_BComPort1Return->cancel();
+    if (!m_BComPort1->Close() && !waited)
         return;
     showPanelClosed();
+}
+
+// The panel stayed as it was while the port waited; the modem lines take
+// the check boxes' states again.
+void TMainForm::showPanelReopened()
+{
+    m_BComPort1->SetDTR(ui->cbSetDTR->isChecked());
+    m_BComPort1->SetRTS(ui->cbSetRTS->isChecked());
+    showModemState();
 }
 
 void TMainForm::RefreshPortList()
@@ -96,6 +111,13 @@ void TMainForm::showPortList(const QStringList& ports, int selected)
         ui->cbPort->addItems(ports);
     }
     ui->cbPort->setCurrentIndex(selected);
+}
+
+void TMainForm::showModemState()
+{
+    ShowCTS(m_BComPort1->ModemState().testFlag(TModemLine::mlCTS));
+    ShowDSR(m_BComPort1->ModemState().testFlag(TModemLine::mlDSR));
+    ShowRLSD(m_BComPort1->ModemState().testFlag(TModemLine::mlRLSD));
 }
 
 void TMainForm::showPanelClosed()
@@ -141,8 +163,17 @@ void TMainForm::BComPort1RLSDChange(QObject*, bool State)
 }
 
 // The reason is shown as any other error; none when it has been shown already.
+// With reconnecting on, the port waits for its device instead, and the panel
+// stays as it is until Disconnect.
 void TMainForm::BComPort1EventsStopped(QObject*, const std::exception_ptr& reason)
 {
+    if (m_lines->reconnect()) {
+        m_BComPort1Return->awaitDevice(reason ? errorMessage(reason).detail : QString());
+        ShowCTS(false);
+        ShowDSR(false);
+        ShowRLSD(false);
+        return;
+    }
     if (m_BComPort1->Close())
         showPanelClosed();
     if (reason)

@@ -33,13 +33,14 @@ StoredSettings readStoredSettings(const TIniFile& file, const PortSettings& curr
     if (!file.exists())
         return {};
     if (!file.readError().isEmpty())
-        return {std::nullopt, {}, {}, {}, {}, file.readError()};
+        return {std::nullopt, {}, {}, {}, {}, std::nullopt, file.readError()};
     return {
         readPortSettings(file, current),
         readSetting(file, SettingsKey::Rigctld),
         {readSetting(file, SettingsKey::KenwoodEnabled), readSetting(file, SettingsKey::KenwoodId)},
         readMemories(file),
         readSetting(file, SettingsKey::Language),
+        readLinesSetting(file),
         {}};
 }
 
@@ -52,4 +53,6 @@ void writeStoredSettings(TIniFile& file, const StoredSettings& settings)
     writeSetting(file, SettingsKey::KenwoodId, settings.kenwood.id);
     writeMemories(file, settings.memories);
     writeSetting(file, SettingsKey::Language, settings.language);
+    if (settings.lines)
+        writeLinesSetting(file, *settings.lines);
 }

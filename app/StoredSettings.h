@@ -4,6 +4,7 @@
 
 #include "KenwoodSetting.h"
 #include "LanguageSetting.h"
+#include "LineSetting.h"
 #include "Memories.h"
 #include "PortSettings.h"
 #include "RigctldSetting.h"
@@ -71,6 +72,10 @@ struct StoredSettings
     KenwoodSettings kenwood;                 // [KENWOOD]
     Memories memories;                       // [MEMORIES]
     StoredSetting<LanguageSetting> language; // [LANGUAGE]
+    // [LINES]: the stored setting, until the lines put in the one they took;
+    // nothing when neither the file nor the command line names one, and
+    // nothing is written.
+    std::optional<LinesSetting> lines;
     // Why the file that exists could not be read (TIniFile::readError), and
     // nothing else was; empty when it was read or does not exist.
     QString readError;

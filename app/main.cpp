@@ -13,6 +13,7 @@
 #include "TerminalOutput.h"
 #include "TerminationSignals.h"
 #include "Translations.h"
+#include "platform/VirtualPort.h"
 
 #include <QFont>
 #include <atomic>
@@ -73,7 +74,9 @@ int main(int argc, char* argv[])
         // is said before the window's application comes.
         QCoreApplication core(argc, argv);
         installTranslations(core);
-        const ParsedCommandLine commandLine = parseCommandLine(QCoreApplication::arguments());
+        const ParsedCommandLine commandLine =
+            parseCommandLine(QCoreApplication::arguments(), OneCopyPerSettingsFile,
+                             serial::virtualPortOpener() != nullptr);
         if (const std::optional<int> status = answerCommandLine(commandLine))
             return *status;
         setup.options = commandLine.options;

@@ -414,32 +414,13 @@ private:
 class RealProgram
 {
 public:
+    // The program on `port`, connected at start.
     RealProgram(const std::string& executable, const std::string& port,
                 const std::vector<std::string>& moreArguments = {})
     {
-        char pattern[] = "/tmp/quartzel-bench-XXXXXX";
-        if (!mkdtemp(pattern))
-            fail("mkdtemp failed");
-        m_directory = pattern;
-        const std::string copy = m_directory + "/quartzel";
-        std::filesystem::copy_file(executable, copy);
-        const std::string log = m_directory + "/output.log";
-        m_startedAt = Clock::now();
-        m_pid = fork();
-        if (m_pid < 0)
-            fail("fork failed");
-        if (m_pid == 0) {
-            const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            ::dup2(out, 1);
-            ::dup2(out, 2);
-            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-            std::vector<const char*> arguments{copy.c_str(), "--port", port.c_str(), "--connect"};
-            for (const std::string& argument : moreArguments)
-                arguments.push_back(argument.c_str());
-            arguments.push_back(nullptr);
-            ::execv(copy.c_str(), const_cast<char* const*>(arguments.data()));
-            ::_exit(127);
-        }
+        std::vector<std::string> arguments{"--port", port, "--connect"};
+        arguments.insert(arguments.end(), moreArguments.begin(), moreArguments.end());
+        start(executable, arguments);
     }
     ~RealProgram()
     {
@@ -456,6 +437,12 @@ public:
     std::string savedSettings() const
     {
         std::ifstream file(m_directory + "/quartzel.ini");
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    }
+    // What the program has written to its standard output and error so far.
+    std::string output() const
+    {
+        std::ifstream file(m_directory + "/output.log");
         return std::string(std::istreambuf_iterator<char>(file), {});
     }
 
@@ -488,6 +475,35 @@ public:
     }
 
 private:
+    // The program is copied into a directory of its own, whose output.log
+    // gets its standard output and error.
+    void start(const std::string& executable, const std::vector<std::string>& arguments)
+    {
+        char pattern[] = "/tmp/quartzel-bench-XXXXXX";
+        if (!mkdtemp(pattern))
+            fail("mkdtemp failed");
+        m_directory = pattern;
+        const std::string copy = m_directory + "/quartzel";
+        std::filesystem::copy_file(executable, copy);
+        const std::string log = m_directory + "/output.log";
+        std::vector<const char*> argv{copy.c_str()};
+        for (const std::string& argument : arguments)
+            argv.push_back(argument.c_str());
+        argv.push_back(nullptr);
+        m_startedAt = Clock::now();
+        m_pid = fork();
+        if (m_pid < 0)
+            fail("fork failed");
+        if (m_pid == 0) {
+            const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            ::dup2(out, 1);
+            ::dup2(out, 2);
+            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            ::execv(copy.c_str(), const_cast<char* const*>(argv.data()));
+            ::_exit(127);
+        }
+    }
+
     std::string m_directory;
     pid_t m_pid = -1;
     Clock::time_point m_startedAt;

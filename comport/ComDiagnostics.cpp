@@ -25,6 +25,9 @@ QString hintText(serial::FailureHint hint)
     case serial::FailureHint::SettingsRefused:
         return QCoreApplication::translate("EComPort",
                                            "the device does not take these line settings");
+    case serial::FailureHint::NotOurLink:
+        return QCoreApplication::translate(
+            "EComPort", "not a link that this program made: remove it or choose another path");
     }
     return {};
 }

@@ -59,6 +59,34 @@
         <source>Option &apos;settings&apos; needs a file name.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Option &apos;also-port&apos; needs port[@baud], or &apos;off&apos;.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Option &apos;pty&apos; needs a path for the link, or &apos;off&apos;.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Option &apos;pty&apos; is for Linux: on this system a serial port of the program&apos;s own needs a driver of its own.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Option &apos;reconnect&apos; needs &apos;on&apos; or &apos;off&apos;.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Answer &quot;IF;&quot; on &lt;port&gt; too, 8N1 at &lt;baud&gt; (the panel&apos;s rate unless given), opened and closed with Connect and Disconnect; give it once for each further port. &apos;off&apos; empties the list. Kept in quartzel.ini.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Linux: make a serial port of the program&apos;s own, a pseudo-terminal linked at &lt;link&gt; (such as $XDG_RUNTIME_DIR/quartzel-cat), answered as the further ports are; the link goes at exit. &apos;off&apos; stops it. Kept in quartzel.ini.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&apos;on&apos;: a port whose device goes away (an adapter pulled out) is waited for and opened again when it is back; &apos;off&apos; stops that. Kept in quartzel.ini.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>EComPort</name>
@@ -132,6 +160,10 @@
     </message>
     <message>
         <source>the device does not take these line settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>not a link that this program made: remove it or choose another path</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -217,9 +249,31 @@
     </message>
 </context>
 <context>
+    <name>TLine</name>
+    <message>
+        <source>%1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>TLineMonitorWindow</name>
     <message>
         <source>Line monitor</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TLines</name>
+    <message>
+        <source>Cannot serve the line %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>not a port, nor a port@baud</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the rate is not one of the panel&apos;s</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -415,6 +469,17 @@
     </message>
     <message>
         <source>&apos;%1&apos; is not an IP address: type one such as 127.0.0.1, 0.0.0.0 or ::1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TReconnect</name>
+    <message>
+        <source>waiting for %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 is back</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

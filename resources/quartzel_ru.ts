@@ -59,6 +59,34 @@
         <source>Option &apos;settings&apos; needs a file name.</source>
         <translation>Параметру «settings» нужно имя файла.</translation>
     </message>
+    <message>
+        <source>Option &apos;also-port&apos; needs port[@baud], or &apos;off&apos;.</source>
+        <translation>Параметру &apos;also-port&apos; нужен порт[@скорость] или &apos;off&apos;.</translation>
+    </message>
+    <message>
+        <source>Option &apos;pty&apos; needs a path for the link, or &apos;off&apos;.</source>
+        <translation>Параметру &apos;pty&apos; нужен путь для ссылки или &apos;off&apos;.</translation>
+    </message>
+    <message>
+        <source>Option &apos;pty&apos; is for Linux: on this system a serial port of the program&apos;s own needs a driver of its own.</source>
+        <translation>Параметр &apos;pty&apos; — для Linux: в этой системе собственному последовательному порту программы нужен свой драйвер.</translation>
+    </message>
+    <message>
+        <source>Option &apos;reconnect&apos; needs &apos;on&apos; or &apos;off&apos;.</source>
+        <translation>Параметру &apos;reconnect&apos; нужно &apos;on&apos; или &apos;off&apos;.</translation>
+    </message>
+    <message>
+        <source>Answer &quot;IF;&quot; on &lt;port&gt; too, 8N1 at &lt;baud&gt; (the panel&apos;s rate unless given), opened and closed with Connect and Disconnect; give it once for each further port. &apos;off&apos; empties the list. Kept in quartzel.ini.</source>
+        <translation>Отвечать на &quot;IF;&quot; и на порту &lt;port&gt;, 8N1 со скоростью &lt;baud&gt; (если не указана — со скоростью панели); порт открывается и закрывается кнопками Connect и Disconnect. Укажите параметр для каждого дополнительного порта; &apos;off&apos; очищает список. Сохраняется в quartzel.ini.</translation>
+    </message>
+    <message>
+        <source>Linux: make a serial port of the program&apos;s own, a pseudo-terminal linked at &lt;link&gt; (such as $XDG_RUNTIME_DIR/quartzel-cat), answered as the further ports are; the link goes at exit. &apos;off&apos; stops it. Kept in quartzel.ini.</source>
+        <translation>Linux: создать собственный последовательный порт программы — псевдотерминал со ссылкой &lt;link&gt; (например, $XDG_RUNTIME_DIR/quartzel-cat), который обслуживается как дополнительные порты; ссылка удаляется при выходе. &apos;off&apos; отключает его. Сохраняется в quartzel.ini.</translation>
+    </message>
+    <message>
+        <source>&apos;on&apos;: a port whose device goes away (an adapter pulled out) is waited for and opened again when it is back; &apos;off&apos; stops that. Kept in quartzel.ini.</source>
+        <translation>&apos;on&apos;: порт, устройство которого пропало (адаптер вынут), ожидается и открывается снова, когда устройство вернётся; &apos;off&apos; отключает это. Сохраняется в quartzel.ini.</translation>
+    </message>
 </context>
 <context>
     <name>EComPort</name>
@@ -133,6 +161,10 @@
     <message>
         <source>the device does not take these line settings</source>
         <translation>устройство не принимает эти параметры линии</translation>
+    </message>
+    <message>
+        <source>not a link that this program made: remove it or choose another path</source>
+        <translation>это не ссылка, созданная этой программой: удалите её или выберите другой путь</translation>
     </message>
 </context>
 <context>
@@ -217,10 +249,32 @@
     </message>
 </context>
 <context>
+    <name>TLine</name>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+</context>
+<context>
     <name>TLineMonitorWindow</name>
     <message>
         <source>Line monitor</source>
         <translation>Монитор линии</translation>
+    </message>
+</context>
+<context>
+    <name>TLines</name>
+    <message>
+        <source>Cannot serve the line %1: %2</source>
+        <translation>Невозможно обслуживать линию %1: %2</translation>
+    </message>
+    <message>
+        <source>not a port, nor a port@baud</source>
+        <translation>это не порт и не порт@скорость</translation>
+    </message>
+    <message>
+        <source>the rate is not one of the panel&apos;s</source>
+        <translation>такой скорости нет в списке панели</translation>
     </message>
 </context>
 <context>
@@ -416,6 +470,17 @@
     <message>
         <source>&apos;%1&apos; is not an IP address: type one such as 127.0.0.1, 0.0.0.0 or ::1</source>
         <translation>«%1» — не IP-адрес: наберите, например, 127.0.0.1, 0.0.0.0 или ::1</translation>
+    </message>
+</context>
+<context>
+    <name>TReconnect</name>
+    <message>
+        <source>waiting for %1</source>
+        <translation>ожидание %1</translation>
+    </message>
+    <message>
+        <source>%1 is back</source>
+        <translation>%1 снова доступен</translation>
     </message>
 </context>
 <context>

@@ -22,6 +22,8 @@ private slots:
     void rigctldOption();
     void kenwoodAndVerboseOptions_data();
     void kenwoodAndVerboseOptions();
+    void linesOptions_data();
+    void linesOptions();
     void settingsOption_data();
     void settingsOption();
     void refreshPortList_data();
@@ -206,6 +208,60 @@ void TestCommandLine::kenwoodAndVerboseOptions()
     if (kenwood >= 0)
         QCOMPARE(*parsed.options.kenwood, kenwood == 1);
     QCOMPARE(parsed.options.verbose, verbose);
+}
+
+void TestCommandLine::linesOptions_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<bool>("virtualPorts"); // the system can make a port of its own
+    // The setting in effect over a stored "ttyS1|/run/q|1": ports|pty|reconnect;
+    // "stored" when nothing was given; null: refused.
+    QTest::addColumn<QString>("inEffect");
+
+    QTest::newRow("nothing given: the stored setting") << QStringList() << true << "stored";
+    QTest::newRow("--also-port twice, a rate on one, replaces the list")
+        << QStringList{"--also-port", "ttyUSB1@57600", "--also-port=/dev/pts/7"} << true
+        << "ttyUSB1@57600,/dev/pts/7|/run/q|1";
+    QTest::newRow("--also-port off empties it")
+        << QStringList{"--also-port", "off"} << true << "|/run/q|1";
+    QTest::newRow("--also-port after off is kept")
+        << QStringList{"--also-port", "off", "--also-port", "ttyS2"} << true << "ttyS2|/run/q|1";
+    QTest::newRow("--also-port with a port name holding '@'")
+        << QStringList{"--also-port", "by@id@19200"} << true << "by@id@19200|/run/q|1";
+    QTest::newRow("--also-port rate 0")
+        << QStringList{"--also-port", "ttyS2@0"} << true << QString();
+    QTest::newRow("--also-port without a port")
+        << QStringList{"--also-port", "@9600"} << true << QString();
+    QTest::newRow("--pty and --reconnect off")
+        << QStringList{"--pty", "/tmp/cat", "--reconnect", "off"} << true << "ttyS1|/tmp/cat|0";
+    QTest::newRow("--pty off") << QStringList{"--pty", "off"} << true << "ttyS1||1";
+    QTest::newRow("--pty without a system port of its own: refused")
+        << QStringList{"--pty", "/tmp/cat"} << false << QString();
+    QTest::newRow("--pty off without one: taken")
+        << QStringList{"--pty", "off"} << false << "ttyS1||1";
+    QTest::newRow("--reconnect yes") << QStringList{"--reconnect", "yes"} << true << QString();
+}
+
+void TestCommandLine::linesOptions()
+{
+    QFETCH(QStringList, options);
+    QFETCH(bool, virtualPorts);
+    QFETCH(QString, inEffect);
+    const ParsedCommandLine parsed =
+        parseCommandLine(QStringList{"quartzel"} + options, false, virtualPorts);
+    QCOMPARE(parsed.action, inEffect.isNull() ? CommandLineAction::Fail : CommandLineAction::Run);
+    if (inEffect.isNull())
+        return;
+    const LinesSetting stored{{{QStringLiteral("ttyS1"), std::nullopt}}, "/run/q", true, {}};
+    const LinesSetting setting = *applyLinesOptions(stored, parsed.options);
+    QStringList ports;
+    for (const AlsoPort& line : setting.alsoPorts)
+        ports << formatAlsoPort(line);
+    const QString shown =
+        QStringList{ports.join(u','), setting.pty, QString::number(setting.reconnect)}.join(u'|');
+    QCOMPARE(setting == stored ? QStringLiteral("stored") : shown, inEffect);
+    // With nothing stored and nothing given, nothing is in effect.
+    QCOMPARE(applyLinesOptions(std::nullopt, parsed.options).has_value(), !options.isEmpty());
 }
 
 void TestCommandLine::settingsOption_data()

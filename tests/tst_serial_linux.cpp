@@ -4,6 +4,7 @@
 // side and the layer opens the slave path, as it would open /dev/ttyUSB0.
 
 #include "platform/SerialDevice.h"
+#include "platform/VirtualPort.h"
 #include "platform/linux/InterruptibleThread_linux.h"
 #include "platform/linux/SerialDevice_linux.h"
 #include "platform/linux/SerialLock_linux.h"
@@ -16,6 +17,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -239,9 +241,71 @@ int exclusiveFlag(const std::string& path)
     return flag;
 }
 
+// What may stand at a virtual port's link before it opens.
+enum class AtLink { Nothing, LinkLeftBehind, LinkToLiveTerminal, LinkElsewhere, RegularFile };
+
+// Puts `kind` at `link`; `live` is a terminal that exists.
+bool place(AtLink kind, const QString& link, const QString& live)
+{
+    const QByteArray path = link.toLocal8Bit();
+    switch (kind) {
+    case AtLink::Nothing:
+        return true;
+    case AtLink::LinkLeftBehind: // no terminal has so high a number
+        return symlink("/dev/pts/987654", path) == 0;
+    case AtLink::LinkToLiveTerminal:
+        return symlink(live.toLocal8Bit(), path) == 0;
+    case AtLink::LinkElsewhere:
+        return symlink("/dev/null", path) == 0;
+    case AtLink::RegularFile:
+        return plantFile(link, "keep me");
+    }
+    return false;
+}
+
+// A program on the far end of a virtual port: opens the link as a serial
+// port, as a logger would.
+class FarProgram
+{
+public:
+    explicit FarProgram(const QString& link)
+        : m_fd(::open(link.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC))
+    {
+    }
+    ~FarProgram()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FarProgram(const FarProgram&) = delete;
+    FarProgram& operator=(const FarProgram&) = delete;
+
+    bool isOpen() const { return m_fd >= 0; }
+    bool send(const QByteArray& bytes) const
+    {
+        return ::write(m_fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    }
+    QByteArray receive() const
+    {
+        char buffer[256];
+        const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+        return n > 0 ? QByteArray(buffer, n) : QByteArray();
+    }
+    // Canonical input would hold the replies back until a line end.
+    bool rawInput() const
+    {
+        termios t{};
+        return tcgetattr(m_fd, &t) == 0 && (t.c_lflag & ICANON) == 0;
+    }
+
+private:
+    int m_fd = -1;
+};
+
 } // namespace
 
 Q_DECLARE_METATYPE(Planted)
+Q_DECLARE_METATYPE(AtLink)
 
 class TestSerialLinux : public QObject
 {
@@ -298,6 +362,12 @@ private slots:
 
     void closesWhatItOpened();
     void helperThreadIsInterrupted();
+
+    void virtualPortServesProgramsThatComeAndGo();
+    void virtualPortLink_data();
+    void virtualPortLink();
+    void virtualPortLinkGoesWithIt_data();
+    void virtualPortLinkGoesWithIt();
 
     void speedTolerance_data();
     void speedTolerance();
@@ -1244,6 +1314,103 @@ void TestSerialLinux::counterDeltas()
     now.*counter = 42;
     QCOMPARE(detail::counterEvents(was, now), events);
     QCOMPARE(detail::errorBits(was, now), errors);
+}
+
+// A program may open its end, ask, close, and come back: the line is served
+// each time, and closing never looks like an unplug to the device.
+void TestSerialLinux::virtualPortServesProgramsThatComeAndGo()
+{
+    const QString link = m_scratch.filePath(QStringLiteral("served"));
+    OpenFailure failure;
+    auto device = virtualPortOpener()->open(link.toStdString(), failure);
+    QVERIFY(device);
+    QCOMPARE(failure.error, OpenError::None);
+    QVERIFY(device->setCommState(lineSettings(9600)));
+    QVERIFY(device->setCommTimeouts(defaultTimeouts()));
+    QVERIFY(device->setCommMask(ev::RxChar));
+    for (int visit = 1; visit <= 3; ++visit) {
+        // Between two programs nobody is at the far end: the line waits.
+        char nothing[4];
+        std::uint32_t got = 0;
+        QVERIFY2(readEnds(*device, nothing, 4, got),
+                 qPrintable(QStringLiteral("visit %1").arg(visit)));
+        QCOMPARE(got, 0u);
+        std::uint32_t events = 0;
+        auto waiting = backgroundWait(*device, events);
+        const FarProgram program(link);
+        QVERIFY(program.isOpen());
+        QVERIFY(program.rawInput());
+        QVERIFY(program.send("IF;"));
+        QTRY_VERIFY_WITH_TIMEOUT(waiting.finished(), generousMs);
+        QCOMPARE(waiting.result(), WaitResult::Event);
+        QCOMPARE(events, ev::RxChar);
+        QByteArray query(8, '\0');
+        QVERIFY(readEnds(*device, query.data(), 8, got));
+        QCOMPARE(query.left(got), QByteArray("IF;"));
+        std::uint32_t written = 0;
+        QVERIFY(device->write("IF0;", 4, written));
+        QByteArray reply;
+        QTRY_COMPARE((reply += program.receive()), QByteArray("IF0;"));
+    }
+    QVERIFY(!device->gone());
+}
+
+void TestSerialLinux::virtualPortLink_data()
+{
+    QTest::addColumn<AtLink>("before");
+    QTest::addColumn<OpenError>("expected");
+    QTest::newRow("nothing there") << AtLink::Nothing << OpenError::None;
+    QTest::newRow("link of a run that was killed") << AtLink::LinkLeftBehind << OpenError::None;
+    QTest::newRow("link to a terminal in use")
+        << AtLink::LinkToLiveTerminal << OpenError::AccessDenied;
+    QTest::newRow("link elsewhere") << AtLink::LinkElsewhere << OpenError::AccessDenied;
+    QTest::newRow("regular file") << AtLink::RegularFile << OpenError::AccessDenied;
+}
+
+// The link is made where nothing is, or in place of one that an earlier run
+// left behind; anything else stays as it was and the opening fails.
+void TestSerialLinux::virtualPortLink()
+{
+    QFETCH(AtLink, before);
+    QFETCH(OpenError, expected);
+    const QString link = m_scratch.filePath(QStringLiteral("cat"));
+    QVERIFY(place(before, link, m_pty->slavePath()));
+    const auto removeLink = qScopeGuard([&link] { QFile::remove(link); });
+    const QByteArray found = lockSnapshot(link);
+    OpenFailure failure;
+    auto device = virtualPortOpener()->open(link.toStdString(), failure);
+    QCOMPARE(failure.error, expected);
+    QCOMPARE(bool(device), expected == OpenError::None);
+    if (!device) {
+        QCOMPARE(lockSnapshot(link), found);
+        QCOMPARE(failure.reason->hint, FailureHint::NotOurLink);
+        return;
+    }
+    const QString terminal = QFile::symLinkTarget(link);
+    QVERIFY2(terminal.startsWith(QStringLiteral("/dev/pts/")), qPrintable(terminal));
+    QVERIFY(terminal != m_pty->slavePath());
+}
+
+void TestSerialLinux::virtualPortLinkGoesWithIt_data()
+{
+    QTest::addColumn<bool>("takenOver");
+    QTest::newRow("link as made") << false;
+    QTest::newRow("link another program put there since") << true;
+}
+
+void TestSerialLinux::virtualPortLinkGoesWithIt()
+{
+    QFETCH(bool, takenOver);
+    const QString link = m_scratch.filePath(QStringLiteral("gone"));
+    const auto removeLink = qScopeGuard([&link] { QFile::remove(link); });
+    OpenFailure failure;
+    auto device = virtualPortOpener()->open(link.toStdString(), failure);
+    QVERIFY(device);
+    if (takenOver)
+        QVERIFY(QFile::remove(link) && place(AtLink::LinkElsewhere, link, {}));
+    const QByteArray left = takenOver ? lockSnapshot(link) : QByteArray("<none>");
+    device.reset();
+    QCOMPARE(lockSnapshot(link), left);
 }
 
 QTEST_GUILESS_MAIN(TestSerialLinux)

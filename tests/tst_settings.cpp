@@ -54,6 +54,8 @@ private slots:
     void readRigctldSetting();
     void readMemories_data();
     void readMemories();
+    void linesSetting_data();
+    void linesSetting();
     void writeOrder_data();
     void writeOrder();
     void writeStopsAtFirstFailure();
@@ -177,6 +179,48 @@ void TestSettings::readMemories()
     QCOMPARE(readStoredSettings(TIniFile(iniPath()), {}).memories, memories);
 }
 
+void TestSettings::linesSetting_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("read");       // ports|pty|reconnect|unreadable; null: none
+    QTest::addColumn<QByteArray>("written"); // [LINES] as written back
+
+    QTest::newRow("no section: none, nothing written")
+        << QByteArray("[PORT]\nport=1\n") << QString() << QByteArray();
+    QTest::newRow("every key")
+        << QByteArray("[LINES]\nalso_port=ttyUSB1@57600, /dev/ttyUSB2\npty=/run/q\nreconnect=1\n")
+        << "ttyUSB1@57600,/dev/ttyUSB2|/run/q|1|"
+        << QByteArray("[LINES]\nalso_port=ttyUSB1@57600,/dev/ttyUSB2\npty=/run/q\nreconnect=1\n");
+    QTest::newRow("reconnect alone") << QByteArray("[LINES]\nreconnect=1\n") << "||1|"
+                                     << QByteArray("[LINES]\nalso_port=\npty=\nreconnect=1\n");
+    QTest::newRow("an unreadable entry is left out, and not written back")
+        << QByteArray("[LINES]\nalso_port=ttyS1@fast,ttyS2\n") << "ttyS2||0|ttyS1@fast"
+        << QByteArray("[LINES]\nalso_port=ttyS2\npty=\nreconnect=0\n");
+}
+
+void TestSettings::linesSetting()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, read);
+    QFETCH(QByteArray, written);
+    writeBytes(iniPath(), content);
+    const std::optional<LinesSetting> lines = readStoredSettings(TIniFile(iniPath()), {}).lines;
+    QString shown;
+    if (lines) {
+        QStringList ports;
+        for (const AlsoPort& line : lines->alsoPorts)
+            ports << formatAlsoPort(line);
+        shown = QStringList{ports.join(u','), lines->pty, QString::number(lines->reconnect),
+                            lines->unreadable.join(u',')}
+                    .join(u'|');
+    }
+    QCOMPARE(shown, read);
+    const QString copy = m_dir->filePath(QStringLiteral("copy.ini"));
+    TIniFile file(copy);
+    writeStoredSettings(file, {std::nullopt, {}, {}, {}, {}, lines, {}});
+    QCOMPARE(QFile::exists(copy) ? readBytes(copy) : QByteArray(), written);
+}
+
 void TestSettings::writeOrder_data()
 {
     QTest::addColumn<QByteArray>("before");
@@ -222,7 +266,7 @@ void TestSettings::writeOrder()
     if (!before.isEmpty())
         writeBytes(iniPath(), before);
     TIniFile file(iniPath());
-    writeStoredSettings(file, {settings, rigctld, {}, memories, {}, {}});
+    writeStoredSettings(file, {settings, rigctld, {}, memories, {}, std::nullopt, {}});
     QCOMPARE(readBytes(iniPath()), after);
 }
 

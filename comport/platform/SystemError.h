@@ -20,6 +20,7 @@ enum class FailureHint {
     NotInDialoutGroup, // EACCES on a device of group dialout, as Debian has them
     NotASerialPort,    // the path opened, but is no terminal
     SettingsRefused,   // the driver did not take the line settings as asked
+    NotOurLink,        // a virtual port's link would replace something the program did not make
 };
 
 struct SystemError

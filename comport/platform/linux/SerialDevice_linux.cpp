@@ -40,8 +40,8 @@ enum class Source : std::uint32_t { Tty, Wake, Modem, TxTimer, PollTimer };
 class LinuxDevice final : public Device
 {
 public:
-    LinuxDevice(Fd tty, UucpLock lock, std::string path)
-        : m_path(std::move(path)), m_lock(std::move(lock)), m_tty(std::move(tty)),
+    LinuxDevice(Fd tty, std::shared_ptr<void> held, std::string path)
+        : m_path(std::move(path)), m_held(std::move(held)), m_tty(std::move(tty)),
           m_input(m_tty.get())
     {
     }
@@ -576,8 +576,9 @@ private:
 
     const std::string m_path; // as opened, for what is reported
     // Destroyed in reverse: the watcher first, the tty (HUPCL drops DTR and
-    // RTS, the flock goes with it) before the lock file.
-    UucpLock m_lock;
+    // RTS, the flock goes with it) before what the opener gave to keep (the
+    // lock file).
+    std::shared_ptr<void> m_held;
     Fd m_tty;
     ReceiveQueue m_input;
     Fd m_epoll;
@@ -617,9 +618,10 @@ private:
 
 } // namespace
 
-std::unique_ptr<Device> makeDevice(Fd tty, UucpLock lock, const std::string& path, Result& problem)
+std::unique_ptr<Device> makeDevice(Fd tty, std::shared_ptr<void> held, const std::string& path,
+                                   Result& problem)
 {
-    auto device = std::make_unique<LinuxDevice>(std::move(tty), std::move(lock), path);
+    auto device = std::make_unique<LinuxDevice>(std::move(tty), std::move(held), path);
     problem = device->setUp();
     if (!problem)
         return nullptr;

@@ -150,6 +150,24 @@ bool deviceGoneError(int error)
     return error == EIO || error == ENODEV || error == ENXIO;
 }
 
+OpenError openErrorFromErrno(int error)
+{
+    static_assert(EWOULDBLOCK == EAGAIN);
+    switch (error) {
+    case ENOENT:
+    case ENXIO:
+    case ENODEV:
+        return OpenError::NotFound;
+    case EBUSY:
+    case EAGAIN:
+    case EACCES:
+    case EPERM:
+        return OpenError::AccessDenied;
+    default:
+        return OpenError::Other;
+    }
+}
+
 bool speedWithinTolerance(std::uint32_t wanted, std::uint32_t achieved)
 {
     const std::uint64_t difference = wanted > achieved ? wanted - achieved : achieved - wanted;

@@ -54,6 +54,9 @@ bool unsupportedRequest(int error);
 // What every call gets once the device has been hung up or unplugged.
 bool deviceGoneError(int error);
 
+// The component's reading of an errno that made an opening fail.
+OpenError openErrorFromErrno(int error);
+
 // True when the rate a driver made is within 3 % of the one asked for.
 bool speedWithinTolerance(std::uint32_t wanted, std::uint32_t achieved);
 

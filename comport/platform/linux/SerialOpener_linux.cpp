@@ -5,6 +5,7 @@
 // failed.
 
 #include "SerialDevice_linux.h"
+#include "SerialLock_linux.h"
 
 #include "platform/SystemError.h"
 
@@ -21,24 +22,6 @@
 namespace serial {
 
 namespace {
-
-OpenError openErrorFromErrno(int error)
-{
-    static_assert(EWOULDBLOCK == EAGAIN);
-    switch (error) {
-    case ENOENT:
-    case ENXIO:
-    case ENODEV:
-        return OpenError::NotFound;
-    case EBUSY:
-    case EAGAIN:
-    case EACCES:
-    case EPERM:
-        return OpenError::AccessDenied;
-    default:
-        return OpenError::Other;
-    }
-}
 
 // Debian gives serial devices to the group dialout; a user outside it may
 // not open them.
@@ -86,14 +69,14 @@ std::unique_ptr<Device> openDevice(const std::string& path, const std::string& l
     failure = {};
     const auto fail = [&](const char* call, const std::string& on, int code,
                           FailureHint hint = FailureHint::None) -> std::unique_ptr<Device> {
-        failure = {openErrorFromErrno(code), reportFailure({call, on, code, hint}).reason()};
+        failure = openFailure({call, on, code, hint});
         return nullptr;
     };
     // The lock file comes first: opening a serial port raises DTR and RTS,
     // which must not happen under a program that holds it.
-    UucpLock lock;
+    auto lock = std::make_shared<UucpLock>();
     const std::string lockFile = lockFilePath(lockDirectory, path);
-    if (!lock.acquire(lockFile))
+    if (!lock->acquire(lockFile))
         return fail("lock", lockFile, EBUSY);
     // O_NOCTTY: the port must never become our controlling terminal, or a
     // hang-up would send us SIGHUP.
@@ -108,8 +91,14 @@ std::unique_ptr<Device> openDevice(const std::string& path, const std::string& l
                     errno == ENOTTY ? FailureHint::NotASerialPort : FailureHint::None);
     if (flock(tty.get(), LOCK_EX | LOCK_NB) != 0)
         return fail("flock", path, errno);
+    return finishOpening(std::move(tty), std::move(lock), path, failure);
+}
+
+std::unique_ptr<Device> finishOpening(Fd tty, std::shared_ptr<void> held, const std::string& path,
+                                      OpenFailure& failure)
+{
     Result problem;
-    auto device = makeDevice(std::move(tty), std::move(lock), path, problem);
+    auto device = makeDevice(std::move(tty), std::move(held), path, problem);
     if (!device) {
         failure = {openErrorFromErrno(problem.reason()->code), problem.reason()};
         return nullptr;
@@ -117,6 +106,12 @@ std::unique_ptr<Device> openDevice(const std::string& path, const std::string& l
     if (changesLogged())
         reportChange(path, "opened");
     return device;
+}
+
+OpenFailure openFailure(SystemError error)
+{
+    const OpenError reading = openErrorFromErrno(error.code);
+    return {reading, reportFailure(std::move(error)).reason()};
 }
 
 } // namespace detail

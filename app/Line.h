@@ -1,0 +1,74 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#pragma once
+
+#include "ComTypes.h"
+#include "IfResponder.h"
+#include "Reconnect.h"
+
+#include <QObject>
+#include <QString>
+#include <exception>
+
+class TBComPort;
+class TSharedDial;
+namespace serial {
+class Opener;
+}
+
+// A further line beside the panel's: a serial port, or the program's own
+// virtual port, that answers "IF;" as the panel's line does, with a receive
+// buffer of its own and the reply built from the frequency string the
+// window last composed (TSharedDial). It answers on its own event thread
+// (smNone), so that no line waits for another or for the window: a line
+// whose device floods it or takes nothing holds up only itself. 8 data bits,
+// no parity, 1 stop bit, at its own rate. Opened and closed on the UI thread,
+// where `stateChanged` is emitted. A failure is reported once, named by the
+// line's port.
+class TLine : public QObject
+{
+    Q_OBJECT
+
+public:
+    // A port of the system.
+    TLine(const QString& port, TBaudRate baudRate, const TSharedDial& dial,
+          QObject* parent = nullptr);
+    // A port of `opener` (the virtual ports'), which must outlive the line.
+    TLine(const QString& port, TBaudRate baudRate, const TSharedDial& dial, serial::Opener& opener,
+          QObject* parent = nullptr);
+    ~TLine() override;
+
+    // With reconnecting on, a line whose device goes away, or is not there
+    // when the line opens, waits for it and opens again when it is back.
+    // Turned off, a wait ends and the line stays closed.
+    void setReconnect(bool on);
+    // Opens the line. A failure is reported and leaves it closed (waiting,
+    // with reconnecting on); nothing is raised.
+    void open();
+    // Closes the line, or ends its wait. Raises EComPort when a device that
+    // is still there fails a step of closing.
+    void close();
+    bool isOpen() const;
+    bool waiting() const { return m_reconnect.waiting(); }
+    // The port, as given.
+    QString name() const;
+    TBComPort& port() const { return *m_port; }
+
+signals:
+    void stateChanged();
+
+private:
+    void wire();
+    // On the line's event thread.
+    void answer(int count);
+    void deliveryEnded(const std::exception_ptr& reason);
+    void reportFailure(const std::exception_ptr& error);
+
+    TBComPort* m_port = nullptr;
+    const TSharedDial& m_dial;
+    // Only the line's event thread touches it; one opening's thread has
+    // ended before the next one starts.
+    TReceiveBuffer m_buffer;
+    TReconnect m_reconnect;
+    bool m_reconnectOn = false;
+};
