@@ -128,6 +128,7 @@ windows() {
     build_windows
     [ "${1:-}" = test ] || return 0
     "$here/tests/windows/run-under-wine.sh"
+    "$here/tests/windows/lines-under-wine.sh"
     "$here/tests/windows/test-installer.sh" "$here"/build-windows/Quartzel-*-setup.exe
 }
 
