@@ -139,7 +139,8 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments, bool oneCopyPer
         QStringLiteral("kenwood"),
         QCoreApplication::translate(
             "CommandLine",
-            "'on' answers the serial line as a Kenwood TS-2000 does (ID;, FA;, FB;, IF;, AI;, "
+            "'on' answers every serial line (the panel's, --also-port, --pty) as a Kenwood "
+            "TS-2000 does (ID;, FA;, FB;, IF;, AI;, "
             "MD;, ...), for devices and programs that speak Kenwood CAT: amplifiers, tuners, "
             "band decoders, Hamlib programs on the serial line; 'off' answers IF; alone. Kept "
             "in quartzel.ini."),

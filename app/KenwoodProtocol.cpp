@@ -206,10 +206,23 @@ TKenwoodReply TKenwoodSession::answer(QByteArrayView command)
 TKenwoodSession::Answer TKenwoodSession::take(QByteArrayView received, TLineMonitor& monitor,
                                               qint64 nowMs)
 {
+    return takeRecording(received, [&](const QByteArray& command, bool served) {
+        record(monitor, command, served, nowMs);
+    });
+}
+
+TKenwoodSession::Answer TKenwoodSession::take(QByteArrayView received)
+{
+    return takeRecording(received, [](const QByteArray&, bool) {});
+}
+
+template <typename Record>
+TKenwoodSession::Answer TKenwoodSession::takeRecording(QByteArrayView received, Record record)
+{
     Answer answered;
     forEachCommand(m_reader, received, [&](const QByteArray& command) {
         const TKenwoodReply reply = answer(command);
-        record(monitor, command, reply.served, nowMs);
+        record(command, reply.served);
         answered.text += reply.text;
         answered.carriesFrequency = answered.carriesFrequency || reply.carriesFrequency;
     });

@@ -22,7 +22,7 @@
 #include <cstdint>
 #include <optional>
 
-// What the profile reads and changes. UI thread only.
+// What the profile reads and changes, on the thread that answers its line.
 class TKenwoodRig
 {
 public:
@@ -120,6 +120,8 @@ public:
     // Answers every command that the received bytes complete, and records
     // each in `monitor` at `nowMs`: served, or not answered (refused, noise).
     Answer take(QByteArrayView received, TLineMonitor& monitor, qint64 nowMs);
+    // As take, recording nothing: for a line that keeps no monitor.
+    Answer take(QByteArrayView received);
 
     // Auto-information, turned on by "AI1;" or "AI2;" and off by "AI0;":
     // every change of the dial or the mode is told with an unasked "IF;"
@@ -139,6 +141,7 @@ public:
     QByteArray announcementDue(qint64 nowMs);
 
 private:
+    template <typename Record> Answer takeRecording(QByteArrayView received, Record record);
     TKenwoodReply query(int command);
     TKenwoodReply set(int command, QByteArrayView parameters);
     TKenwoodReply setFrequency(QByteArrayView digits);

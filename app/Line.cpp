@@ -4,9 +4,10 @@
 
 #include "Application.h"
 #include "BCPort.h"
+#include "LineKenwood.h"
 #include "SharedDial.h"
 
-TLine::TLine(const QString& port, TBaudRate baudRate, const TSharedDial& dial, QObject* parent)
+TLine::TLine(const QString& port, TBaudRate baudRate, TSharedDial& dial, QObject* parent)
     : QObject(parent), m_port(new TBComPort(this)), m_dial(dial), m_reconnect(*m_port)
 {
     m_port->setPort(port);
@@ -14,8 +15,8 @@ TLine::TLine(const QString& port, TBaudRate baudRate, const TSharedDial& dial, Q
     wire();
 }
 
-TLine::TLine(const QString& port, TBaudRate baudRate, const TSharedDial& dial,
-             serial::Opener& opener, QObject* parent)
+TLine::TLine(const QString& port, TBaudRate baudRate, TSharedDial& dial, serial::Opener& opener,
+             QObject* parent)
     : QObject(parent), m_port(new TBComPort(this, opener)), m_dial(dial), m_reconnect(*m_port)
 {
     m_port->setPort(port);
@@ -23,9 +24,11 @@ TLine::TLine(const QString& port, TBaudRate baudRate, const TSharedDial& dial,
     wire();
 }
 
-// The port goes first, with its event thread, which uses the buffer.
+// The port goes first, with its event thread, which uses the buffer; the
+// profile's announcements stop before it.
 TLine::~TLine()
 {
+    setKenwood(std::nullopt);
     delete m_port;
 }
 
@@ -37,7 +40,52 @@ void TLine::wire()
     m_port->OnEventsStopped = [this](QObject*, const std::exception_ptr& reason) {
         deliveryEnded(reason);
     };
-    connect(&m_reconnect, &TReconnect::reopened, this, &TLine::stateChanged);
+    connect(&m_reconnect, &TReconnect::reopened, this, [this] {
+        setWritable(true);
+        emit stateChanged();
+    });
+}
+
+void TLine::setKenwood(const std::optional<QByteArray>& id)
+{
+    std::shared_ptr<TLineKenwood> kenwood;
+    if (id) {
+        // The window takes what the device set on its own thread, queued
+        // behind this line: a line gone by then asks for nothing.
+        TLineKenwood::Asked asked{
+            [this](std::uint32_t hertz) {
+                QMetaObject::invokeMethod(
+                    this, [this, hertz] { emit dialAsked(hertz); }, Qt::QueuedConnection);
+            },
+            [this](const TRigctlMode& mode) {
+                QMetaObject::invokeMethod(
+                    this, [this, mode] { emit modeAsked(mode.name, mode.passband); },
+                    Qt::QueuedConnection);
+            }};
+        kenwood = std::make_shared<TLineKenwood>(*m_port, m_dial, *id, std::move(asked));
+        kenwood->setWritable(isOpen());
+    }
+    setWritable(false);
+    const std::lock_guard lock(m_kenwoodMutex);
+    m_kenwood = std::move(kenwood);
+}
+
+void TLine::noteChange()
+{
+    if (const std::shared_ptr<TLineKenwood> profile = kenwood())
+        profile->noteChange();
+}
+
+std::shared_ptr<TLineKenwood> TLine::kenwood() const
+{
+    const std::lock_guard lock(m_kenwoodMutex);
+    return m_kenwood;
+}
+
+void TLine::setWritable(bool writable)
+{
+    if (const std::shared_ptr<TLineKenwood> profile = kenwood())
+        profile->setWritable(writable);
 }
 
 void TLine::setReconnect(bool on)
@@ -55,6 +103,7 @@ void TLine::open()
         return;
     try {
         m_port->Open();
+        setWritable(true);
     } catch (...) {
         reportFailure(std::current_exception());
         if (m_reconnectOn)
@@ -65,6 +114,7 @@ void TLine::open()
 
 void TLine::close()
 {
+    setWritable(false);
     m_reconnect.cancel();
     m_port->Close();
     emit stateChanged();
@@ -84,6 +134,10 @@ QString TLine::name() const
 // unchecks it): a chunk ending in CR gains an LF.
 void TLine::answer(int count)
 {
+    if (const std::shared_ptr<TLineKenwood> profile = kenwood()) {
+        profile->answer(count);
+        return;
+    }
     QByteArray chunk;
     m_port->ReadText(chunk, count);
     if (!appendReceived(m_buffer, chunk, true))
@@ -100,6 +154,7 @@ void TLine::answer(int count)
 // it waits for its device. A reason already told (none) is not told again.
 void TLine::deliveryEnded(const std::exception_ptr& reason)
 {
+    setWritable(false);
     if (m_reconnectOn) {
         m_reconnect.awaitDevice(reason ? errorMessage(reason).detail : QString());
     } else {

@@ -9,9 +9,14 @@
 #include <QObject>
 #include <QString>
 #include <exception>
+#include <memory>
+#include <mutex>
+#include <optional>
 
 class TBComPort;
+class TLineKenwood;
 class TSharedDial;
+struct TRigctlMode;
 namespace serial {
 class Opener;
 }
@@ -19,7 +24,8 @@ class Opener;
 // A further line beside the panel's: a serial port, or the program's own
 // virtual port, that answers "IF;" as the panel's line does, with a receive
 // buffer of its own and the reply built from the frequency string the
-// window last composed (TSharedDial). It answers on its own event thread
+// window last composed (TSharedDial), or, with the Kenwood profile on,
+// answers as the panel's line then does (TLineKenwood). It answers on its own event thread
 // (smNone), so that no line waits for another or for the window: a line
 // whose device floods it or takes nothing holds up only itself. 8 data bits,
 // no parity, 1 stop bit, at its own rate. Opened and closed on the UI thread,
@@ -31,10 +37,9 @@ class TLine : public QObject
 
 public:
     // A port of the system.
-    TLine(const QString& port, TBaudRate baudRate, const TSharedDial& dial,
-          QObject* parent = nullptr);
+    TLine(const QString& port, TBaudRate baudRate, TSharedDial& dial, QObject* parent = nullptr);
     // A port of `opener` (the virtual ports'), which must outlive the line.
-    TLine(const QString& port, TBaudRate baudRate, const TSharedDial& dial, serial::Opener& opener,
+    TLine(const QString& port, TBaudRate baudRate, TSharedDial& dial, serial::Opener& opener,
           QObject* parent = nullptr);
     ~TLine() override;
 
@@ -50,25 +55,41 @@ public:
     void close();
     bool isOpen() const;
     bool waiting() const { return m_reconnect.waiting(); }
+    // With an identity, the line answers with the Kenwood profile, which
+    // then starts afresh, as on a radio switched on; without, "IF;" alone.
+    void setKenwood(const std::optional<QByteArray>& id);
+    // The dial or the mode changed: told unasked where the profile's
+    // auto-information is on. Never waits for the line.
+    void noteChange();
     // The port, as given.
     QString name() const;
     TBComPort& port() const { return *m_port; }
 
 signals:
     void stateChanged();
+    // The line's device set the dial (hertz) or the mode, with the Kenwood
+    // profile; emitted on the UI thread, for the window to take.
+    void dialAsked(quint32 hertz);
+    void modeAsked(const QByteArray& name, int passband);
 
 private:
     void wire();
     // On the line's event thread.
     void answer(int count);
+    std::shared_ptr<TLineKenwood> kenwood() const;
+    void setWritable(bool writable);
     void deliveryEnded(const std::exception_ptr& reason);
     void reportFailure(const std::exception_ptr& error);
 
     TBComPort* m_port = nullptr;
-    const TSharedDial& m_dial;
+    TSharedDial& m_dial;
     // Only the line's event thread touches it; one opening's thread has
     // ended before the next one starts.
     TReceiveBuffer m_buffer;
     TReconnect m_reconnect;
     bool m_reconnectOn = false;
+    // The profile while it is on; set on the UI thread, taken for each batch
+    // by the event thread, which may hold the last reference.
+    mutable std::mutex m_kenwoodMutex;
+    std::shared_ptr<TLineKenwood> m_kenwood;
 };

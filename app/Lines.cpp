@@ -74,6 +74,9 @@ void TLines::configure(const LinesSetting& setting)
 void TLines::add(TLine* line, std::optional<TBaudRate> rate)
 {
     line->setReconnect(m_reconnect);
+    line->setKenwood(m_kenwoodId);
+    connect(line, &TLine::dialAsked, this, &TLines::dialAsked);
+    connect(line, &TLine::modeAsked, this, &TLines::modeAsked);
     m_lines.append(line);
     m_rates.append(rate);
 }
@@ -90,4 +93,17 @@ void TLines::close()
 {
     for (TLine* line : std::as_const(m_lines))
         reportErrors([line] { line->close(); });
+}
+
+void TLines::setKenwood(const std::optional<QByteArray>& id)
+{
+    m_kenwoodId = id;
+    for (TLine* line : std::as_const(m_lines))
+        line->setKenwood(id);
+}
+
+void TLines::noteChange()
+{
+    for (TLine* line : std::as_const(m_lines))
+        line->noteChange();
 }

@@ -16,8 +16,8 @@ class TLine;
 // TLine that answers from the frequency string the window publishes here.
 // They open when the panel's port opens by Connect and close with
 // Disconnect; a line that fails says so once by its name and leaves the
-// others working. With nothing set there is no line and nothing changes.
-// UI thread.
+// others working. With the Kenwood profile on, every line speaks it. With nothing set there is no
+// line and nothing changes. UI thread.
 class TLines : public QObject
 {
     Q_OBJECT
@@ -38,9 +38,24 @@ public:
     void close();
     // Whether a port whose device goes away is to be waited for.
     bool reconnect() const { return m_reconnect; }
-    // The frequency string the window composed, for every line's replies.
-    void publish(const QString& frequencyString) { m_dial.publish(frequencyString); }
+    // The frequency string the window composed, and whether it is the div4
+    // transform of the dial, for every line's replies.
+    void publish(const QString& frequencyString, bool div4Mode)
+    {
+        m_dial.publish(frequencyString, div4Mode);
+    }
+    void publishMode(const TRigctlMode& mode) { m_dial.publishMode(mode); }
+    // With an identity, every line answers with the Kenwood profile; without,
+    // "IF;" alone. Lines made later follow it.
+    void setKenwood(const std::optional<QByteArray>& id);
+    // The dial or the mode changed, for the lines' auto-information.
+    void noteChange();
     const QList<TLine*>& lines() const { return m_lines; }
+
+signals:
+    // A line's device set the dial or the mode (TLine).
+    void dialAsked(quint32 hertz);
+    void modeAsked(const QByteArray& name, int passband);
 
 private:
     void add(TLine* line, std::optional<TBaudRate> rate);
@@ -51,4 +66,5 @@ private:
     // The rate each line was given; none: the panel's.
     QList<std::optional<TBaudRate>> m_rates;
     bool m_reconnect = false;
+    std::optional<QByteArray> m_kenwoodId;
 };

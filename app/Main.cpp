@@ -14,6 +14,7 @@
 #include "OptionsDialog.h"
 #include "OptionsKenwoodPage.h"
 #include "OptionsLanguagePage.h"
+#include "OptionsLinesPage.h"
 #include "OptionsRigctldPage.h"
 #include "PortListWatch.h"
 #include "Reconnect.h"
@@ -202,6 +203,13 @@ void TMainForm::wireEvents()
     });
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_M), this), &QShortcut::activated, this,
             &TMainForm::showLineMonitor);
+    // What a further line's device sets is taken as the panel's line's is.
+    connect(m_lines, &TLines::dialAsked, this,
+            [this](quint32 hertz) { reportErrors([&] { m_rig.setDialFrequency(hertz); }); });
+    connect(m_lines, &TLines::modeAsked, this, [this](const QByteArray& name, int passband) {
+        m_mode = {name, passband};
+        reportErrors([this] { modeChanged(); });
+    });
     m_timer1Grid.start();
     // Every wheel event anywhere in the window passes through FormMouseWheel once.
     qApp->installEventFilter(this);
@@ -301,11 +309,20 @@ void TMainForm::addMemoryEntries(QMenu& menu)
     }
 }
 
+void TMainForm::applyLines(const LinesSetting& setting)
+{
+    m_storedSettings.lines = setting;
+    m_lines->configure(setting);
+    if (m_BComPort1->Connected())
+        m_lines->open(m_BComPort1->BaudRate());
+}
+
 void TMainForm::openOptions()
 {
     TOptionsDialog dialog(this);
     dialog.addPage(new TOptionsRigctldPage(*this), tr("rigctld"));
     dialog.addPage(new TOptionsKenwoodPage(*this), tr("Kenwood"));
+    dialog.addPage(new TOptionsLinesPage(*this), tr("Lines"));
     dialog.addPage(new TOptionsLanguagePage(*this), tr("Language"));
     dialog.exec();
 }
@@ -536,11 +553,14 @@ void TMainForm::applyKenwoodProfile()
     const KenwoodSettings& stored = m_storedSettings.kenwood;
     m_announcementTimer->stop();
     m_kenwood.reset();
-    if (!stored.enabled.inEffect.value_or(false))
+    if (!stored.enabled.inEffect.value_or(false)) {
+        m_lines->setKenwood(std::nullopt);
         return;
+    }
+    const QByteArray id = stored.id.inEffect ? stored.id.inEffect->toLatin1() : KenwoodDefaultId;
     m_kenwood = std::make_unique<TKenwoodSession>(m_rig, m_mode);
-    if (stored.id.inEffect)
-        m_kenwood->setId(stored.id.inEffect->toLatin1());
+    m_kenwood->setId(id);
+    m_lines->setKenwood(id);
 }
 
 // ---- Frequency register ----
@@ -554,13 +574,14 @@ void TMainForm::ComposeFrequency()
     const QString told = m_frequencyString;
     m_dialledFrequency = concatenation;
     m_frequencyString = concatenation;
-    if (ui->SDR->isChecked())
+    const bool div4 = ui->SDR->isChecked();
+    if (div4)
         m_frequencyString = div4FrequencyString(m_frequencyString);
-    m_lines->publish(m_frequencyString);
+    m_lines->publish(m_frequencyString, div4);
     ui->StatusPanel1->setText(QStringLiteral("Ftx = ") +
                               QString::number(StrToInt(m_frequencyString)));
     // The reply pads the string in place, so a change shows in the field.
-    if (m_kenwood && kenwoodFrequencyField(told) != kenwoodFrequencyField(m_frequencyString))
+    if (kenwoodFrequencyField(told) != kenwoodFrequencyField(m_frequencyString))
         announceChange();
 }
 
@@ -756,13 +777,22 @@ void TMainForm::answerKenwood(const QByteArray& received)
     }
     showReceiveBuffer();
     if (m_mode != mode)
-        announceChange();
+        modeChanged();
+}
+
+void TMainForm::modeChanged()
+{
+    m_lines->publishMode(m_mode);
+    announceChange();
 }
 
 // With the Kenwood profile's auto-information on, a change of the dial or
-// the mode is told unasked, or as soon as the interval allows.
+// the mode is told unasked, or as soon as the interval allows, on every line.
 void TMainForm::announceChange()
 {
+    m_lines->noteChange();
+    if (!m_kenwood)
+        return;
     const TKenwoodSession::Announcement next = m_kenwood->noteChange(m_timer1Grid.elapsed());
     announce(next.reply);
     if (next.dueInMs)

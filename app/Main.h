@@ -90,6 +90,9 @@ public:
     // Answers the panel's line as the stored settings' Kenwood profile asks:
     // a new session when it is on, the specified replies alone when off.
     void applyKenwoodProfile();
+    // Makes the lines beside the panel's anew as `setting` asks, and keeps
+    // it; while the panel's port is open they open at once.
+    void applyLines(const LinesSetting& setting);
     // Opens the options dialog, one page for each group of settings.
     void openOptions();
     // Keeps the dial the digits show and the output mode as a memory named
@@ -155,6 +158,8 @@ public:
     // The mode that rigctld clients and the Kenwood profile's MD set last:
     // remembered and answered, never applied, since the panel has none.
     TRigctlMode& mode() { return m_mode; }
+    // The mode was set: every line reads it, and auto-information tells it.
+    void modeChanged();
     // The line monitor of the panel's line, as a user reads it now.
     QString lineMonitorReport() const;
     // Writes it to standard error, headed by the port's name: for a program

@@ -20,6 +20,11 @@ TRigctlMode& TMainFormRig::mode()
     return m_form.mode();
 }
 
+void TMainFormRig::modeChanged()
+{
+    m_form.modeChanged();
+}
+
 const QString& TMainFormRig::frequencyString() const
 {
     return m_form.frequencyString();

@@ -17,6 +17,7 @@ public:
     std::optional<std::uint32_t> dialFrequency() const override;
     void setDialFrequency(std::uint32_t hertz) override;
     TRigctlMode& mode() override;
+    void modeChanged() override;
     const QString& frequencyString() const override;
     bool div4Mode() const override;
 

@@ -10,7 +10,7 @@ class TMainForm;
 
 // The options page of the Kenwood profile: on or off, and the identity that
 // "ID;" answers with. What it applies is what --kenwood would give, kept as
-// that option is kept, and the panel's line answers accordingly at once.
+// that option is kept, and every line answers accordingly at once.
 class TOptionsKenwoodPage : public TOptionsPage
 {
     Q_OBJECT

@@ -486,8 +486,13 @@ QByteArray TRigctlSession::answerRequest()
         return formatted(
             {RigctlResult::Ok,
              {{"Mode", m_mode.name}, {"Passband", QByteArray::number(m_mode.passband)}}});
-    case Kind::SetMode:
-        return formatted(setMode(arguments, m_mode));
+    case Kind::SetMode: {
+        const TRigctlMode before = m_mode;
+        const Outcome outcome = setMode(arguments, m_mode);
+        if (m_mode != before)
+            m_rig.modeChanged();
+        return formatted(outcome);
+    }
     case Kind::GetPtt:
         return formatted(value("PTT", "0"));
     case Kind::SetPtt:

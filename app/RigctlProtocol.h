@@ -42,6 +42,8 @@ public:
     virtual void setDialFrequency(std::uint32_t hertz) = 0;
     // The mode that every client of the rig reads and sets.
     virtual TRigctlMode& mode() = 0;
+    // A client has set the mode to another.
+    virtual void modeChanged() {}
 };
 
 inline constexpr std::uint32_t RigctlHighestFrequency = 299'999'999;

@@ -221,6 +221,14 @@ private:
     pid_t m_pid = -1;
 };
 
+// The threads' wake-ups within `window`.
+long long wokenWithin(pid_t pid, std::chrono::milliseconds window)
+{
+    const long long before = contextSwitches(pid);
+    ::poll(nullptr, 0, static_cast<int>(window.count()));
+    return contextSwitches(pid) - before;
+}
+
 bool exists(const std::string& path)
 {
     struct stat info
@@ -315,6 +323,11 @@ void lineComesBack(Results& results, int argc, char** argv)
         }
         if (!waitFor([&] { return notesOf() == cycle + 2; }, 10s))
             fail("the line did not say that it waits again");
+        // The note goes out as the line sees its device hang up; the removal
+        // of socat's link then still wakes the folder's watch once. The wait
+        // is measured from the first quiet moment after that.
+        if (!waitFor([&] { return wokenWithin(lines->pid(), 300ms) == 0; }, 10s))
+            fail("the program did not come to rest after the loss");
         wakeUps.push_back(cpuShareOver(lines->pid(), idle).wakeUpsPerSecond);
         fdsWaitingLast = entriesIn("/proc/" + std::to_string(lines->pid()) + "/fd");
     }

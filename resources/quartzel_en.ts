@@ -36,7 +36,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>&apos;on&apos; answers the serial line as a Kenwood TS-2000 does (ID;, FA;, FB;, IF;, AI;, MD;, ...), for devices and programs that speak Kenwood CAT: amplifiers, tuners, band decoders, Hamlib programs on the serial line; &apos;off&apos; answers IF; alone. Kept in quartzel.ini.</source>
+        <source>&apos;on&apos; answers every serial line (the panel&apos;s, --also-port, --pty) as a Kenwood TS-2000 does (ID;, FA;, FB;, IF;, AI;, MD;, ...), for devices and programs that speak Kenwood CAT: amplifiers, tuners, band decoders, Hamlib programs on the serial line; &apos;off&apos; answers IF; alone. Kept in quartzel.ini.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -419,6 +419,10 @@
         <source>Kenwood</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Lines</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>TOptionsDialog</name>
@@ -450,6 +454,33 @@
     </message>
     <message>
         <source>Language:</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TOptionsLinesPage</name>
+    <message>
+        <source>Wait for a port whose device goes away, and open it again when it is back</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PORT[@BAUD], …</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Further ports:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a link, such as $XDG_RUNTIME_DIR/quartzel-cat</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Own port:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is not a further port: type PORT or PORT@BAUD, such as /dev/ttyUSB1@9600</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -36,8 +36,8 @@
         <translation>Параметру «rigctld» нужно [address:]port с IP-адресом и портом от 1 до 65535 или «off».</translation>
     </message>
     <message>
-        <source>&apos;on&apos; answers the serial line as a Kenwood TS-2000 does (ID;, FA;, FB;, IF;, AI;, MD;, ...), for devices and programs that speak Kenwood CAT: amplifiers, tuners, band decoders, Hamlib programs on the serial line; &apos;off&apos; answers IF; alone. Kept in quartzel.ini.</source>
-        <translation>«on» — отвечать на последовательной линии так, как отвечает Kenwood TS-2000 (ID;, FA;, FB;, IF;, AI;, MD;, ...), для устройств и программ, говорящих на Kenwood CAT: усилителей, тюнеров, дешифраторов диапазонов, программ Hamlib на последовательной линии; «off» — отвечать только на IF;. Сохраняется в quartzel.ini.</translation>
+        <source>&apos;on&apos; answers every serial line (the panel&apos;s, --also-port, --pty) as a Kenwood TS-2000 does (ID;, FA;, FB;, IF;, AI;, MD;, ...), for devices and programs that speak Kenwood CAT: amplifiers, tuners, band decoders, Hamlib programs on the serial line; &apos;off&apos; answers IF; alone. Kept in quartzel.ini.</source>
+        <translation>«on» — отвечать на каждой последовательной линии (панели, --also-port, --pty) так, как отвечает Kenwood TS-2000 (ID;, FA;, FB;, IF;, AI;, MD;, ...), для устройств и программ, говорящих на Kenwood CAT: усилителей, тюнеров, дешифраторов диапазонов, программ Hamlib на последовательной линии; «off» — отвечать только на IF;. Сохраняется в quartzel.ini.</translation>
     </message>
     <message>
         <source>On exit, write the line monitor (what the device asked, and what got no answer) to standard error.</source>
@@ -419,6 +419,10 @@
         <source>Kenwood</source>
         <translation>Kenwood</translation>
     </message>
+    <message>
+        <source>Lines</source>
+        <translation>Линии</translation>
+    </message>
 </context>
 <context>
     <name>TOptionsDialog</name>
@@ -451,6 +455,33 @@
     <message>
         <source>Language:</source>
         <translation>Язык:</translation>
+    </message>
+</context>
+<context>
+    <name>TOptionsLinesPage</name>
+    <message>
+        <source>Wait for a port whose device goes away, and open it again when it is back</source>
+        <translation>Ждать порт, устройство которого пропало, и открыть его снова, когда оно вернётся</translation>
+    </message>
+    <message>
+        <source>PORT[@BAUD], …</source>
+        <translation>ПОРТ[@СКОРОСТЬ], …</translation>
+    </message>
+    <message>
+        <source>Further ports:</source>
+        <translation>Другие порты:</translation>
+    </message>
+    <message>
+        <source>a link, such as $XDG_RUNTIME_DIR/quartzel-cat</source>
+        <translation>ссылка, например $XDG_RUNTIME_DIR/quartzel-cat</translation>
+    </message>
+    <message>
+        <source>Own port:</source>
+        <translation>Свой порт:</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is not a further port: type PORT or PORT@BAUD, such as /dev/ttyUSB1@9600</source>
+        <translation>«%1» — не порт: введите ПОРТ или ПОРТ@СКОРОСТЬ, например /dev/ttyUSB1@9600</translation>
     </message>
 </context>
 <context>

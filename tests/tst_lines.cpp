@@ -8,12 +8,16 @@
 #include "Line.h"
 #include "Lines.h"
 #include "Main.h"
+#include "OptionsLinesPage.h"
 #include "PtyPair.h"
 #include "SharedDial.h"
 #include "ui_Main.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -109,6 +113,15 @@ private:
     pid_t m_pid = -1;
 };
 
+// The options of a window that connects to `panel` at start.
+CommandLineOptions connecting(const PtyPair& panel)
+{
+    CommandLineOptions options;
+    options.port = panel.slavePath();
+    options.connect = true;
+    return options;
+}
+
 enum class Loss { LinkRemoved, MissingAtOpen, FolderRemoved };
 
 } // namespace
@@ -131,6 +144,10 @@ private slots:
     void deviceComesBack_data();
     void deviceComesBack();
     void windowOpensAndClosesItsLines();
+    void kenwoodProfileOnFurtherLine_data();
+    void kenwoodProfileOnFurtherLine();
+    void optionsPageMakesLines_data();
+    void optionsPageMakesLines();
     void panelPortComesBack();
 
 private:
@@ -310,9 +327,7 @@ void TestLines::windowOpensAndClosesItsLines()
 {
     PtyPair panel;
     PtyPair further;
-    CommandLineOptions options;
-    options.port = panel.slavePath();
-    options.connect = true;
+    CommandLineOptions options = connecting(panel);
     options.alsoPorts = {{further.slavePath(), 57600}, {QStringLiteral("ttyS9"), 12345}};
     const auto form = window(options);
     QVERIFY(form);
@@ -328,6 +343,105 @@ void TestLines::windowOpensAndClosesItsLines()
     QTest::mouseClick(form->form().btnDisconnect, Qt::LeftButton);
     QVERIFY(!line.isOpen());
     QCOMPARE(m_errors.size(), 1);
+}
+
+void TestLines::kenwoodProfileOnFurtherLine_data()
+{
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QByteArray>("answer");
+    // The window's dial and mode after the answer.
+    QTest::addColumn<QString>("dial");
+    QTest::addColumn<QByteArray>("mode");
+    // What the line tells unasked when the window dials 7 074 000 Hz then.
+    QTest::addColumn<QByteArray>("told");
+    const QString firstStart = QStringLiteral("014070000");
+    QTest::newRow("identity and dial read")
+        << QByteArray("ID;FA;") << QByteArray("ID019;FA00003527500;") << firstStart
+        << QByteArray("USB") << QByteArray();
+    QTest::newRow("a dial set is read back in the same write")
+        << QByteArray("FA00007074000;FA;") << QByteArray("FA00007074000;")
+        << QStringLiteral("028256000") << QByteArray("USB") << QByteArray();
+    QTest::newRow("a dial no div4 output reaches is refused")
+        << QByteArray("FA00100000000;") << QByteArray("?;") << firstStart << QByteArray("USB")
+        << QByteArray();
+    QTest::newRow("a mode set reaches the window")
+        << QByteArray("MD3;MD;") << QByteArray("MD3;") << firstStart << QByteArray("CW")
+        << QByteArray();
+    QTest::newRow("auto-information tells the window's dial")
+        << QByteArray("AI2;AI;") << QByteArray("AI2;") << firstStart << QByteArray("USB")
+        << replyFor("001778500");
+}
+
+// With the profile on, a further line answers as the panel's line does, on
+// its own thread: what its device sets reaches the window, and the window's
+// changes reach it. A last "ID;" fences anything told besides; what is told
+// comes from a thread of its own, so it is awaited before the fence.
+void TestLines::kenwoodProfileOnFurtherLine()
+{
+    QFETCH(QByteArray, sent);
+    QFETCH(QByteArray, answer);
+    QFETCH(QString, dial);
+    QFETCH(QByteArray, mode);
+    QFETCH(QByteArray, told);
+    PtyPair panel;
+    PtyPair further;
+    CommandLineOptions options = connecting(panel);
+    options.kenwood = true;
+    options.alsoPorts = {{further.slavePath(), std::nullopt}};
+    const auto form = window(options);
+    QVERIFY(form);
+    QVERIFY(further.send(sent));
+    QByteArray received;
+    QTRY_COMPARE_WITH_TIMEOUT((received += further.receive()), answer, generousMs);
+    QTRY_COMPARE_WITH_TIMEOUT(form->dialledFrequency(), dial, generousMs);
+    QTRY_COMPARE_WITH_TIMEOUT(form->mode().name, mode, generousMs);
+    form->setDial(QStringLiteral("007074000"));
+    QTRY_COMPARE_WITH_TIMEOUT((received += further.receive()), answer + told, generousMs);
+    QVERIFY(further.send("ID;"));
+    QTRY_COMPARE_WITH_TIMEOUT((received += further.receive()), answer + told + "ID019;",
+                              generousMs);
+    QVERIFY(m_errors.isEmpty());
+}
+
+void TestLines::optionsPageMakesLines_data()
+{
+    QTest::addColumn<QString>("rate"); // after the further port's name
+    QTest::addColumn<bool>("taken");
+    QTest::newRow("a port typed while connected answers at once")
+        << QStringLiteral("@57600") << true;
+    QTest::newRow("an entry that does not read is refused under the page")
+        << QStringLiteral("@fast") << false;
+}
+
+// The page applies what --also-port and --reconnect would, while the
+// panel's port is open.
+void TestLines::optionsPageMakesLines()
+{
+    QFETCH(QString, rate);
+    QFETCH(bool, taken);
+    PtyPair panel;
+    PtyPair further;
+    CommandLineOptions options = connecting(panel);
+    const auto form = window(options);
+    QVERIFY(form);
+    TOptionsDialog dialog(form.get());
+    auto* page = new TOptionsLinesPage(*form);
+    dialog.addPage(page, QStringLiteral("Lines"));
+    page->alsoPorts()->setText(further.slavePath() + rate);
+    page->reconnect()->setChecked(true);
+    dialog.accept();
+    QCOMPARE(dialog.message()->text().isEmpty(), taken);
+    QCOMPARE(form->lines().lines().size(), taken ? 1 : 0);
+    QCOMPARE(form->lines().reconnect(), taken);
+    QCOMPARE(form->storedSettings().lines.has_value(), taken);
+    if (taken) {
+        QCOMPARE(form->lines().lines().first()->port().BaudRate(), TBaudRate::br57600);
+        QVERIFY(further.send("IF;"));
+        QByteArray received;
+        QTRY_COMPARE_WITH_TIMEOUT((received += further.receive()), replyFor("003527500"),
+                                  generousMs);
+    }
+    QVERIFY(m_errors.isEmpty());
 }
 
 // With reconnecting on, the panel's port whose device goes away waits for

@@ -4,6 +4,7 @@
 #include "PtyPair.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QSocketNotifier>
@@ -35,6 +36,7 @@ private slots:
     void clientSettings();
     void thirtyTwoClientsAtOnce();
     void busyPortIsReportedOnce();
+    void kenwoodProfileServesHamlibOnTheSerialLine_data();
     void kenwoodProfileServesHamlibOnTheSerialLine();
 
 private:
@@ -298,36 +300,52 @@ void TestRigctldHamlib::busyPortIsReportedOnce()
     QCOMPARE(second.exitCode(), 0);
 }
 
-// Hamlib's serial client as a TS-480 (model 2028) opens the panel's line
-// with the Kenwood profile on, reads the dial and sets it: in div4 mode, the
-// first start's, it reads and sets the divided frequency.
+void TestRigctldHamlib::kenwoodProfileServesHamlibOnTheSerialLine_data()
+{
+    QTest::addColumn<bool>("ownPort");
+    QTest::newRow("the panel's line") << false;
+    QTest::newRow("the program's own port, read back on the panel's line") << true;
+}
+
+// Hamlib's serial client as a TS-480 (model 2028) opens a line with the
+// Kenwood profile on, reads the dial and sets it: in div4 mode, the first
+// start's, it reads and sets the divided frequency. What it sets is what
+// the panel's line then reads.
 void TestRigctldHamlib::kenwoodProfileServesHamlibOnTheSerialLine()
 {
+    QFETCH(bool, ownPort);
     PtyCable cable;
     QVERIFY(cable.isValid());
+    const QString link = m_dir->filePath(QStringLiteral("cat"));
     QProcess program;
     program.setProcessEnvironment(m_program.processEnvironment());
     program.setProgram(m_program.program());
-    program.setArguments({QStringLiteral("--port"), cable.programEnd(), QStringLiteral("--connect"),
-                          QStringLiteral("--kenwood"), QStringLiteral("on")});
+    QStringList arguments{QStringLiteral("--port"), cable.programEnd(), QStringLiteral("--connect"),
+                          QStringLiteral("--kenwood"), QStringLiteral("on")};
+    if (ownPort)
+        arguments << QStringLiteral("--pty") << link;
+    program.setArguments(arguments);
     m_program.terminate(); // the fixture's program writes the same settings file
     QVERIFY(m_program.waitForFinished(30000));
     program.start();
     QTRY_VERIFY_WITH_TIMEOUT(cable.programConnected(), 30000);
-    const auto serialRigctl = [&](const QStringList& commands) -> QByteArray {
+    QTRY_VERIFY_WITH_TIMEOUT(!ownPort || QFileInfo(link).isSymLink(), 30000);
+    const QString setterEnd = ownPort ? link : cable.clientEnd();
+    const auto serialRigctl = [&](const QString& line, const QStringList& commands) -> QByteArray {
         QProcess client;
         client.start(m_rigctl,
                      QStringList{QStringLiteral("-m"), QStringLiteral("2028"), QStringLiteral("-r"),
-                                 cable.clientEnd(), QStringLiteral("-s"), QStringLiteral("9600")} +
+                                 line, QStringLiteral("-s"), QStringLiteral("9600")} +
                          commands);
         QSignalSpy finished(&client, &QProcess::finished);
         if (!finished.wait(60000))
             return "<rigctl did not finish>";
         return client.readAllStandardOutput();
     };
-    QCOMPARE(serialRigctl({"f"}), QByteArray("3527500\n"));
-    QCOMPARE(serialRigctl({"F", "7074000"}), QByteArray());
-    QCOMPARE(serialRigctl({"f"}), QByteArray("7074000\n"));
+    QCOMPARE(serialRigctl(setterEnd, {"f"}), QByteArray("3527500\n"));
+    QCOMPARE(serialRigctl(setterEnd, {"F", "7074000"}), QByteArray());
+    QTRY_COMPARE_WITH_TIMEOUT(serialRigctl(cable.clientEnd(), {"f"}), QByteArray("7074000\n"),
+                              60000);
     program.terminate();
     QVERIFY(program.waitForFinished(30000));
 }

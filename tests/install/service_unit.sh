@@ -15,7 +15,7 @@ unit="$prefix/lib/systemd/system/quartzel@.service"
 [ -f "$unit" ] || fail "no quartzel@.service installed"
 
 exec_start=$(sed -n 's/^ExecStart=//p' "$unit")
-[ "$exec_start" = "$prefix/bin/quartzel --port /dev/%I --connect" ] ||
+[ "$exec_start" = "$prefix/bin/quartzel --port /dev/%I --connect --reconnect on" ] ||
     fail "ExecStart= is '$exec_start'"
 grep -qx 'Environment=QT_QPA_PLATFORM=offscreen' "$unit" || fail "the service would need a display"
 

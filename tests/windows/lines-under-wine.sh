@@ -3,8 +3,9 @@
 
 # The Windows program under wine answers "IF;" on two COM ports at once: the
 # panel's (--port COM5) and a further line (--also-port COM6@57600), each
-# mapped to one end of a socat pty pair whose other end this script polls;
-# and it refuses --pty with status 2. Uses the program of a Windows build
+# mapped to one end of a socat pty pair whose other end this script polls.
+# With the Kenwood profile on, the further line speaks it too, and a dial it
+# sets is what the panel's port reads. It refuses --pty with status 2. Uses the program of a Windows build
 # (build-windows/quartzel.exe, or the path given) and the wine prefix of
 # run-under-wine.sh, made here when missing.
 #
@@ -47,25 +48,31 @@ check() { # check NAME COMMAND...
     if "$@"; then echo "ok: $name"; else echo "FAILED: $name"; failures=$((failures + 1)); fi
 }
 
-# One query through a poller's end; the reply, or what came within 10 s.
+# One query ("IF;" unless given) through a poller's end; the reply, or what
+# came within 10 s.
 ask() {
     local reply=""
     exec 5<>"$1"
     stty -F "$1" raw -echo
-    printf 'IF;' >&5
+    printf '%s' "${2:-IF;}" >&5
     IFS= read -r -t 10 -d ';' reply <&5 || true
     exec 5>&-
     printf '%s;' "$reply"
 }
 
 (cd "$run/program" && WINEQT_QPA_PLATFORM=offscreen exec wine ./quartzel.exe \
-    --port COM5 --also-port COM6@57600 --connect) >"$run/quartzel.log" 2>&1 &
+    --port COM5 --also-port COM6@57600 --connect --kenwood on) >"$run/quartzel.log" 2>&1 &
 quartzel=$!
 reply_of_first_start='IF000035275000010+0000000000010000000;'
 answered() { [ "$(ask "$run/poller$1")" = "$reply_of_first_start" ]; }
 for _ in $(seq 60); do answered 5 && break; sleep 1; done
 check "the panel's port COM5 answers" answered 5
 check "the further line COM6 answers" answered 6
+answers() { [ "$(ask "$run/poller$1" "$2")" = "$3" ]; }
+check "the further line speaks the Kenwood profile" answers 6 'ID;' 'ID019;'
+check "and sets the dial" answers 6 'FA00007074000;FA;' 'FA00007074000;'
+for _ in $(seq 10); do answers 5 'FA;' 'FA00007074000;' && break; sleep 1; done
+check "which the panel's port then reads" answers 5 'FA;' 'FA00007074000;'
 wine taskkill /IM quartzel.exe >/dev/null 2>&1
 timeout 60 tail --pid="$quartzel" -f /dev/null
 check "it keeps the further line in its settings" \
