@@ -18,68 +18,11 @@
 
 #include "BenchSupport.h"
 
-#include <sys/eventfd.h>
 #include <thread>
 
 using namespace bench;
 
 namespace {
-
-// The least a responder can do: a thread that polls the raw slave, reads
-// what is there, and writes the reply when the bytes since the last reply
-// hold the query.
-class FloorResponder
-{
-public:
-    FloorResponder(const std::string& slavePath, const Exchange& exchange)
-        : m_exchange(exchange), m_slave(::open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC)),
-          m_stop(eventfd(0, EFD_CLOEXEC))
-    {
-        termios raw{};
-        if (m_slave < 0 || m_stop < 0 || tcgetattr(m_slave, &raw) != 0)
-            fail("floor responder: cannot open the slave");
-        cfmakeraw(&raw);
-        tcsetattr(m_slave, TCSANOW, &raw);
-        m_thread = std::thread([this] { run(); });
-    }
-    ~FloorResponder()
-    {
-        const std::uint64_t one = 1;
-        if (::write(m_stop, &one, sizeof one) != sizeof one)
-            std::perror("floor responder stop");
-        m_thread.join();
-        ::close(m_stop);
-        ::close(m_slave);
-    }
-    FloorResponder(const FloorResponder&) = delete;
-    FloorResponder& operator=(const FloorResponder&) = delete;
-
-private:
-    void run()
-    {
-        std::string pending;
-        char buffer[4096];
-        pollfd watched[2] = {{m_slave, POLLIN, 0}, {m_stop, POLLIN, 0}};
-        while (::poll(watched, 2, -1) > 0 && (watched[1].revents & POLLIN) == 0) {
-            const ssize_t n = ::read(m_slave, buffer, sizeof buffer);
-            if (n <= 0)
-                return;
-            pending.append(buffer, std::size_t(n));
-            if (pending.find(m_exchange.query) != std::string::npos) {
-                pending.clear();
-                if (::write(m_slave, m_exchange.reply.data(), m_exchange.reply.size()) < 0)
-                    return;
-            } else if (pending.size() > 2) {
-                pending.erase(0, pending.size() - 2);
-            }
-        }
-    }
-
-    Exchange m_exchange;
-    int m_slave = -1;
-    int m_stop = -1;
-    std::thread m_thread;
-};
 
 // Round trips of one responder, gathered over the blocks of a run.
 class LatencyRun
