@@ -7,6 +7,8 @@
 #include "LineKenwood.h"
 #include "SharedDial.h"
 
+#include <utility>
+
 TLine::TLine(const QString& port, TBaudRate baudRate, TSharedDial& dial, QObject* parent)
     : QObject(parent), m_port(new TBComPort(this)), m_dial(dial), m_reconnect(*m_port)
 {
@@ -53,21 +55,45 @@ void TLine::setKenwood(const std::optional<QByteArray>& id)
         // The window takes what the device set on its own thread, queued
         // behind this line: a line gone by then asks for nothing.
         TLineKenwood::Asked asked{
-            [this](std::uint32_t hertz) {
-                QMetaObject::invokeMethod(
-                    this, [this, hertz] { emit dialAsked(hertz); }, Qt::QueuedConnection);
-            },
-            [this](const TRigctlMode& mode) {
-                QMetaObject::invokeMethod(
-                    this, [this, mode] { emit modeAsked(mode.name, mode.passband); },
-                    Qt::QueuedConnection);
-            }};
+            [this](std::uint32_t hertz) { keepAsked(hertz, std::nullopt); },
+            [this](const TRigctlMode& mode) { keepAsked(std::nullopt, mode); }};
         kenwood = std::make_shared<TLineKenwood>(*m_port, m_dial, *id, std::move(asked));
         kenwood->setWritable(isOpen());
     }
     setWritable(false);
     const std::lock_guard lock(m_kenwoodMutex);
     m_kenwood = std::move(kenwood);
+}
+
+void TLine::keepAsked(std::optional<std::uint32_t> hertz, std::optional<TRigctlMode> mode)
+{
+    bool queued = false;
+    {
+        const std::lock_guard lock(m_askedMutex);
+        queued = m_askedDial || m_askedMode;
+        if (hertz)
+            m_askedDial = hertz;
+        if (mode)
+            m_askedMode = std::move(mode);
+    }
+    if (!queued)
+        QMetaObject::invokeMethod(
+            this, [this] { handAsked(); }, Qt::QueuedConnection);
+}
+
+void TLine::handAsked()
+{
+    std::optional<std::uint32_t> hertz;
+    std::optional<TRigctlMode> mode;
+    {
+        const std::lock_guard lock(m_askedMutex);
+        hertz = std::exchange(m_askedDial, std::nullopt);
+        mode = std::exchange(m_askedMode, std::nullopt);
+    }
+    if (hertz)
+        emit dialAsked(*hertz);
+    if (mode)
+        emit modeAsked(mode->name, mode->passband);
 }
 
 void TLine::noteChange()

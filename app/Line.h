@@ -5,6 +5,7 @@
 #include "ComTypes.h"
 #include "IfResponder.h"
 #include "Reconnect.h"
+#include "RigctlProtocol.h"
 
 #include <QObject>
 #include <QString>
@@ -16,7 +17,6 @@
 class TBComPort;
 class TLineKenwood;
 class TSharedDial;
-struct TRigctlMode;
 namespace serial {
 class Opener;
 }
@@ -68,7 +68,9 @@ public:
 signals:
     void stateChanged();
     // The line's device set the dial (hertz) or the mode, with the Kenwood
-    // profile; emitted on the UI thread, for the window to take.
+    // profile; emitted on the UI thread, for the window to take. Sets that
+    // come faster than the window takes them give the last one, so that a
+    // device that floods the line cannot fill the window's queue.
     void dialAsked(quint32 hertz);
     void modeAsked(const QByteArray& name, int passband);
 
@@ -78,6 +80,10 @@ private:
     void answer(int count);
     std::shared_ptr<TLineKenwood> kenwood() const;
     void setWritable(bool writable);
+    // On the event thread: keeps what the device asked for and queues
+    // handing it to the window, on the UI thread.
+    void keepAsked(std::optional<std::uint32_t> hertz, std::optional<TRigctlMode> mode);
+    void handAsked();
     void deliveryEnded(const std::exception_ptr& reason);
     void reportFailure(const std::exception_ptr& error);
 
@@ -92,4 +98,10 @@ private:
     // by the event thread, which may hold the last reference.
     mutable std::mutex m_kenwoodMutex;
     std::shared_ptr<TLineKenwood> m_kenwood;
+    // The last dial and mode the device asked for and the window has not yet
+    // taken. They pass between the threads under this mutex, not inside the
+    // queued call, which only says that they are there.
+    std::mutex m_askedMutex;
+    std::optional<std::uint32_t> m_askedDial;
+    std::optional<TRigctlMode> m_askedMode;
 };
